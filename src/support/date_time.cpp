@@ -1,0 +1,80 @@
+#include "support/date_time.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace velt {
+namespace {
+
+// Days from 0001-01-01 to the given date, 0001-01-01 being day 1.
+std::int64_t DayNumber(int year, int month, int day) {
+  static const int kCumulative[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  std::int64_t y = year - 1;
+  std::int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
+  days += kCumulative[month - 1] + day;
+  if (month > 2 && IsLeapYear(year)) ++days;
+  return days;
+}
+
+const std::int64_t kEpoch = DayNumber(1899, 12, 30);
+
+}  // namespace
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 0;
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool IsValidDate(int year, int month, int day) {
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+         day <= DaysInMonth(year, month);
+}
+
+bool TryEncodeDate(int year, int month, int day, DateTime& out) {
+  if (!IsValidDate(year, month, day)) return false;
+  out = static_cast<double>(DayNumber(year, month, day) - kEpoch);
+  return true;
+}
+
+bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& out) {
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
+      millisecond < 0 || millisecond > 999)
+    return false;
+  out = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
+  return true;
+}
+
+DateParts DecodeDate(DateTime value) {
+  // Civil-from-days (proleptic Gregorian), on days since 1970-01-01.
+  std::int64_t z = static_cast<std::int64_t>(std::floor(value)) - 25569 + 719468;
+  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  std::int64_t doe = z - era * 146097;
+  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  std::int64_t y = yoe + era * 400;
+  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  std::int64_t mp = (5 * doy + 2) / 153;
+  DateParts parts;
+  parts.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  parts.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  parts.year = static_cast<int>(y + (parts.month <= 2 ? 1 : 0));
+  return parts;
+}
+
+TimeParts DecodeTime(DateTime value) {
+  double fraction = std::fabs(value - std::floor(value));
+  auto ms = static_cast<std::int64_t>(std::llround(fraction * 86400000.0));
+  if (ms >= 86400000) ms = 86399999;
+  TimeParts parts;
+  parts.hour = static_cast<int>(ms / 3600000);
+  parts.minute = static_cast<int>(ms / 60000 % 60);
+  parts.second = static_cast<int>(ms / 1000 % 60);
+  parts.millisecond = static_cast<int>(ms % 1000);
+  return parts;
+}
+
+DateTime DateOf(DateTime value) { return std::floor(value); }
+
+}  // namespace velt

@@ -1,0 +1,86 @@
+#pragma once
+// Every call into the operating system that the core makes lives behind this
+// header (files, locks, paths, the clock). Nothing else in the core knows the
+// platform it runs on. Tests may install a fault hook to simulate a failing
+// write (a full disk) or a medium that refuses writing.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velt::platform {
+
+enum class OpenResult { Ok, NotFound, AccessDenied, Locked, Failed };
+
+class File {
+ public:
+  enum class Mode { Read, ReadWrite, CreateTruncate };
+  enum class Lock { None, Shared, Exclusive };
+
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Takes the lock without waiting; a conflict gives OpenResult::Locked.
+  OpenResult Open(const std::string& path, Mode mode, Lock lock);
+  bool IsOpen() const;
+  void Close();
+
+  // Number of bytes read (short at the end of the file).
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
+  // False when the bytes could not all be written (full disk, I/O error).
+  bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t length);
+  std::uint64_t Size() const;
+  bool Truncate(std::uint64_t size);
+  bool Flush();
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string path_;
+};
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Replaces `to` by `from` in one step (the target may exist).
+bool ReplaceFile(const std::string& from, const std::string& to);
+// Appends bytes to a file, creating it when missing; false on any failure.
+bool AppendToFile(const std::string& path, const std::string& bytes);
+// Whole file into `out`; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& out);
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool CreateDirectories(const std::string& path);
+
+// The separator of the platform ("/" here, "\" on Windows).
+char PathSeparator();
+bool IsPathSeparator(char c);
+// The part of a path after its last separator (also ":" on Windows).
+std::string FileNamePart(const std::string& path);
+// The folder of a path with its trailing separator ("" when it has none).
+std::string DirectoryPart(const std::string& path);
+// Full path of the running executable.
+std::string ExecutablePath();
+std::string CurrentDirectory();
+// Path of `name` inside `directory` (which may lack its trailing separator):
+// the exact name when it exists, else the first entry that equals it ignoring
+// letter case, else the exact name.
+std::string ResolveIgnoringCase(const std::string& directory, const std::string& name);
+
+struct LocalTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+LocalTime Now();
+
+// Test hooks. `writeFault` returns true to make a write of `length` bytes at
+// `offset` of `path` fail; `denyWriteOpen` returns true to make a read-write
+// open of `path` fail as a read-only medium would.
+struct FaultHooks {
+  std::function<bool(const std::string& path, std::uint64_t offset, std::size_t length)> writeFault;
+  std::function<bool(const std::string& path)> denyWriteOpen;
+};
+void SetFaultHooks(FaultHooks hooks);
+
+}  // namespace velt::platform

@@ -1,0 +1,42 @@
+#pragma once
+// Text helpers shared by the conversion: the program's one text-to-integer
+// conversion, fixed-width justification, trimming, tokens, Roman numerals.
+// All text is Windows-1251; positions are 1-based where a position is
+// returned. None of these raises an error.
+#include <string>
+#include <string_view>
+
+namespace velt {
+
+// The program's text-to-integer rule: leading blanks skipped, an optional
+// sign, then decimal digits or a hexadecimal number after "$", "x", "X",
+// "0x" or "0X"; nothing may follow; the value fits a signed 32-bit integer;
+// an empty text fails.
+bool TryStrToInt(std::string_view text, int& value);
+int StrToIntDef(std::string_view text, int fallback);
+bool IsInteger(std::string_view text);
+
+// `width` copies of `fill` followed by text, of which the last `width`
+// characters are kept ("" for a width of 0 or less).
+std::string PadLeft(std::string_view text, int width, char fill);
+
+// Trimming removes every character of code 32 or below.
+std::string_view TrimView(std::string_view text);
+std::string_view TrimLeftView(std::string_view text);
+std::string_view TrimRightView(std::string_view text);
+std::string Trim(std::string_view text);
+
+// 1-based position of the n-th non-overlapping occurrence, 0 when fewer.
+int FindNthOccurrence(std::string_view sub, std::string_view text, int n);
+// The n-th (from 0) field of text between delimiters.
+std::string ExtractToken(std::string_view text, int n, std::string_view delimiter);
+
+std::string IntToRoman(int value);
+int RomanToInt(std::string_view text);  // 0 unless a canonical numeral
+bool IsRomanNumber(std::string_view text);
+
+// Characters from..to (1-based, inclusive) of text; whatever of that range
+// exists.
+std::string_view Copy(std::string_view text, int from, int count);
+
+}  // namespace velt

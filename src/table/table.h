@@ -1,0 +1,167 @@
+#pragma once
+// One dBase table, as every part of the program uses it: open, walk, read and
+// write fields, append, index, scope, create, copy, pack.
+//
+// Text in and out is Windows-1251. With OEMTranslate on, the file holds code
+// page 866 and the table translates on the way in and out.
+//
+// Records marked deleted are invisible to navigation, Count and scopes.
+// Errors are raised as velt::Error with the texts other programs of the
+// station know ("Field 'X' not found", "Cannot perform this operation on a
+// closed table", ...). Texts marked so below carry the object name and ": "
+// in front when the table object has a name.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/date_time.h"
+#include "table/field_info.h"
+
+namespace velt {
+
+class Table;
+
+// A field of the current record, found by name (FieldByName). Callers in hot
+// loops keep the field's position (FieldIndex) and use the positional calls.
+class FieldRef {
+ public:
+  FieldRef(Table& table, int index) : table_(&table), index_(index) {}
+  int Index() const { return index_; }
+  std::string AsString() const;
+  int AsInteger() const;
+  double AsFloat() const;
+  DateTime AsDateTime() const;
+  bool IsNull() const;
+  void SetString(std::string_view value) const;
+  void SetInteger(int value) const;
+  void SetFloat(double value) const;
+  void SetDateTime(DateTime value) const;
+  void Clear() const;
+
+ private:
+  Table* table_;
+  int index_;
+};
+
+class Table {
+ public:
+  explicit Table(std::string objectName = {});
+  ~Table();  // closes
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // ---- Properties. TableName and Exclusive change only while closed
+  // ("Cannot perform this operation on an open table").
+  const std::string& ObjectName() const { return objectName_; }
+  void SetTableName(const std::string& path);
+  const std::string& TableName() const { return tableName_; }
+  void SetExclusive(bool exclusive);
+  bool Exclusive() const { return exclusive_; }
+  void SetOEMTranslate(bool on);
+  bool OEMTranslate() const { return oemTranslate_; }
+  bool Active() const;
+  bool ReadOnly() const;  // the file could only be opened for reading
+  std::uint8_t LanguageDriver() const;  // header byte 29 of the open table
+
+  // ---- Open and close.
+  // Errors: "<name> : Missing TableName property"; "Table does not exist.\n
+  // File or directory does not exist.\nFile: <path>"; "Unable to open table:
+  // <path>" (not a dBase table, locked by another open, unreadable).
+  void Open();
+  void Close();
+
+  // ---- Navigation in the current order and scope.
+  void First();
+  void Next();
+  bool Eof() const;
+  int RecNo() const;  // physical number from 1; 0 when closed or no record
+  bool IsDeleted() const;
+  int Count() const;  // visible records in the current order and scope
+  int PhysicalCount() const;  // records in the file, deleted ones included
+
+  // ---- Fields.
+  int FieldCount() const;
+  const FieldInfo& Field(int index) const;
+  const std::vector<FieldInfo>& Fields() const;
+  FieldKind Kind(int index) const;
+  bool FieldExists(std::string_view name) const;  // case-insensitive
+  int FieldIndex(std::string_view name) const;    // -1 when missing
+  // Throws "Field 'NAME' not found" (with the object-name prefix).
+  FieldRef FieldByName(std::string_view name);
+
+  // Reading the current record. Text is right-trimmed; a blank N or D field
+  // is null and reads as "" and 0; a number as text is plain decimal with up
+  // to 15 significant digits and no trailing zeros; a date as dd.mm.yyyy.
+  std::string AsString(int index) const;
+  // The right-trimmed bytes of a C field (or the raw bytes of another type),
+  // valid until the record changes; no allocation.
+  std::string_view TextView(int index) const;
+  int AsInteger(int index) const;
+  double AsFloat(int index) const;
+  DateTime AsDateTime(int index) const;  // 0 for a null date
+  bool IsNull(int index) const;
+
+  // Writing the current record (only while appending or editing: otherwise
+  // "Dataset not in edit or insert mode", with the prefix). Text longer than
+  // the field is cut; a number too wide for its field makes the next Post
+  // fail with "Translate error. Value out of bounds"; more decimals than the
+  // field has are rounded half away from zero.
+  void SetString(int index, std::string_view value);
+  void SetInteger(int index, int value);
+  void SetFloat(int index, double value);
+  void SetDateTime(int index, DateTime value);
+  void Clear(int index);  // blank: null number or date, empty text
+
+  // ---- Editing.
+  // Append starts a blank record (not yet in the file). On a closed table:
+  // "Cannot perform this operation on a closed dataset" (with the prefix).
+  void Append();
+  void Edit();    // edit the current record; changes nothing while appending
+  void Post();    // writes the record and the header's count; file consistent after it
+  void Cancel();  // drops a pending Append or Edit
+  bool Modified() const;  // a pending Append or Edit
+  void Delete();       // marks the current record deleted and moves to the next
+  void InsertBlank();  // stores one blank record at once and makes it current
+  // Both need Exclusive ("Table must be opened in Exclusive mode to perform
+  // this operation"). Pack writes the packed table beside the file and
+  // replaces it in one rename.
+  void Pack();
+  void Zap();
+
+  // ---- Indexes.
+  // Builds an index on an xBase key expression over the records that satisfy
+  // the condition (empty: all), writes it as a Clipper NTX file at `file`
+  // and returns its order number (1, 2, ...). Equal keys keep ascending
+  // record order, also in a descending index.
+  int Index(const std::string& file, const std::string& keyExpression, int option, bool descending,
+            const std::string& condition);
+  void SetOrder(int order);  // 0 is physical order
+  // Restricts the current order to keys from low to high (trailing blanks
+  // ignored; a numeric key compares as a number) and moves to the first
+  // record of the scope.
+  void SetScope(std::string_view low, std::string_view high);
+  void CancelScope();
+
+  // ---- Creation and copying.
+  bool CreateNew(const std::string& file, int driverType, int fieldCount);
+  void CreateField(std::string_view name, std::string_view type, int width, int decimals);
+  int CreateExec();  // non-zero on success; the new table stays closed
+  // Appends the non-deleted records of another table; fields matched by name
+  // ignoring case; character data copied byte for byte.
+  bool AppendFrom(const std::string& source, int sourceType, const std::string& condition);
+  // An empty table with this table's fields at `target`; a closed table is
+  // opened for it and closed again. Non-zero on success.
+  int CopyStructure(const std::string& target);
+
+ private:
+  struct Impl;
+  std::string objectName_;
+  std::string tableName_;
+  bool exclusive_ = false;
+  bool oemTranslate_ = false;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velt
