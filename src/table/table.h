@@ -64,6 +64,9 @@ class Table {
   bool Active() const;
   bool ReadOnly() const;  // the file could only be opened for reading
   std::uint8_t LanguageDriver() const;  // header byte 29 of the open table
+  // Changes with every Open, so that callers can tell a reopened table from
+  // the one whose field positions they resolved.
+  std::uint64_t OpenSerial() const;
 
   // ---- Open and close.
   // Errors: "<name> : Missing TableName property"; "Table does not exist.\n

@@ -1,0 +1,27 @@
+#pragma once
+// Address resolution: the settlement and street of a call against the
+// settlement and street references, institutions turned into their own
+// street address, and the split of house and flat numbers.
+#include <string>
+#include <string_view>
+
+namespace velt {
+
+// The resolved address. It travels as a structure, never as a joined text,
+// so that nothing typed into a house number can pass for an institution.
+struct AddressResult {
+  bool found = false;       // false: the settlement (or institution) was not identified
+  std::string streetCode;   // empty when the street was not found
+  std::string house;        // the house text (the institution's own for an institution)
+  int institution = 0;      // the institution number, 0 for a street
+};
+
+AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house);
+
+struct HouseNumber {
+  std::string number;  // leading digits
+  std::string suffix;  // the rest upper-cased, digits and capital Cyrillic letters only
+};
+HouseNumber SplitHouseNumber(std::string_view text);
+
+}  // namespace velt

@@ -1,0 +1,62 @@
+#pragma once
+// The field groups of one record conversion, in the order in which the
+// record converter runs them. Each fills its output fields from the archive
+// record; guarding and logging are the converter's (record_converter.cpp).
+#include "conversion/record_context.h"
+
+namespace velt {
+
+// Identity, policy and document (identity_fields.cpp).
+void PolicyGroup(RecordContext& ctx);            // 3
+void NamesGroup(RecordContext& ctx);             // 4
+void BirthDateGroup(RecordContext& ctx);         // 5, guarded
+void SexGroup(RecordContext& ctx);               // 6
+void IdentityDocumentGroup(RecordContext& ctx);  // 7, guarded
+void SnilsGroup(RecordContext& ctx);             // 8
+// Address (address.cpp).
+void AddressGroup(RecordContext& ctx);           // 9
+// Identity again (identity_fields.cpp).
+void InsurerCodeGroup(RecordContext& ctx);       // 10, guarded
+void CaseNumberGroup(RecordContext& ctx);        // 11
+// Call timing, diagnosis, result and tariff (call_timing.cpp).
+void CallDateGroup(RecordContext& ctx);          // 12, guarded
+void CallTimeGroup(RecordContext& ctx);          // 13, guarded
+void CallStartStep(RecordContext& ctx);          // 14
+void EndTimeGroup(RecordContext& ctx);           // 15
+void EndDateGroup(RecordContext& ctx);           // 16, guarded
+void DiagnosesGroup(RecordContext& ctx);         // 17
+void ResultGroup(RecordContext& ctx);            // 18
+void FixedValuesGroup(RecordContext& ctx);       // 19
+void BrigadeGroup(RecordContext& ctx);           // 20
+void TariffGroup(RecordContext& ctx);            // 21, guarded
+// Special conditions and registry fields (special_conditions.cpp).
+void HospitalisationDateGroup(RecordContext& ctx);   // 22, guarded
+void ReceivingInstitutionGroup(RecordContext& ctx);  // 23
+void ReasonGroup(RecordContext& ctx);                // 24
+void RegistryGroup(RecordContext& ctx);              // 25 (its lookup guarded silently inside)
+void RecordNumberGroup(RecordContext& ctx);          // 26
+void FileTypeGroup(RecordContext& ctx);              // 27
+void DoctorGroup(RecordContext& ctx);                // 28
+void FormOfCareGroup(RecordContext& ctx);            // 29, guarded, silent
+void InjuryKindGroup(RecordContext& ctx);            // 30
+void StageTimesGroup(RecordContext& ctx);            // 31
+void Station672Group(RecordContext& ctx);            // 32, guarded
+
+// Runs a group as one unit: an Error inside skips the rest of the group and,
+// unless `message` is empty (a silent group), logs " Вызов №" + NGOD +
+// message. Errors raised while logging reach the caller.
+template <typename Group>
+void RunGuarded(RecordContext& ctx, const std::string& message, Group&& group);
+
+void LogCallFailure(RecordContext& ctx, const std::string& message);
+
+template <typename Group>
+void RunGuarded(RecordContext& ctx, const std::string& message, Group&& group) {
+  try {
+    group();
+  } catch (const Error&) {
+    if (!message.empty()) LogCallFailure(ctx, message);
+  }
+}
+
+}  // namespace velt
