@@ -2,6 +2,7 @@
 // The event log: one Windows-1251 text file, one line per event, opened,
 // appended and closed for every line so that the file is complete after
 // each one.
+#include <cstdint>
 #include <string>
 
 #include "support/date_time.h"
@@ -20,5 +21,8 @@ std::string FormatStamp(const std::string& pattern, const platform::LocalTime& m
 void AddToLog(const std::string& path, const std::string& message, bool stamped,
               const std::string& pattern);
 void EnsureFileExists(const std::string& path);
+
+// Lines written by AddToLog since the program started (for run summaries).
+std::uint64_t LogLinesWritten();
 
 }  // namespace velt

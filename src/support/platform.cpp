@@ -1,5 +1,7 @@
 #include "support/platform.h"
 
+#include "support/code_page.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -24,6 +26,11 @@
 namespace velt::platform {
 namespace {
 
+// Paths are Windows-1251 in memory like every text of the program; the
+// file system here speaks UTF-8.
+std::string Os(const std::string& path) { return AnsiToUtf8(path); }
+std::string FromOs(const std::string& path) { return Utf8ToAnsi(path); }
+
 FaultHooks& Hooks() {
   static FaultHooks hooks;
   return hooks;
@@ -45,7 +52,7 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
-  int fd = ::open(path.c_str(), flags, 0666);
+  int fd = ::open(Os(path).c_str(), flags, 0666);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NotFound;
     if (errno == EACCES || errno == EROFS || errno == EPERM) return OpenResult::AccessDenied;
@@ -119,22 +126,22 @@ bool File::Flush() { return ::fdatasync(static_cast<int>(handle_)) == 0; }
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(Os(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(Os(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) { return ::unlink(Os(path).c_str()) == 0; }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  return ::rename(Os(from).c_str(), Os(to).c_str()) == 0;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = true;
   if (Hooks().writeFault && Hooks().writeFault(path, 0, bytes.size())) ok = false;
@@ -165,7 +172,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 bool CreateDirectories(const std::string& path) {
   std::error_code ec;
-  std::filesystem::create_directories(path, ec);
+  std::filesystem::create_directories(Os(path), ec);
   return DirectoryExists(path);
 }
 
@@ -186,13 +193,13 @@ std::string DirectoryPart(const std::string& path) {
 std::string ExecutablePath() {
   std::error_code ec;
   auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : p.string();
+  return ec ? std::string() : FromOs(p.string());
 }
 
 std::string CurrentDirectory() {
   std::error_code ec;
   auto p = std::filesystem::current_path(ec);
-  return ec ? std::string() : p.string();
+  return ec ? std::string() : FromOs(p.string());
 }
 
 std::string ResolveIgnoringCase(const std::string& directory, const std::string& name) {
@@ -200,12 +207,13 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
   if (!dir.empty() && !IsPathSeparator(dir.back())) dir += PathSeparator();
   std::string exact = dir + name;
   if (FileExists(exact) || DirectoryExists(exact)) return exact;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  DIR* d = ::opendir(dir.empty() ? "." : Os(dir).c_str());
   if (d == nullptr) return exact;
   std::string found;
   while (dirent* e = ::readdir(d)) {
-    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = dir + e->d_name;
+    // Letter case of the program's own (Latin) file names only.
+    if (::strcasecmp(e->d_name, Os(name).c_str()) == 0) {
+      found = dir + FromOs(e->d_name);
       break;
     }
   }

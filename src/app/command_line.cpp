@@ -1,0 +1,129 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "conversion/conversion_run.h"
+#include "reference/mapping_preparation.h"
+#include "support/code_page.h"
+#include "support/error.h"
+#include "support/run_state.h"
+
+namespace velt {
+namespace {
+
+enum ExitStatus { kCompleted = 0, kCancelled = 1, kWrongArguments = 2, kFailed = 3 };
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+// The command line's stand-in for the main window: progress goes nowhere,
+// Ctrl-C becomes the cancel button.
+class ConsoleHost : public RunHost {
+ public:
+  void ProcessEvents() override {
+    if (g_interrupted) State().AbortRequested = true;
+  }
+  void SetMappingMenuEnabled(bool) override {}
+  void ShowProgress(bool, int) override {}
+  void SetStatus(const std::string&) override {}
+};
+
+void PrintError(const std::string& text1251) {
+  std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str());
+}
+
+void PrintSummary(const RunSummary& s) {
+  const char* outcome = s.outcome == RunOutcome::Completed   ? "completed"
+                        : s.outcome == RunOutcome::Cancelled ? "cancelled"
+                                                             : "ended early";
+  std::printf("Run %s in %.2f s\n", outcome, s.seconds);
+  std::printf("  records read:            %lld\n", static_cast<long long>(s.recordsRead));
+  std::printf("  written to home region:  %lld\n", static_cast<long long>(s.nativesWritten));
+  std::printf("  written to other regions: %lld\n", static_cast<long long>(s.externalsWritten));
+  std::printf("  skipped by profile:      %lld\n", static_cast<long long>(s.skipped));
+  std::printf("  sent nowhere (region < 0): %lld\n", static_cast<long long>(s.unrouted));
+  std::printf("  log lines written:       %lld\n", static_cast<long long>(s.logLines));
+}
+
+// Start-up of the main window without the window: paths, mapping tables
+// prepared, start line.
+void StartHeadless(const std::string& appDir) {
+  InitialisePaths(appDir);
+  PrepareAllMappingTablesSilently();
+  LogApplicationStarted();
+}
+
+int Convert(const std::string& archive, const std::string& outDir, const std::string& codePage,
+            const std::string& appDir) {
+  StartHeadless(appDir);
+  State().InputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
+  std::signal(SIGINT, OnInterrupt);
+  RunTables tables;
+  ConsoleHost host;
+  int status = kFailed;
+  try {
+    RunSummary summary = RunConversion(tables, host, Utf8ToAnsi(archive), Utf8ToAnsi(outDir));
+    PrintSummary(summary);
+    status = summary.outcome == RunOutcome::Completed ? kCompleted : kCancelled;
+  } catch (const Error& error) {
+    PrintError(error.what());
+  }
+  try {
+    LogApplicationStopped();
+  } catch (const Error& error) {
+    PrintError(error.what());
+    if (status == kCompleted) status = kFailed;
+  }
+  return status;
+}
+
+}  // namespace
+
+bool IsCommandLineCall(int argc, char** argv) {
+  if (argc < 2) return false;
+  std::string first = argv[1];
+  return first == "convert" || first == "join" || first == "--help" || first == "-h";
+}
+
+int RunCommandLine(int argc, char** argv) {
+  CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN"};
+  app.require_subcommand(1);
+
+  std::string archive, outDir, codePage, appDir;
+  CLI::App* convert = app.add_subcommand("convert", "convert one archive table");
+  convert->add_option("ARCHIVE", archive, "the archive table F<station><YY><MM>.DBF")->required();
+  convert->add_option("--out", outDir, "output folder")->required();
+  convert->add_option("--code-page", codePage, "code page of the archive")
+      ->check(CLI::IsMember({"OEM", "ANSI"}));
+  convert->add_option("--app-dir", appDir, "application folder (default: the program's own)");
+
+  std::string joinName, joinAppDir;
+  std::vector<std::string> joinFiles;
+  CLI::App* join = app.add_subcommand("join", "join archive tables into <app-dir>/in/NAME");
+  join->add_option("--name", joinName, "file name of the joined table")->required();
+  join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
+  join->add_option("FILE", joinFiles, "archive tables to join")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? 0 : kWrongArguments;
+  }
+  try {
+    if (*convert) return Convert(archive, outDir, codePage, appDir);
+    PrintError("join: not available yet");
+    return kWrongArguments;
+  } catch (const Error& error) {
+    PrintError(error.what());
+    return kFailed;
+  }
+}
+
+}  // namespace velt

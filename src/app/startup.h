@@ -1,0 +1,23 @@
+#pragma once
+// Start-up and shut-down steps that the main window and the command line
+// share.
+#include <string>
+
+namespace velt {
+
+// AppDir: `appDirOverride` when given (--app-dir), else the executable's own
+// folder. Derives the paths of the run state from it.
+void InitialisePaths(const std::string& appDirOverride);
+
+// "Приложение <ExeBaseName> запущено." / "... остановлено." in the event log.
+void LogApplicationStarted();
+void LogApplicationStopped();
+
+// The persisted code page (the main window's lbCodePage caption in the ini
+// file), "OEM" when absent or blank.
+std::string PersistedCodePage();
+
+// The ini file of the windows' persisted state.
+std::string IniFilePath();
+
+}  // namespace velt

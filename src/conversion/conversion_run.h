@@ -1,0 +1,64 @@
+#pragma once
+// One conversion run over an archive table: the reference tables opened, the
+// archive walked in physical order, every live record routed by its
+// insurer's region to the home-region or the other-region output table
+// (created at its first record) and converted, progress shown, a cancel
+// honoured, the start and the end written to the event log.
+//
+// The run knows nothing of windows: whoever drives it (the main window, the
+// command line) supplies a RunHost.
+#include <cstdint>
+#include <string>
+
+#include "table/table.h"
+
+namespace velt {
+
+class RunHost {
+ public:
+  virtual ~RunHost() = default;
+  // The points at which the window processes its pending events (and so a
+  // click on the cancel button takes effect); the command line checks for
+  // Ctrl-C here.
+  virtual void ProcessEvents() = 0;
+  virtual void SetMappingMenuEnabled(bool enabled) = 0;
+  virtual void ShowProgress(bool visible, int position) = 0;  // position 0..100
+  virtual void SetStatus(const std::string& text) = 0;        // the status line, 1251
+};
+
+enum class RunOutcome { Completed, Cancelled, EndedEarly };
+
+struct RunSummary {
+  RunOutcome outcome = RunOutcome::EndedEarly;
+  std::int64_t recordsRead = 0;      // live archive records visited
+  std::int64_t nativesWritten = 0;   // records posted to the home-region table
+  std::int64_t externalsWritten = 0; // records posted to the other-region table
+  std::int64_t skipped = 0;          // routed but skipped by the profile filter
+  std::int64_t unrouted = 0;         // negative insurer region: sent nowhere
+  std::int64_t logLines = 0;         // event-log lines written by the run
+  double seconds = 0;
+};
+
+// The three table objects of a run; they live as long as their owner (the
+// main window) and are reused by every run.
+struct RunTables {
+  Table VELTDBF{"VELTDBF"};
+  Table OutNatives{"OutNatives"};
+  Table OutExternals{"OutExternals"};
+};
+
+// Runs one conversion of `archivePath` into `outputDir` (the texts of the
+// window's labels, used as they are). Errors that no rule handles (a record
+// that cannot be posted, an archive without SMO) are raised after the run has
+// released its tables and restored the host's controls; their text is the
+// error's own, followed by a line naming the archive record and the call.
+RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
+                         const std::string& outputDir);
+
+// Records between two progress updates: Count / 100 rounded half to even,
+// plus one.
+int ProgressStepFor(int count);
+// Percent of `recNo` in `count`, rounded half to even, at most 100.
+int ProgressPosition(int recNo, int count);
+
+}  // namespace velt
