@@ -51,7 +51,7 @@ struct RunState {
   int StationCategory = 0;
   bool AbortRequested = false;
 
-  LookupTables LookupTables;
+  ::velt::LookupTables LookupTables;
 };
 
 RunState& State();
