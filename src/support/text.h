@@ -35,8 +35,8 @@ std::string IntToRoman(int value);
 int RomanToInt(std::string_view text);  // 0 unless a canonical numeral
 bool IsRomanNumber(std::string_view text);
 
-// Characters from..to (1-based, inclusive) of text; whatever of that range
-// exists.
+// `count` characters of text from position `from` (1-based); whatever of
+// that range exists (a position below 1 counts as 1).
 std::string_view Copy(std::string_view text, int from, int count);
 
 }  // namespace velt
