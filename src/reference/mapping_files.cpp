@@ -1,0 +1,132 @@
+#include "reference/mapping_files.h"
+
+#include "support/platform.h"
+#include "support/run_state.h"
+
+namespace velt {
+namespace {
+
+// The table object is handed back closed, also when an engine error leaves.
+class ClosesOnExit {
+ public:
+  explicit ClosesOnExit(Table& table) : table_(table) {}
+  ~ClosesOnExit() { table_.Close(); }
+  ClosesOnExit(const ClosesOnExit&) = delete;
+  ClosesOnExit& operator=(const ClosesOnExit&) = delete;
+
+ private:
+  Table& table_;
+};
+
+// One of the program's files in the mapping folder (any letter case).
+std::string MappingFolderFile(const std::string& name) {
+  return ProgramFile(State().MappingDirPath + platform::PathSeparator(), name);
+}
+
+void OpenWithTranslation(Table& table, const std::string& path) {
+  table.Close();
+  table.SetOEMTranslate(true);
+  table.SetTableName(path);
+  table.Open();
+}
+
+void CreateEmptyMappingTable(Table& table, const std::string& path) {
+  table.Close();
+  table.SetOEMTranslate(true);
+  table.CreateNew(path, 2, 3);
+  table.CreateField("veltcode", "C", 5, 0);
+  table.CreateField("veltname", "C", 100, 0);
+  table.CreateField("pavk", "C", 100, 0);
+  table.CreateExec();
+  table.Close();
+}
+
+// Copies the kind's default VELT values into the open mapping table; the
+// PAVK column stays empty until the user maps them.
+void SeedMappingTable(int kind, Table& mapping) {
+  Table defaults;
+  defaults.SetOEMTranslate(true);
+  defaults.SetTableName(MappingFolderFile("VELT_DEFCODES.DBF"));
+  defaults.Open();
+  const std::string indexFile = State().IndexDirPath + platform::PathSeparator() + "VELT_DEFCODES.ntx";
+  defaults.SetOrder(defaults.Index(indexFile, "DIR_ID", 0, false, ""));
+  const std::string kindText = std::to_string(kind);
+  defaults.SetScope(kindText, kindText);
+
+  const FieldRef fromCode = defaults.FieldByName("VELTCODE");
+  const FieldRef fromName = defaults.FieldByName("VELTNAME");
+  const FieldRef toCode = mapping.FieldByName("VELTCODE");
+  const FieldRef toName = mapping.FieldByName("VELTNAME");
+  for (defaults.First(); !defaults.Eof(); defaults.Next()) {
+    mapping.Append();
+    toCode.SetString(fromCode.AsString());
+    toName.SetString(fromName.AsString());
+    mapping.Post();
+  }
+  defaults.Close();
+}
+
+}  // namespace
+
+std::string MappingTableName(int kind) {
+  switch (kind) {
+    case 1:
+      return "tr_reas.dbf";
+    case 11:
+      return "tr_reas1.dbf";
+    case 2:
+      return "tr_from.dbf";
+    case 3:
+      return "tr_rslt.dbf";
+    case 4:
+      return "tr_vid.dbf";
+    case 5:
+      return "tr_lpu.dbf";
+    case 6:
+      return "tr_trag.dbf";
+    default:
+      return "";
+  }
+}
+
+PavkChoices LoadPavkChoices(int kind, Table& table) {
+  OpenWithTranslation(table, MappingFolderFile("PAVK_VALUES.dbf"));
+  ClosesOnExit closer(table);
+  // The accident-cause reasons share the reasons' PAVK list, but a code with
+  // "99" in it (the "other reason" entries) cannot be chosen there.
+  const int wantedDirectory = (kind == 1 || kind == 11) ? 1 : kind;
+  const bool skipNines = kind == 11;
+  const int directory = table.FieldByName("DIR_ID").Index();
+  const int code = table.FieldByName("PAVK_CODE").Index();
+  const int name = table.FieldByName("PAVK_NAME").Index();
+  const int directoryName = table.FieldByName("DIRNAME").Index();
+
+  PavkChoices result;
+  for (table.First(); !table.Eof(); table.Next()) {
+    if (table.AsInteger(directory) != wantedDirectory) continue;
+    std::string choice = table.AsString(code);
+    if (skipNines && choice.find("99") != std::string::npos) continue;
+    choice += " - ";
+    choice += table.AsString(name);
+    result.choices.push_back(std::move(choice));
+    result.classifierName = table.AsString(directoryName);
+  }
+  return result;
+}
+
+std::string EnsureMappingTable(int kind, Table& table) {
+  const std::string name = MappingTableName(kind);
+  if (name.empty()) return "";
+  const std::string path = MappingFolderFile(name);
+  // An existing table belongs to the user: never touched here, even empty.
+  if (platform::FileExists(path)) return path;
+
+  CreateEmptyMappingTable(table, path);
+  // From here on the file exists: a failed seeding leaves it as it is.
+  OpenWithTranslation(table, path);
+  ClosesOnExit closer(table);
+  SeedMappingTable(kind, table);
+  return path;
+}
+
+}  // namespace velt
