@@ -1,12 +1,285 @@
-// Placeholder: address resolution.
+// The address of a call: settlement and street looked up in the city and
+// street references, a medical institution named instead of a street turned
+// into the institution's own street address, house and flat numbers split
+// into a number and a letter suffix.
+//
+// This runs once per call record, so the lookups read the reference fields
+// as views and the texts are built in buffers that live across records.
 #include "conversion/address.h"
 
+#include <cstdint>
+#include <string>
+
 #include "conversion/record_groups.h"
+#include "conversion/street_name.h"
+#include "reference/reference_tables.h"
+#include "support/char_set.h"
+#include "support/code_page.h"
+#include "support/error.h"
+#include "support/run_state.h"
+#include "support/text.h"
 
 namespace velt {
+namespace {
 
-AddressResult ResolveAddress(std::string_view, std::string_view, std::string_view) { return {}; }
-HouseNumber SplitHouseNumber(std::string_view) { return {}; }
-void AddressGroup(RecordContext&) {}
+// Settlements and streets of the home region carry this code prefix.
+constexpr std::string_view kHomeRegion = "74";
+// A street's code begins with the code of its settlement.
+constexpr std::size_t kSettlementCodeLength = 11;
+// HOUSE and ROOM are four-digit fields; a longer number is treated as no
+// number rather than failing the record when it is posted.
+constexpr int kLargestHouseNumber = 9999;
+
+// What the first character of CITY says about the settlement.
+enum class SettlementKind { None, City, Settlement };
+
+SettlementKind KindOf(std::string_view city) {
+  if (city.empty()) return SettlementKind::None;
+  if (city.front() == '=') return SettlementKind::City;
+  // The word is looked for as typed: "-пос. ..." is not a settlement.
+  if (city.front() == '-' && city.find(W("ПОС")) != std::string_view::npos) return SettlementKind::Settlement;
+  return SettlementKind::None;
+}
+
+Table& LookupTable(Lookup slot) {
+  Table* table = State().LookupTables.Get(slot);
+  if (table == nullptr) throw Error("Cannot perform this operation on a closed table");
+  return *table;
+}
+
+// CODE and SOCR of a reference table, found once per open of the table.
+struct CodeFields {
+  const Table* table = nullptr;
+  std::uint64_t serial = 0;
+  int code = -1;
+  int socr = -1;
+
+  void ResolveFor(Table& t) {
+    if (table == &t && serial == t.OpenSerial()) return;
+    code = t.FieldByName("CODE").Index();  // raises for a reference without the field
+    socr = t.FieldByName("SOCR").Index();
+    table = &t;
+    serial = t.OpenSerial();
+  }
+};
+
+void UpperInto(std::string_view text, std::string& out) {
+  out.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = UpperChar(text[i]);
+}
+
+// `text` upper-cased equals `word` (a capital constant).
+bool UpperEquals(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (UpperChar(text[i]) != word[i]) return false;
+  return true;
+}
+
+bool IsHomeSettlementOfKind(SettlementKind kind, std::string_view code, std::string_view socr) {
+  if (!code.starts_with(kHomeRegion)) return false;
+  if (kind == SettlementKind::City) return UpperEquals(socr, W("Г"));
+  if (kind == SettlementKind::Settlement) return UpperEquals(socr, W("П")) || UpperEquals(socr, W("ПГТ"));
+  return false;
+}
+
+// The code of the named settlement. A name that only one record carries is
+// taken whatever its region and type; among several, the first of the home
+// region with the type the marker asked for.
+bool FindSettlementCode(SettlementKind kind, std::string_view name, std::string& code) {
+  static CodeFields fields;
+  Table& city = LookupTable(Lookup::city);
+  city.SetScope(name, name);
+  const int count = city.Count();
+  if (count == 0) return false;
+  fields.ResolveFor(city);
+  code.clear();
+  if (count == 1) {
+    code.assign(city.TextView(fields.code));
+  } else {
+    for (city.First(); !city.Eof(); city.Next()) {
+      if (IsHomeSettlementOfKind(kind, city.TextView(fields.code), city.TextView(fields.socr))) {
+        code.assign(city.TextView(fields.code));
+        break;
+      }
+    }
+  }
+  return !code.empty();
+}
+
+// The institution's number from the tr_lpu mapping, keyed by the whole CITY
+// text, "_+" or "_*", and the name; 0 when it is not mapped.
+int MappedInstitution(std::string_view upperCity, std::string_view name, std::string& key) {
+  Table& mapping = LookupTable(Lookup::tr_lpu);
+  for (std::string_view mark : {std::string_view("_+"), std::string_view("_*")}) {
+    key.assign(upperCity);
+    key += mark;
+    key += name;
+    if (int number = RecodeValue(key, mapping); number != 0) return number;
+  }
+  return 0;
+}
+
+// Street and house from an institution's address "town, street, house": the
+// part after the last comma is the house, the part before it (back to the
+// comma before, if any) the street.
+void SplitInstitutionAddress(std::string_view address, std::string& street, std::string& house) {
+  const std::size_t lastComma = address.rfind(',');
+  if (lastComma == std::string_view::npos) {
+    house.assign(TrimView(address));
+    street.clear();
+    return;
+  }
+  house.assign(TrimView(address.substr(lastComma + 1)));
+  std::string_view before = address.substr(0, lastComma);
+  const std::size_t previousComma = before.rfind(',');
+  if (previousComma != std::string_view::npos) before = before.substr(previousComma + 1);
+  street.assign(TrimView(before));
+}
+
+// Replaces street and house by those of the institution; false when the
+// institution's number is not in the lpu reference.
+bool TakeInstitutionAddress(int institution, std::string& street, std::string& house) {
+  Table& lpu = LookupTable(Lookup::lpu);
+  const std::string key = PadLeft(std::to_string(institution), 4, ' ');
+  lpu.SetScope(key, key);
+  if (lpu.Count() == 0) return false;
+  const std::string address = UpperCase(lpu.FieldByName("ADRESS").AsString());
+  SplitInstitutionAddress(address, street, house);
+  return true;
+}
+
+// The first street of that name and type in the settlement; empty when none.
+void FindStreetCode(std::string_view name, std::string_view settlementCode, std::string_view type,
+                    std::string& streetCode) {
+  static CodeFields fields;
+  Table& streets = LookupTable(Lookup::street);
+  streets.SetScope(name, name);
+  fields.ResolveFor(streets);
+  for (streets.First(); !streets.Eof(); streets.Next()) {
+    std::string_view code = streets.TextView(fields.code);
+    if (code.substr(0, kSettlementCodeLength) == settlementCode && code.starts_with(kHomeRegion) &&
+        UpperEquals(streets.TextView(fields.socr), type)) {
+      streetCode.assign(code);
+      return;
+    }
+  }
+}
+
+// Working texts of one resolution, kept between calls so that their
+// capacity is reused (the program has one thread).
+struct AddressBuffers {
+  std::string upperCity;
+  std::string name;
+  std::string street;
+  std::string key;
+  std::string settlementCode;
+};
+
+AddressBuffers& Buffers() {
+  static AddressBuffers buffers;
+  return buffers;
+}
+
+std::string_view LeadingDigits(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  return text.substr(0, n);
+}
+
+void HouseSuffixInto(std::string_view rest, std::string& suffix) {
+  suffix.clear();
+  for (char c : rest) {
+    const char upper = UpperChar(c);
+    if (HouseSuffixChars.Contains(upper)) suffix += upper;
+  }
+}
+
+int HouseNumberValue(std::string_view digits) {
+  int value = 0;
+  if (digits.empty() || !TryStrToInt(digits, value) || value > kLargestHouseNumber) return 0;
+  return value;
+}
+
+// A house or flat designation into its number field and its suffix field.
+void WriteHouseNumber(RecordContext& ctx, std::string_view text, Out numberField, Out suffixField) {
+  static std::string suffix;
+  const std::string_view digits = LeadingDigits(text);
+  HouseSuffixInto(text.substr(digits.size()), suffix);
+  ctx.SetInt(numberField, HouseNumberValue(digits));
+  ctx.SetText(suffixField, suffix);
+}
+
+}  // namespace
+
+void ResolveAddress(std::string_view city, std::string_view street, std::string_view house,
+                    AddressResult& result) {
+  result.found = false;
+  result.streetCode.clear();
+  result.house.clear();
+  result.institution = 0;
+
+  // Without a marker the settlement is never identified, so it is not even
+  // looked up.
+  const SettlementKind kind = KindOf(city);
+  if (kind == SettlementKind::None) return;
+
+  AddressBuffers& b = Buffers();
+  UpperInto(city, b.upperCity);
+  b.name.assign(b.upperCity, 1);  // the marker goes, whatever it is
+  RemoveEvery(b.name, W(" ПОС"));
+  RemoveEvery(b.name, W("ПОС "));
+  TrimInPlace(b.name);
+  if (!FindSettlementCode(kind, b.name, b.settlementCode)) return;
+
+  UpperInto(house, result.house);
+  UpperInto(street, b.street);
+  int institution = 0;
+  if (!b.street.empty() && (b.street.front() == '*' || b.street.front() == '+')) {
+    b.street.erase(0, 1);
+    institution = MappedInstitution(b.upperCity, b.street, b.key);
+    // The institution stands in the call's settlement at its own address.
+    if (!TakeInstitutionAddress(institution, b.street, result.house)) {
+      result.house.clear();
+      return;
+    }
+  }
+
+  const std::string_view type = NormaliseStreetName(b.street);
+  FindStreetCode(b.street, b.settlementCode, type, result.streetCode);
+  result.institution = institution;
+  result.found = true;
+}
+
+AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house) {
+  AddressResult result;
+  ResolveAddress(city, street, house, result);
+  return result;
+}
+
+HouseNumber SplitHouseNumber(std::string_view text) {
+  HouseNumber result;
+  const std::string_view digits = LeadingDigits(text);
+  result.number.assign(digits);
+  HouseSuffixInto(text.substr(digits.size()), result.suffix);
+  return result;
+}
+
+// Step 9 of the record: the seven address fields. A settlement or
+// institution that is not found leaves the street code and the house empty
+// and LPU_FROM as it was; the flat and the station are written regardless.
+void AddressGroup(RecordContext& ctx) {
+  static AddressResult address;
+  const std::string_view city = ctx.Text(In::CITY);
+  const std::string_view street = ctx.Text(In::ULIC);
+  const std::string_view house = ctx.Text(In::DOM);
+  ResolveAddress(city, street, house, address);
+
+  ctx.SetText(Out::CITYSTREET, address.streetCode);
+  WriteHouseNumber(ctx, address.house, Out::HOUSE, Out::IND_HOUSE);
+  if (address.institution > 0) ctx.SetInt(Out::LPU_FROM, address.institution);
+  WriteHouseNumber(ctx, ctx.Text(In::KVAR), Out::ROOM, Out::IND_ROOM);
+  ctx.SetInt(Out::COD_LPU, ctx.state.StationCode);
+}
 
 }  // namespace velt

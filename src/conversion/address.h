@@ -17,6 +17,10 @@ struct AddressResult {
 };
 
 AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house);
+// The same into an existing result, whose buffers are reused (the record
+// loop resolves every call's address). The texts must not point into result.
+void ResolveAddress(std::string_view city, std::string_view street, std::string_view house,
+                    AddressResult& result);
 
 struct HouseNumber {
   std::string number;  // leading digits
