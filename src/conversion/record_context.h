@@ -75,6 +75,11 @@ struct RecordContext {
 
   // ---- Reference and mapping tables of the run.
   Table& Ref(Lookup slot) const;
+
+ private:
+  // Numeric and date fields of the archive as text, kept so that Text can
+  // hand out a view of them.
+  mutable std::array<std::string, static_cast<int>(In::Count)> rendered_;
 };
 
 // A failure of a conversion rule inside a field group (a text that is not an
