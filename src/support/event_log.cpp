@@ -18,7 +18,11 @@ std::string FallbackLogPath() {
   return path + ".log";
 }
 
+std::uint64_t g_linesWritten = 0;
+
 }  // namespace
+
+std::uint64_t LogLinesWritten() { return g_linesWritten; }
 
 std::string FormatStamp(const std::string& pattern, const platform::LocalTime& moment) {
   struct Element {
@@ -62,6 +66,7 @@ void AddToLog(const std::string& path, const std::string& message, bool stamped,
   line += message;
   line += "\r\n";
   if (!platform::AppendToFile(target, line)) throw Error("Cannot write to the event log " + target);
+  ++g_linesWritten;
 }
 
 }  // namespace velt
