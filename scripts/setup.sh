@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
   libbenchmark-dev libcli11-dev libsimpleini-dev python3 python3-dbfread python3-dbf
-  libdbd-xbase-perl xvfb xauth)
+  libdbd-xbase-perl xvfb xauth time bc)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
