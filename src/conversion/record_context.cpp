@@ -6,10 +6,10 @@ namespace velt {
 
 const char* ArchiveFieldName(In field) {
   static const char* const kNames[static_cast<int>(In::Count)] = {
-      "PROF", "NPOLIS", "SPOL", "FAM",  "IMYA", "OTCH",     "KOD1", "DATA_R", "POL",  "TDOKUM", "NDOKUM",
-      "SNILS", "CITY",  "ULIC", "DOM",  "KVAR", "SMO",      "NUMV", "NGOD",   "DPRM", "TPRM",   "TISP",
-      "DSHS",  "DS1",   "REZL", "ISHOD", "PRFB", "COD_SPEC", "TSTA", "KUDA",   "POVD", "TRAV",   "POVT",
-      "MEST",  "KILO",  "DOKT", "PRTY", "TPER", "VYEZ",     "PRZD", "TGSP"};
+      "PROF",  "NPOLIS", "SPOL", "FAM",   "IMYA", "OTCH",     "KOD1", "DATA_R", "POL",  "TDOKUM", "NDOKUM",
+      "SNILS", "CITY",   "ULIC", "DOM",   "KVAR", "SMO",      "NUMV", "NGOD",   "DPRM", "TPRM",   "TISP",
+      "DSHS",  "DS1",    "REZL", "ISHOD", "PRFB", "COD_SPEC", "TSTA", "KUDA",   "POVD", "TRAV",   "POVT",
+      "MEST",  "KILO",   "DOKT", "PRTY",  "TPER", "VYEZ",     "PRZD", "TGSP"};
   return kNames[static_cast<int>(field)];
 }
 

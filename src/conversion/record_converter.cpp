@@ -18,10 +18,10 @@ namespace {
 // Text fields that may carry the receiving system's separators # = | from
 // the archive; they are dropped just before the record is posted.
 constexpr std::array<Out, 23> kCleanedFields = {
-    Out::SPOLIC,   Out::NUMBER,   Out::FAMILY,   Out::NAME,      Out::FATHER,  Out::DOCTYPE,
-    Out::DOCSER,   Out::DOCNUM,   Out::SNILS,    Out::CITYSTREET, Out::IND_HOUSE, Out::IND_ROOM,
-    Out::COD_SMO,  Out::NHISTORY, Out::TIME_BEG, Out::TIME_END,  Out::COD_MKB0, Out::COD_MKB,
-    Out::SP_TIME,  Out::OKATO_OMS, Out::SMO_NAM, Out::FILE_TYPE, Out::DOCTOR};
+    Out::SPOLIC,  Out::NUMBER,    Out::FAMILY,   Out::NAME,       Out::FATHER,    Out::DOCTYPE,
+    Out::DOCSER,  Out::DOCNUM,    Out::SNILS,    Out::CITYSTREET, Out::IND_HOUSE, Out::IND_ROOM,
+    Out::COD_SMO, Out::NHISTORY,  Out::TIME_BEG, Out::TIME_END,   Out::COD_MKB0,  Out::COD_MKB,
+    Out::SP_TIME, Out::OKATO_OMS, Out::SMO_NAM,  Out::FILE_TYPE,  Out::DOCTOR};
 
 // The field positions of the archive, resolved again only when another table
 // or a new open of it comes in.
@@ -46,6 +46,13 @@ const std::string& Station672Message(int stationCode) {
     message = W("Ошибка вычисления спецусловий для станции СМП №") + std::to_string(stationCode);
     builtFor = stationCode;
   }
+  return message;
+}
+
+// The second word ends in the Latin letters o and e, not Cyrillic ones: the
+// line has always been written so, and readers of the log search for it so.
+const std::string& CallTimeMessage() {
+  static const std::string message = Utf8ToAnsi(" - неверн") + "oe" + Utf8ToAnsi(" время приема вызова ");
   return message;
 }
 
@@ -89,9 +96,7 @@ void ConvertCallRecord(Table& input, Table& output, bool isNative) {
   CaseNumberGroup(ctx);
 
   RunGuarded(ctx, W(" - неверная дата приема вызова "), [&] { CallDateGroup(ctx); });
-  // The last two letters of "невернoe" are Latin o and e: the receiving side
-  // knows the line in exactly this form.
-  RunGuarded(ctx, W(" - неверн" "oe" " время приема вызова "), [&] { CallTimeGroup(ctx); });
+  RunGuarded(ctx, CallTimeMessage(), [&] { CallTimeGroup(ctx); });
   CallStartStep(ctx);
   EndTimeGroup(ctx);
   RunGuarded(ctx, W(": Не удалось вычислить дату конца вызова."), [&] { EndDateGroup(ctx); });
