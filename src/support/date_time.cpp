@@ -6,21 +6,46 @@
 namespace velt {
 namespace {
 
+constexpr bool Leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
 // Days from 0001-01-01 to the given date, 0001-01-01 being day 1.
-std::int64_t DayNumber(int year, int month, int day) {
-  static const int kCumulative[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+constexpr std::int64_t DayNumber(int year, int month, int day) {
+  constexpr int kCumulative[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
   std::int64_t y = year - 1;
   std::int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
   days += kCumulative[month - 1] + day;
-  if (month > 2 && IsLeapYear(year)) ++days;
+  if (month > 2 && Leap(year)) ++days;
   return days;
 }
 
-const std::int64_t kEpoch = DayNumber(1899, 12, 30);
+// A constant, so that dates encoded by other modules' static initialisers
+// are right too.
+constexpr std::int64_t kEpoch = DayNumber(1899, 12, 30);
+constexpr std::int64_t kMsPerDay = 86400000;
+
+// A value rounded to whole milliseconds, split into its whole days and the
+// time of day. Rounding first keeps the date and the time of one moment in
+// step: a hair before midnight is the next day at 00:00, not 23:59:59.999 of
+// the day before.
+struct DaysAndMs {
+  std::int64_t days;
+  std::int64_t ms;
+};
+
+DaysAndMs SplitValue(DateTime value) {
+  const auto total = static_cast<std::int64_t>(std::llround(value * kMsPerDay));
+  std::int64_t days = total / kMsPerDay;
+  std::int64_t ms = total % kMsPerDay;
+  if (ms < 0) {  // the time line runs on before 1899: days down, time forward
+    ms += kMsPerDay;
+    --days;
+  }
+  return {days, ms};
+}
 
 }  // namespace
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) { return Leap(year); }
 
 int DaysInMonth(int year, int month) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,7 +74,7 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& 
 
 DateParts DecodeDate(DateTime value) {
   // Civil-from-days (proleptic Gregorian), on days since 1970-01-01.
-  std::int64_t z = static_cast<std::int64_t>(std::floor(value)) - 25569 + 719468;
+  std::int64_t z = SplitValue(value).days - 25569 + 719468;
   std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   std::int64_t doe = z - era * 146097;
   std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
@@ -64,9 +89,7 @@ DateParts DecodeDate(DateTime value) {
 }
 
 TimeParts DecodeTime(DateTime value) {
-  double fraction = std::fabs(value - std::floor(value));
-  auto ms = static_cast<std::int64_t>(std::llround(fraction * 86400000.0));
-  if (ms >= 86400000) ms = 86399999;
+  const std::int64_t ms = SplitValue(value).ms;
   TimeParts parts;
   parts.hour = static_cast<int>(ms / 3600000);
   parts.minute = static_cast<int>(ms / 60000 % 60);
@@ -75,6 +98,6 @@ TimeParts DecodeTime(DateTime value) {
   return parts;
 }
 
-DateTime DateOf(DateTime value) { return std::floor(value); }
+DateTime DateOf(DateTime value) { return static_cast<DateTime>(SplitValue(value).days); }
 
 }  // namespace velt
