@@ -162,6 +162,9 @@ std::string Utf8ToAnsi(std::string_view text) {
       if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) { ok = false; break; }
       u = (u << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     }
+    // An overlong form is no character (it could hide a NUL or a '/').
+    static constexpr char32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
+    if (ok && u < kSmallest[extra]) ok = false;
     if (!ok) { out += '?'; ++i; continue; }
     i += extra + 1;
     if (u < 0x80) { out += static_cast<char>(u); continue; }
