@@ -1,0 +1,66 @@
+#include "support/run_state.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "support/platform.h"
+#include "support_files/temp_dir.h"
+
+namespace velt {
+namespace {
+
+TEST(DerivePaths, JoinsTheProgramFolderPlainly) {
+  RunState state;
+  DerivePaths(state, "/opt/prog", "velt.conv");
+  EXPECT_EQ(state.AppDir, "/opt/prog/");
+  EXPECT_EQ(state.ExeBaseName, "velt");  // the name before its first "."
+  // Plain concatenations: the doubled separator is harmless.
+  EXPECT_EQ(state.LogFilePath, "/opt/prog//velt.log");
+  EXPECT_EQ(state.MappingDirPath, "/opt/prog//dirstrans");
+  EXPECT_EQ(state.IndexDirPath, "/opt/prog//indexes");
+  EXPECT_EQ(state.PavkDirPath, "/opt/prog//pavkdirs");
+
+  DerivePaths(state, "/opt/prog/", "/opt/prog/veltconv");
+  EXPECT_EQ(state.AppDir, "/opt/prog/");
+  EXPECT_EQ(state.ExeBaseName, "veltconv");
+  EXPECT_EQ(state.LogFilePath, "/opt/prog//veltconv.log");
+
+  DerivePaths(state, "/opt/prog", "velt.conv.exe");
+  EXPECT_EQ(state.ExeBaseName, "velt");
+  EXPECT_EQ(state.LogFilePath, "/opt/prog//velt.log");
+}
+
+TEST(ProgramFile, FindsTheNameInAnyLetterCase) {
+  testing::TempDir dir;
+  ASSERT_TRUE(platform::WriteWholeFile(dir.File("PAVK_VALUES.DBF"), ""));
+  ASSERT_TRUE(platform::WriteWholeFile(dir.File("city.dbf"), ""));
+  EXPECT_EQ(ProgramFile(dir.Path(), "PAVK_VALUES.dbf"), dir.File("PAVK_VALUES.DBF"));
+  EXPECT_EQ(ProgramFile(dir.Path(), "city.dbf"), dir.File("city.dbf"));
+  EXPECT_EQ(ProgramFile(dir.Path(), "CITY.DBF"), dir.File("city.dbf"));
+  // A missing file gives its exact name, ready to be created.
+  EXPECT_EQ(ProgramFile(dir.Path(), "tr_vid.dbf"), dir.File("tr_vid.dbf"));
+  // A folder without its trailing separator.
+  std::string bare = dir.Path();
+  bare.pop_back();
+  EXPECT_EQ(ProgramFile(bare, "Pavk_Values.dbf"), dir.File("PAVK_VALUES.DBF"));
+}
+
+TEST(LookupTables, NameTwelveDistinctSlotsAndStartEmpty) {
+  std::set<std::string> names;
+  for (int i = 0; i < kLookupCount; ++i) names.insert(LookupName(static_cast<Lookup>(i)));
+  EXPECT_EQ(names.size(), 12u);
+  EXPECT_STREQ(LookupName(Lookup::tr_reas1), "tr_reas1");
+  EXPECT_STREQ(LookupName(Lookup::lpu), "lpu");
+
+  RunState& state = State();
+  EXPECT_EQ(&state, &State());
+  EXPECT_EQ(state.InputCodePage, "OEM");
+  EXPECT_EQ(state.StationCategory, 0);
+  EXPECT_EQ(state.LookupTables.Get(Lookup::city), nullptr);
+  state.LookupTables.Release(Lookup::city);  // releasing an empty slot is harmless
+  EXPECT_EQ(state.LookupTables.Get(Lookup::city), nullptr);
+}
+
+}  // namespace
+}  // namespace velt
