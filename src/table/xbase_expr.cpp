@@ -165,7 +165,8 @@ double ParseLeadingNumber(std::string_view s) {
     std::size_t o = 0;
     if (number[0] == '-') buffer[o++] = '-';
     buffer[o++] = '0';
-    for (std::size_t i = (number[0] == '-' || number[0] == '+') ? 1 : 0; i < length; ++i) buffer[o++] = number[i];
+    for (std::size_t i = (number[0] == '-' || number[0] == '+') ? 1 : 0; i < length; ++i)
+      buffer[o++] = number[i];
     double value = 0;
     std::from_chars(buffer, buffer + o, value);
     return value;
@@ -413,7 +414,8 @@ const CaseTable& LowerTable() {
 
 class MapCase : public BufferedText {
  public:
-  MapCase(NodePtr arg, const CaseTable& table) : BufferedText(arg->Width()), arg_(std::move(arg)), table_(table) {}
+  MapCase(NodePtr arg, const CaseTable& table)
+      : BufferedText(arg->Width()), arg_(std::move(arg)), table_(table) {}
   std::string_view Text(const char* record) const override {
     const std::string_view in = arg_->Text(record);
     char* out = Buffer();
@@ -430,7 +432,8 @@ enum class TrimKind { Right, Left, Both };
 
 class TrimText : public Node {
  public:
-  TrimText(NodePtr arg, TrimKind kind) : Node(ValueType::Character, arg->Width()), arg_(std::move(arg)), kind_(kind) {}
+  TrimText(NodePtr arg, TrimKind kind)
+      : Node(ValueType::Character, arg->Width()), arg_(std::move(arg)), kind_(kind) {}
   std::string_view Text(const char* record) const override {
     std::string_view s = arg_->Text(record);
     if (kind_ != TrimKind::Left) s = TrimRight(s);
@@ -447,7 +450,10 @@ class TrimText : public Node {
 class Substr : public Node {
  public:
   Substr(NodePtr text, NodePtr start, NodePtr count, int width)
-      : Node(ValueType::Character, width), text_(std::move(text)), start_(std::move(start)), count_(std::move(count)) {}
+      : Node(ValueType::Character, width),
+        text_(std::move(text)),
+        start_(std::move(start)),
+        count_(std::move(count)) {}
   std::string_view Text(const char* record) const override {
     const std::string_view s = text_->Text(record);
     const auto size = static_cast<std::int64_t>(s.size());
@@ -572,17 +578,25 @@ enum class ArithOp { Add, Sub, Mul, Div, Mod };
 class Arith : public Node {
  public:
   Arith(ArithOp op, NodePtr left, NodePtr right, ValueType type, int decimals)
-      : Node(type, type == ValueType::Date ? 8 : 10, decimals), op_(op), left_(std::move(left)), right_(std::move(right)) {}
+      : Node(type, type == ValueType::Date ? 8 : 10, decimals),
+        op_(op),
+        left_(std::move(left)),
+        right_(std::move(right)) {}
   double Number(const char* record) const override {
     const double a = left_->Number(record);
     const double b = right_->Number(record);
     if (left_->Type() == ValueType::Date) return DateArith(a, b);
     switch (op_) {
-      case ArithOp::Add: return a + b;
-      case ArithOp::Sub: return a - b;
-      case ArithOp::Mul: return a * b;
-      case ArithOp::Div: return b == 0 ? 0 : a / b;
-      case ArithOp::Mod: return b == 0 ? 0 : std::fmod(a, b);
+      case ArithOp::Add:
+        return a + b;
+      case ArithOp::Sub:
+        return a - b;
+      case ArithOp::Mul:
+        return a * b;
+      case ArithOp::Div:
+        return b == 0 ? 0 : a / b;
+      case ArithOp::Mod:
+        return b == 0 ? 0 : std::fmod(a, b);
     }
     return 0;
   }
@@ -652,13 +666,20 @@ class Compare : public Node {
     }
     switch (op_) {
       case CompareOp::Equal:
-      case CompareOp::Exact: return c == 0;
-      case CompareOp::NotEqual: return c != 0;
-      case CompareOp::Less: return c < 0;
-      case CompareOp::LessEqual: return c <= 0;
-      case CompareOp::Greater: return c > 0;
-      case CompareOp::GreaterEqual: return c >= 0;
-      case CompareOp::Contains: return false;
+      case CompareOp::Exact:
+        return c == 0;
+      case CompareOp::NotEqual:
+        return c != 0;
+      case CompareOp::Less:
+        return c < 0;
+      case CompareOp::LessEqual:
+        return c <= 0;
+      case CompareOp::Greater:
+        return c > 0;
+      case CompareOp::GreaterEqual:
+        return c >= 0;
+      case CompareOp::Contains:
+        return false;
     }
     return false;
   }
@@ -694,10 +715,31 @@ class Not : public Node {
 // ---- Tokens.
 
 enum class Tok {
-  End, Name, Number, String, LParen, RParen, Comma,
-  Plus, Minus, Star, Slash, Percent, Dollar,
-  Equal, Exact, NotEqual, Less, LessEqual, Greater, GreaterEqual,
-  And, Or, Not, True, False,
+  End,
+  Name,
+  Number,
+  String,
+  LParen,
+  RParen,
+  Comma,
+  Plus,
+  Minus,
+  Star,
+  Slash,
+  Percent,
+  Dollar,
+  Equal,
+  Exact,
+  NotEqual,
+  Less,
+  LessEqual,
+  Greater,
+  GreaterEqual,
+  And,
+  Or,
+  Not,
+  True,
+  False,
 };
 
 struct Token {
@@ -707,9 +749,7 @@ struct Token {
   int decimals = 0;
 };
 
-bool IsNameStart(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
+bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -736,23 +776,50 @@ class Lexer {
     if (c == '\'' || c == '"') return StringToken(c);
     ++pos_;
     switch (c) {
-      case '(': t.kind = Tok::LParen; break;
-      case ')': t.kind = Tok::RParen; break;
-      case ',': t.kind = Tok::Comma; break;
-      case '+': t.kind = Tok::Plus; break;
-      case '-': t.kind = Tok::Minus; break;
-      case '*': t.kind = Tok::Star; break;
-      case '/': t.kind = Tok::Slash; break;
-      case '%': t.kind = Tok::Percent; break;
-      case '$': t.kind = Tok::Dollar; break;
-      case '#': t.kind = Tok::NotEqual; break;
-      case '=': t.kind = Accept('=') ? Tok::Exact : Tok::Equal; break;
-      case '!': t.kind = Accept('=') ? Tok::NotEqual : Tok::Not; break;
+      case '(':
+        t.kind = Tok::LParen;
+        break;
+      case ')':
+        t.kind = Tok::RParen;
+        break;
+      case ',':
+        t.kind = Tok::Comma;
+        break;
+      case '+':
+        t.kind = Tok::Plus;
+        break;
+      case '-':
+        t.kind = Tok::Minus;
+        break;
+      case '*':
+        t.kind = Tok::Star;
+        break;
+      case '/':
+        t.kind = Tok::Slash;
+        break;
+      case '%':
+        t.kind = Tok::Percent;
+        break;
+      case '$':
+        t.kind = Tok::Dollar;
+        break;
+      case '#':
+        t.kind = Tok::NotEqual;
+        break;
+      case '=':
+        t.kind = Accept('=') ? Tok::Exact : Tok::Equal;
+        break;
+      case '!':
+        t.kind = Accept('=') ? Tok::NotEqual : Tok::Not;
+        break;
       case '<':
         t.kind = Accept('=') ? Tok::LessEqual : Accept('>') ? Tok::NotEqual : Tok::Less;
         break;
-      case '>': t.kind = Accept('=') ? Tok::GreaterEqual : Tok::Greater; break;
-      default: Fail();
+      case '>':
+        t.kind = Accept('=') ? Tok::GreaterEqual : Tok::Greater;
+        break;
+      default:
+        Fail();
     }
     return t;
   }
@@ -796,12 +863,18 @@ class Lexer {
     const std::string word = AsciiUpper(text_.substr(pos_ + 1, close - pos_ - 1));
     pos_ = close + 1;
     Token t;
-    if (word == "AND") t.kind = Tok::And;
-    else if (word == "OR") t.kind = Tok::Or;
-    else if (word == "NOT") t.kind = Tok::Not;
-    else if (word == "T" || word == "Y") t.kind = Tok::True;
-    else if (word == "F" || word == "N") t.kind = Tok::False;
-    else Fail();
+    if (word == "AND")
+      t.kind = Tok::And;
+    else if (word == "OR")
+      t.kind = Tok::Or;
+    else if (word == "NOT")
+      t.kind = Tok::Not;
+    else if (word == "T" || word == "Y")
+      t.kind = Tok::True;
+    else if (word == "F" || word == "N")
+      t.kind = Tok::False;
+    else
+      Fail();
     return t;
   }
 
@@ -891,15 +964,32 @@ class Parser {
     NodePtr left = ParseAdditive();
     CompareOp op;
     switch (token_.kind) {
-      case Tok::Equal: op = CompareOp::Equal; break;
-      case Tok::Exact: op = CompareOp::Exact; break;
-      case Tok::NotEqual: op = CompareOp::NotEqual; break;
-      case Tok::Less: op = CompareOp::Less; break;
-      case Tok::LessEqual: op = CompareOp::LessEqual; break;
-      case Tok::Greater: op = CompareOp::Greater; break;
-      case Tok::GreaterEqual: op = CompareOp::GreaterEqual; break;
-      case Tok::Dollar: op = CompareOp::Contains; break;
-      default: return left;
+      case Tok::Equal:
+        op = CompareOp::Equal;
+        break;
+      case Tok::Exact:
+        op = CompareOp::Exact;
+        break;
+      case Tok::NotEqual:
+        op = CompareOp::NotEqual;
+        break;
+      case Tok::Less:
+        op = CompareOp::Less;
+        break;
+      case Tok::LessEqual:
+        op = CompareOp::LessEqual;
+        break;
+      case Tok::Greater:
+        op = CompareOp::Greater;
+        break;
+      case Tok::GreaterEqual:
+        op = CompareOp::GreaterEqual;
+        break;
+      case Tok::Dollar:
+        op = CompareOp::Contains;
+        break;
+      default:
+        return left;
     }
     Advance();
     NodePtr right = ParseAdditive();
@@ -943,7 +1033,9 @@ class Parser {
   NodePtr ParseMultiplicative() {
     NodePtr left = ParseUnary();
     while (token_.kind == Tok::Star || token_.kind == Tok::Slash || token_.kind == Tok::Percent) {
-      const ArithOp op = token_.kind == Tok::Star ? ArithOp::Mul : token_.kind == Tok::Slash ? ArithOp::Div : ArithOp::Mod;
+      const ArithOp op = token_.kind == Tok::Star    ? ArithOp::Mul
+                         : token_.kind == Tok::Slash ? ArithOp::Div
+                                                     : ArithOp::Mod;
       Advance();
       NodePtr right = ParseUnary();
       Want(left, ValueType::Numeric);
@@ -952,8 +1044,9 @@ class Parser {
       const int decimals = std::min(op == ArithOp::Mul ? left->Decimals() + right->Decimals()
                                                        : std::max(left->Decimals(), right->Decimals()),
                                     8);
-      left = Constant(std::make_unique<Arith>(op, std::move(left), std::move(right), ValueType::Numeric, decimals),
-                      constant);
+      left = Constant(
+          std::make_unique<Arith>(op, std::move(left), std::move(right), ValueType::Numeric, decimals),
+          constant);
     }
     return left;
   }
@@ -977,10 +1070,14 @@ class Parser {
     Token t = std::move(token_);
     Advance();
     switch (t.kind) {
-      case Tok::Number: return Constant(std::make_unique<NumLiteral>(t.number, t.decimals), true);
-      case Tok::String: return Constant(std::make_unique<TextLiteral>(std::move(t.text)), true);
-      case Tok::True: return Constant(std::make_unique<LogicalLiteral>(true), true);
-      case Tok::False: return Constant(std::make_unique<LogicalLiteral>(false), true);
+      case Tok::Number:
+        return Constant(std::make_unique<NumLiteral>(t.number, t.decimals), true);
+      case Tok::String:
+        return Constant(std::make_unique<TextLiteral>(std::move(t.text)), true);
+      case Tok::True:
+        return Constant(std::make_unique<LogicalLiteral>(true), true);
+      case Tok::False:
+        return Constant(std::make_unique<LogicalLiteral>(false), true);
       case Tok::LParen: {
         NodePtr inner = ParseOr();
         Expect(Tok::RParen);
@@ -989,7 +1086,8 @@ class Parser {
       case Tok::Name:
         if (Accept(Tok::LParen)) return ParseCall(t.text);
         return FieldNode(t.text);
-      default: Fail();
+      default:
+        Fail();
     }
   }
 
@@ -998,13 +1096,19 @@ class Parser {
       if (AsciiUpper(f.name) != upperName) continue;
       switch (f.type) {
         case 'C':
-        case 'M': return std::make_unique<CharField>(f.offset, f.width);
+        case 'M':
+          return std::make_unique<CharField>(f.offset, f.width);
         case 'N':
-        case 'F': return std::make_unique<NumField>(f.offset, f.width, f.decimals);
-        case 'I': return std::make_unique<IntField>(f.offset);
-        case 'D': return std::make_unique<DateField>(f.offset);
-        case 'L': return std::make_unique<LogicalField>(f.offset);
-        default: Fail();
+        case 'F':
+          return std::make_unique<NumField>(f.offset, f.width, f.decimals);
+        case 'I':
+          return std::make_unique<IntField>(f.offset);
+        case 'D':
+          return std::make_unique<DateField>(f.offset);
+        case 'L':
+          return std::make_unique<LogicalField>(f.offset);
+        default:
+          Fail();
       }
     }
     Fail();
@@ -1053,7 +1157,9 @@ class Parser {
     if (name == "TRIM" || name == "RTRIM" || name == "LTRIM" || name == "ALLTRIM") {
       Arity(args, 1, 1);
       Want(args[0], ValueType::Character);
-      const TrimKind kind = name == "LTRIM" ? TrimKind::Left : name == "ALLTRIM" ? TrimKind::Both : TrimKind::Right;
+      const TrimKind kind = name == "LTRIM"     ? TrimKind::Left
+                            : name == "ALLTRIM" ? TrimKind::Both
+                                                : TrimKind::Right;
       return std::make_unique<TrimText>(std::move(args[0]), kind);
     }
     if (name == "STR") return StrCall(std::move(args));
@@ -1105,8 +1211,10 @@ class Parser {
     const int textWidth = args[0]->Width();
     int width = textWidth;
     double start = 0, count = 0;
-    if (ConstantNumber(args[1], start) && start >= 1) width = std::max(0, textWidth - static_cast<int>(start) + 1);
-    if (args.size() == 3 && ConstantNumber(args[2], count)) width = std::clamp(static_cast<int>(count), 0, width);
+    if (ConstantNumber(args[1], start) && start >= 1)
+      width = std::max(0, textWidth - static_cast<int>(start) + 1);
+    if (args.size() == 3 && ConstantNumber(args[2], count))
+      width = std::clamp(static_cast<int>(count), 0, width);
     NodePtr countNode = args.size() == 3 ? std::move(args[2]) : nullptr;
     return std::make_unique<Substr>(std::move(args[0]), std::move(args[1]), std::move(countNode), width);
   }
@@ -1119,7 +1227,7 @@ class Parser {
 }  // namespace
 
 struct Expression::Impl {
-  NodePtr tree;              // owns every node
+  NodePtr tree;                 // owns every node
   const Node* value = nullptr;  // the expression itself
   const Node* key = nullptr;    // its character key form
   int keyWidth = 0;

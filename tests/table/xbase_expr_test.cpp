@@ -315,28 +315,28 @@ TEST(XbaseExpr, RejectedExpressionsNameTheText) {
   Record r = ReferenceRecord();
   auto invalid = [](const std::string& text) { return "Invalid index expression [" + text + "]"; };
   const char* rejected[] = {
-      "",                        // nothing
-      "NAME +",                  // garbage at the end
-      "@NAME",                   // character outside the language
-      "NAME NAME",               // two operands
-      "NOSUCH",                  // unknown field
-      "UPPER(NOSUCH)",           // unknown field inside
-      "FROB(NAME)",              // unknown function
-      "UPPER(NAME",              // unbalanced
-      "UPPER(NAME))",            // unbalanced
-      "(NAME",                   // unbalanced
-      "'open",                   // unterminated string
-      "UPPER(NPP)",              // number where text belongs
-      "NAME+NPP",                // text plus number
-      "PLACE='20'",              // number compared with text
-      "PLACE=20 AND NAME",       // AND of text
-      "STR(NAME,4)",             // STR of text
-      "STR(NPP,NPP)",            // width not a constant
-      "SUBSTR(NAME)",            // too few arguments
-      "UPPER(NAME,1)",           // too many arguments
-      "IIF(PLACE=1,'a',2)",      // branches of different types
-      "DTOS(NAME)",              // DTOS of text
-      ".MAYBE.",                 // no such dot word
+      "",                    // nothing
+      "NAME +",              // garbage at the end
+      "@NAME",               // character outside the language
+      "NAME NAME",           // two operands
+      "NOSUCH",              // unknown field
+      "UPPER(NOSUCH)",       // unknown field inside
+      "FROB(NAME)",          // unknown function
+      "UPPER(NAME",          // unbalanced
+      "UPPER(NAME))",        // unbalanced
+      "(NAME",               // unbalanced
+      "'open",               // unterminated string
+      "UPPER(NPP)",          // number where text belongs
+      "NAME+NPP",            // text plus number
+      "PLACE='20'",          // number compared with text
+      "PLACE=20 AND NAME",   // AND of text
+      "STR(NAME,4)",         // STR of text
+      "STR(NPP,NPP)",        // width not a constant
+      "SUBSTR(NAME)",        // too few arguments
+      "UPPER(NAME,1)",       // too many arguments
+      "IIF(PLACE=1,'a',2)",  // branches of different types
+      "DTOS(NAME)",          // DTOS of text
+      ".MAYBE.",             // no such dot word
   };
   for (const char* text : rejected) EXPECT_EQ(ErrorOf(r, text), invalid(text)) << text;
 }
