@@ -65,8 +65,8 @@ bool TryEncodeDate(int year, int month, int day, DateTime& out) {
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& out) {
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-      millisecond < 0 || millisecond > 999)
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
+      millisecond > 999)
     return false;
   out = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
   return true;

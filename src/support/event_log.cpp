@@ -57,8 +57,7 @@ void EnsureFileExists(const std::string& path) {
   if (!platform::FileExists(path)) platform::AppendToFile(path, std::string());
 }
 
-void AddToLog(const std::string& path, const std::string& message, bool stamped,
-              const std::string& pattern) {
+void AddToLog(const std::string& path, const std::string& message, bool stamped, const std::string& pattern) {
   const std::string target = path.empty() ? FallbackLogPath() : path;
   EnsureFileExists(target);
   std::string line;

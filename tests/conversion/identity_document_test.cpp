@@ -18,16 +18,6 @@ std::string Split(const char* type, const char* numberUtf8) {
 
 const std::string kRejected = "//";
 
-TEST(DocumentMasks, CoverTypes1To24) {
-  EXPECT_EQ(DocumentMask(1), A("R-ББ 999999"));
-  EXPECT_EQ(DocumentMask(14), "99 99 9999990");
-  EXPECT_EQ(DocumentMask(16), A("ББ 9999990"));
-  EXPECT_EQ(DocumentMask(24), "Z 9");
-  EXPECT_EQ(DocumentMask(0), "");
-  EXPECT_EQ(DocumentMask(25), "");
-  for (int type = 1; type <= 24; ++type) EXPECT_FALSE(DocumentMask(type).empty()) << type;
-}
-
 TEST(SplitDocument, RomanSeriesAcceptsNumeralsAndDigits) {
   EXPECT_EQ(Split("1 ", "IV-АБ 123456"), "1/IV-АБ/123456");
   EXPECT_EQ(Split("01", "4-АБ 123456"), "1/IV-АБ/123456");
@@ -75,7 +65,7 @@ TEST(SplitDocument, CyrillicSeriesDemandsItsLength) {
 TEST(SplitDocument, FreeFormSeriesKeepsAllButTheLastCharacter) {
   EXPECT_EQ(Split("21", "AB 1234567"), "21/AB 123456/7");
   EXPECT_EQ(Split("21", "АБ 1234567"), "21/АБ 123456/7");
-  EXPECT_EQ(Split("21", "1234567"), kRejected);  // must begin with a letter
+  EXPECT_EQ(Split("21", "1234567"), kRejected);     // must begin with a letter
   EXPECT_EQ(Split("21", "AB 123456X"), kRejected);  // must end with a digit
   EXPECT_EQ(Split("2 ", "Ю-ЛК 5"), "2/Ю-ЛК /5");
   EXPECT_EQ(Split("2 ", "9 5"), kRejected);

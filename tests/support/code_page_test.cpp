@@ -62,7 +62,8 @@ TEST(UpperCase, UppercasesLatinAndCyrillicOnly) {
   EXPECT_EQ(UpperCase(Range(0xE0, 0xFF)), Range(0xC0, 0xDF));
   EXPECT_EQ(UpperCase(Bytes({0xB8})), Bytes({0xA8}));  // ё
   EXPECT_EQ(UpperCase(Bytes({0xB3, 0xBF, 0xBA, 0xA2, 0xB4})), Bytes({0xB2, 0xAF, 0xAA, 0xA1, 0xA5}));
-  const std::string untouched = Range(0x00, 0x60) + Range('{', 0x7F) + Range(0xC0, 0xDF) + Bytes({0xA8, 0xB5, 0xB9});
+  const std::string untouched =
+      Range(0x00, 0x60) + Range('{', 0x7F) + Range(0xC0, 0xDF) + Bytes({0xA8, 0xB5, 0xB9});
   EXPECT_EQ(UpperCase(untouched), untouched);
   EXPECT_EQ(UpperChar('q'), 'Q');
   EXPECT_EQ(UpperChar('7'), '7');
@@ -81,11 +82,12 @@ TEST(Utf8, ConvertsToAndFrom1251) {
 
 TEST(Utf8, MarksWhat1251CannotHold) {
   EXPECT_EQ(Utf8ToAnsi("ß漢"), "??");
-  EXPECT_EQ(Utf8ToAnsi("a\xF0\x9F\x98\x80" "b"), "a?b");  // one character outside the basic plane
-  EXPECT_EQ(Utf8ToAnsi("a\xFF" "b"), "a?b");              // not UTF-8
-  EXPECT_EQ(Utf8ToAnsi("a\xD0"), "a?");                   // cut short
-  EXPECT_EQ(Utf8ToAnsi("\xC2\x98"), "?");                 // a control code 1251 lacks
-  EXPECT_EQ(Utf8ToAnsi("\xC0\x80"), "??");                // overlong forms are no characters
+  const std::string emoji = "\xF0\x9F\x98\x80";  // one character outside the basic plane
+  EXPECT_EQ(Utf8ToAnsi("a" + emoji + "b"), "a?b");
+  EXPECT_EQ(Utf8ToAnsi(std::string("a\xFF") + "b"), "a?b");  // not UTF-8
+  EXPECT_EQ(Utf8ToAnsi("a\xD0"), "a?");                      // cut short
+  EXPECT_EQ(Utf8ToAnsi("\xC2\x98"), "?");                    // a control code 1251 lacks
+  EXPECT_EQ(Utf8ToAnsi("\xC0\x80"), "??");                   // overlong forms are no characters
   EXPECT_EQ(Utf8ToAnsi("\xE0\x81\x81"), "???");
   EXPECT_EQ(Utf8ToAnsi(""), "");
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "support/platform.h"
 #include "support_files/temp_dir.h"
 
@@ -44,22 +42,6 @@ TEST(ProgramFile, FindsTheNameInAnyLetterCase) {
   std::string bare = dir.Path();
   bare.pop_back();
   EXPECT_EQ(ProgramFile(bare, "Pavk_Values.dbf"), dir.File("PAVK_VALUES.DBF"));
-}
-
-TEST(LookupTables, NameTwelveDistinctSlotsAndStartEmpty) {
-  std::set<std::string> names;
-  for (int i = 0; i < kLookupCount; ++i) names.insert(LookupName(static_cast<Lookup>(i)));
-  EXPECT_EQ(names.size(), 12u);
-  EXPECT_STREQ(LookupName(Lookup::tr_reas1), "tr_reas1");
-  EXPECT_STREQ(LookupName(Lookup::lpu), "lpu");
-
-  RunState& state = State();
-  EXPECT_EQ(&state, &State());
-  EXPECT_EQ(state.InputCodePage, "OEM");
-  EXPECT_EQ(state.StationCategory, 0);
-  EXPECT_EQ(state.LookupTables.Get(Lookup::city), nullptr);
-  state.LookupTables.Release(Lookup::city);  // releasing an empty slot is harmless
-  EXPECT_EQ(state.LookupTables.Get(Lookup::city), nullptr);
 }
 
 }  // namespace

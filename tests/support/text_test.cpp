@@ -70,8 +70,6 @@ TEST(Trim, RemovesControlCharactersButKeepsCyrillic) {
   // Bytes above 0x7F are negative as char but are letters, not blanks.
   const std::string word = A(" Ёж я ");
   EXPECT_EQ(Trim(word), A("Ёж я"));
-  EXPECT_EQ(TrimLeftView(" a "), "a ");
-  EXPECT_EQ(TrimRightView(" a "), " a");
 }
 
 TEST(FindNthOccurrence, CountsNonOverlappingMatches) {
