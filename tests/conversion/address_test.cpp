@@ -1,0 +1,316 @@
+// Address resolution against small city, street, lpu and tr_lpu tables, and
+// the address fields it leaves in an output record.
+#include "conversion/address.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "conversion/output_layout.h"
+#include "conversion/record_context.h"
+#include "conversion/record_groups.h"
+#include "conversion/street_name.h"
+#include "reference/reference_tables.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+#include "support/text.h"
+#include "support_files/temp_dir.h"
+#include "table/table.h"
+
+namespace velt {
+namespace {
+
+using testing::A;
+
+struct Column {
+  const char* name;
+  const char* type;
+  int width;
+};
+using Row = std::vector<std::string>;  // UTF-8; numbers as text
+
+void WriteTable(const std::string& path, const std::vector<Column>& columns, const std::vector<Row>& rows) {
+  Table table;
+  table.SetOEMTranslate(true);
+  ASSERT_TRUE(table.CreateNew(path, 2, static_cast<int>(columns.size())));
+  for (const Column& c : columns) table.CreateField(c.name, c.type, c.width, 0);
+  ASSERT_NE(table.CreateExec(), 0);
+  table.SetTableName(path);
+  table.Open();
+  for (const Row& row : rows) {
+    table.Append();
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (std::string(columns[i].type) == "N") {
+        table.SetInteger(static_cast<int>(i), StrToIntDef(row[i], 0));
+      } else {
+        table.SetString(static_cast<int>(i), A(row[i].c_str()));
+      }
+    }
+    table.Post();
+  }
+  table.Close();
+}
+
+// The address fields of one output record.
+struct AddressFields {
+  std::string cityStreet;
+  int house = 0;
+  std::string indHouse;
+  int lpuFrom = 0;
+  int room = 0;
+  std::string indRoom;
+  int codLpu = 0;
+};
+
+constexpr int kLpuFromBefore = 77;  // what an earlier group left in LPU_FROM
+
+class AddressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DerivePaths(State(), dir_.Path(), "veltconv");
+    for (const std::string* folder : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath})
+      ASSERT_TRUE(platform::CreateDirectories(*folder));
+    const std::string pavk = State().PavkDirPath + "/";
+    const std::string mapping = State().MappingDirPath + "/";
+    // Equal names keep record order in the index, so the record that must
+    // be passed over comes first.
+    WriteTable(pavk + "city.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 13}},
+               {{"Новоград", "г", "02000001000"},
+                {"Новоград", "г", "74000001000"},
+                {"Староград", "г", "02000002000"},
+                {"Сосновка", "д", "74000003000"},
+                {"Сосновка", "г", "74000005000"},
+                {"Сосновка", "пгт", "74000004000"}});
+    WriteTable(pavk + "street.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}},
+               {{"Ленина", "ул", "02000001000000100"},
+                {"Ленина", "пер", "74000001000000200"},
+                {"Ленина", "ул", "74000001000000100"},
+                {"Ленина", "ул", "02000002000000100"},
+                {"Школьный", "пер", "74000001000000300"},
+                {"Победы", "проспект", "74000001000000400"},
+                {"Северная 1-я", "ул", "74000001000000500"},
+                {"Садовая", "ул", "74000001000000600"},
+                {"Лесная", "ул", "74000003000000100"},
+                {"Лесная", "ул", "74000004000000100"},
+                {"Лесная", "ул", "74000005000000100"}});
+    WriteTable(pavk + "lpu.dbf", {{"NPP", "N", 4}, {"ADRESS", "C", 100}, {"CATEGORY", "N", 1}},
+               {{"123", "г. Новоград, ул. Садовая, 70", "1"},
+                {"124", "г. Новоград, ул. Ленина, 5/2", "1"},
+                {"125", "Новоград", "1"}});
+    WriteTable(mapping + "tr_lpu.dbf", {{"VELTCODE", "C", 5}, {"VELTNAME", "C", 100}, {"PAVK", "C", 100}},
+               {{"", "=НОВОГРАД_*ГКБ 8", "123 - ГКБ 8"},
+                {"", "=НОВОГРАД_+ГКБ 9", "124 - ГКБ 9"},
+                {"", "=НОВОГРАД_*ГКБ 9", "123 - ГКБ 8"},
+                {"", "=НОВОГРАД_+ГКБ 10", "555 - ГКБ 10"},
+                {"", "=НОВОГРАД_+ФАП", "125 - ФАП"}});
+    for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(OpenReferenceTable(name));
+
+    State().StationCode = 672;
+    ASSERT_TRUE(CreateOutputTable(output_, dir_.File("tF6722401.DBF")));
+  }
+
+  void TearDown() override {
+    output_.Close();
+    ReleaseReferenceTables();
+  }
+
+  // Runs the address group on one archive record and posts the output record.
+  AddressFields Convert(const char* city, const char* ulic, const char* dom, const char* kvar) {
+    const std::string path = dir_.File("F6722401.DBF");
+    WriteTable(path, {{"NGOD", "C", 10}, {"CITY", "C", 40}, {"ULIC", "C", 40}, {"DOM", "C", 10}, {"KVAR", "C", 10}},
+               {{"1", city, ulic, dom, kvar}});
+    Table input("VELTDBF");
+    input.SetOEMTranslate(true);
+    input.SetTableName(path);
+    input.Open();
+    input.First();
+    ArchiveFields fields;
+    fields.Resolve(input);
+    RecordContext ctx(input, output_, true, State(), fields);
+    output_.Append();
+    ctx.SetInt(Out::LPU_FROM, kLpuFromBefore);
+    AddressGroup(ctx);
+    AddressFields result{ctx.OutText(Out::CITYSTREET), ctx.OutInt(Out::HOUSE), ctx.OutText(Out::IND_HOUSE),
+                         ctx.OutInt(Out::LPU_FROM),    ctx.OutInt(Out::ROOM),  ctx.OutText(Out::IND_ROOM),
+                         ctx.OutInt(Out::COD_LPU)};
+    EXPECT_NO_THROW(output_.Post());  // every value fits its field
+    return result;
+  }
+
+  static AddressResult Resolve(const char* city, const char* street, const char* house = "1") {
+    return ResolveAddress(A(city), A(street), A(house));
+  }
+
+  testing::TempDir dir_;
+  Table output_{"OutNatives"};
+};
+
+TEST_F(AddressTest, SettlementChoiceFollowsMarkerRegionAndType) {
+  // Two НОВОГРАД: the home-region one, whatever the order.
+  EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000100");
+  // One СТАРОГРАД of another region is taken; its streets are not of the home
+  // region, so the street stays unknown while the settlement is found.
+  AddressResult other = Resolve("=Староград", "ул. Ленина", "3");
+  EXPECT_TRUE(other.found);
+  EXPECT_EQ(other.streetCode, "");
+  EXPECT_EQ(other.house, "3");
+  // "-ПОС" asks for a П or ПГТ settlement, "=" for a Г one.
+  EXPECT_EQ(Resolve("-ПОС Сосновка", "Лесная").streetCode, "74000004000000100");
+  EXPECT_EQ(Resolve("-Сосновка ПОС", "Лесная").streetCode, "74000004000000100");
+  EXPECT_EQ(Resolve("=Сосновка", "Лесная").streetCode, "74000005000000100");
+  // The settlement word must be typed in capitals; no marker, no settlement.
+  EXPECT_FALSE(Resolve("-пос. Сосновка", "Лесная").found);
+  EXPECT_FALSE(Resolve("Новоград", "Ленина").found);
+  EXPECT_FALSE(Resolve("", "Ленина").found);
+  EXPECT_FALSE(Resolve("=Нигдеград", "Ленина").found);
+}
+
+TEST_F(AddressTest, StreetTypeAndOrdinalSelectTheStreet) {
+  EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000100");
+  EXPECT_EQ(Resolve("=Новоград", "Ленина").streetCode, "74000001000000100");  // УЛ by default
+  EXPECT_EQ(Resolve("=Новоград", "пер. Ленина").streetCode, "74000001000000200");
+  EXPECT_EQ(Resolve("=Новоград", "пер. Школьный").streetCode, "74000001000000300");
+  EXPECT_EQ(Resolve("=Новоград", "Проспект Победы").streetCode, "74000001000000400");
+  EXPECT_EQ(Resolve("=Новоград", "1-я Северная").streetCode, "74000001000000500");
+  EXPECT_EQ(Resolve("=Новоград", "ул. Школьный").streetCode, "");  // wrong type
+}
+
+TEST_F(AddressTest, InstitutionStandsAtItsOwnAddress) {
+  // "+" and "*" in ULIC both try the "_+" key before the "_*" one.
+  AddressResult gkb8 = Resolve("=Новоград", "+ГКБ 8", "1");
+  EXPECT_TRUE(gkb8.found);
+  EXPECT_EQ(gkb8.streetCode, "74000001000000600");
+  EXPECT_EQ(gkb8.house, "70");
+  EXPECT_EQ(gkb8.institution, 123);
+  EXPECT_EQ(Resolve("=Новоград", "*ГКБ 9").institution, 124);
+  // An address without commas is all house and no street.
+  AddressResult fap = Resolve("=Новоград", "+ФАП");
+  EXPECT_EQ(fap.streetCode, "");
+  EXPECT_EQ(fap.house, A("НОВОГРАД"));
+  EXPECT_EQ(fap.institution, 125);
+  // Not mapped, or mapped to a number the lpu table lacks: no address.
+  EXPECT_FALSE(Resolve("=Новоград", "+Неизвестная").found);
+  EXPECT_FALSE(Resolve("=Новоград", "+ГКБ 10").found);
+  // The mapping is keyed by CITY and the name, both upper-cased.
+  EXPECT_EQ(Resolve("=новоград", "+гкб 8").institution, 123);
+}
+
+TEST_F(AddressTest, GroupWritesStreetHouseAndFlat) {
+  AddressFields f = Convert("=НОВОГРАД", "ул. Ленина", "12а", "5");
+  EXPECT_EQ(f.cityStreet, "740000010000001");  // the 17-character code cut to 15
+  EXPECT_EQ(f.house, 12);
+  EXPECT_EQ(f.indHouse, A("А"));
+  EXPECT_EQ(f.lpuFrom, kLpuFromBefore);
+  EXPECT_EQ(f.room, 5);
+  EXPECT_EQ(f.indRoom, "");
+  EXPECT_EQ(f.codLpu, 672);
+
+  f = Convert("=НОВОГРАД", "Несуществующая", "7б", "кв.15");
+  EXPECT_EQ(f.cityStreet, "");
+  EXPECT_EQ(f.house, 7);
+  EXPECT_EQ(f.indHouse, A("Б"));
+  EXPECT_EQ(f.room, 0);
+  EXPECT_EQ(f.indRoom, A("К"));  // КВ15 cut to the field
+
+  f = Convert("=НОВОГРАД", "Ленина", "", "");
+  EXPECT_EQ(f.cityStreet, "740000010000001");
+  EXPECT_EQ(f.house, 0);
+  EXPECT_EQ(f.indHouse, "");
+}
+
+TEST_F(AddressTest, GroupWithInstitutionOrWithoutAddress) {
+  AddressFields f = Convert("=НОВОГРАД", "+ГКБ 8", "1", "2");
+  EXPECT_EQ(f.cityStreet, "740000010000006");
+  EXPECT_EQ(f.house, 70);
+  EXPECT_EQ(f.lpuFrom, 123);
+
+  for (const char* street : {"+Неизвестная", "+ГКБ 10"}) {
+    f = Convert("=НОВОГРАД", street, "12а", "3");
+    EXPECT_EQ(f.cityStreet, "");
+    EXPECT_EQ(f.house, 0);
+    EXPECT_EQ(f.indHouse, "");
+    EXPECT_EQ(f.lpuFrom, kLpuFromBefore);
+    EXPECT_EQ(f.room, 3);  // the flat and the station regardless
+    EXPECT_EQ(f.codLpu, 672);
+  }
+}
+
+TEST_F(AddressTest, HouseTextNeverPassesForAnInstitution) {
+  AddressFields f = Convert("=НОВОГРАД", "Ленина", "12|5", "");
+  EXPECT_EQ(f.house, 12);
+  EXPECT_EQ(f.indHouse, "5");
+  EXPECT_EQ(f.lpuFrom, kLpuFromBefore);
+}
+
+TEST_F(AddressTest, NumbersTooLongForTheirFieldBecomeZero) {
+  AddressFields f = Convert("=НОВОГРАД", "Ленина", "12345", "123456а");
+  EXPECT_EQ(f.house, 0);
+  EXPECT_EQ(f.indHouse, "");
+  EXPECT_EQ(f.room, 0);
+  EXPECT_EQ(f.indRoom, A("А"));
+  f = Convert("=НОВОГРАД", "Ленина", "9999", "0012");
+  EXPECT_EQ(f.house, 9999);
+  EXPECT_EQ(f.room, 12);
+}
+
+TEST_F(AddressTest, ArchiveWithoutAnAddressFieldFails) {
+  const std::string path = dir_.File("F6722402.DBF");
+  WriteTable(path, {{"CITY", "C", 40}, {"ULIC", "C", 40}, {"DOM", "C", 10}}, {{"=НОВОГРАД", "Ленина", "1"}});
+  Table input("VELTDBF");
+  input.SetTableName(path);
+  input.Open();
+  ArchiveFields fields;
+  fields.Resolve(input);
+  RecordContext ctx(input, output_, true, State(), fields);
+  output_.Append();
+  EXPECT_THROW(AddressGroup(ctx), Error);
+  output_.Cancel();
+}
+
+TEST(SplitHouseNumberTest, LeadingDigitsAndCapitalSuffix) {
+  auto split = [](const char* text) {
+    HouseNumber h = SplitHouseNumber(A(text));
+    return h.number + "/" + h.suffix;
+  };
+  EXPECT_EQ(split("12а"), A("12/А"));
+  EXPECT_EQ(split("12/1"), "12/1");
+  EXPECT_EQ(split("12 корп. 2"), A("12/КОРП2"));
+  EXPECT_EQ(split("Б/Н"), A("/БН"));
+  EXPECT_EQ(split("ё"), "/");  // Ё is not a suffix letter
+  EXPECT_EQ(split(""), "/");
+}
+
+TEST(StreetNameTest, TypeWordOrdinalAndJunk) {
+  auto normalise = [](const char* text) {
+    std::string name = A(text);
+    std::string type(NormaliseStreetName(name));
+    return name + "|" + type;
+  };
+  EXPECT_EQ(normalise("УЛ. ЛЕНИНА"), A("ЛЕНИНА|УЛ"));
+  EXPECT_EQ(normalise("ЛЕНИНА УЛ"), A("ЛЕНИНА|УЛ"));
+  EXPECT_EQ(normalise("ПЕР. ШКОЛЬНЫЙ"), A("ШКОЛЬНЫЙ|ПЕР"));
+  EXPECT_EQ(normalise("ПРОСПЕКТ ПОБЕДЫ"), A("ПОБЕДЫ|ПРОСПЕКТ"));
+  EXPECT_EQ(normalise("ПР-КТ МИРА"), A("МИРА|ПР-КТ"));
+  EXPECT_EQ(normalise("ПР. МИРА"), A("МИРА|ПР"));
+  EXPECT_EQ(normalise("1-Я СЕВЕРНАЯ"), A("СЕВЕРНАЯ 1-Я|УЛ"));
+  EXPECT_EQ(normalise("2-Й ЛЕСНОЙ ПЕР"), A("ЛЕСНОЙ 2-Й|ПЕР"));
+  EXPECT_EQ(normalise("10-Я ЛИНИЯ"), A("ЛИНИЯ 10-Я|УЛ"));
+  EXPECT_EQ(normalise("1000-Я ЛИНИЯ"), A("1000-Я ЛИНИЯ|УЛ"));  // too far in for an ordinal
+  EXPECT_EQ(normalise("1-Я"), A("1-Я|УЛ"));
+  EXPECT_EQ(normalise("УЛ..ЛЕНИНА"), A("ЛЕНИНА|УЛ"));
+  EXPECT_EQ(normalise("=ЛЕНИНА/"), A("ЛЕНИНА|УЛ"));
+  EXPECT_EQ(normalise(""), A("|УЛ"));
+}
+
+TEST(StreetNameTest, RemovalIsOnePass) {
+  std::string text = "XXYY";
+  RemoveEvery(text, "XY");
+  EXPECT_EQ(text, "XY");
+  text = "ab ab";
+  RemoveEvery(text, "ab");
+  EXPECT_EQ(text, " ");
+}
+
+}  // namespace
+}  // namespace velt
