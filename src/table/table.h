@@ -80,6 +80,10 @@ class Table {
   void Next();
   bool Eof() const;
   int RecNo() const;  // physical number from 1; 0 when closed or no record
+  // Makes a record current by its physical number (for record-by-record
+  // views); in an index order it stands at that record's entry. Eof when
+  // the record does not exist or is deleted.
+  void GoTo(int recno);
   bool IsDeleted() const;
   int Count() const;  // visible records in the current order and scope
   int PhysicalCount() const;  // records in the file, deleted ones included

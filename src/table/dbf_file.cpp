@@ -1,0 +1,424 @@
+#include "table/dbf_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/code_page.h"
+
+namespace velt::dbf {
+namespace {
+
+constexpr std::uint32_t kMaxFields = 2048;
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+std::uint32_t Le16(const char* p) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(p[1])) << 8;
+}
+
+std::uint32_t Le32(const char* p) { return Le16(p) | Le16(p + 2) << 16; }
+
+void PutLe16(char* p, std::uint32_t v) {
+  p[0] = static_cast<char>(v & 0xFF);
+  p[1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void PutLe32(char* p, std::uint32_t v) {
+  PutLe16(p, v & 0xFFFF);
+  PutLe16(p + 2, v >> 16);
+}
+
+bool KnownVersion(std::uint8_t version) {
+  switch (version) {
+    case 0x03: case 0x30: case 0x31: case 0x83: case 0x8B: case 0xF5: return true;
+    default: return false;
+  }
+}
+
+bool KnownType(char type) { return std::strchr("CNFDLIM", type) != nullptr && type != '\0'; }
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Date bytes and record count: header bytes 1 to 7.
+void PutStamp(char* p, const platform::LocalTime& date, std::uint32_t count) {
+  p[0] = static_cast<char>((date.year - 1900) & 0xFF);
+  p[1] = static_cast<char>(date.month);
+  p[2] = static_cast<char>(date.day);
+  PutLe32(p + 3, count);
+}
+
+std::uint32_t BlockRecords(std::uint32_t recordLength) {
+  return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kBlockBytes / recordLength));
+}
+
+}  // namespace
+
+std::uint32_t HeaderLengthOf(const char* prefix) { return Le16(prefix + 8); }
+
+bool ParseHeader(std::string_view header, Layout& layout) {
+  if (header.size() < kHeaderPrefix) return false;
+  const char* h = header.data();
+  Layout out;
+  out.version = static_cast<std::uint8_t>(h[0]);
+  out.recordCount = Le32(h + 4);
+  out.headerLength = Le16(h + 8);
+  out.recordLength = Le16(h + 10);
+  out.language = static_cast<std::uint8_t>(h[29]);
+  if (!KnownVersion(out.version)) return false;
+  if (out.headerLength < kHeaderPrefix + 32 || header.size() < out.headerLength) return false;
+  if (out.recordLength < 2) return false;
+
+  std::uint32_t offset = 1;  // byte 0 is the deletion flag
+  for (std::uint32_t pos = kHeaderPrefix; pos < out.headerLength && h[pos] != kHeaderEnd; pos += 32) {
+    if (pos + 32 > out.headerLength || out.fields.size() >= kMaxFields) return false;
+    const char* d = h + pos;
+    FieldInfo field;
+    for (int i = 0; i < 11 && d[i] != '\0'; ++i) field.name += d[i];
+    while (!field.name.empty() && field.name.back() == ' ') field.name.pop_back();
+    field.type = Upper(d[11]);
+    field.width = static_cast<int>(static_cast<unsigned char>(d[16]));
+    field.decimals = static_cast<int>(static_cast<unsigned char>(d[17]));
+    if (field.type == 'C') {  // long character fields keep the high byte of the width in the decimals
+      field.width += field.decimals * 256;
+      field.decimals = 0;
+    }
+    if (field.name.empty() || !KnownType(field.type) || field.width == 0) return false;
+    if ((field.type == 'D' && field.width != 8) || (field.type == 'I' && field.width != 4)) return false;
+    field.offset = static_cast<int>(offset);
+    offset += static_cast<std::uint32_t>(field.width);
+    if (offset > out.recordLength) return false;
+    out.fields.push_back(std::move(field));
+  }
+  if (out.fields.empty()) return false;
+  layout = std::move(out);
+  return true;
+}
+
+bool PlanLayout(const std::vector<FieldInfo>& fields, std::uint8_t language, Layout& layout) {
+  if (fields.empty() || fields.size() > kMaxFields) return false;
+  Layout out;
+  out.language = language;
+  std::uint32_t offset = 1;
+  for (FieldInfo field : fields) {
+    field.offset = static_cast<int>(offset);
+    offset += static_cast<std::uint32_t>(field.width);
+    out.fields.push_back(std::move(field));
+  }
+  out.recordLength = offset;
+  out.headerLength = static_cast<std::uint32_t>(kHeaderPrefix + 32 * fields.size() + 1);
+  if (out.recordLength > 0xFFFF || out.headerLength > 0xFFFF) return false;
+  layout = std::move(out);
+  return true;
+}
+
+std::string BuildHeader(const Layout& layout, const platform::LocalTime& date) {
+  std::string header(layout.headerLength, '\0');
+  char* h = header.data();
+  h[0] = static_cast<char>(layout.version);
+  PutStamp(h + 1, date, layout.recordCount);
+  PutLe16(h + 8, layout.headerLength);
+  PutLe16(h + 10, layout.recordLength);
+  h[29] = static_cast<char>(layout.language);
+  std::size_t pos = kHeaderPrefix;
+  for (const FieldInfo& field : layout.fields) {
+    char* d = h + pos;
+    std::memcpy(d, field.name.data(), std::min<std::size_t>(field.name.size(), 10));
+    d[11] = field.type;
+    d[16] = static_cast<char>(field.width & 0xFF);
+    d[17] = static_cast<char>(field.type == 'C' ? (field.width >> 8) & 0xFF : field.decimals);
+    pos += 32;
+  }
+  h[pos] = kHeaderEnd;
+  return header;
+}
+
+bool WriteEmptyTable(const std::string& path, const Layout& layout) {
+  // Written beside the target and renamed over it, so that a table another
+  // object holds open keeps its own file.
+  std::string temp = path + ".new~";
+  std::string bytes = BuildHeader(layout, platform::Now());
+  bytes += kFileEnd;
+  if (!platform::WriteWholeFile(temp, bytes)) {
+    platform::RemoveFile(temp);
+    return false;
+  }
+  if (!platform::ReplaceFile(temp, path)) {
+    platform::RemoveFile(temp);
+    return false;
+  }
+  return true;
+}
+
+// ---- DbfFile
+
+DbfFile::DbfFile() = default;
+DbfFile::~DbfFile() = default;
+
+OpenStatus DbfFile::Open(const std::string& path, bool exclusive, bool oemTranslate) {
+  Close();
+  auto file = std::make_unique<platform::File>();
+  auto lock = exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared;
+  auto result = file->Open(path, platform::File::Mode::ReadWrite, lock);
+  bool readOnly = false;
+  if (result == platform::OpenResult::AccessDenied) {
+    result = file->Open(path, platform::File::Mode::Read, lock);
+    readOnly = true;
+  }
+  if (result == platform::OpenResult::NotFound) return OpenStatus::NotFound;
+  if (result == platform::OpenResult::Locked) return OpenStatus::Locked;
+  if (result != platform::OpenResult::Ok) return OpenStatus::Invalid;
+  OpenStatus status = Attach(std::move(file), path);
+  readOnly_ = readOnly;
+  if (status == OpenStatus::Ok) SetTranslation(oemTranslate);
+  return status;
+}
+
+OpenStatus DbfFile::OpenForReading(const std::string& path, bool oemTranslate) {
+  Close();
+  auto file = std::make_unique<platform::File>();
+  auto result = file->Open(path, platform::File::Mode::Read, platform::File::Lock::Shared);
+  if (result == platform::OpenResult::NotFound) return OpenStatus::NotFound;
+  if (result == platform::OpenResult::Locked) return OpenStatus::Locked;
+  if (result != platform::OpenResult::Ok) return OpenStatus::Invalid;
+  OpenStatus status = Attach(std::move(file), path);
+  readOnly_ = true;
+  if (status == OpenStatus::Ok) SetTranslation(oemTranslate);
+  return status;
+}
+
+OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::string& path) {
+  char prefix[kHeaderPrefix];
+  std::uint64_t size = file->Size();
+  if (file->ReadAt(0, prefix, sizeof prefix) != sizeof prefix) return OpenStatus::Invalid;
+  std::uint32_t headerLength = HeaderLengthOf(prefix);
+  if (headerLength < kHeaderPrefix || headerLength > size) return OpenStatus::Invalid;
+  std::string header(headerLength, '\0');
+  if (file->ReadAt(0, header.data(), headerLength) != headerLength) return OpenStatus::Invalid;
+  Layout layout;
+  if (!ParseHeader(header, layout)) return OpenStatus::Invalid;
+
+  // A truncated file is read up to its last whole record.
+  std::uint64_t whole = (size - layout.headerLength) / layout.recordLength;
+  count_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.recordCount, whole));
+  layout_ = std::move(layout);
+  header_ = std::move(header);
+  file_ = std::move(file);
+  path_ = path;
+  today_ = platform::Now();
+  return OpenStatus::Ok;
+}
+
+void DbfFile::Close() {
+  file_.reset();
+  path_.clear();
+  header_.clear();
+  layout_ = Layout();
+  count_ = 0;
+  readOnly_ = false;
+  translate_ = false;
+  textRuns_.clear();
+  scratch_ = {};
+}
+
+void DbfFile::SetTranslation(bool on) {
+  translate_ = on;
+  textRuns_.clear();
+  // Binary integer fields must not pass through the code page tables.
+  std::uint32_t start = 0;
+  for (const FieldInfo& field : layout_.fields) {
+    if (field.type != 'I') continue;
+    auto offset = static_cast<std::uint32_t>(field.offset);
+    if (offset > start) textRuns_.emplace_back(start, offset);
+    start = offset + static_cast<std::uint32_t>(field.width);
+  }
+  if (start < layout_.recordLength) textRuns_.emplace_back(start, layout_.recordLength);
+}
+
+void DbfFile::ToMemory(char* records, std::uint32_t count) const {
+  if (!translate_) return;
+  std::size_t length = layout_.recordLength;
+  if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
+    OemToAnsiInPlace(records, length * count);
+    return;
+  }
+  for (std::uint32_t r = 0; r < count; ++r)
+    for (auto [begin, end] : textRuns_) OemToAnsiInPlace(records + r * length + begin, end - begin);
+}
+
+void DbfFile::ToDisk(char* records, std::uint32_t count) const {
+  if (!translate_) return;
+  std::size_t length = layout_.recordLength;
+  if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
+    AnsiToOemInPlace(records, length * count);
+    return;
+  }
+  for (std::uint32_t r = 0; r < count; ++r)
+    for (auto [begin, end] : textRuns_) AnsiToOemInPlace(records + r * length + begin, end - begin);
+}
+
+std::uint32_t DbfFile::ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const {
+  if (!file_ || first == 0 || first > count_) return 0;
+  count = std::min(count, count_ - first + 1);
+  std::size_t length = layout_.recordLength;
+  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(first - 1) * length;
+  std::size_t got = file_->ReadAt(offset, out, length * count);
+  return static_cast<std::uint32_t>(got / length);
+}
+
+std::uint32_t DbfFile::Read(std::uint32_t first, std::uint32_t count, char* out) const {
+  std::uint32_t got = ReadRaw(first, count, out);
+  ToMemory(out, got);
+  return got;
+}
+
+bool DbfFile::Write(std::uint32_t recno, const char* record) {
+  if (!file_ || readOnly_ || recno == 0 || recno > count_) return false;
+  std::size_t length = layout_.recordLength;
+  scratch_.assign(record, record + length);
+  ToDisk(scratch_.data(), 1);
+  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * length, scratch_.data(),
+                        length);
+}
+
+bool DbfFile::WriteFlag(std::uint32_t recno, char flag) {
+  if (!file_ || readOnly_ || recno == 0 || recno > count_) return false;
+  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * layout_.recordLength,
+                        &flag, 1);
+}
+
+bool DbfFile::WriteCount(std::uint32_t count) {
+  char stamp[7];
+  PutStamp(stamp, today_, count);
+  if (!file_->WriteAt(1, stamp, sizeof stamp)) return false;
+  std::memcpy(header_.data() + 1, stamp, sizeof stamp);
+  count_ = count;
+  return true;
+}
+
+bool DbfFile::Append(const char* record) {
+  if (!file_ || readOnly_) return false;
+  std::size_t length = layout_.recordLength;
+  scratch_.resize(length + 1);
+  std::memcpy(scratch_.data(), record, length);
+  ToDisk(scratch_.data(), 1);
+  scratch_[length] = kFileEnd;
+  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(count_) * length;
+  if (!file_->WriteAt(offset, scratch_.data(), length + 1)) return false;
+  return WriteCount(count_ + 1);
+}
+
+bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
+  if (!file_ || readOnly_) return false;
+  std::size_t length = layout_.recordLength;
+  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(count_) * length;
+  if (!file_->WriteAt(offset, records, length * count)) return false;
+  const char end = kFileEnd;
+  if (!file_->WriteAt(offset + length * count, &end, 1)) return false;
+  return WriteCount(count_ + count);
+}
+
+bool DbfFile::Truncate() {
+  if (!file_ || readOnly_) return false;
+  if (!WriteCount(0)) return false;
+  const char end = kFileEnd;
+  return file_->Truncate(layout_.headerLength) && file_->WriteAt(layout_.headerLength, &end, 1);
+}
+
+bool DbfFile::Pack() {
+  if (!file_ || readOnly_) return false;
+  std::string temp = path_ + ".pack~";
+  auto packed = std::make_unique<platform::File>();
+  // The new file is locked before it takes the table's name, so the table
+  // never stands unlocked.
+  if (packed->Open(temp, platform::File::Mode::CreateTruncate, platform::File::Lock::Exclusive) !=
+      platform::OpenResult::Ok)
+    return false;
+  auto fail = [&] {
+    packed->Close();
+    platform::RemoveFile(temp);
+    return false;
+  };
+
+  std::size_t length = layout_.recordLength;
+  std::uint32_t block = BlockRecords(layout_.recordLength);
+  std::vector<char> in(block * length), out(block * length);
+  std::uint64_t writeAt = layout_.headerLength;
+  std::uint32_t kept = 0;
+  for (std::uint32_t first = 1; first <= count_; first += block) {
+    std::uint32_t got = ReadRaw(first, block, in.data());
+    if (got == 0) break;
+    std::size_t used = 0;
+    for (std::uint32_t r = 0; r < got; ++r) {
+      const char* record = in.data() + r * length;
+      if (record[0] == kDeletedFlag) continue;
+      std::memcpy(out.data() + used, record, length);
+      used += length;
+    }
+    if (used > 0 && !packed->WriteAt(writeAt, out.data(), used)) return fail();
+    writeAt += used;
+    kept += static_cast<std::uint32_t>(used / length);
+  }
+  std::string header = header_;
+  PutStamp(header.data() + 1, today_, kept);
+  const char end = kFileEnd;
+  if (!packed->WriteAt(0, header.data(), header.size()) || !packed->WriteAt(writeAt, &end, 1)) return fail();
+  if (!platform::ReplaceFile(temp, path_)) return fail();
+  file_ = std::move(packed);
+  header_ = std::move(header);
+  count_ = kept;
+  return true;
+}
+
+// ---- RecordCache
+
+void RecordCache::Attach(const DbfFile* file) {
+  Clear();
+  file_ = file;
+  blank_.assign(file ? file->RecordLength() : 0, ' ');
+}
+
+void RecordCache::Clear() {
+  data_ = {};
+  first_ = 0;
+  count_ = 0;
+  all_ = false;
+}
+
+const char* RecordCache::Get(std::uint32_t recno) {
+  std::size_t length = blank_.size();
+  if (recno - first_ < count_) return data_.data() + (recno - first_) * length;
+  if (all_ || file_ == nullptr || recno == 0 || recno > file_->RecordCount()) return blank_.data();
+  std::uint32_t want = std::min(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
+  data_.resize(want * length);
+  count_ = file_->Read(recno, want, data_.data());
+  first_ = recno;
+  return count_ > 0 ? data_.data() : blank_.data();
+}
+
+void RecordCache::LoadAll() {
+  std::size_t length = blank_.size();
+  std::uint32_t total = file_->RecordCount();
+  data_.clear();
+  data_.shrink_to_fit();
+  data_.resize(total * length);
+  count_ = file_->Read(1, total, data_.data());
+  data_.resize(count_ * length);
+  first_ = 1;
+  all_ = true;
+}
+
+void RecordCache::Store(std::uint32_t recno, const char* record) {
+  std::size_t length = blank_.size();
+  if (recno - first_ < count_) {
+    std::memcpy(data_.data() + (recno - first_) * length, record, length);
+  } else if (all_ && recno == first_ + count_) {
+    data_.insert(data_.end(), record, record + length);
+    ++count_;
+  }
+}
+
+void RecordCache::StoreFlag(std::uint32_t recno, char flag) {
+  if (recno - first_ < count_) data_[(recno - first_) * blank_.size()] = flag;
+}
+
+}  // namespace velt::dbf

@@ -1,0 +1,135 @@
+#pragma once
+// The dBase table file: its header and field descriptors, and its records,
+// read and written in the memory code page (1251) while the file holds 866
+// when OEM translation is on.
+//
+// Record numbers are 1-based. A record's bytes start with the deletion flag
+// (' ' or '*'), as on disk.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/platform.h"
+#include "table/field_info.h"
+
+namespace velt::dbf {
+
+inline constexpr std::uint8_t kDbase3 = 0x03;
+inline constexpr std::uint8_t kLanguageCp866 = 0x65;
+inline constexpr std::size_t kHeaderPrefix = 32;
+inline constexpr char kHeaderEnd = 0x0D;
+inline constexpr char kFileEnd = 0x1A;
+inline constexpr char kDeletedFlag = '*';
+
+struct Layout {
+  std::uint8_t version = kDbase3;
+  std::uint8_t language = 0;
+  std::uint32_t recordCount = 0;  // as the header says
+  std::uint32_t headerLength = 0;
+  std::uint32_t recordLength = 0;
+  std::vector<FieldInfo> fields;
+};
+
+// Header length from the first 32 bytes of a file.
+std::uint32_t HeaderLengthOf(const char* prefix);
+// False when the bytes are no dBase table this layer reads: unknown version,
+// header or record length out of reason, no fields, a field of an unknown
+// type or reaching past the record.
+bool ParseHeader(std::string_view header, Layout& layout);
+// Gives new fields their offsets and fills the layout of a new dBase III
+// table; false when the record would be too long for the format.
+bool PlanLayout(const std::vector<FieldInfo>& fields, std::uint8_t language, Layout& layout);
+// Header of a new table (version, date, count, descriptors, terminator).
+std::string BuildHeader(const Layout& layout, const platform::LocalTime& date);
+// Writes an empty table at path, replacing any file; false on failure.
+bool WriteEmptyTable(const std::string& path, const Layout& layout);
+
+enum class OpenStatus { Ok, NotFound, Locked, Invalid };
+
+class DbfFile {
+ public:
+  DbfFile();
+  ~DbfFile();
+  DbfFile(const DbfFile&) = delete;
+  DbfFile& operator=(const DbfFile&) = delete;
+
+  // Opens read-write, or read-only when the file cannot be written, with an
+  // exclusive or shared lock taken without waiting.
+  OpenStatus Open(const std::string& path, bool exclusive, bool oemTranslate);
+  // Opens for reading only (AppendFrom's source).
+  OpenStatus OpenForReading(const std::string& path, bool oemTranslate);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+  bool ReadOnly() const { return readOnly_; }
+  const std::string& Path() const { return path_; }
+  const Layout& layout() const { return layout_; }
+  std::uint32_t RecordLength() const { return layout_.recordLength; }
+  // Whole records in the file (the header's count, cut to what the file holds).
+  std::uint32_t RecordCount() const { return count_; }
+
+  // Records first.. into out, in the memory code page; the number read.
+  std::uint32_t Read(std::uint32_t first, std::uint32_t count, char* out) const;
+  // The same without translation.
+  std::uint32_t ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const;
+  void ToMemory(char* records, std::uint32_t count) const;
+  void ToDisk(char* records, std::uint32_t count) const;
+
+  // Each write leaves a consistent file: records first, then the header's
+  // count. False when the file could not be written.
+  bool Write(std::uint32_t recno, const char* record);
+  bool WriteFlag(std::uint32_t recno, char flag);
+  bool Append(const char* record);
+  bool AppendRaw(const char* records, std::uint32_t count);
+  bool Truncate();  // drops every record
+  // Writes the records not marked deleted to a file beside this one and puts
+  // it in this file's place; the table stays open (and locked) on it.
+  bool Pack();
+
+ private:
+  OpenStatus Attach(std::unique_ptr<platform::File> file, const std::string& path);
+  bool WriteCount(std::uint32_t count);
+  void SetTranslation(bool on);
+
+  std::unique_ptr<platform::File> file_;
+  std::string path_;
+  std::string header_;  // the header bytes as read
+  Layout layout_;
+  std::uint32_t count_ = 0;
+  bool readOnly_ = false;
+  bool translate_ = false;
+  // Byte ranges of a record that hold text (binary fields are left alone).
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> textRuns_;
+  platform::LocalTime today_{};
+  mutable std::vector<char> scratch_;
+};
+
+// The records of an open file in the memory code page: a window of about a
+// megabyte while the table is read in order, or every record once an index
+// needs random access (LoadAll). Every write through the table goes through
+// Store so the copy stays equal to the file.
+class RecordCache {
+ public:
+  void Attach(const DbfFile* file);
+  void Clear();
+  // The record, loading the block that starts with it when it is not held.
+  const char* Get(std::uint32_t recno);
+  void LoadAll();
+  bool HoldsAll() const { return all_; }
+  const char* AllRecords() const { return data_.data(); }  // record n at (n-1)*length
+  // Keeps the held copy equal to the file after recno was written (appended
+  // records are taken in when every record is held).
+  void Store(std::uint32_t recno, const char* record);
+  void StoreFlag(std::uint32_t recno, char flag);
+
+ private:
+  const DbfFile* file_ = nullptr;
+  std::vector<char> data_;
+  std::string blank_;
+  std::uint32_t first_ = 0;
+  std::uint32_t count_ = 0;
+  bool all_ = false;
+};
+
+}  // namespace velt::dbf

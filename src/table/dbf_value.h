@@ -1,0 +1,45 @@
+#pragma once
+// The text forms that dBase fields hold: numbers right-justified in their
+// width with a "." point, dates as yyyymmdd, and the forms in which the table
+// hands them to callers (plain decimal numbers, dd.mm.yyyy dates).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support/date_time.h"
+
+namespace velt::dbf {
+
+// Trailing blanks (and the NUL bytes some writers pad with) removed.
+std::string_view TrimRight(std::string_view text);
+bool IsBlank(std::string_view text);
+
+// Reads a numeric field. False when the field is blank (a null number); an
+// unreadable number reads as 0.
+bool ParseNumber(std::string_view field, double& value);
+// Like ParseNumber but tells an unreadable text apart: false for blank or
+// unreadable text.
+bool TryParseNumber(std::string_view text, double& value);
+
+// Plain decimal, up to 15 significant digits, no blanks, no trailing zeros:
+// 12, 12.5, -0.25.
+void NumberText(double value, std::string& out);
+std::string NumberText(double value);
+
+// Right-justifies a number in `width` bytes with `decimals` decimals. A number
+// with more decimals is rounded half away from zero on its shortest decimal
+// form (12.345 into two decimals gives 12.35). False, and `out` untouched,
+// when it does not fit.
+bool FormatNumber(double value, int width, int decimals, char* out);
+bool FormatInteger(std::int64_t value, int width, int decimals, char* out);
+
+// yyyymmdd of a field; false for blanks or a date that does not exist.
+bool ParseDate(std::string_view field, DateTime& value);
+// Writes yyyymmdd; false when the year is outside 1..9999.
+bool FormatDate(DateTime value, char* out8);
+// dd.mm.yyyy, the form in which a date is read as text.
+std::string DateText(DateTime value);
+// Accepts d.m.yyyy (one or two digits for day and month) and yyyymmdd.
+bool ParseDateText(std::string_view text, DateTime& value);
+
+}  // namespace velt::dbf
