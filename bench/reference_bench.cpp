@@ -69,7 +69,8 @@ class BenchFolder {
 
  private:
   BenchFolder() {
-    root_ = std::filesystem::temp_directory_path() / ("velt-reference-bench-" + std::to_string(std::random_device{}()));
+    root_ = std::filesystem::temp_directory_path() /
+            ("velt-reference-bench-" + std::to_string(std::random_device{}()));
     DerivePaths(State(), root_.string(), "veltconv");
     for (const std::string* dir : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath}) {
       platform::CreateDirectories(*dir);
@@ -94,7 +95,11 @@ class BenchFolder {
     WriteTable(pavk + "f002.dbf", {{"SMOCOD", "C", 5}, {"TF_OKATO", "C", 5}}, 100,
                [](Table& t, int i) { t.SetString(0, std::to_string(74000 + i)); });
     WriteTable(pavk + "tarif.dbf",
-               {{"COD_SPEC", "N", 4}, {"CATEGORY", "N", 1}, {"PLACE", "N", 2}, {"PURPOSE", "C", 2}, {"TARIF", "N", 10}},
+               {{"COD_SPEC", "N", 4},
+                {"CATEGORY", "N", 1},
+                {"PLACE", "N", 2},
+                {"PURPOSE", "C", 2},
+                {"TARIF", "N", 10}},
                3000, [](Table& t, int i) {
                  t.SetInteger(0, i % 1000);
                  t.SetInteger(1, i % 3 + 1);

@@ -55,7 +55,8 @@ std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinitio
 }
 
 void ReportNotRecoded() {
-  Messages().ShowMessage(W("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+  Messages().ShowMessage(
+      W("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
 }
 
 // Field positions of a mapping table, resolved once per opened table: the

@@ -52,7 +52,8 @@ inline void WriteTable(const std::string& path, const std::vector<Column>& colum
 }
 
 inline const std::vector<Column>& MappingColumns() {
-  static const std::vector<Column> columns = {{"veltcode", "C", 5}, {"veltname", "C", 100}, {"pavk", "C", 100}};
+  static const std::vector<Column> columns = {
+      {"veltcode", "C", 5}, {"veltname", "C", 100}, {"pavk", "C", 100}};
   return columns;
 }
 
