@@ -26,9 +26,7 @@ bool EnclosedInQuotes(std::string_view value) {
 }
 
 // The value of a key line: what follows its first "=", blanks removed.
-std::string_view RawValue(std::string_view line) {
-  return TrimView(line.substr(line.find('=') + 1));
-}
+std::string_view RawValue(std::string_view line) { return TrimView(line.substr(line.find('=') + 1)); }
 
 std::string EncodeValue(std::string_view value) {
   std::string text(value);
@@ -87,7 +85,8 @@ IniFile::Line IniFile::ParseLine(std::string text) {
 
 int IniFile::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == Line::Kind::kSection && SameName(lines_[i].name, section)) return static_cast<int>(i);
+    if (lines_[i].kind == Line::Kind::kSection && SameName(lines_[i].name, section))
+      return static_cast<int>(i);
   return -1;
 }
 

@@ -120,8 +120,8 @@ void PersistedState::RestorePlacement(const IniFile& ini) {
   const WindowBounds bounds = window_.Bounds();
   if (std::string value = readPosition(kNormPosKey); !value.empty()) {
     found = true;
-    auto [left, top, right, bottom] = FourWords(
-        value, {bounds.left, bounds.top, bounds.left + bounds.width, bounds.top + bounds.height});
+    auto [left, top, right, bottom] =
+        FourWords(value, {bounds.left, bounds.top, bounds.left + bounds.width, bounds.top + bounds.height});
     placement.normalPosition = {left, top, right, bottom};
   }
   const int density = window_.PixelsPerInch();
@@ -160,7 +160,8 @@ void PersistedState::RestoreProperties(const IniFile& ini) {
           count = std::min(count, kMaxListLines);
           std::vector<std::string> lines;
           lines.reserve(count);
-          for (int i = 0; i < count; ++i) lines.push_back(ini.ReadString(list, "Item" + std::to_string(i), ""));
+          for (int i = 0; i < count; ++i)
+            lines.push_back(ini.ReadString(list, "Item" + std::to_string(i), ""));
           window_.SetLines(property.object, property.name, lines);
           break;
         }

@@ -12,12 +12,15 @@ namespace {
 // Groups with these first words hold no text to show (tables, document
 // information, pictures, headers and footers, field instructions).
 constexpr std::array<std::string_view, 37> kSkippedDestinations = {
-    "annotation", "author",   "colortbl",  "colorschememapping", "comment",   "datastore",
-    "doccomm",    "fldinst",  "filetbl",   "fonttbl",            "footer",    "footerf",
-    "footerl",    "footerr",  "footnote",  "generator",          "header",    "headerf",
-    "headerl",    "headerr",  "info",      "keywords",           "latentstyles", "listoverridetable",
-    "listtable",  "nonshppict", "object",  "objdata",            "operator",  "pict",
-    "revtbl",     "rsidtbl",  "stylesheet", "subject",           "template",  "themedata",
+    "annotation", "author",     "colortbl",     "colorschememapping",
+    "comment",    "datastore",  "doccomm",      "fldinst",
+    "filetbl",    "fonttbl",    "footer",       "footerf",
+    "footerl",    "footerr",    "footnote",     "generator",
+    "header",     "headerf",    "headerl",      "headerr",
+    "info",       "keywords",   "latentstyles", "listoverridetable",
+    "listtable",  "nonshppict", "object",       "objdata",
+    "operator",   "pict",       "revtbl",       "rsidtbl",
+    "stylesheet", "subject",    "template",     "themedata",
     "title"};
 
 constexpr int kDefaultHalfPoints = 24;
@@ -31,7 +34,7 @@ struct GroupState {
   bool hidden = false;
   int halfPoints = kDefaultHalfPoints;
   RtfAlignment alignment = RtfAlignment::kLeft;
-  int unicodeSkip = 1;  // fallback characters that follow each \uN
+  int unicodeSkip = 1;   // fallback characters that follow each \uN
   bool skipped = false;  // inside a destination that is not shown
 
   void ResetCharacter() {
