@@ -476,6 +476,11 @@ std::string Table::AsString(int index) const {
     }
     case 'L': return IsTrue(raw[0]) ? "T" : (IsFalse(raw[0]) ? "F" : "");
     case 'I': return std::to_string(ReadInt32(raw.data()));
+    case 'M': {  // the memo's block number, right-justified on disk
+      std::string_view text = dbf::TrimRight(raw);
+      while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+      return std::string(text);
+    }
     default: return std::string(dbf::TrimRight(raw));
   }
 }
