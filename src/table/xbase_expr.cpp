@@ -38,6 +38,13 @@ std::string_view TrimLeft(std::string_view s) {
   return s;
 }
 
+// A count or position given as a number, bounded so that any value converts
+// safely (no text is anywhere near a million characters long).
+int Bounded(double value) {
+  if (!(value == value)) return 0;  // NaN
+  return static_cast<int>(std::clamp(value, -1e6, 1e6));
+}
+
 // ---- Dates as Julian day numbers.
 
 std::int64_t JulianDay(int y, int m, int d) {
@@ -86,13 +93,14 @@ double ParseDate(std::string_view s) {
 
 // Writes 8 characters: yyyymmdd, or blanks for the empty date.
 void FormatDate(double day, char* out) {
-  if (day <= 0) {
+  constexpr double kLastDay = 5373484;  // 31 December 9999
+  if (!(day > 0 && day <= kLastDay)) {
     std::memset(out, ' ', 8);
     return;
   }
   int y, m, d;
   CivilFromJulian(static_cast<std::int64_t>(day), y, m, d);
-  if (y < 0 || y > 9999) {
+  if (y < 1) {
     std::memset(out, ' ', 8);
     return;
   }
@@ -181,7 +189,9 @@ double ParseLeadingNumber(std::string_view s) {
 // The rounding works on the shortest decimal text of the double, so 12.345
 // rounds to 12.35 as the user wrote it, not as the binary value is.
 void FormatStr(double value, int width, int decimals, char* out) {
-  char digits[400];
+  // A double has at most 309 whole digits, one more after rounding; decimals
+  // are at most 255.
+  char digits[600];
   int length = 0;  // digits without sign and point
   int intDigits = 0;
   bool negative = value < 0;
@@ -204,6 +214,10 @@ void FormatStr(double value, int width, int decimals, char* out) {
   } else {
     char text[400];
     auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::fixed);
+    if (result.ec != std::errc()) {
+      std::memset(out, '*', width);
+      return;
+    }
     const int textLength = static_cast<int>(result.ptr - text);
     int pointAt = textLength;
     for (int i = 0; i < textLength; ++i) {
@@ -457,11 +471,11 @@ class Substr : public Node {
   std::string_view Text(const char* record) const override {
     const std::string_view s = text_->Text(record);
     const auto size = static_cast<std::int64_t>(s.size());
-    auto start = static_cast<std::int64_t>(start_->Number(record));
+    const std::int64_t start = Bounded(start_->Number(record));
     std::int64_t from = start > 0 ? start - 1 : start < 0 ? std::max<std::int64_t>(size + start, 0) : 0;
     if (from >= size) return {};
     std::int64_t count = size - from;
-    if (count_) count = std::min(count, static_cast<std::int64_t>(count_->Number(record)));
+    if (count_) count = std::min<std::int64_t>(count, Bounded(count_->Number(record)));
     if (count <= 0) return {};
     return s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
   }
@@ -478,7 +492,7 @@ class LeftRight : public Node {
     const std::string_view s = text_->Text(record);
     const double wanted = count_->Number(record);
     if (wanted <= 0) return {};
-    const std::size_t n = std::min(s.size(), static_cast<std::size_t>(wanted));
+    const std::size_t n = std::min(s.size(), static_cast<std::size_t>(Bounded(wanted)));
     return right_ ? s.substr(s.size() - n) : s.substr(0, n);
   }
 
@@ -1175,7 +1189,7 @@ class Parser {
       Want(args[1], ValueType::Numeric);
       int width = args[0]->Width();
       double count = 0;
-      if (ConstantNumber(args[1], count)) width = std::clamp(static_cast<int>(count), 0, width);
+      if (ConstantNumber(args[1], count)) width = std::clamp(Bounded(count), 0, width);
       return std::make_unique<LeftRight>(std::move(args[0]), std::move(args[1]), name == "RIGHT", width);
     }
     if (name == "DTOS") {
@@ -1211,10 +1225,8 @@ class Parser {
     const int textWidth = args[0]->Width();
     int width = textWidth;
     double start = 0, count = 0;
-    if (ConstantNumber(args[1], start) && start >= 1)
-      width = std::max(0, textWidth - static_cast<int>(start) + 1);
-    if (args.size() == 3 && ConstantNumber(args[2], count))
-      width = std::clamp(static_cast<int>(count), 0, width);
+    if (ConstantNumber(args[1], start) && start >= 1) width = std::max(0, textWidth - Bounded(start) + 1);
+    if (args.size() == 3 && ConstantNumber(args[2], count)) width = std::clamp(Bounded(count), 0, width);
     NodePtr countNode = args.size() == 3 ? std::move(args[2]) : nullptr;
     return std::make_unique<Substr>(std::move(args[0]), std::move(args[1]), std::move(countNode), width);
   }

@@ -164,6 +164,9 @@ TEST(XbaseExpr, StrFormatsRoundsAndOverflows) {
   EXPECT_EQ(Key(r, "STR(12345,4)"), "****");
   EXPECT_EQ(Key(r, "STR(99.99,4,1)"), "****");  // 100.0 needs five
   EXPECT_EQ(Key(r, "STR(1234567890123,13)"), "1234567890123");
+  const std::string huge = "VAL('" + std::string(300, '9') + "')";
+  EXPECT_EQ(Key(r, "STR(" + huge + ",255,255)"), std::string(255, '*'));
+  EXPECT_EQ(Key(r, "STR(" + huge + ")"), "**********");
 
   r.SetNumber("TARIF", "1234.50");
   EXPECT_EQ(Key(r, "STR(TARIF,10,2)"), "   1234.50");
