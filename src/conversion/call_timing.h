@@ -9,9 +9,9 @@ namespace velt {
 
 // What a brigade's profile letters say about it.
 struct Brigade {
-  int spec = 0;       // specialty code; 0 when the brigade letter is unknown
-  std::string kval;   // qualification letter (1251), empty or one character
-  int kind = 0;       // 18 for a feldsher brigade (Ф), 17 for a doctor's (В), else 0
+  int spec = 0;      // specialty code; 0 when the brigade letter is unknown
+  std::string kval;  // qualification letter (1251), empty or one character
+  int kind = 0;      // 18 for a feldsher brigade (Ф), 17 for a doctor's (В), else 0
 };
 
 // The specialty comes from the brigade letter (PRFB) alone; the

@@ -71,8 +71,8 @@ void HospitalisationDateGroup(RecordContext& ctx) {
   int startHour = HourOrNone(ctx.Text(In::TPRM));
   int hospitalHour = HourOrNone(ctx.Text(In::TSTA));
   DateTime begin = ctx.OutDate(Out::DATE_BEG);
-  bool pastMidnight = hospitalHour < startHour && startHour < 24 && hospitalHour < 24 &&
-                      !ctx.OutText(Out::DATE_BEG).empty();
+  bool pastMidnight =
+      hospitalHour < startHour && startHour < 24 && hospitalHour < 24 && !ctx.OutText(Out::DATE_BEG).empty();
   ctx.SetDate(Out::SP_DATE, pastMidnight ? begin + 1.0 : begin);
 }
 

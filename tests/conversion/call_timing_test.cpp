@@ -135,6 +135,11 @@ TEST_F(CallTimingTest, EndDateMovesToTheNextDayOnlyPastMidnight) {
   // An unconverted call hour counts as 0: nothing ends before it.
   Timing(Call("170305", "ab:00", "23:00"));
   EXPECT_EQ(Date(Out::DATE_END), day);
+  // Within the same hour, or after a call hour outside the day, the date stays.
+  Timing(Call("170305", "10:30", "10:05"));
+  EXPECT_EQ(Date(Out::DATE_END), day);
+  Timing(Call("170305", "25:xx", "00:20"));
+  EXPECT_EQ(Date(Out::DATE_END), day);
 
   // A failed call date gives the zero date, which is written.
   Timing(Call("170230", "23:50", "00:20"));
@@ -181,24 +186,17 @@ void ExpectBrigade(const std::string& prof, const std::string& prfb, int spec, c
 }
 
 TEST(ResolveBrigade, BrigadeLetterGivesSpecialtyAndQualification) {
-  const std::string doctor = A("В");
-  ExpectBrigade("", A("А"), 1439, doctor, 17);
-  ExpectBrigade("", A("Д"), 1445, doctor, 17);
-  ExpectBrigade("", A("Е"), 1441, doctor, 17);
-  ExpectBrigade("", A("К"), 1440, doctor, 17);
-  ExpectBrigade("", A("Л"), 1439, doctor, 17);
-  ExpectBrigade("", A("Н"), 1443, doctor, 17);
-  ExpectBrigade("", A("П"), 1442, doctor, 17);
-  ExpectBrigade("", A("Р"), 1444, doctor, 17);
-  ExpectBrigade("", A("Б"), 1439, doctor, 17);
-  ExpectBrigade("", A("Т"), 1439, doctor, 17);
+  const std::string doctors = A("АДЕКЛНПРБТ");
+  const int specs[] = {1439, 1445, 1441, 1440, 1439, 1443, 1442, 1444, 1439, 1439};
+  for (std::size_t i = 0; i < doctors.size(); ++i)
+    ExpectBrigade("", doctors.substr(i, 1), specs[i], A("В"), 17);
   ExpectBrigade("", A("Ф"), 1439, A("Ф"), 18);
   ExpectBrigade("", A("Х"), 9999, "9", 0);
   ExpectBrigade("", A("Я"), 9999, "9", 0);
   // Only the first character after the leading blanks counts.
-  ExpectBrigade("", A("  КЛ "), 1440, doctor, 17);
+  ExpectBrigade("", A("  КЛ "), 1440, A("В"), 17);
   // A known qualification is never replaced by the profile's.
-  ExpectBrigade(A("Ф"), A("Л"), 1439, doctor, 17);
+  ExpectBrigade(A("Ф"), A("Л"), 1439, A("В"), 17);
   ExpectBrigade(A("Л"), A("Х"), 9999, "9", 0);
 }
 
@@ -255,7 +253,7 @@ class TariffTest : public CallTimingTest {
   }
   static TableRow Tariff(const char* spec, const char* category, const char* place, const char* purpose,
                          const char* tarif, const char* date) {
-    return {{"COD_SPEC", spec, "N", 4},  {"CATEGORY", category, "N", 1}, {"PLACE", place, "N", 2},
+    return {{"COD_SPEC", spec, "N", 4},   {"CATEGORY", category, "N", 1}, {"PLACE", place, "N", 2},
             {"PURPOSE", purpose, "C", 2}, {"TARIF", tarif, "N", 10, 2},   {"DATE_TAR", date, "D", 8}};
   }
   // The tariff group for a call of this specialty from this station.

@@ -82,6 +82,8 @@ class RecordTest : public AppFolderTest {
     state.NativesCounter = 1;
     state.ExternalsCounter = 1;
     state.InputFileName = "F1011703.DBF";
+    // The run's output tables store their text in code page 866.
+    output_.SetOEMTranslate(true);
   }
   void TearDown() override {
     ctx_.reset();

@@ -223,8 +223,8 @@ TEST_F(SpecialConditionsTest, RecordNumbersFileTypeAndDoctor) {
 }
 
 TEST_F(SpecialConditionsTest, FormOfCareFromPriority) {
-  for (const auto& [priority, form] : {std::pair{"6", "2"}, {"7", "2"}, {" 7", "2"}, {"5", "1"}, {"", "1"},
-                                       {"x", "1"}, {"67", "1"}}) {
+  for (const auto& [priority, form] :
+       {std::pair{"6", "2"}, {"7", "2"}, {" 7", "2"}, {"5", "1"}, {"", "1"}, {"x", "1"}, {"67", "1"}}) {
     Record({{"PRTY", priority}});
     FormOfCareGroup(*ctx_);
     EXPECT_EQ(Text(Out::FOR_POM), form) << priority;
