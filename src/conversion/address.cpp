@@ -11,6 +11,7 @@
 #include <string>
 
 #include "conversion/record_groups.h"
+#include "conversion/street_directory.h"
 #include "conversion/street_name.h"
 #include "reference/reference_tables.h"
 #include "support/char_set.h"
@@ -24,8 +25,6 @@ namespace {
 
 // Settlements and streets of the home region carry this code prefix.
 constexpr std::string_view kHomeRegion = "74";
-// A street's code begins with the code of its settlement.
-constexpr std::size_t kSettlementCodeLength = 11;
 // HOUSE and ROOM are four-digit fields; a longer number is treated as no
 // number rather than failing the record when it is posted.
 constexpr int kLargestHouseNumber = 9999;
@@ -152,18 +151,9 @@ bool TakeInstitutionAddress(int institution, std::string& street, std::string& h
 // The first street of that name and type in the settlement; empty when none.
 void FindStreetCode(std::string_view name, std::string_view settlementCode, std::string_view type,
                     std::string& streetCode) {
-  static CodeFields fields;
-  Table& streets = LookupTable(Lookup::street);
-  streets.SetScope(name, name);
-  fields.ResolveFor(streets);
-  for (streets.First(); !streets.Eof(); streets.Next()) {
-    std::string_view code = streets.TextView(fields.code);
-    if (code.substr(0, kSettlementCodeLength) == settlementCode && code.starts_with(kHomeRegion) &&
-        UpperEquals(streets.TextView(fields.socr), type)) {
-      streetCode.assign(code);
-      return;
-    }
-  }
+  static StreetDirectory directory;
+  directory.Refresh(LookupTable(Lookup::street));
+  directory.Find(name, settlementCode, type, streetCode);
 }
 
 // Working texts of one resolution, kept between calls so that their

@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "conversion/output_layout.h"
 #include "conversion/record_context.h"
 #include "conversion/record_groups.h"
+#include "conversion/street_directory.h"
 #include "conversion/street_name.h"
 #include "reference/reference_tables.h"
+#include "support/code_page.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
@@ -266,6 +269,69 @@ TEST_F(AddressTest, ArchiveWithoutAnAddressFieldFails) {
   output_.Append();
   EXPECT_THROW(AddressGroup(ctx), Error);
   output_.Cancel();
+}
+
+TEST_F(AddressTest, ReopenedStreetTableIsReadAfresh) {
+  EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000100");
+  ReleaseReferenceTables();
+  WriteTable(State().PavkDirPath + "/street.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}},
+             {{"Ленина", "ул", "74000001000000900"}});
+  for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(OpenReferenceTable(name));
+  EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000900");
+}
+
+// The street found by the directory is the one a walk of the name's scope
+// finds, over names, types and codes that differ in case, blanks, region,
+// length, repeated streets and deleted records.
+TEST_F(AddressTest, StreetDirectoryAnswersAsTheScopeWalk) {
+  const std::vector<const char*> names = {"Ленина", "ленина", "Мира", "  Мира", "", "Мира 1-я"};
+  const std::vector<const char*> socrs = {"ул", "УЛ", "Ул", "пер", "пр", " ул", ""};
+  const std::vector<std::string> settlements = {"74000010000", "74000020000", "02000010000", "74000", "7400001000"};
+  std::mt19937 rng(7);
+  std::vector<Row> rows;
+  for (int i = 0; i < 600; ++i) {
+    std::string code = settlements[rng() % settlements.size()];
+    if (rng() % 4 != 0) code += std::to_string(100000 + rng() % 900000);
+    rows.push_back({names[rng() % names.size()], socrs[rng() % socrs.size()], code});
+  }
+  const std::string path = State().PavkDirPath + "/street.dbf";
+  WriteTable(path, {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}}, rows);
+  {
+    Table table;
+    table.SetTableName(path);
+    table.Open();
+    table.First();
+    for (int i = 0; !table.Eof(); ++i) {
+      if (i % 7 == 3) table.Delete();  // moves on by itself
+      else table.Next();
+    }
+  }
+  ASSERT_TRUE(OpenReferenceTable("street"));
+  Table& streets = *State().LookupTables.Get(Lookup::street);
+  auto walk = [&](const std::string& name, const std::string& settlement, const std::string& type) {
+    streets.SetScope(name, name);
+    for (streets.First(); !streets.Eof(); streets.Next()) {
+      const std::string code = streets.FieldByName("CODE").AsString();
+      if (code.substr(0, 11) == settlement && code.starts_with("74") &&
+          UpperCase(streets.FieldByName("SOCR").AsString()) == type)
+        return code;
+    }
+    return std::string();
+  };
+  StreetDirectory directory;
+  directory.Refresh(streets);
+  int found = 0;
+  for (const char* name : {"ЛЕНИНА", "МИРА", "", "МИРА 1-Я", "НЕТ"}) {
+    for (const std::string& settlement : settlements) {
+      for (const char* type : {"УЛ", "ПЕР", "ПР", ""}) {
+        std::string code;
+        directory.Find(A(name), settlement, A(type), code);
+        EXPECT_EQ(code, walk(A(name), settlement, A(type))) << name << " " << settlement << " " << type;
+        found += !code.empty();
+      }
+    }
+  }
+  EXPECT_GT(found, 20);  // the comparison is not only of misses
 }
 
 TEST(SplitHouseNumberTest, LeadingDigitsAndCapitalSuffix) {
