@@ -1,12 +1,14 @@
 #include "app/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/startup.h"
+#include "composition/archive_join.h"
 #include "conversion/conversion_run.h"
 #include "reference/mapping_preparation.h"
 #include "support/code_page.h"
@@ -83,6 +85,38 @@ int Convert(const std::string& archive, const std::string& outDir, const std::st
   return status;
 }
 
+// The command line's stand-in for the composition window: nothing to draw,
+// no events to process.
+class ConsoleJoinHost : public JoinHost {
+ public:
+  void ShowProgress(int) override {}
+  void HideProgress() override {}
+  void ProcessEvents() override {}
+  void NameMissing() override { PrintError(W("Не задано имя объединенного файла")); }
+  void Joined(const std::string&) override {}
+};
+
+// Lists the files as the composition window would (a file already listed,
+// also in other letter case, is refused with the window's message) and joins
+// them in the window's order.
+int Join(const std::vector<std::string>& files, const std::string& name, const std::string& appDir) {
+  InitialisePaths(appDir);
+  std::vector<std::string> entries;
+  for (const std::string& file : files) {
+    std::string entry = Utf8ToAnsi(file);
+    bool listed = std::any_of(entries.begin(), entries.end(),
+                              [&](const std::string& e) { return EqualIgnoringCase(e, entry); });
+    if (listed) {
+      PrintError(W("Выбранный файл уже указан в списке"));
+      continue;
+    }
+    entries.push_back(std::move(entry));
+  }
+  SortIgnoringCase(entries);
+  ConsoleJoinHost host;
+  return JoinArchives(entries, Utf8ToAnsi(name), host) == JoinOutcome::Joined ? kCompleted : kCancelled;
+}
+
 }  // namespace
 
 bool IsCommandLineCall(int argc, char** argv) {
@@ -118,8 +152,7 @@ int RunCommandLine(int argc, char** argv) {
   }
   try {
     if (*convert) return Convert(archive, outDir, codePage, appDir);
-    PrintError("join: not available yet");
-    return kWrongArguments;
+    return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());
     return kFailed;

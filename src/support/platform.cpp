@@ -129,6 +129,12 @@ bool FileExists(const std::string& path) {
   return ::stat(Os(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(Os(a).c_str(), &sa) != 0 || ::stat(Os(b).c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
   return ::stat(Os(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

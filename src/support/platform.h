@@ -43,6 +43,9 @@ class File {
 };
 
 bool FileExists(const std::string& path);
+// True when both paths name one existing file, however the paths are spelt
+// (links, "..", letter case on a file system that ignores it).
+bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces `to` by `from` in one step (the target may exist).

@@ -1,0 +1,152 @@
+#include "composition/archive_join.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "support/code_page.h"
+#include "support/error.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+#include "support/text.h"
+#include "support/user_messages.h"
+#include "table/table.h"
+
+namespace velt {
+namespace {
+
+// Source type of AppendFrom: a dBase table.
+constexpr int kSourceDbase = 32;
+constexpr int kFirstProgress = 5;
+
+void Tell(const std::string& text) { Messages().ShowMessage(text); }
+
+const std::string& Cancelled() { return W(" Склеивание файлов отменено."); }
+
+// Writing the joined table over one of its own sources would destroy that
+// source before its records are read; such a name is refused like a file
+// that cannot be created.
+bool NamesAnEntry(const std::string& output, const std::vector<std::string>& entries) {
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const std::string& entry) { return platform::SameFile(output, entry); });
+}
+
+// The end of a join that failed after the joined table was opened: the
+// table keeps its structure and loses its records.
+void EmptyAndClose(Table& joined) {
+  joined.Zap();
+  joined.Close();
+}
+
+unsigned char Folded(char c) { return static_cast<unsigned char>(UpperChar(c)); }
+
+}  // namespace
+
+std::string JoinedFilePath(std::string_view name) {
+  return State().AppDir + "in" + platform::PathSeparator() + Trim(name);
+}
+
+bool LessIgnoringCase(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return Folded(x) < Folded(y); });
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return Folded(x) == Folded(y); });
+}
+
+void SortIgnoringCase(std::vector<std::string>& entries) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const std::string& a, const std::string& b) { return LessIgnoringCase(a, b); });
+}
+
+int JoinProgress(int done, int total) {
+  // (5 * total + 95 * done) / total, halves to the even neighbour.
+  const std::int64_t numerator = std::int64_t{kFirstProgress} * total + std::int64_t{95} * done;
+  std::int64_t quotient = numerator / total;
+  const std::int64_t twiceRest = (numerator % total) * 2;
+  if (twiceRest > total || (twiceRest == total && quotient % 2 != 0)) ++quotient;
+  return static_cast<int>(quotient);
+}
+
+JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::string& name, JoinHost& host) {
+  host.ShowProgress(kFirstProgress);
+  host.ProcessEvents();
+  if (name.empty()) {  // blanks alone pass here and fail at the creation
+    host.NameMissing();
+    host.HideProgress();
+    return JoinOutcome::NameMissing;
+  }
+  if (entries.empty()) {
+    Tell(W("Не выбраны файлы для склеивания"));
+    host.HideProgress();
+    return JoinOutcome::NoEntries;
+  }
+
+  const std::string output = JoinedFilePath(name);
+  const std::string& first = entries.front();
+  Table joined;   // J
+  Table counter;  // S
+  joined.SetOEMTranslate(true);
+  counter.SetOEMTranslate(true);
+
+  // The first entry is opened here without a guard: an engine error
+  // (missing or locked file) leaves the join through the caller.
+  joined.SetTableName(first);
+  if (NamesAnEntry(output, entries) || joined.CopyStructure(output) == 0) {
+    Tell(W("Невозможно создать файл ") + output + W(" или занят файл ") + first + "." + Cancelled());
+    host.HideProgress();
+    return JoinOutcome::CannotCreate;
+  }
+  joined.SetTableName(output);
+  joined.SetExclusive(true);
+  joined.Open();
+
+  const int n = static_cast<int>(entries.size());
+  std::int64_t sum = 0;
+  for (int i = 0; i < n; ++i) {
+    const std::string& entry = entries[static_cast<std::size_t>(i)];
+    if (!platform::FileExists(entry)) {
+      Tell(W("Нет доступа к файлу ") + entry + W("или он не существует.") + Cancelled());
+      EmptyAndClose(joined);
+      host.HideProgress();
+      return JoinOutcome::EntryMissing;
+    }
+    try {
+      if (!joined.AppendFrom(entry, kSourceDbase, "")) {
+        Tell(W("Не удалось перенести записи из файла ") + entry + W(" в выходной файл.") + Cancelled());
+        EmptyAndClose(joined);
+        host.HideProgress();
+        return JoinOutcome::AppendFailed;
+      }
+      host.EntryAppended(entry);
+      counter.SetTableName(entry);
+      counter.Open();
+      sum += counter.Count();
+      counter.Close();
+    } catch (const Error&) {
+      counter.Close();
+      Tell(W("Неверная структура файла ") + entry + W(", добавить его невозможно.") + Cancelled());
+      EmptyAndClose(joined);
+      return JoinOutcome::BadStructure;  // the progress bar stays as it is
+    }
+    host.ShowProgress(JoinProgress(i + 1, n));
+    host.ProcessEvents();
+  }
+
+  const int total = joined.Count();
+  if (total == sum) {
+    host.Joined(output);
+    Tell(W("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
+    joined.Close();
+    host.HideProgress();
+    return JoinOutcome::Joined;
+  }
+  Tell(W("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
+         "ЗЕЛАН."));
+  EmptyAndClose(joined);
+  host.HideProgress();
+  return JoinOutcome::CountMismatch;
+}
+
+}  // namespace velt

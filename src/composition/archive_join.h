@@ -1,0 +1,67 @@
+#pragma once
+// Joining several call-archive tables of one station into one new table in
+// the folder "in" under the program's folder: the structure of the first
+// table in list order, then every table's records appended in list order.
+//
+// The join knows nothing of windows: the composition window and the command
+// line each supply a JoinHost. Messages to the user go through
+// velt::Messages(). All text is Windows-1251.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velt {
+
+class JoinHost {
+ public:
+  virtual ~JoinHost() = default;
+  // The progress bar of the join: shown at a position 0..100, or hidden.
+  virtual void ShowProgress(int position) = 0;
+  virtual void HideProgress() = 0;
+  // The points at which the window processes its pending events.
+  virtual void ProcessEvents() = 0;
+  // The name field was empty: the window turns its path label red.
+  virtual void NameMissing() = 0;
+  // The join succeeded; called before the success message, so that the
+  // window closes itself and hands the path to the main window.
+  virtual void Joined(const std::string& outputPath) = 0;
+  // Between copying the records of an entry and counting them: the moment
+  // at which a program still writing to that archive makes the counts
+  // disagree. Nothing happens here outside tests.
+  virtual void EntryAppended(const std::string& /*entry*/) {}
+};
+
+enum class JoinOutcome {
+  Joined,
+  NameMissing,    // empty name field, no message
+  NoEntries,      // "Не выбраны файлы для склеивания"
+  CannotCreate,   // the structure copy failed
+  EntryMissing,   // an entry vanished after it was listed
+  AppendFailed,   // a source could not be opened for the copy
+  BadStructure,   // the copy or the count raised an error
+  CountMismatch,  // the joined table holds another number of records
+};
+
+// The joined table's path: AppDir + "in" + separator + the name with blanks
+// (and control characters) removed at both ends. No extension is added.
+std::string JoinedFilePath(std::string_view name);
+
+// The list order of the composition window: letter case ignored (1251
+// upper-casing), otherwise byte order.
+bool LessIgnoringCase(std::string_view a, std::string_view b);
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+void SortIgnoringCase(std::vector<std::string>& entries);
+
+// The position of the progress bar after `done` of `total` tables:
+// 5 + 95 * done / total, rounded half to even.
+int JoinProgress(int done, int total);
+
+// Joins `entries` (in the order given) into JoinedFilePath(name). Every
+// failure is reported to the user with its message and leaves an empty
+// joined table behind when it happens after the table was created. Errors
+// of the table engine that no step catches (the first entry cannot be
+// opened for the structure copy) are raised as velt::Error with the
+// progress bar left visible.
+JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::string& name, JoinHost& host);
+
+}  // namespace velt
