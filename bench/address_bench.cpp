@@ -73,13 +73,16 @@ std::vector<Settlement> ReadSettlements() {
     const std::string code = line.substr(last + 1);
     // A code with a town part but no settlement part is a town.
     const bool town = code.substr(5, 3) != "000" && code.substr(8, 3) == "000";
-    out.push_back({Utf8ToAnsi(name), Utf8ToAnsi(town ? "г" : (out.size() % 3 ? "п" : "пгт")),
-                   "74" + code.substr(2, 9), {}});
+    out.push_back({Utf8ToAnsi(name),
+                   Utf8ToAnsi(town ? "г" : (out.size() % 3 ? "п" : "пгт")),
+                   "74" + code.substr(2, 9),
+                   {}});
   }
   if (out.empty()) std::fprintf(stderr, "%s not readable: numbered settlement names\n", KladrFile().c_str());
   // Top up with copies of other regions, so that some names lead to a walk.
   for (std::size_t i = 0; out.size() < kSettlements; ++i) {
-    Settlement s = i < out.size() ? out[i] : Settlement{Utf8ToAnsi("Поселок ") + std::to_string(i), "", "", {}};
+    Settlement s =
+        i < out.size() ? out[i] : Settlement{Utf8ToAnsi("Поселок ") + std::to_string(i), "", "", {}};
     char code[16];
     std::snprintf(code, sizeof code, "%02d%09zu", i < out.size() ? 2 : 74, i);
     s.code = code;
@@ -89,12 +92,13 @@ std::vector<Settlement> ReadSettlements() {
 }
 
 std::vector<std::string> StreetNames() {
-  const char* base[] = {"Ленина",      "Мира",       "Советская", "Школьная",      "Садовая",    "Победы",
-                        "Северная",    "Полевая",    "Молодежная", "Центральная",  "Лесная",     "Набережная",
-                        "Гагарина",    "Заводская",  "Кирова",    "Пушкина",       "Чапаева",    "Комсомольская",
-                        "Новая",       "Зеленая",    "Трудовая",  "Рабочая",       "Пионерская", "Луговая",
-                        "Речная",      "Солнечная",  "Строителей", "Нагорная",     "Весенняя",   "Цветочная",
-                        "Партизанская", "Первомайская", "Энергетиков", "Почтовая", "Вокзальная", "Береговая"};
+  const char* base[] = {
+      "Ленина",       "Мира",         "Советская",   "Школьная",    "Садовая",    "Победы",
+      "Северная",     "Полевая",      "Молодежная",  "Центральная", "Лесная",     "Набережная",
+      "Гагарина",     "Заводская",    "Кирова",      "Пушкина",     "Чапаева",    "Комсомольская",
+      "Новая",        "Зеленая",      "Трудовая",    "Рабочая",     "Пионерская", "Луговая",
+      "Речная",       "Солнечная",    "Строителей",  "Нагорная",    "Весенняя",   "Цветочная",
+      "Партизанская", "Первомайская", "Энергетиков", "Почтовая",    "Вокзальная", "Береговая"};
   std::vector<std::string> names;
   for (const char* b : base) {
     names.push_back(Utf8ToAnsi(b));
@@ -142,7 +146,8 @@ class World {
 
  private:
   World() {
-    root_ = std::filesystem::temp_directory_path() / ("velt-address-bench-" + std::to_string(std::random_device{}()));
+    root_ = std::filesystem::temp_directory_path() /
+            ("velt-address-bench-" + std::to_string(std::random_device{}()));
     DerivePaths(State(), root_.string(), "veltconv");
     for (const std::string* dir : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath})
       platform::CreateDirectories(*dir);
@@ -164,8 +169,8 @@ class World {
       settlements[s].streets.push_back(i);
       streets.push_back({names[rng() % names.size()], Utf8ToAnsi(socrs[i % 6]), code});
     }
-    WriteTable(pavk + "city.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 11}}, settlements.size(),
-               [&](Table& t, std::size_t i) {
+    WriteTable(pavk + "city.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 11}},
+               settlements.size(), [&](Table& t, std::size_t i) {
                  t.SetString(0, settlements[i].name);
                  t.SetString(1, settlements[i].socr);
                  t.SetString(2, settlements[i].code);
@@ -179,12 +184,13 @@ class World {
     WriteTable(pavk + "lpu.dbf", {{"NPP", "N", 4}, {"ADRESS", "C", 100}, {"CATEGORY", "N", 1}}, 1,
                [&](Table& t, std::size_t) {
                  t.SetInteger(0, 123);
-                 t.SetString(1, Utf8ToAnsi("г. ") + settlements[0].name + ", " +
-                                    Utf8ToAnsi("ул. ") + streets[0].name + ", 70");
+                 t.SetString(1, Utf8ToAnsi("г. ") + settlements[0].name + ", " + Utf8ToAnsi("ул. ") +
+                                    streets[0].name + ", 70");
                  t.SetInteger(2, 1);
                });
-    WriteTable(State().MappingDirPath + "/tr_lpu.dbf", {{"VELTCODE", "C", 5}, {"VELTNAME", "C", 100}, {"PAVK", "C", 100}},
-               1, [&](Table& t, std::size_t) {
+    WriteTable(State().MappingDirPath + "/tr_lpu.dbf",
+               {{"VELTCODE", "C", 5}, {"VELTNAME", "C", 100}, {"PAVK", "C", 100}}, 1,
+               [&](Table& t, std::size_t) {
                  t.SetString(1, UpperCase("=" + settlements[0].name) + Utf8ToAnsi("_+ГКБ 8"));
                  t.SetString(2, Utf8ToAnsi("123 - ГКБ 8"));
                });
@@ -210,7 +216,8 @@ class World {
       calls.push_back(std::move(c));
     }
     const std::string archive = root_.string() + "/F1232401.DBF";
-    WriteTable(archive, {{"NGOD", "C", 10}, {"CITY", "C", 40}, {"ULIC", "C", 40}, {"DOM", "C", 10}, {"KVAR", "C", 10}},
+    WriteTable(archive,
+               {{"NGOD", "C", 10}, {"CITY", "C", 40}, {"ULIC", "C", 40}, {"DOM", "C", 10}, {"KVAR", "C", 10}},
                calls.size(), [&](Table& t, std::size_t i) {
                  t.SetString(0, std::to_string(i + 1));
                  t.SetString(1, calls[i].city);
@@ -231,8 +238,8 @@ class World {
 void ReportPerAddress(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   // Seconds per address, shown with its prefix ("2.1u" is 2.1 microseconds).
-  state.counters["per_address"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["per_address"] = benchmark::Counter(
+      static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["peak_rss_MiB"] = static_cast<double>(bench::PeakRssBytes()) / (1 << 20);
 }
 

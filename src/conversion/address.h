@@ -10,10 +10,10 @@ namespace velt {
 // The resolved address. It travels as a structure, never as a joined text,
 // so that nothing typed into a house number can pass for an institution.
 struct AddressResult {
-  bool found = false;       // false: the settlement (or institution) was not identified
-  std::string streetCode;   // empty when the street was not found
-  std::string house;        // the house text (the institution's own for an institution)
-  int institution = 0;      // the institution number, 0 for a street
+  bool found = false;      // false: the settlement (or institution) was not identified
+  std::string streetCode;  // empty when the street was not found
+  std::string house;       // the house text (the institution's own for an institution)
+  int institution = 0;     // the institution number, 0 for a street
 };
 
 AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house);

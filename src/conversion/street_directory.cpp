@@ -40,7 +40,7 @@ void StreetDirectory::Refresh(Table& streets) {
 
 std::size_t StreetDirectory::Probe(std::string_view key) const {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = std::hash<std::string_view>{}(key) & mask;; i = (i + 1) & mask) {
+  for (std::size_t i = std::hash<std::string_view>{}(key)&mask;; i = (i + 1) & mask) {
     const std::uint32_t slot = slots_[i];
     if (slot == 0 || KeyOf(entries_[slot - 1]) == key) return i;
   }
@@ -78,7 +78,8 @@ void StreetDirectory::Build(Table& streets) {
 
 bool StreetDirectory::Find(std::string_view name, std::string_view settlementCode, std::string_view type,
                            std::string& code) const {
-  if (slots_.empty() || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength) return false;
+  if (slots_.empty() || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength)
+    return false;
   MakeKey(key_, name, settlementCode, type, false);
   const std::uint32_t slot = slots_[Probe(key_)];
   if (slot == 0) return false;

@@ -33,7 +33,7 @@ class StreetDirectory {
 
  private:
   struct Entry {
-    std::uint32_t offset;      // of the key in arena_; the code's tail follows it
+    std::uint32_t offset;  // of the key in arena_; the code's tail follows it
     std::uint16_t keyLength;
     std::uint16_t tailLength;  // CODE beyond its first 11 characters
   };
@@ -41,7 +41,9 @@ class StreetDirectory {
   void Build(Table& streets);
   // The slot that holds the key, or the empty slot where it would go.
   std::size_t Probe(std::string_view key) const;
-  std::string_view KeyOf(const Entry& e) const { return std::string_view(arena_).substr(e.offset, e.keyLength); }
+  std::string_view KeyOf(const Entry& e) const {
+    return std::string_view(arena_).substr(e.offset, e.keyLength);
+  }
 
   const Table* table_ = nullptr;
   std::uint64_t serial_ = 0;

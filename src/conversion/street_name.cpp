@@ -38,7 +38,9 @@ const std::array<StreetTypeWord, 6>& StreetTypeWords() {
   return words;
 }
 
-bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
 
 // 1-based position of the first occurrence, 0 when absent.
 int Position(std::string_view text, std::string_view part) {
