@@ -41,7 +41,13 @@ struct RunSummary {
 
 // The three table objects of a run; they live as long as their owner (the
 // main window) and are reused by every run.
+// The output tables store their text in code page 866 (OEM translation on);
+// the archive's translation is set by each run from the chosen code page.
 struct RunTables {
+  RunTables() {
+    OutNatives.SetOEMTranslate(true);
+    OutExternals.SetOEMTranslate(true);
+  }
   Table VELTDBF{"VELTDBF"};
   Table OutNatives{"OutNatives"};
   Table OutExternals{"OutExternals"};

@@ -1,0 +1,269 @@
+// The conversion run over whole archives: file names and station codes,
+// routing by the insurer's region, progress, cancelling, code pages, early
+// ends and failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "conversion/conversion_run.h"
+#include "reference/test_tables.h"
+#include "support/code_page.h"
+#include "support/error.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+#include "support_files/temp_dir.h"
+
+namespace velt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSampleApp = std::string(VELT_SOURCE_DIR) + "/data/sample/app";
+const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
+
+// Records what the run shows, and can press "cancel" at a chosen event point.
+class FakeHost : public RunHost {
+ public:
+  void ProcessEvents() override {
+    ++events;
+    if (cancelAtEvent > 0 && events == cancelAtEvent) State().AbortRequested = true;
+  }
+  void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
+  void ShowProgress(bool visible, int position) override {
+    barVisible = visible;
+    if (visible) positions.push_back(position);
+  }
+  void SetStatus(const std::string& text) override { status = text; }
+
+  int events = 0;
+  int cancelAtEvent = 0;
+  bool menuEnabled = true;
+  bool barVisible = false;
+  std::vector<int> positions;
+  std::string status;
+};
+
+struct Call {
+  std::string smo;
+  bool deleted = false;
+  std::string prof = "\xCB";  // Л
+  std::string tprm = "10:15";
+};
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(kSampleApp, dir_.Path() + "app", fs::copy_options::recursive);
+    fs::create_directories(dir_.Path() + "out");
+    DerivePaths(State(), dir_.Path() + "app", "veltconv");
+    State().InputCodePage = "OEM";
+    State().AbortRequested = false;
+    SetMessages(&messages_);
+  }
+  void TearDown() override { SetMessages(nullptr); }
+
+  // An archive with the sample's fields whose records copy the sample's
+  // first live record, with the insurer, profile and time of each call.
+  std::string Archive(const std::string& name, const std::vector<Call>& calls) {
+    std::string path = dir_.File(name);
+    Table sample;
+    sample.SetOEMTranslate(true);
+    sample.SetTableName(kSampleArchive);
+    EXPECT_NE(sample.CopyStructure(path), 0);
+    sample.Open();
+    sample.First();
+    Table archive;
+    archive.SetOEMTranslate(true);
+    archive.SetTableName(path);
+    archive.Open();
+    int n = 0;
+    for (const Call& call : calls) {
+      archive.Append();
+      for (int i = 0; i < sample.FieldCount(); ++i) archive.SetString(i, sample.AsString(i));
+      archive.FieldByName("SMO").SetString(call.smo);
+      archive.FieldByName("PROF").SetString(call.prof);
+      archive.FieldByName("TPRM").SetString(call.tprm);
+      archive.FieldByName("NGOD").SetString(std::to_string(++n));
+      archive.Post();
+      if (call.deleted) archive.Delete();
+    }
+    return path;
+  }
+
+  RunSummary Run(const std::string& archive) { return RunConversion(tables_, host_, archive, Out()); }
+  std::string Out() const { return dir_.Path() + "out"; }
+  std::string Log() const {
+    std::string text;
+    platform::ReadWholeFile(State().LogFilePath, text);
+    return text;
+  }
+  int Records(const std::string& file) const {
+    Table t;
+    t.SetTableName(dir_.Path() + "out/" + file);
+    t.Open();
+    return t.Count();
+  }
+
+  TempDir dir_;
+  RecordingMessages messages_;
+  RunTables tables_;
+  FakeHost host_;
+};
+
+TEST_F(ConversionRunTest, NamesTheOutputsAfterTheArchiveAndTakesTheStationFromIt) {
+  RunSummary s = Run(Archive("F1232401.DBF", {{"740011"}, {"450011"}}));
+  EXPECT_EQ(s.outcome, RunOutcome::Completed);
+  EXPECT_EQ(State().StationCode, 123);
+  EXPECT_TRUE(platform::FileExists(Out() + "/tF1232401.DBF"));
+  EXPECT_TRUE(platform::FileExists(Out() + "/teF1232401.DBF"));
+  EXPECT_EQ(host_.status, A("Конвертация выполнена"));
+  EXPECT_TRUE(host_.menuEnabled);
+  EXPECT_FALSE(host_.barVisible);
+  std::string log = Log();
+  EXPECT_NE(log.find(A("Запущена конвертация файла ") + dir_.File("F1232401.DBF") + "\r\n"), std::string::npos);
+  EXPECT_NE(log.find(A("Конвертация файла ") + dir_.File("F1232401.DBF") + A(" успешно завершена.\r\n")),
+            std::string::npos);
+  // The reference tables are released at the end of a run.
+  for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(State().LookupTables.slots[i], nullptr);
+}
+
+TEST_F(ConversionRunTest, RefusesAStationCodeOfZeroOrNotANumber) {
+  std::string archive = Archive("F0002401.DBF", {{"740011"}});
+  for (const std::string& path : {archive, Archive("FABC2401.DBF", {{"740011"}}), A("Не выбран файл архива ВЕЛТ")}) {
+    messages_.shown.clear();
+    RunSummary s = Run(path);
+    EXPECT_EQ(s.outcome, RunOutcome::EndedEarly) << path;
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0],
+              A("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
+    // The window is put back after an early end.
+    EXPECT_TRUE(host_.menuEnabled);
+    EXPECT_EQ(host_.status, A("Конвертация отменена"));
+  }
+  EXPECT_NE(Log().find(A(". Конвертация отменена\r\n")), std::string::npos);
+  // Characters 2 to 4 may read as a negative number: that station is accepted.
+  EXPECT_EQ(Run(Archive("F-122401.DBF", {{"740011"}})).outcome, RunOutcome::Completed);
+  EXPECT_EQ(State().StationCode, -12);
+}
+
+TEST_F(ConversionRunTest, RoutesEachCallByTheRegionOfItsInsurer) {
+  RunSummary s = Run(Archive("F1232401.DBF", {{"740011"}, {"00111"}, {A("7А001")}, {""}, {"450011"},
+                                             {"-1001"}, {"450011", true}}));
+  EXPECT_EQ(s.recordsRead, 6);
+  EXPECT_EQ(Records("tF1232401.DBF"), 4);
+  EXPECT_EQ(Records("teF1232401.DBF"), 1);
+  EXPECT_EQ(s.unrouted, 1);
+  EXPECT_EQ(s.nativesWritten, 4);
+  EXPECT_EQ(s.externalsWritten, 1);
+}
+
+TEST_F(ConversionRunTest, WritesOnlyTheTablesThatReceiveCallsAndStartsThemEmptyEachRun) {
+  // An old other-region table of the same name stays as it was.
+  ASSERT_TRUE(platform::WriteWholeFile(Out() + "/teF1232401.DBF", "left by an earlier run"));
+  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011", false, "\xD5"}});
+  RunSummary first = Run(archive);
+  EXPECT_EQ(first.nativesWritten, 2);
+  EXPECT_EQ(first.skipped, 1);  // profile Х
+  std::string old;
+  platform::ReadWholeFile(Out() + "/teF1232401.DBF", old);
+  EXPECT_EQ(old, "left by an earlier run");
+  Run(archive);
+  EXPECT_EQ(Records("tF1232401.DBF"), 2);
+}
+
+TEST_F(ConversionRunTest, ProgressStepIsAHundredthOfTheCountRoundedHalfToEvenPlusOne) {
+  EXPECT_EQ(ProgressStepFor(150), 3);
+  EXPECT_EQ(ProgressStepFor(250), 3);
+  EXPECT_EQ(ProgressStepFor(99), 2);
+  EXPECT_EQ(ProgressStepFor(0), 1);
+  EXPECT_EQ(ProgressPosition(1, 8), 12);  // 12.5 rounds to 12
+  EXPECT_EQ(ProgressPosition(3, 8), 38);  // 37.5 rounds to 38
+  EXPECT_EQ(ProgressPosition(12, 10), 100);  // past the live count: shown as 100
+
+  RunSummary empty = Run(Archive("F1232401.DBF", {}));
+  EXPECT_EQ(empty.outcome, RunOutcome::Completed);
+  EXPECT_EQ(empty.recordsRead, 0);
+  EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
+}
+
+TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasWritten) {
+  std::vector<Call> calls(300, Call{"740011"});
+  std::string archive = Archive("F1232401.DBF", calls);
+  host_.cancelAtEvent = 3;  // start line, step set, then the first progress update
+  RunSummary s = Run(archive);
+  EXPECT_EQ(s.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(host_.status, A("Конвертация отменена"));
+  // The first update comes when the record after the first step-full is
+  // reached; the records before it were converted.
+  EXPECT_EQ(Records("tF1232401.DBF"), ProgressStepFor(300) - 1);
+  EXPECT_NE(Log().find(A(" отменена.\r\n")), std::string::npos);
+  EXPECT_FALSE(State().AbortRequested);
+
+  // A cancel while idle stays pending and stops the next run before its
+  // first record.
+  State().AbortRequested = true;
+  host_.cancelAtEvent = 0;
+  RunSummary next = Run(archive);
+  EXPECT_EQ(next.outcome, RunOutcome::Cancelled);
+  EXPECT_EQ(next.recordsRead, 0);
+  EXPECT_FALSE(State().AbortRequested);
+}
+
+TEST_F(ConversionRunTest, TheCodePageDecidesWhetherTheArchiveIsTranslated) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}});
+  Run(archive);
+  Table out;
+  out.SetOEMTranslate(true);
+  out.SetTableName(Out() + "/tF1232401.DBF");
+  out.Open();
+  std::string translated = out.FieldByName("FAMILY").AsString();
+  out.Close();
+  State().InputCodePage = "ANSI";
+  Run(archive);
+  out.Open();
+  std::string untranslated = out.FieldByName("FAMILY").AsString();
+  // Read without translation the 866 letters of the archive are other
+  // letters (and pseudo-graphics that the output's code page lacks).
+  EXPECT_EQ(translated, A("ВАСИЛЬЕВ"));
+  EXPECT_NE(untranslated, translated);
+}
+
+TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}});
+  fs::remove(State().MappingDirPath + "/tr_vid.dbf");
+  EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
+  EXPECT_NE(Log().find(A("Ошибка создания индексов. Конвертация отменена\r\n")), std::string::npos);
+  EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
+  EXPECT_EQ(State().LookupTables.Get(Lookup::tr_from), nullptr);  // released
+
+  fs::copy(kSampleApp + "/dirstrans/tr_vid.dbf", State().MappingDirPath + "/tr_vid.dbf");
+  Table holder;
+  holder.SetTableName(archive);
+  holder.SetExclusive(true);
+  holder.Open();
+  messages_.shown.clear();
+  EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0], A("Закройте все открытые файлы DBF"));
+  EXPECT_NE(Log().find(A("Конвертация отменена. Ошибка открытия VELTDBF\r\n")), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, AnErrorNoRuleHandlesEndsTheRunAtItsRecordAndKeepsEarlierRecords) {
+  // 24:00 with a valid date cannot form the call's start moment.
+  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011", false, "\xCB", "24:00"}, {"740011"}});
+  try {
+    Run(archive);
+    FAIL() << "the run should end with an error";
+  } catch (const Error& e) {
+    std::string text = e.what();
+    EXPECT_NE(text.find(A("\nЗапись архива № 3, вызов № 3")), std::string::npos) << AnsiToUtf8(text);
+  }
+  EXPECT_EQ(host_.status, A("Конвертация отменена"));
+  EXPECT_TRUE(host_.menuEnabled);
+  EXPECT_EQ(Records("tF1232401.DBF"), 2);
+  EXPECT_EQ(Log().find(A("успешно завершена")), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velt::testing
