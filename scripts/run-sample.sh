@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Builds veltconv and runs the main job on the bundled sample data, in a work
-# folder (the repository's own files stay unchanged).
+# Builds veltconv and converts the bundled sample archive, in a work folder
+# (the repository's own files stay unchanged).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 WORK=${WORK:-$(mktemp -d /tmp/veltconv-sample.XXXXXX)}
+cp -r data/sample/app "$WORK/app"
 mkdir -p "$WORK/out"
-"$BUILD_DIR/veltconv" layout "$WORK/out/tF1232401.DBF"
-echo "Output folder: $WORK/out"
+status=0
+"$BUILD_DIR/veltconv" convert data/sample/archives/F1232401.DBF --out "$WORK/out" --app-dir "$WORK/app" || status=$?
+echo
+echo "Output tables: $WORK/out"
+ls -l "$WORK/out"
+echo "Event log:     $WORK/app/veltconv.log (Windows-1251)"
+exit $status
