@@ -13,7 +13,7 @@ RUNS=${RUNS:-3}
 WORLD=${WORLD:-/tmp/veltconv-bench-world-$CALLS}
 if [ ! -f "$WORLD/F1232401.DBF" ]; then
   rm -rf "$WORLD"
-  "$BUILD/velt_bench_world" "$WORLD" data/sample/app data/sample/source/kladr_city.csv "$CALLS" 200000
+  "$BUILD/tools/velt_bench_world" "$WORLD" data/sample/app data/sample/source/kladr_city.csv "$CALLS" 200000
 fi
 OUT=$WORLD/out
 mkdir -p "$OUT"
