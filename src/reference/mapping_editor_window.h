@@ -1,0 +1,73 @@
+#pragma once
+// The classifier mapping editor: one mapping table in a grid, where the user
+// maps each VELT value of a classifier to a PAVK choice. While the window is
+// shown it holds its mapping table exclusively.
+#include <QDialog>
+#include <string>
+
+#include "table/table.h"
+
+class QPushButton;
+class QTableView;
+
+namespace velt {
+
+class MappingTableModel;
+class PavkChoiceDelegate;
+class TwoLevelHeaderView;
+
+class Tdircform : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Tdircform(QWidget* owner = nullptr);
+  ~Tdircform() override;
+
+  // Reads the kind's PAVK choices, sets the caption, creates the mapping
+  // table when missing and opens it exclusively; with `show`, then shows the
+  // window modally. Any failure: the initialisation error text, shown to the
+  // user when `show` is set, and the window is not shown. False on failure.
+  bool PrepareMapping(int kind, bool show);
+
+  // "Ошибка инициализации окна связок. " after a failed initialisation.
+  const std::string& InitError() const { return initError_; }
+  Table& Dir() { return dir_; }
+  MappingTableModel& Model() { return *model_; }
+  QTableView& Grid();
+  PavkChoiceDelegate& PavkDelegate() { return *pavkDelegate_; }
+
+  void InsRecClick();
+  void DelRecClick();
+  void saveClick();
+  void FormExitClick();
+
+  // The view's current row, -1 when the table shows no record.
+  int CurrentRow() const;
+
+ protected:
+  // Every way of closing the window ends here.
+  void done(int result) override;
+
+ private:
+  class MappingGrid;
+
+  void FormClose();
+  void SelectRow(int row);
+
+  Table dir_{"Dir"};
+  MappingTableModel* model_ = nullptr;
+  MappingGrid* grid_ = nullptr;
+  TwoLevelHeaderView* header_ = nullptr;
+  PavkChoiceDelegate* pavkDelegate_ = nullptr;
+  QPushButton* insRec_ = nullptr;
+  QPushButton* delRec_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* formExit_ = nullptr;
+  std::string initError_;
+};
+
+// Opens the editor for one mapping kind over `owner`, modally (the main
+// window's menu items). The window is freed when it closes.
+void ShowMappingEditor(QWidget* owner, int kind);
+
+}  // namespace velt

@@ -1,0 +1,76 @@
+#pragma once
+// The PAVK column's drop-down. Its cells always show a drop-down button;
+// the editor is an editable list of the kind's PAVK choices (15 rows, the
+// list resizable) that filters as the user types: every choice containing
+// the typed text, whatever its letter case. The cell stores a choice's
+// text, or nothing when the user clears it.
+#include <QComboBox>
+#include <QSize>
+#include <QStringList>
+#include <QStyledItemDelegate>
+#include <optional>
+
+class QAbstractItemView;
+
+namespace velt {
+
+class PavkChoiceDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  static constexpr int kVisibleRows = 15;
+
+  explicit PavkChoiceDelegate(QAbstractItemView* view);
+
+  void SetChoices(const QStringList& choices) { choices_ = choices; }
+  const QStringList& Choices() const { return choices_; }
+
+  // The choice that typed text stands for: the empty text (the value is
+  // cleared), a choice itself, or the one choice that contains the text
+  // (ignoring case). None when the text fits no choice or several.
+  static std::optional<QString> ResolveChoice(const QStringList& choices, const QString& typed);
+
+  // Opens the editor of `index` with its list dropped down, as a click on
+  // the cell's button does.
+  void DropDown(const QModelIndex& index);
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const override;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ protected:
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+ private:
+  QRect ButtonRect(const QStyleOptionViewItem& option) const;
+  void CommitAndClose(QComboBox* editor);
+
+  QAbstractItemView* view_;
+  QStringList choices_;
+  mutable bool dropDownOnOpen_ = false;
+  // The list's size as the user last left it, kept for the next drop-down.
+  mutable QSize listSize_;
+};
+
+// The editor: an editable combo box whose list can be resized with a grip.
+class PavkComboBox : public QComboBox {
+  Q_OBJECT
+
+ public:
+  PavkComboBox(QWidget* parent, QSize* rememberedListSize);
+  void showPopup() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QSize* listSize_;
+  QWidget* grip_ = nullptr;
+};
+
+}  // namespace velt

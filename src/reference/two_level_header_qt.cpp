@@ -1,0 +1,132 @@
+#include "reference/two_level_header_qt.h"
+
+#include <QAbstractItemModel>
+#include <QPainter>
+#include <QStyleOptionHeader>
+#include <algorithm>
+
+namespace velt {
+
+TwoLevelHeaderView::TwoLevelHeaderView(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+  setSectionsClickable(false);
+  setHighlightSections(false);
+  setStretchLastSection(false);
+  setSectionResizeMode(QHeaderView::Interactive);
+  // A resized column moves the joined upper cell that spans it and its
+  // neighbours, which lie outside the part Qt repaints.
+  connect(this, &QHeaderView::sectionResized, this, [this] { viewport()->update(); });
+}
+
+void TwoLevelHeaderView::SetBaseWidths(std::vector<int> widths) {
+  baseWidths_ = std::move(widths);
+  FitSections();
+}
+
+void TwoLevelHeaderView::FitSections() {
+  if (fitting_ || count() == 0 || baseWidths_.empty()) return;
+  fitting_ = true;
+  int baseTotal = 0;
+  int lastVisible = -1;
+  for (int i = 0; i < count() && i < static_cast<int>(baseWidths_.size()); ++i) {
+    if (isSectionHidden(i)) continue;
+    baseTotal += baseWidths_[static_cast<std::size_t>(i)];
+    lastVisible = i;
+  }
+  const int available = width();
+  if (baseTotal > 0 && available > 0) {
+    int used = 0;
+    for (int i = 0; i <= lastVisible; ++i) {
+      if (isSectionHidden(i)) continue;
+      // The last column takes what rounding left over, so the row ends flush.
+      int size = i == lastVisible ? available - used
+                                  : baseWidths_[static_cast<std::size_t>(i)] * available / baseTotal;
+      size = std::max(size, minimumSectionSize());
+      resizeSection(i, size);
+      used += size;
+    }
+  }
+  fitting_ = false;
+}
+
+TwoLevelHeaderView::Title TwoLevelHeaderView::SplitTitle(const QString& title) {
+  const qsizetype bar = title.indexOf(QLatin1Char('|'));
+  if (bar < 0) return {QString(), title.trimmed()};
+  return {title.left(bar).trimmed(), title.mid(bar + 1).trimmed()};
+}
+
+TwoLevelHeaderView::Title TwoLevelHeaderView::TitleOf(int section) const {
+  if (model() == nullptr) return {};
+  return SplitTitle(model()->headerData(section, orientation(), Qt::DisplayRole).toString());
+}
+
+QSize TwoLevelHeaderView::sizeHint() const {
+  QSize size = QHeaderView::sizeHint();
+  QStyleOptionHeader option;
+  initStyleOption(&option);
+  option.text = QStringLiteral("Xy");
+  const int row = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this).height();
+  size.setHeight(std::max(2 * row, size.height()));
+  return size;
+}
+
+QRect TwoLevelHeaderView::UpperGroupRect(int section, const QString& upper, int top, int height) const {
+  int first = visualIndex(section);
+  int last = first;
+  auto sameUpper = [&](int visual) {
+    const int logical = logicalIndex(visual);
+    return !isSectionHidden(logical) && TitleOf(logical).upper == upper;
+  };
+  auto previousVisible = [&](int visual) {
+    for (--visual; visual >= 0 && isSectionHidden(logicalIndex(visual)); --visual) {
+    }
+    return visual;
+  };
+  auto nextVisible = [&](int visual) {
+    for (++visual; visual < count() && isSectionHidden(logicalIndex(visual)); ++visual) {
+    }
+    return visual;
+  };
+  for (int v = previousVisible(first); v >= 0 && sameUpper(v); v = previousVisible(v)) first = v;
+  for (int v = nextVisible(last); v < count() && sameUpper(v); v = nextVisible(v)) last = v;
+
+  const int left = sectionViewportPosition(logicalIndex(first));
+  const int right = sectionViewportPosition(logicalIndex(last)) + sectionSize(logicalIndex(last));
+  return QRect(left, top, right - left, height);
+}
+
+void TwoLevelHeaderView::PaintCell(QPainter* painter, const QRect& rect, int section,
+                                   const QString& text) const {
+  QStyleOptionHeader option;
+  initStyleOption(&option);
+  option.rect = rect;
+  option.section = section;
+  option.text = text;
+  option.textAlignment = Qt::AlignCenter;
+  option.position = QStyleOptionHeader::Middle;
+  option.state |= QStyle::State_Enabled | QStyle::State_Horizontal;
+  if (!isEnabled()) option.state &= ~QStyle::State_Enabled;
+  painter->save();
+  style()->drawControl(QStyle::CE_Header, &option, painter, this);
+  painter->restore();
+}
+
+void TwoLevelHeaderView::paintSection(QPainter* painter, const QRect& rect, int section) const {
+  if (!rect.isValid()) return;
+  const Title title = TitleOf(section);
+  if (title.upper.isEmpty()) {
+    PaintCell(painter, rect, section, title.lower);
+    return;
+  }
+  const int upperHeight = rect.height() / 2;
+  PaintCell(painter, QRect(rect.left(), rect.top() + upperHeight, rect.width(), rect.height() - upperHeight),
+            section, title.lower);
+  // Every column of a group paints the whole joined cell; the copies agree.
+  PaintCell(painter, UpperGroupRect(section, title.upper, rect.top(), upperHeight), section, title.upper);
+}
+
+void TwoLevelHeaderView::resizeEvent(QResizeEvent* event) {
+  QHeaderView::resizeEvent(event);
+  FitSections();
+}
+
+}  // namespace velt
