@@ -1,0 +1,43 @@
+#pragma once
+// The output-folder dialog: a tree of folders and an edit line. The user
+// picks a folder in the tree or types the name of one; a typed folder that
+// does not exist is created (intermediate folders included) once the user
+// agrees to "The specified directory does not exist. Create it?"; refusing
+// keeps the dialog open.
+#include <QDialog>
+#include <functional>
+
+class QFileSystemModel;
+class QLineEdit;
+class QTreeView;
+
+namespace velt {
+
+class DirectoryDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Asks a yes/no question; true for yes.
+  using Question = std::function<bool(QWidget* owner, const QString& text)>;
+
+  // Opens at `startDir`, against which a relative typed name is resolved.
+  DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate = {});
+
+  // The folder named in the edit line, as an absolute path.
+  QString Directory() const;
+  QLineEdit* EditLine() const { return edit_; }
+
+ public slots:
+  void accept() override;
+
+ private:
+  void FollowTree(const QModelIndex& index);
+
+  QString startDir_;
+  Question askCreate_;
+  QFileSystemModel* model_ = nullptr;
+  QTreeView* tree_ = nullptr;
+  QLineEdit* edit_ = nullptr;
+};
+
+}  // namespace velt
