@@ -47,6 +47,24 @@ void PutStamp(char* p, const platform::LocalTime& date, std::uint32_t count) {
   PutLe32(p + 3, count);
 }
 
+// Code page translation of the bytes that need it: runs of 64 ASCII bytes
+// (blanks, digits, dates: most of a record) are the same in both code pages
+// and are skipped.
+void TranslateText(char* text, std::size_t length, void (*translate)(char*, std::size_t)) {
+  constexpr std::size_t kRun = 64;
+  std::size_t i = 0;
+  for (; i + kRun <= length; i += kRun) {
+    std::uint64_t high = 0;
+    for (std::size_t k = 0; k < kRun; k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text + i + k, 8);
+      high |= word;
+    }
+    if (high & 0x8080808080808080ull) translate(text + i, kRun);
+  }
+  if (i < length) translate(text + i, length - i);
+}
+
 std::uint32_t BlockRecords(std::uint32_t recordLength) {
   return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kBlockBytes / recordLength));
 }
@@ -238,22 +256,22 @@ void DbfFile::ToMemory(char* records, std::uint32_t count) const {
   if (!translate_) return;
   std::size_t length = layout_.recordLength;
   if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
-    OemToAnsiInPlace(records, length * count);
+    TranslateText(records, length * count, OemToAnsiInPlace);
     return;
   }
   for (std::uint32_t r = 0; r < count; ++r)
-    for (auto [begin, end] : textRuns_) OemToAnsiInPlace(records + r * length + begin, end - begin);
+    for (auto [begin, end] : textRuns_) TranslateText(records + r * length + begin, end - begin, OemToAnsiInPlace);
 }
 
 void DbfFile::ToDisk(char* records, std::uint32_t count) const {
   if (!translate_) return;
   std::size_t length = layout_.recordLength;
   if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
-    AnsiToOemInPlace(records, length * count);
+    TranslateText(records, length * count, AnsiToOemInPlace);
     return;
   }
   for (std::uint32_t r = 0; r < count; ++r)
-    for (auto [begin, end] : textRuns_) AnsiToOemInPlace(records + r * length + begin, end - begin);
+    for (auto [begin, end] : textRuns_) TranslateText(records + r * length + begin, end - begin, AnsiToOemInPlace);
 }
 
 std::uint32_t DbfFile::ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/platform.h"
@@ -22,6 +23,29 @@ inline constexpr std::size_t kHeaderPrefix = 32;
 inline constexpr char kHeaderEnd = 0x0D;
 inline constexpr char kFileEnd = 0x1A;
 inline constexpr char kDeletedFlag = '*';
+
+// An allocator whose resize leaves new elements uninitialised, for buffers
+// of records and keys that are filled right after (a table of a million
+// records is not cleared first).
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using Buffer = std::vector<char, UninitializedAllocator<char>>;
 
 struct Layout {
   std::uint8_t version = kDbase3;
@@ -125,7 +149,7 @@ class RecordCache {
 
  private:
   const DbfFile* file_ = nullptr;
-  std::vector<char> data_;
+  Buffer data_;
   std::string blank_;
   std::uint32_t first_ = 0;
   std::uint32_t count_ = 0;

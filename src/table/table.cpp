@@ -773,13 +773,29 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
     filter = xbase::Expression::Compile(condition, Fields());
     if (filter->Type() != xbase::ValueType::Logical) throw Error("Invalid index expression [" + condition + "]");
   }
-  // Lookups go to records in any order: from now on every record is held.
-  if (!m.cache.HoldsAll()) m.cache.LoadAll();
   // Option 1 asks for a unique index (the first record of each key).
   auto index = std::make_unique<TableIndex>(std::move(key), std::move(filter), descending, option == 1,
                                             oemTranslate_);
-  index->Build(m.cache.AllRecords(), m.Length(), m.file.RecordCount());
+  const std::uint32_t count = m.file.RecordCount();
+  if (m.cache.HoldsAll()) {
+    index->Build(m.cache.AllRecords(), m.Length(), count);
+  } else {
+    // Read in blocks: the keys are sorted and written before the records
+    // are all held, which keeps the peak memory of a large table low.
+    const std::size_t length = m.Length();
+    const std::uint32_t block = std::max<std::uint32_t>(1, static_cast<std::uint32_t>((1u << 20) / length));
+    dbf::Buffer buffer(block * length);
+    index->BeginBuild(count);
+    for (std::uint32_t first = 1; first <= count; first += block) {
+      std::uint32_t got = m.file.Read(first, block, buffer.data());
+      if (got == 0) break;
+      for (std::uint32_t r = 0; r < got; ++r) index->AddRecord(buffer.data() + r * length, first + r);
+    }
+    index->FinishBuild();
+  }
   index->WriteNtx(file, keyExpression, condition);
+  // Lookups go to records in any order: from now on every record is held.
+  if (!m.cache.HoldsAll()) m.cache.LoadAll();
   m.indexes.push_back(std::move(index));
   return static_cast<int>(m.indexes.size());
 }

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "table/dbf_file.h"
 #include "table/xbase_expr.h"
 
 namespace velt {
@@ -30,6 +31,11 @@ class TableIndex {
   // Builds from every record of a table held in memory (record n at
   // (n-1)*recordLength), leaving out deleted records.
   void Build(const char* records, std::size_t recordLength, std::uint32_t count);
+  // The same record by record (from a file read in blocks): keys are
+  // gathered, then sorted once when the build finishes.
+  void BeginBuild(std::uint32_t expected);
+  void AddRecord(const char* record, std::uint32_t recno);
+  void FinishBuild();
   // Writes the keys as a Clipper NTX file.
   void WriteNtx(const std::string& path, const std::string& keyExpression, const std::string& condition) const;
 
@@ -59,6 +65,7 @@ class TableIndex {
  private:
   struct Probe {
     std::string key;
+    std::uint64_t head = 0;  // key bytes 0-7, big-endian
     double number = 0;
   };
   bool Accepts(const char* record) const;
@@ -66,9 +73,14 @@ class TableIndex {
   // <0, 0, >0 as the entry at position sorts before, with, after the probe
   // (record numbers not considered).
   int CompareAt(std::size_t position, const Probe& probe) const;
-  std::size_t SearchKey(const Probe& probe, bool upper) const;
+  // The first position from `from` on whose entry sorts after the probe
+  // (upper) or not before it (lower). A search that starts past 0 gallops,
+  // since its answer is near: the end of a scope after its start.
+  std::size_t SearchKey(const Probe& probe, bool upper, std::size_t from = 0) const;
   std::size_t SearchEntry(const Probe& probe, std::uint32_t recno) const;
   bool ScopeProbe(std::string_view text, Probe& probe, bool& tooLong) const;
+  void InsertAt(std::size_t position, const Probe& probe, std::uint32_t recno);
+  void EraseAt(std::size_t position);
 
   xbase::Expression key_;
   std::optional<xbase::Expression> condition_;
@@ -77,10 +89,21 @@ class TableIndex {
   bool oemKeys_;
   bool numeric_;
   int width_;
-  std::string keys_;              // width_ bytes per entry, in index order
+  dbf::Buffer keys_;              // width_ bytes per entry, in index order
   std::vector<std::uint32_t> recnos_;
   std::vector<double> numbers_;   // numeric indexes only
-  mutable Probe scratch_;
+  // The first eight bytes of each key, as numbers: a search narrows on this
+  // dense array before it reads whole keys. Made at the first search, so
+  // that it does not add to the memory of building and writing the index.
+  mutable std::vector<std::uint64_t> heads_;
+  // Every 16th head: small enough to stay in the processor's cache, so a
+  // search reads only a few lines of the large arrays.
+  mutable std::vector<std::uint64_t> summary_;
+  mutable Probe scratch_, lowProbe_, highProbe_;
+  // Keys in record order while a build goes on.
+  dbf::Buffer built_;
+  std::vector<std::uint32_t> recnoOf_;
+  std::vector<double> numberOf_;
 };
 
 }  // namespace velt
