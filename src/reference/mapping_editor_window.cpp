@@ -36,7 +36,8 @@ class Tdircform::MappingGrid : public QTableView {
     }
   }
   void DiscardEditor() {
-    if (QWidget* editor = indexWidget(currentIndex())) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    if (QWidget* editor = indexWidget(currentIndex()))
+      closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
   }
 };
 

@@ -15,7 +15,8 @@ void Report(const Error& error) { Messages().ShowMessage(error.what()); }
 
 }  // namespace
 
-MappingTableModel::MappingTableModel(Table& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {}
+MappingTableModel::MappingTableModel(Table& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {}
 
 void MappingTableModel::ResolveFields() {
   codeField_ = table_.FieldByName("VELTCODE").Index();
@@ -60,10 +61,14 @@ void MappingTableModel::ReadCurrent(Row& row) const {
 
 int MappingTableModel::FieldOfColumn(int column) const {
   switch (column) {
-    case kCodeColumn: return codeField_;
-    case kNameColumn: return nameField_;
-    case kPavkColumn: return pavkField_;
-    default: return -1;
+    case kCodeColumn:
+      return codeField_;
+    case kNameColumn:
+      return nameField_;
+    case kPavkColumn:
+      return pavkField_;
+    default:
+      return -1;
   }
 }
 
@@ -71,7 +76,9 @@ int MappingTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int MappingTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+int MappingTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
 
 const std::string& MappingTableModel::CellText(int row, int column) const {
   const Row& cells = rows_[static_cast<std::size_t>(row)];
@@ -83,12 +90,15 @@ QVariant MappingTableModel::data(const QModelIndex& index, int role) const {
   const std::string* text = &CellText(index.row(), index.column());
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: return ToQt(*text);
-    case Qt::ToolTipRole: return index.column() == kCodeColumn || text->empty() ? QVariant() : ToQt(*text);
+    case Qt::EditRole:
+      return ToQt(*text);
+    case Qt::ToolTipRole:
+      return index.column() == kCodeColumn || text->empty() ? QVariant() : ToQt(*text);
     case Qt::TextAlignmentRole:
       return index.column() == kCodeColumn ? QVariant(Qt::AlignCenter)
                                            : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    default: return {};
+    default:
+      return {};
   }
 }
 
@@ -136,10 +146,14 @@ QVariant MappingTableModel::headerData(int section, Qt::Orientation orientation,
     return section == pendingRow_ ? QStringLiteral("\u270E") : QString();
   }
   switch (section) {
-    case kCodeColumn: return QStringLiteral("ВЕЛТ | Код");
-    case kNameColumn: return QStringLiteral("ВЕЛТ | Наименование");
-    case kPavkColumn: return QStringLiteral("Код ПАВК");
-    default: return {};
+    case kCodeColumn:
+      return QStringLiteral("ВЕЛТ | Код");
+    case kNameColumn:
+      return QStringLiteral("ВЕЛТ | Наименование");
+    case kPavkColumn:
+      return QStringLiteral("Код ПАВК");
+    default:
+      return {};
   }
 }
 

@@ -24,8 +24,8 @@ PavkComboBox::PavkComboBox(QWidget* parent, QSize* rememberedListSize)
 void PavkComboBox::showPopup() {
   // The list is at least as wide as its longest choice, not only the cell.
   QAbstractItemView* list = view();
-  const int wanted = list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
-                     2 * list->frameWidth() + 8;
+  const int wanted =
+      list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() + 2 * list->frameWidth() + 8;
   list->setMinimumWidth(std::min(std::max(width(), wanted), screen()->availableGeometry().width() / 2));
 
   QWidget* popup = list->window();
@@ -75,7 +75,8 @@ std::optional<QString> PavkChoiceDelegate::ResolveChoice(const QStringList& choi
   return found;
 }
 
-QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const {
+QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                          const QModelIndex&) const {
   auto* combo = new PavkComboBox(parent, &listSize_);
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
@@ -93,10 +94,11 @@ QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionVie
   auto* self = const_cast<PavkChoiceDelegate*>(this);
   // A choice picked from either list is the user's answer: write it at once.
   connect(combo, &QComboBox::activated, self, [self, combo] { self->CommitAndClose(combo); });
-  connect(completer, qOverload<const QString&>(&QCompleter::activated), self, [self, combo](const QString& text) {
-    combo->setEditText(text);
-    self->CommitAndClose(combo);
-  });
+  connect(completer, qOverload<const QString&>(&QCompleter::activated), self,
+          [self, combo](const QString& text) {
+            combo->setEditText(text);
+            self->CommitAndClose(combo);
+          });
 
   if (dropDownOnOpen_) {
     dropDownOnOpen_ = false;
@@ -127,7 +129,8 @@ void PavkChoiceDelegate::setEditorData(QWidget* editor, const QModelIndex& index
   if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
 }
 
-void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                      const QModelIndex& index) const {
   auto* combo = static_cast<QComboBox*>(editor);
   // Text that stands for no single choice leaves the stored value alone.
   if (std::optional<QString> choice = ResolveChoice(choices_, combo->currentText())) {
@@ -168,8 +171,8 @@ void PavkChoiceDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, option.widget);
 }
 
-bool PavkChoiceDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                                     const QModelIndex& index) {
+bool PavkChoiceDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                     const QStyleOptionViewItem& option, const QModelIndex& index) {
   if (event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton && ButtonRect(option).contains(mouse->position().toPoint())) {

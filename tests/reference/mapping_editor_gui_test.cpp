@@ -1,20 +1,21 @@
 // The classifier mapping editor on a copy of the sample application folder,
 // on Qt's offscreen platform. What reaches the disk is read back by Debian's
 // python3-dbfread while the editor still holds the table.
-//
-// The headers of the core come before Qt's, whose "slots" keyword would
-// otherwise rewrite the run state's member of that name.
+
+// Before any Qt header: the run state has a member named like Qt's "slots"
+// keyword.
 #include "reference/reference_tables.h"
 #include "reference/test_tables.h"
-#include "support/error.h"
-
+//
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include "reference/mapping_editor_window.h"
 #include "reference/mapping_table_model.h"
 #include "reference/pavk_choice_delegate_qt.h"
+#include "support/error.h"
 
 namespace velt {
 namespace {
@@ -47,8 +49,9 @@ class MappingEditorTest : public testing::AppFolderTest {
 
   void SetUp() override {
     AppFolderTest::SetUp();
-    std::filesystem::copy(VELT_SOURCE_DIR "/data/sample/app", dir_.Path(),
-                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(
+        VELT_SOURCE_DIR "/data/sample/app", dir_.Path(),
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   }
   void TearDown() override {
     form_.reset();
@@ -128,8 +131,10 @@ TEST_F(MappingEditorTest, ClassifierWithoutChoicesKeepsTheDefaultCaption) {
     values.SetTableName(MappingFile("PAVK_VALUES.dbf"));
     values.Open();
     for (values.First(); !values.Eof();) {
-      if (values.FieldByName("DIR_ID").AsInteger() == 6) values.Delete();
-      else values.Next();
+      if (values.FieldByName("DIR_ID").AsInteger() == 6)
+        values.Delete();
+      else
+        values.Next();
     }
     values.Pack();
   }
@@ -204,8 +209,10 @@ TEST_F(MappingEditorTest, ClosingDropsAPendingEdit) {
     Open(3);
     const std::string before = FileBytes("tr_rslt.dbf");
     Edit(0, MappingTableModel::kNameColumn, "Изменено");
-    if (byButton) Click("FormExit");
-    else form_->close();  // the window's own close box
+    if (byButton)
+      Click("FormExit");
+    else
+      form_->close();  // the window's own close box
     EXPECT_FALSE(form_->Dir().Active());
     EXPECT_EQ(FileBytes("tr_rslt.dbf"), before) << byButton;
   }
@@ -231,7 +238,8 @@ TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   EXPECT_EQ(combo->completer()->filterMode(), Qt::MatchContains);
   combo->setEditText(QStringLiteral("эваку"));
   Click("save");
-  EXPECT_EQ(DiskRows("tr_reas.dbf")[3].substr(3), "Состояние, угрожающее окружающим|6 - Медицинская эвакуация");
+  EXPECT_EQ(DiskRows("tr_reas.dbf")[3].substr(3),
+            "Состояние, угрожающее окружающим|6 - Медицинская эвакуация");
 }
 
 TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
@@ -249,8 +257,9 @@ TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
 
 TEST_F(MappingEditorTest, DeletePacksToExactlyTheLiveRecords) {
   std::filesystem::remove(MappingFile("tr_trag.dbf"));
-  testing::WriteTable(MappingFile("tr_trag.dbf"), testing::MappingColumns(),
-                      {{"1", A("один"), ""}, {"2", A("два"), ""}, {"3", A("три"), ""}, {"4", A("четыре"), ""}});
+  testing::WriteTable(
+      MappingFile("tr_trag.dbf"), testing::MappingColumns(),
+      {{"1", A("один"), ""}, {"2", A("два"), ""}, {"3", A("три"), ""}, {"4", A("четыре"), ""}});
   {
     Table table;
     table.SetOEMTranslate(true);
@@ -315,14 +324,31 @@ TEST_F(MappingEditorTest, DISABLED_Screenshots) {
     Tdircform& form = Open(kind);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     const QModelIndex cell = form.Model().index(row, MappingTableModel::kPavkColumn);
+    if (kind == 5) Edit(row, MappingTableModel::kNameColumn, "ГКБ 21 (не записано)");  // the pencil
     form.PavkDelegate().DropDown(cell);
     QTest::qWait(300);
     auto* combo = qobject_cast<QComboBox*>(form.Grid().indexWidget(cell));
     ASSERT_NE(combo, nullptr);
     QWidget* list = combo->view()->window();
+    if (kind == 5) {
+      // The user widens the list by its grip.
+      auto* grip = list->findChild<QSizeGrip*>();
+      ASSERT_NE(grip, nullptr);
+      const QSize before = list->size();
+      const QPoint from = grip->rect().center(), to = from + QPoint(120, 60);
+      QTest::mousePress(grip, Qt::LeftButton, Qt::NoModifier, from);
+      QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(grip->mapToGlobal(to)), Qt::LeftButton,
+                       Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(grip, &move);
+      QTest::mouseRelease(grip, Qt::LeftButton, Qt::NoModifier, to);
+      QTest::qWait(200);
+      EXPECT_GT(list->width(), before.width());
+    }
     if (!typed.isEmpty()) {
       combo->hidePopup();
-      QTest::keyClicks(combo->lineEdit(), typed);
+      for (const QChar letter : typed)  // keyClicks knows only Latin letters
+        QTest::sendKeyEvent(QTest::Click, combo->lineEdit(), Qt::Key_unknown, QString(letter),
+                            Qt::NoModifier);
       QTest::qWait(300);
       list = combo->completer()->popup();
     }
@@ -330,7 +356,8 @@ TEST_F(MappingEditorTest, DISABLED_Screenshots) {
     const QPixmap window = form.grab();
     const QPixmap popup = list->grab();
     const QPoint at = list->mapToGlobal(QPoint(0, 0)) - form.mapToGlobal(QPoint(0, 0));
-    QPixmap picture(std::max(window.width(), at.x() + popup.width()), std::max(window.height(), at.y() + popup.height()));
+    QPixmap picture(std::max(window.width(), at.x() + popup.width()),
+                    std::max(window.height(), at.y() + popup.height()));
     picture.fill(Qt::darkGray);
     QPainter painter(&picture);
     painter.drawPixmap(0, 0, window);
