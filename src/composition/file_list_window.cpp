@@ -62,6 +62,11 @@ class PathDelegate : public QStyledItemDelegate {
     option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
     option->textElideMode = Qt::ElideLeft;
   }
+  // As wide as the list, whatever the path's length: a long path is
+  // shortened at its start instead of scrolling.
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+  }
 };
 
 std::optional<QString> StandardFileDialog(QWidget* owner, const QString& initialDir, const QString& fileName,
@@ -150,6 +155,7 @@ void TFileList::BuildControls() {
   FileListBox_->setLayoutDirection(Qt::RightToLeft);
   FileListBox_->setItemDelegate(new PathDelegate(FileListBox_));
   FileListBox_->setTextElideMode(Qt::ElideLeft);
+  FileListBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QFont listFont(QStringLiteral("Courier New"));
   listFont.setStyleHint(QFont::TypeWriter);
   listFont.setPixelSize(14);
