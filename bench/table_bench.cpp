@@ -38,7 +38,8 @@ class StreetTable {
 
  private:
   StreetTable() {
-    dir_ = (std::filesystem::temp_directory_path() / ("velt-table-bench-" + std::to_string(::getpid()))).string();
+    dir_ = (std::filesystem::temp_directory_path() / ("velt-table-bench-" + std::to_string(::getpid())))
+               .string();
     std::filesystem::create_directories(dir_);
     path_ = dir_ + "/street.dbf";
     Generate();
@@ -50,9 +51,9 @@ class StreetTable {
 
   // Written as raw blocks: the generation is not what is measured.
   void Generate() {
-    const char* syllables[] = {"Лен", "ин", "ска", "Мир", "ова", "Гор", "ько", "го", "Сад", "овая", "Пуш", "кина",
-                               "Лес", "ная", "Зар", "еч", "Про", "лет", "ар", "Ком", "сом", "оль", "Ок", "тяб",
-                               "рьс", "кая", "Юж", "Сев", "ерн", "ая"};
+    const char* syllables[] = {"Лен", "ин",   "ска", "Мир", "ова", "Гор", "ько", "го",  "Сад", "овая",
+                               "Пуш", "кина", "Лес", "ная", "Зар", "еч",  "Про", "лет", "ар",  "Ком",
+                               "сом", "оль",  "Ок",  "тяб", "рьс", "кая", "Юж",  "Сев", "ерн", "ая"};
     std::vector<std::string> parts;
     for (const char* s : syllables) parts.push_back(Utf8ToAnsi(s));
     const std::string socr[] = {Utf8ToAnsi("ул"), Utf8ToAnsi("пер"), Utf8ToAnsi("пр-кт"), Utf8ToAnsi("б-р")};
@@ -72,8 +73,8 @@ class StreetTable {
       std::fill(records.begin(), records.end(), ' ');
       for (std::uint32_t r = 0; r < n; ++r) {
         char* record = records.data() + r * length;
-        name = parts[random() % parts.size()] + parts[random() % parts.size()] + parts[random() % parts.size()] +
-               " " + std::to_string(random() % 40);
+        name = parts[random() % parts.size()] + parts[random() % parts.size()] +
+               parts[random() % parts.size()] + " " + std::to_string(random() % 40);
         std::copy(name.begin(), name.end(), record + 1);
         const std::string& s = socr[random() % 4];
         std::copy(s.begin(), s.end(), record + 41);
@@ -139,7 +140,8 @@ void BM_SequentialScanThreeFields(benchmark::State& state) {
   for (auto _ : state) {
     Table table;
     OpenStreets(table);
-    const int name = table.FieldIndex("NAME"), socr = table.FieldIndex("SOCR"), code = table.FieldIndex("CODE");
+    const int name = table.FieldIndex("NAME"), socr = table.FieldIndex("SOCR"),
+              code = table.FieldIndex("CODE");
     std::size_t bytes = 0;
     for (table.First(); !table.Eof(); table.Next()) {
       bytes += table.TextView(name).size() + table.TextView(socr).size() + table.TextView(code).size();
@@ -159,7 +161,8 @@ void BM_AppendOutputRecords(benchmark::State& state) {
     state.SkipWithError("cannot create the output table");
     return;
   }
-  const std::string family = Utf8ToAnsi("Иванов"), name = Utf8ToAnsi("Пётр"), father = Utf8ToAnsi("Сергеевич");
+  const std::string family = Utf8ToAnsi("Иванов"), name = Utf8ToAnsi("Пётр"),
+                    father = Utf8ToAnsi("Сергеевич");
   int n = 0;
   for (auto _ : state) {
     ++n;
@@ -168,11 +171,17 @@ void BM_AppendOutputRecords(benchmark::State& state) {
     // dates, amounts.
     for (int i = 0; i < kOutputFieldCount; ++i) {
       switch (kOutputLayout[static_cast<std::size_t>(i)].type) {
-        case 'C': table.SetString(i, i % 3 == 0 ? family : (i % 3 == 1 ? name : father)); break;
-        case 'D': table.SetDateTime(i, 45000 + n % 365); break;
+        case 'C':
+          table.SetString(i, i % 3 == 0 ? family : (i % 3 == 1 ? name : father));
+          break;
+        case 'D':
+          table.SetDateTime(i, 45000 + n % 365);
+          break;
         default:
-          if (kOutputLayout[static_cast<std::size_t>(i)].decimals > 0) table.SetFloat(i, 12.5);
-          else table.SetInteger(i, n % 10);
+          if (kOutputLayout[static_cast<std::size_t>(i)].decimals > 0)
+            table.SetFloat(i, 12.5);
+          else
+            table.SetInteger(i, n % 10);
       }
     }
     table.Post();

@@ -40,7 +40,8 @@ int Dump(const std::string& path, bool oem) {
   std::cout << "records " << table.PhysicalCount() << "\n";
   std::cout << "visible " << table.Count() << "\n";
   for (const velt::FieldInfo& field : table.Fields())
-    std::cout << "field " << field.name << ' ' << field.type << ' ' << field.width << ' ' << field.decimals << "\n";
+    std::cout << "field " << field.name << ' ' << field.type << ' ' << field.width << ' ' << field.decimals
+              << "\n";
   for (table.First(); !table.Eof(); table.Next()) {
     std::cout << "record " << table.RecNo();
     for (int i = 0; i < table.FieldCount(); ++i) std::cout << '\t' << velt::AnsiToUtf8(table.AsString(i));
@@ -107,11 +108,18 @@ int AppendRecords(const std::string& path, int count, bool sleep) {
     table.Append();
     for (int i = 0; i < table.FieldCount(); ++i) {
       switch (table.Kind(i)) {
-        case velt::FieldKind::Text: table.SetString(i, velt::Utf8ToAnsi("Запись ") + std::to_string(n)); break;
+        case velt::FieldKind::Text:
+          table.SetString(i, velt::Utf8ToAnsi("Запись ") + std::to_string(n));
+          break;
         case velt::FieldKind::Integer:
-        case velt::FieldKind::Float: table.SetInteger(i, n % 1000); break;
-        case velt::FieldKind::Date: table.SetDateTime(i, 40000 + n); break;
-        default: break;
+        case velt::FieldKind::Float:
+          table.SetInteger(i, n % 1000);
+          break;
+        case velt::FieldKind::Date:
+          table.SetDateTime(i, 40000 + n);
+          break;
+        default:
+          break;
       }
     }
     table.Post();

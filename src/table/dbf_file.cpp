@@ -30,8 +30,15 @@ void PutLe32(char* p, std::uint32_t v) {
 
 bool KnownVersion(std::uint8_t version) {
   switch (version) {
-    case 0x03: case 0x30: case 0x31: case 0x83: case 0x8B: case 0xF5: return true;
-    default: return false;
+    case 0x03:
+    case 0x30:
+    case 0x31:
+    case 0x83:
+    case 0x8B:
+    case 0xF5:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -260,7 +267,8 @@ void DbfFile::ToMemory(char* records, std::uint32_t count) const {
     return;
   }
   for (std::uint32_t r = 0; r < count; ++r)
-    for (auto [begin, end] : textRuns_) TranslateText(records + r * length + begin, end - begin, OemToAnsiInPlace);
+    for (auto [begin, end] : textRuns_)
+      TranslateText(records + r * length + begin, end - begin, OemToAnsiInPlace);
 }
 
 void DbfFile::ToDisk(char* records, std::uint32_t count) const {
@@ -271,7 +279,8 @@ void DbfFile::ToDisk(char* records, std::uint32_t count) const {
     return;
   }
   for (std::uint32_t r = 0; r < count; ++r)
-    for (auto [begin, end] : textRuns_) TranslateText(records + r * length + begin, end - begin, AnsiToOemInPlace);
+    for (auto [begin, end] : textRuns_)
+      TranslateText(records + r * length + begin, end - begin, AnsiToOemInPlace);
 }
 
 std::uint32_t DbfFile::ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const {
@@ -294,8 +303,8 @@ bool DbfFile::Write(std::uint32_t recno, const char* record) {
   std::size_t length = layout_.recordLength;
   scratch_.assign(record, record + length);
   ToDisk(scratch_.data(), 1);
-  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * length, scratch_.data(),
-                        length);
+  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * length,
+                        scratch_.data(), length);
 }
 
 bool DbfFile::WriteFlag(std::uint32_t recno, char flag) {
@@ -406,7 +415,8 @@ const char* RecordCache::Get(std::uint32_t recno) {
   std::size_t length = blank_.size();
   if (recno - first_ < count_) return data_.data() + (recno - first_) * length;
   if (all_ || file_ == nullptr || recno == 0 || recno > file_->RecordCount()) return blank_.data();
-  std::uint32_t want = std::min(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
+  std::uint32_t want =
+      std::min(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
   data_.resize(want * length);
   count_ = file_->Read(recno, want, data_.data());
   first_ = recno;

@@ -44,7 +44,8 @@ bool TryParseNumber(std::string_view text, double& value) {
   if (text.empty()) return false;
   double parsed = 0;
   auto result = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(parsed)) return false;
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(parsed))
+    return false;
   value = parsed;
   return true;
 }
@@ -127,7 +128,8 @@ bool FormatNumber(double value, int width, int decimals, char* out) {
   n += intPart.size();
   for (int i = 0; i < decimals; ++i)
     digits[n++] = static_cast<std::size_t>(i) < fraction.size() ? fraction[static_cast<std::size_t>(i)] : '0';
-  if (fraction.size() > static_cast<std::size_t>(decimals) && fraction[static_cast<std::size_t>(decimals)] >= '5') {
+  if (fraction.size() > static_cast<std::size_t>(decimals) &&
+      fraction[static_cast<std::size_t>(decimals)] >= '5') {
     std::size_t i = n - 1;
     while (digits[i] == '9') digits[i--] = '0';
     ++digits[i];
@@ -137,7 +139,8 @@ bool FormatNumber(double value, int width, int decimals, char* out) {
   bool zero = true;
   for (std::size_t i = first; i < n; ++i) zero = zero && digits[i] == '0';
   bool sign = negative && !zero;
-  std::size_t length = (sign ? 1 : 0) + intLength + (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
+  std::size_t length =
+      (sign ? 1 : 0) + intLength + (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
   if (length > static_cast<std::size_t>(width)) return false;
 
   std::size_t pad = static_cast<std::size_t>(width) - length;

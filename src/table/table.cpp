@@ -156,7 +156,9 @@ struct Table::Impl {
   }
 
   // ---- Navigation.
-  TableIndex* Active() const { return order > 0 ? indexes[static_cast<std::size_t>(order - 1)].get() : nullptr; }
+  TableIndex* Active() const {
+    return order > 0 ? indexes[static_cast<std::size_t>(order - 1)].get() : nullptr;
+  }
   std::size_t OrderBegin() const { return scoped ? scopeBegin : 0; }
   std::size_t OrderEnd() const { return scoped ? scopeEnd : Active()->Size(); }
 
@@ -183,8 +185,10 @@ struct Table::Impl {
 
   void First() {
     if (Active() != nullptr) {
-      if (OrderBegin() < OrderEnd()) StandAt(OrderBegin());
-      else StandNowhere();
+      if (OrderBegin() < OrderEnd())
+        StandAt(OrderBegin());
+      else
+        StandNowhere();
       return;
     }
     recno = NextVisible(1);
@@ -194,14 +198,19 @@ struct Table::Impl {
   void Next() {
     if (eof) return;
     if (Active() != nullptr) {
-      auto next = static_cast<std::size_t>(std::max<std::ptrdiff_t>(pos + 1, static_cast<std::ptrdiff_t>(OrderBegin())));
-      if (next < OrderEnd()) StandAt(next);
-      else eof = true;
+      auto next = static_cast<std::size_t>(
+          std::max<std::ptrdiff_t>(pos + 1, static_cast<std::ptrdiff_t>(OrderBegin())));
+      if (next < OrderEnd())
+        StandAt(next);
+      else
+        eof = true;
       return;
     }
     std::uint32_t r = NextVisible(recno + 1);
-    if (r != 0) recno = r;
-    else eof = true;
+    if (r != 0)
+      recno = r;
+    else
+      eof = true;
   }
 
   void RefreshScope() {
@@ -312,7 +321,8 @@ void FieldRef::Clear() const { table_->Clear(index_); }
 
 // ---------------------------------------------------------------- Table
 
-Table::Table(std::string objectName) : objectName_(std::move(objectName)), impl_(std::make_unique<Impl>(*this)) {}
+Table::Table(std::string objectName)
+    : objectName_(std::move(objectName)), impl_(std::make_unique<Impl>(*this)) {}
 
 Table::~Table() { Close(); }
 
@@ -337,10 +347,12 @@ void Table::Open() {
   if (tableName_.empty()) throw Error(objectName_ + " : Missing TableName property");
   Impl& m = *impl_;
   switch (m.file.Open(tableName_, exclusive_, oemTranslate_)) {
-    case dbf::OpenStatus::Ok: break;
+    case dbf::OpenStatus::Ok:
+      break;
     case dbf::OpenStatus::NotFound:
       throw Error("Table does not exist.\nFile or directory does not exist.\nFile: " + tableName_);
-    default: throw Error("Unable to open table: " + tableName_);
+    default:
+      throw Error("Unable to open table: " + tableName_);
   }
   m.cache.Attach(&m.file);
   const auto& fields = m.file.layout().fields;
@@ -474,14 +486,17 @@ std::string Table::AsString(int index) const {
       DateTime value;
       return dbf::ParseDate(raw, value) ? dbf::DateText(value) : std::string();
     }
-    case 'L': return IsTrue(raw[0]) ? "T" : (IsFalse(raw[0]) ? "F" : "");
-    case 'I': return std::to_string(ReadInt32(raw.data()));
+    case 'L':
+      return IsTrue(raw[0]) ? "T" : (IsFalse(raw[0]) ? "F" : "");
+    case 'I':
+      return std::to_string(ReadInt32(raw.data()));
     case 'M': {  // the memo's block number, right-justified on disk
       std::string_view text = dbf::TrimRight(raw);
       while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
       return std::string(text);
     }
-    default: return std::string(dbf::TrimRight(raw));
+    default:
+      return std::string(dbf::TrimRight(raw));
   }
 }
 
@@ -499,8 +514,10 @@ int Table::AsInteger(int index) const {
       DateTime value;
       return dbf::ParseDate(raw, value) ? static_cast<int>(value) : 0;
     }
-    case 'L': return IsTrue(raw[0]) ? 1 : 0;
-    case 'I': return ReadInt32(raw.data());
+    case 'L':
+      return IsTrue(raw[0]) ? 1 : 0;
+    case 'I':
+      return ReadInt32(raw.data());
     default: {
       std::string_view text = dbf::TrimRight(raw);
       int value = 0;
@@ -523,7 +540,8 @@ double Table::AsFloat(int index) const {
     }
     case 'D':
     case 'L':
-    case 'I': return AsInteger(index);
+    case 'I':
+      return AsInteger(index);
     default: {
       std::string_view text = dbf::TrimRight(raw);
       double value = 0;
@@ -551,7 +569,8 @@ DateTime Table::AsDateTime(int index) const {
       if (!dbf::ParseDateText(text, value)) throw Error("'" + std::string(text) + "' is not a valid date");
       return value;
     }
-    default: return AsFloat(index);
+    default:
+      return AsFloat(index);
   }
 }
 
@@ -575,8 +594,8 @@ void Table::SetString(int index, std::string_view value) {
       double number;
       if (!dbf::TryParseNumber(value, number)) {
         bool integer = field.type == 'I' || KindOf(field) == FieldKind::Integer;
-        throw Error("'" + std::string(value) + "' is not a valid " + (integer ? "integer" : "floating point") +
-                    " value");
+        throw Error("'" + std::string(value) + "' is not a valid " +
+                    (integer ? "integer" : "floating point") + " value");
       }
       return SetFloat(index, number);
     }
@@ -606,9 +625,14 @@ void Table::SetInteger(int index, int value) {
     case 'F':
       impl_->SetOverflow(index, !dbf::FormatInteger(value, field.width, field.decimals, target));
       return;
-    case 'I': WriteInt32(target, value); break;
-    case 'D': return SetDateTime(index, value);
-    case 'L': target[0] = value != 0 ? 'T' : 'F'; break;
+    case 'I':
+      WriteInt32(target, value);
+      break;
+    case 'D':
+      return SetDateTime(index, value);
+    case 'L':
+      target[0] = value != 0 ? 'T' : 'F';
+      break;
     default: {
       char text[16];
       auto end = std::to_chars(text, text + sizeof text, value).ptr;
@@ -634,9 +658,13 @@ void Table::SetFloat(int index, double value) {
       impl_->SetOverflow(index, !fits);
       return;
     }
-    case 'D': return SetDateTime(index, value);
-    case 'L': target[0] = value != 0 ? 'T' : 'F'; break;
-    default: return SetString(index, dbf::NumberText(value));
+    case 'D':
+      return SetDateTime(index, value);
+    case 'L':
+      target[0] = value != 0 ? 'T' : 'F';
+      break;
+    default:
+      return SetString(index, dbf::NumberText(value));
   }
   impl_->SetOverflow(index, false);
 }
@@ -645,10 +673,14 @@ void Table::SetDateTime(int index, DateTime value) {
   char* target = impl_->Target(index);
   const FieldInfo& field = Field(index);
   switch (field.type) {
-    case 'D': impl_->SetOverflow(index, !dbf::FormatDate(value, target)); return;
+    case 'D':
+      impl_->SetOverflow(index, !dbf::FormatDate(value, target));
+      return;
     case 'C':
-    case 'M': return SetString(index, dbf::DateText(value));
-    default: return SetFloat(index, value);
+    case 'M':
+      return SetString(index, dbf::DateText(value));
+    default:
+      return SetFloat(index, value);
   }
 }
 
@@ -771,11 +803,12 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
   std::optional<xbase::Expression> filter;
   if (!dbf::IsBlank(condition)) {
     filter = xbase::Expression::Compile(condition, Fields());
-    if (filter->Type() != xbase::ValueType::Logical) throw Error("Invalid index expression [" + condition + "]");
+    if (filter->Type() != xbase::ValueType::Logical)
+      throw Error("Invalid index expression [" + condition + "]");
   }
   // Option 1 asks for a unique index (the first record of each key).
-  auto index = std::make_unique<TableIndex>(std::move(key), std::move(filter), descending, option == 1,
-                                            oemTranslate_);
+  auto index =
+      std::make_unique<TableIndex>(std::move(key), std::move(filter), descending, option == 1, oemTranslate_);
   const std::uint32_t count = m.file.RecordCount();
   if (m.cache.HoldsAll()) {
     index->Build(m.cache.AllRecords(), m.Length(), count);
@@ -861,17 +894,28 @@ void Table::CreateField(std::string_view name, std::string_view type, int width,
   field.type = UpperAscii(type.substr(0, 1))[0];
   field.decimals = 0;
   switch (field.type) {
-    case 'C': field.width = std::min(width, 0xFFFF); break;
+    case 'C':
+      field.width = std::min(width, 0xFFFF);
+      break;
     case 'N':
     case 'F':
       field.width = std::min(width, 255);
       field.decimals = std::clamp(decimals, 0, std::max(0, field.width - 1));
       break;
-    case 'D': field.width = 8; break;
-    case 'L': field.width = 1; break;
-    case 'I': field.width = 4; break;
-    case 'M': field.width = 10; break;
-    default: throw Error("Invalid field type");
+    case 'D':
+      field.width = 8;
+      break;
+    case 'L':
+      field.width = 1;
+      break;
+    case 'I':
+      field.width = 4;
+      break;
+    case 'M':
+      field.width = 10;
+      break;
+    default:
+      throw Error("Invalid field type");
   }
   impl_->createFields.push_back(std::move(field));
 }
@@ -932,7 +976,9 @@ void CopyField(const FieldCopy& copy, const char* source, char* target) {
       if (!ok || !dbf::FormatDate(date, out)) std::memset(out, ' ', width);
       break;
     }
-    case 'L': out[0] = text.empty() ? ' ' : text[0]; break;
+    case 'L':
+      out[0] = text.empty() ? ' ' : text[0];
+      break;
     default: {
       if (from.type != 'C' && from.type != 'M') {
         while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -953,9 +999,12 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   m.CheckBrowse();
   dbf::DbfFile from;
   switch (from.OpenForReading(source, oemTranslate_)) {
-    case dbf::OpenStatus::Ok: break;
-    case dbf::OpenStatus::Invalid: throw Error("Unable to open table: " + source);
-    default: return false;
+    case dbf::OpenStatus::Ok:
+      break;
+    case dbf::OpenStatus::Invalid:
+      throw Error("Unable to open table: " + source);
+    default:
+      return false;
   }
   std::optional<xbase::Expression> filter;
   if (!dbf::IsBlank(condition)) filter = xbase::Expression::Compile(condition, from.layout().fields);

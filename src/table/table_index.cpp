@@ -15,7 +15,8 @@ namespace {
 // comparisons of a sort are integer compares.
 std::uint64_t Prefix(const char* key, int width, int from) {
   std::uint64_t value = 0;
-  for (int i = from; i < from + 8; ++i) value = value << 8 | (i < width ? static_cast<unsigned char>(key[i]) : 0u);
+  for (int i = from; i < from + 8; ++i)
+    value = value << 8 | (i < width ? static_cast<unsigned char>(key[i]) : 0u);
   return value;
 }
 
@@ -190,8 +191,10 @@ std::size_t FirstNotBefore(std::size_t from, std::size_t size, bool gallop, Befo
   }
   while (lo < hi) {
     std::size_t mid = lo + (hi - lo) / 2;
-    if (before(mid)) lo = mid + 1;
-    else hi = mid;
+    if (before(mid))
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }
@@ -216,7 +219,8 @@ std::size_t TableIndex::SearchKey(const Probe& probe, bool upper, std::size_t fr
     const std::uint64_t* heads = heads_.data();
     if (from == 0) {
       const std::uint64_t* summary = summary_.data();
-      std::size_t k = FirstNotBefore(0, summary_.size(), false, [=](std::size_t i) { return before(summary[i]); });
+      std::size_t k =
+          FirstNotBefore(0, summary_.size(), false, [=](std::size_t i) { return before(summary[i]); });
       lo = k == 0 ? 0 : (k - 1) * kSummaryStep + 1;
       std::size_t end = std::min(k * kSummaryStep, hi);
       lo = FirstNotBefore(lo, end, false, [=](std::size_t i) { return before(heads[i]); });
@@ -312,8 +316,10 @@ void TableIndex::InsertAt(std::size_t position, const Probe& probe, std::uint32_
   const auto at = static_cast<std::ptrdiff_t>(position);
   keys_.insert(keys_.begin() + at * width_, probe.key.begin(), probe.key.end());
   recnos_.insert(recnos_.begin() + at, recno);
-  if (numeric_) numbers_.insert(numbers_.begin() + at, probe.number);
-  else heads_.insert(heads_.begin() + at, probe.head);
+  if (numeric_)
+    numbers_.insert(numbers_.begin() + at, probe.number);
+  else
+    heads_.insert(heads_.begin() + at, probe.head);
   summary_.clear();
 }
 
@@ -321,8 +327,10 @@ void TableIndex::EraseAt(std::size_t position) {
   const auto at = static_cast<std::ptrdiff_t>(position);
   keys_.erase(keys_.begin() + at * width_, keys_.begin() + (at + 1) * width_);
   recnos_.erase(recnos_.begin() + at);
-  if (numeric_) numbers_.erase(numbers_.begin() + at);
-  else heads_.erase(heads_.begin() + at);
+  if (numeric_)
+    numbers_.erase(numbers_.begin() + at);
+  else
+    heads_.erase(heads_.begin() + at);
   summary_.clear();
 }
 

@@ -37,7 +37,8 @@ class TableIndex {
   void AddRecord(const char* record, std::uint32_t recno);
   void FinishBuild();
   // Writes the keys as a Clipper NTX file.
-  void WriteNtx(const std::string& path, const std::string& keyExpression, const std::string& condition) const;
+  void WriteNtx(const std::string& path, const std::string& keyExpression,
+                const std::string& condition) const;
 
   std::size_t Size() const { return recnos_.size(); }
   std::uint32_t RecNo(std::size_t position) const { return recnos_[position]; }
@@ -89,9 +90,9 @@ class TableIndex {
   bool oemKeys_;
   bool numeric_;
   int width_;
-  dbf::Buffer keys_;              // width_ bytes per entry, in index order
+  dbf::Buffer keys_;  // width_ bytes per entry, in index order
   std::vector<std::uint32_t> recnos_;
-  std::vector<double> numbers_;   // numeric indexes only
+  std::vector<double> numbers_;  // numeric indexes only
   // The first eight bytes of each key, as numbers: a search narrows on this
   // dense array before it reads whole keys. Made at the first search, so
   // that it does not add to the memory of building and writing the index.

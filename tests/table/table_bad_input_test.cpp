@@ -199,7 +199,7 @@ TEST_F(BadInputTest, UnreadableValuesReadAsZeroOrNull) {
   EXPECT_EQ(table.AsDateTime(1), 0);
   EXPECT_EQ(table.AsString(2), "ab");  // NUL padding is trimmed like blanks
   table.Next();
-  EXPECT_EQ(table.AsFloat(0), 0);  // a decimal comma is no number
+  EXPECT_EQ(table.AsFloat(0), 0);    // a decimal comma is no number
   EXPECT_EQ(table.AsString(1), "");  // 30 February
   table.Next();
   EXPECT_EQ(table.AsString(0), "-2.5");
@@ -210,7 +210,8 @@ TEST_F(BadInputTest, OtherWritersVariantsAreRead) {
   RawTable t;
   t.version = 0x30;  // FoxPro: a 263-byte backlink area follows the terminator
   t.trailer = 263;
-  t.fields = {{"LONG", 'C', 44, 1}, {"BIN", 'I', 4, 0}, {"OK", 'L', 1, 0}, {"F", 'F', 6, 2}, {"MEMO", 'M', 10, 0}};
+  t.fields = {
+      {"LONG", 'C', 44, 1}, {"BIN", 'I', 4, 0}, {"OK", 'L', 1, 0}, {"F", 'F', 6, 2}, {"MEMO", 'M', 10, 0}};
   std::string longText = AnsiToOem(testing::A("Длинный текст")) + std::string(300 - 13, ' ');
   std::string record = longText + std::string("\x80\xFF\xFF\xFF", 4) + "t" + "  1.50" + "        17";
   t.records = {record};

@@ -81,8 +81,13 @@ class TableTest : public ::testing::Test {
 };
 
 TEST_F(TableTest, EveryFieldTypeRoundTripsAndCyrillicIsStoredIn866) {
-  Create(path_, {{"name", "C", 20, 0}, {"Code", "N", 4, 0}, {"SUM", "N", 10, 2}, {"BORN", "D", 8, 0},
-                 {"OK", "L", 1, 0}, {"BIN", "I", 4, 0}, {"RATE", "F", 8, 3}});
+  Create(path_, {{"name", "C", 20, 0},
+                 {"Code", "N", 4, 0},
+                 {"SUM", "N", 10, 2},
+                 {"BORN", "D", 8, 0},
+                 {"OK", "L", 1, 0},
+                 {"BIN", "I", 4, 0},
+                 {"RATE", "F", 8, 3}});
   const std::string name = A("Щукин Ёж ящик");
   {
     Table table;
@@ -148,10 +153,12 @@ TEST_F(TableTest, NumbersAreWrittenRightJustifiedAndRoundedHalfAwayFromZero) {
     const char* stored;  // nullptr: does not fit
   };
   const Case cases[] = {
-      {12.345, 10, 2, "     12.35"}, {2.675, 6, 2, "  2.68"},  {-12.345, 7, 2, " -12.35"},
-      {0.005, 4, 2, "0.01"},         {-0.004, 5, 2, " 0.00"},  {9.995, 5, 2, "10.00"},
-      {99.995, 5, 2, nullptr},       {12.5, 4, 0, "  13"},     {-12.5, 4, 0, " -13"},
-      {1, 8, 0, "       1"},         {12345, 4, 0, nullptr},   {1e20, 25, 0, "    100000000000000000000"},
+      {12.345, 10, 2, "     12.35"}, {2.675, 6, 2, "  2.68"},
+      {-12.345, 7, 2, " -12.35"},    {0.005, 4, 2, "0.01"},
+      {-0.004, 5, 2, " 0.00"},       {9.995, 5, 2, "10.00"},
+      {99.995, 5, 2, nullptr},       {12.5, 4, 0, "  13"},
+      {-12.5, 4, 0, " -13"},         {1, 8, 0, "       1"},
+      {12345, 4, 0, nullptr},        {1e20, 25, 0, "    100000000000000000000"},
       {0.1, 6, 3, " 0.100"},         {123456789.5, 10, 2, nullptr},
   };
   for (const Case& c : cases) {
@@ -330,7 +337,7 @@ TEST_F(TableTest, ScopeMatchesWholeKeysIgnoringTrailingBlanks) {
   EXPECT_EQ(Walk(table), (std::vector<int>{2, 5}));
   table.SetScope(A("ИВАНОВ   "), A("ИВАНОВ   "));
   EXPECT_EQ(table.Count(), 2);
-  EXPECT_EQ(table.RecNo(), 2);  // the first record of the scope is current
+  EXPECT_EQ(table.RecNo(), 2);         // the first record of the scope is current
   table.SetScope(A("ИВА"), A("ИВА"));  // no prefix match
   EXPECT_EQ(table.Count(), 0);
   EXPECT_TRUE(table.Eof());
@@ -379,7 +386,10 @@ TEST_F(TableTest, NumericIndexComparesScopeKeysAsNumbers) {
 }
 
 TEST_F(TableTest, IndexConditionKeepsOnlyMatchingRecords) {
-  Create(path_, {{"COD_SPEC", "N", 4, 0}, {"CATEGORY", "N", 1, 0}, {"PLACE", "N", 2, 0}, {"PURPOSE", "C", 2, 0},
+  Create(path_, {{"COD_SPEC", "N", 4, 0},
+                 {"CATEGORY", "N", 1, 0},
+                 {"PLACE", "N", 2, 0},
+                 {"PURPOSE", "C", 2, 0},
                  {"TARIF", "N", 10, 2}});
   Table table;
   OpenTable(table, path_);
@@ -476,8 +486,10 @@ TEST_F(TableTest, ErrorTexts) {
   EXPECT_EQ(ErrorOf([&] { named.SetString(0, "b"); }), "VELTDBF: Dataset not in edit or insert mode");
   EXPECT_EQ(ErrorOf([&] { named.Index(dir_.File("a.ntx"), "UPPER(", 0, false, ""); }),
             "Invalid index expression [UPPER(]");
-  EXPECT_EQ(ErrorOf([&] { named.Pack(); }), "Table must be opened in Exclusive mode to perform this operation");
-  EXPECT_EQ(ErrorOf([&] { named.Zap(); }), "Table must be opened in Exclusive mode to perform this operation");
+  EXPECT_EQ(ErrorOf([&] { named.Pack(); }),
+            "Table must be opened in Exclusive mode to perform this operation");
+  EXPECT_EQ(ErrorOf([&] { named.Zap(); }),
+            "Table must be opened in Exclusive mode to perform this operation");
 
   Table creator;
   EXPECT_FALSE(creator.CreateNew("", 2, 1));
@@ -670,7 +682,8 @@ TEST_F(TableTest, OutputTableLayout) {
   std::string bytes = FileBytes(path_);
   const std::size_t header = 32 + 98 * 32 + 1;
   ASSERT_EQ(bytes.size(), header + kOutputRecordLength + 1);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8, kOutputRecordLength);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8,
+            kOutputRecordLength);
   OpenTable(table, path_);
   EXPECT_EQ(bytes.substr(header + table.Field(nzap).offset, 8), "       1");
   EXPECT_EQ(table.AsString(nzap), "1");
