@@ -240,6 +240,22 @@ TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   Click("save");
   EXPECT_EQ(DiskRows("tr_reas.dbf")[3].substr(3),
             "Состояние, угрожающее окружающим|6 - Медицинская эвакуация");
+
+  // A click on another row's button drops its list down; a picked choice is
+  // written when the user leaves the row.
+  const QModelIndex next = form_->Model().index(3, MappingTableModel::kPavkColumn);
+  const QRect rect = form_->Grid().visualRect(next);
+  QTest::mouseClick(form_->Grid().viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(rect.right() - 4, rect.center().y()));
+  combo = qobject_cast<QComboBox*>(form_->Grid().indexWidget(next));
+  ASSERT_NE(combo, nullptr);
+  QTRY_VERIFY(combo->view()->isVisible());
+  combo->view()->setCurrentIndex(combo->model()->index(0, 0));
+  QTest::keyClick(combo->view(), Qt::Key_Return);
+  EXPECT_EQ(form_->Grid().indexWidget(next), nullptr);
+  EXPECT_EQ(form_->Model().PendingRow(), 3);
+  GoToRow(0);
+  EXPECT_EQ(DiskRows("tr_reas.dbf")[4], "04|Внезапные роды|1 - Несчастный случай");
 }
 
 TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
