@@ -128,7 +128,8 @@ double ParseFieldNumber(std::string_view s) {
   bool point = false;
   for (; p < end; ++p) {
     if (*p >= '0' && *p <= '9') {
-      mantissa = mantissa * 10 + (*p - '0');
+      // Past 15 digits the mantissa is not used (and would overflow).
+      if (digits < 16) mantissa = mantissa * 10 + (*p - '0');
       ++digits;
       if (point) ++fraction;
     } else if (*p == '.' && !point) {
@@ -558,8 +559,9 @@ class Concat : public BufferedText {
     const std::string_view b = right_->Text(record);
     char* out = Buffer();
     std::size_t kept = moveBlanks_ ? TrimRight(a).size() : a.size();
-    std::memcpy(out, a.data(), kept);
-    std::memcpy(out + kept, b.data(), b.size());
+    // An empty part may have no data pointer at all (RIGHT(x, 0)).
+    if (kept > 0) std::memcpy(out, a.data(), kept);
+    if (!b.empty()) std::memcpy(out + kept, b.data(), b.size());
     std::memset(out + kept + b.size(), ' ', a.size() - kept);
     return {out, a.size() + b.size()};
   }
