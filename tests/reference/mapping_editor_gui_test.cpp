@@ -336,6 +336,10 @@ TEST_F(MappingEditorTest, NextConversionUsesTheEditedMapping) {
 // editor with its drop-down open into VELT_SHOT_DIR.
 TEST_F(MappingEditorTest, DISABLED_Screenshots) {
   const QString folder = qEnvironmentVariable("VELT_SHOT_DIR", QStringLiteral("."));
+  QFont font(QStringLiteral("Arial"));  // the program's window font
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(15);
+  QApplication::setFont(font);
   auto shoot = [&](int kind, int row, const QString& typed, const QString& name) {
     Tdircform& form = Open(kind);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
