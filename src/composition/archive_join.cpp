@@ -142,8 +142,9 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     host.HideProgress();
     return JoinOutcome::Joined;
   }
-  Tell(W("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
-         "ЗЕЛАН."));
+  Tell(
+      W("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
+        "ЗЕЛАН."));
   EmptyAndClose(joined);
   host.HideProgress();
   return JoinOutcome::CountMismatch;

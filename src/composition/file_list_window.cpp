@@ -1,7 +1,6 @@
 #include "composition/file_list_window.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -14,8 +13,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
 
 #include "app/startup.h"
 #include "app/window_look_qt.h"

@@ -1,6 +1,8 @@
 // Joining archive tables: the order and structure, progress, every failure
 // with its message and the empty table it leaves, a joined archive that
 // converts like its parts, and the join command's exit statuses.
+#include "composition/archive_join.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <filesystem>
 
 #include "app/command_line.h"
-#include "composition/archive_join.h"
 #include "conversion/conversion_run.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
@@ -104,8 +105,8 @@ class ArchiveJoinTest : public ::testing::Test {
 TEST_F(ArchiveJoinTest, OrdersPathsIgnoringLetterCaseAndRoundsProgressHalfToEven) {
   std::vector<std::string> entries = {A("/д/Б.DBF"), "/b/F1.DBF", A("/Д/а.dbf"), "/B/e.dbf", "/a/Z.DBF"};
   SortIgnoringCase(entries);
-  EXPECT_EQ(entries, (std::vector<std::string>{"/a/Z.DBF", "/B/e.dbf", "/b/F1.DBF", A("/Д/а.dbf"),
-                                               A("/д/Б.DBF")}));
+  EXPECT_EQ(entries,
+            (std::vector<std::string>{"/a/Z.DBF", "/B/e.dbf", "/b/F1.DBF", A("/Д/а.dbf"), A("/д/Б.DBF")}));
   EXPECT_TRUE(EqualIgnoringCase(A("/Путь/f.dbf"), A("/пУТЬ/F.DBF")));
   EXPECT_FALSE(EqualIgnoringCase("/a/f.dbf", "/a/f.dbf "));
 
@@ -113,7 +114,7 @@ TEST_F(ArchiveJoinTest, OrdersPathsIgnoringLetterCaseAndRoundsProgressHalfToEven
   EXPECT_EQ(JoinProgress(2, 2), 100);
   EXPECT_EQ(JoinProgress(1, 3), 37);
   EXPECT_EQ(JoinProgress(2, 3), 68);
-  EXPECT_EQ(JoinProgress(1, 38), 8);  // 7.5
+  EXPECT_EQ(JoinProgress(1, 38), 8);   // 7.5
   EXPECT_EQ(JoinProgress(3, 38), 12);  // 12.5
 
   EXPECT_EQ(JoinedFilePath(A(" \tF1232401.DBF  ")), State().AppDir + "in/F1232401.DBF");
@@ -137,8 +138,8 @@ TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyList
   messages_.shown.clear();
   EXPECT_EQ(JoinArchives(entries, "   ", host_), JoinOutcome::CannotCreate);
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], A("Невозможно создать файл ") + State().AppDir + "in/" + A(" или занят файл ") +
-                                    entries[0] + "." + Cancelled());
+  EXPECT_EQ(messages_.shown[0], A("Невозможно создать файл ") + State().AppDir + "in/" +
+                                    A(" или занят файл ") + entries[0] + "." + Cancelled());
 }
 
 TEST_F(ArchiveJoinTest, JoinsInListOrderWithTheFirstEntrysStructure) {
@@ -150,8 +151,8 @@ TEST_F(ArchiveJoinTest, JoinsInListOrderWithTheFirstEntrysStructure) {
   const std::string out = Output("f1232401.dbf");
   EXPECT_EQ(host_.joined, out);
   EXPECT_EQ(messages_.shown,
-            std::vector<std::string>{A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
-                                     out});
+            std::vector<std::string>{
+                A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + out});
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52, 100}));
   EXPECT_EQ(host_.events, 3);
   EXPECT_FALSE(host_.visible);
@@ -222,8 +223,9 @@ TEST_F(ArchiveJoinTest, ACountThatDisagreesEmptiesTheJoinedTable) {
     t.Post();
   };
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CountMismatch);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Не сходится суммарное кол-во записей всех файлов. "
-                                                        "Обратитесь к специалистам службы поддержки ЗЕЛАН.")});
+  EXPECT_EQ(messages_.shown,
+            std::vector<std::string>{A("Не сходится суммарное кол-во записей всех файлов. "
+                                       "Обратитесь к специалистам службы поддержки ЗЕЛАН.")});
   EXPECT_TRUE(host_.joined.empty());
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_FALSE(host_.visible);
@@ -233,8 +235,9 @@ TEST_F(ArchiveJoinTest, AMissingInFolderIsNotCreated) {
   fs::remove(dir_.Path() + "app/in");
   std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF")};
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CannotCreate);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") +
-                                                      A(" или занят файл ") + entries[0] + "." + Cancelled()});
+  EXPECT_EQ(messages_.shown,
+            std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") + A(" или занят файл ") +
+                                     entries[0] + "." + Cancelled()});
   EXPECT_FALSE(fs::exists(dir_.Path() + "app/in"));
   EXPECT_FALSE(host_.visible);
 }
@@ -261,8 +264,8 @@ TEST_F(ArchiveJoinTest, ASourceThatCannotBeReadOrIsNoTableStopsTheJoin) {
     holder.Open();
     EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::AppendFailed);
   }
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Не удалось перенести записи из файла ") + entries[1] +
-                                                      A(" в выходной файл.") + Cancelled()});
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Не удалось перенести записи из файла ") +
+                                                      entries[1] + A(" в выходной файл.") + Cancelled()});
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_FALSE(host_.visible);
 
@@ -389,16 +392,17 @@ TEST_F(ArchiveJoinTest, TheJoinCommandJoinsInTheWindowsOrderWithItsExitStatuses)
   std::string upper = a;
   for (char& c : upper) c = UpperChar(c);
   EXPECT_EQ(RunJoin({"--name", "F1232401.DBF", "--app-dir", app, a, b, upper}), 0);
-  EXPECT_EQ(messages_.shown.back(),
-            A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + Output("F1232401.DBF"));
+  EXPECT_EQ(
+      messages_.shown.back(),
+      A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + Output("F1232401.DBF"));
   EXPECT_EQ(CountOf(Output("F1232401.DBF")), kRecords123 + kRecords672);
   EXPECT_TRUE(HasField(Output("F1232401.DBF"), "SPOL"));
   EXPECT_FALSE(HasField(Output("F1232401.DBF"), "NPOLIS"));
 
   EXPECT_EQ(RunJoin({"--name", "J.DBF", "--app-dir", dir_.Path() + "nowhere", a}), 1);  // no "in" folder
   EXPECT_EQ(RunJoin({"--name", "", "--app-dir", app, a}), 1);
-  EXPECT_EQ(RunJoin({"--app-dir", app, a}), 2);                                  // no name
-  EXPECT_EQ(RunJoin({"--name", "J.DBF", "--app-dir", app}), 2);                 // no file
+  EXPECT_EQ(RunJoin({"--app-dir", app, a}), 2);                                         // no name
+  EXPECT_EQ(RunJoin({"--name", "J.DBF", "--app-dir", app}), 2);                         // no file
   EXPECT_EQ(RunJoin({"--name", "J.DBF", "--app-dir", app, dir_.File("gone.DBF")}), 3);  // engine error
 }
 

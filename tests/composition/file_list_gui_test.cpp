@@ -241,9 +241,9 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
     EXPECT_EQ(window->JoinedPath(), out);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
-    EXPECT_EQ(messages_.shown,
-              std::vector<std::string>{"Склеивание файлов успешно завершено. Выходной файл находится  по пути " +
-                                       AnsiToUtf8(out)});
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{
+                                   "Склеивание файлов успешно завершено. Выходной файл находится  по пути " +
+                                   AnsiToUtf8(out)});
     EXPECT_EQ(positions, (std::vector<int>{5, 52, 100}));
     EXPECT_EQ(composeEnabled, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(compose->isEnabled());
@@ -274,8 +274,8 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->JoinedPath().empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], "Нет доступа к файлу " + AnsiToUtf8(b) +
-                                    "или он не существует. Склеивание файлов отменено.");
+  EXPECT_EQ(messages_.shown[0],
+            "Нет доступа к файлу " + AnsiToUtf8(b) + "или он не существует. Склеивание файлов отменено.");
   EXPECT_EQ(Items(*window), (QStringList{Q(a), Q(b)}));
   EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
   EXPECT_TRUE(Child<QPushButton>(*window, "Compose")->isEnabled());
