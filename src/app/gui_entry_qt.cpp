@@ -9,10 +9,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/directory_dialog.h"
@@ -151,6 +154,11 @@ class Tour {
 int RunWindows(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setFont(velt::WindowFont());
+  // Qt's own dialogs and buttons speak Russian like the rest of the program.
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_",
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
   velt::WindowArguments arguments;
   if (!velt::ParseArguments(QApplication::arguments(), arguments)) {
     std::fprintf(stderr,

@@ -31,18 +31,11 @@
 #include "app/settings_dialog.h"
 #include "app/startup.h"
 #include "app/window_look_qt.h"
+#include "composition/file_list_window.h"
+#include "reference/mapping_editor_window.h"
 #include "reference/mapping_preparation.h"
 #include "support/error.h"
 #include "support/platform.h"
-
-#if __has_include("reference/mapping_editor_window.h")
-#include "reference/mapping_editor_window.h"
-#define VELT_HAS_MAPPING_EDITOR 1
-#endif
-#if __has_include("composition/file_list_window.h")
-#include "composition/file_list_window.h"
-#define VELT_HAS_FILE_LIST 1
-#endif
 
 namespace velt {
 namespace {
@@ -483,21 +476,13 @@ void TMainForm::BrouseOutClick() {
 
 void TMainForm::ComposeVELTFilesClick() {
   Guarded([this] {
-#ifdef VELT_HAS_FILE_LIST
     std::string joined;
     if (ShowFileListWindow(this, joined)) velt_file_->setText(ToQt(joined));
-#endif
   });
 }
 
 void TMainForm::dconvclick(int kind) {
-  Guarded([this, kind] {
-#ifdef VELT_HAS_MAPPING_EDITOR
-    ShowMappingEditor(this, kind);
-#else
-    (void)kind;
-#endif
-  });
+  Guarded([this, kind] { ShowMappingEditor(this, kind); });
 }
 
 void TMainForm::N3Click() {

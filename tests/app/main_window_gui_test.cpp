@@ -27,6 +27,7 @@
 #include "support/code_page.h"
 #include "support/event_log.h"
 #include "support/platform.h"
+#include "support_files/gui_app.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
 
@@ -36,13 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "main_window_gui_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return testing::GuiApp(); }
 
 std::string ReadUtf8(const std::string& path) {
   std::string bytes;
@@ -154,11 +149,6 @@ TEST_F(MainWindowTest, FirstStartShowsInitialCaptionsAndTheOemCodePage) {
   EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
   EXPECT_TRUE(Child<QTextEdit>("LogDisplay")->isHidden());
   EXPECT_EQ(Child<QPushButton>("showlog")->text().toStdString(), "Открыть журнал");
-  // The menu items the other windows and the run reach by name.
-  for (const char* name :
-       {"N3", "N4", "N5", "reasdir", "reas1dir", "fromdir", "rsltdir", "viddir", "lpudir", "tragdir"})
-    EXPECT_NE(form.findChild<QAction*>(name), nullptr) << name;
-  EXPECT_EQ(Child<QMenu>("dirconv")->actions().size(), 7);
 
   // The start line is written at creation, the code page only at the
   // first showing.
@@ -379,6 +369,32 @@ TEST_F(MainWindowTest, SupportMessage) {
   form_->N3Click();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], std::string("Телефон службы техподдержки ЗЕЛАН - ") + kSupportPhone);
+}
+
+TEST_F(MainWindowTest, MenuItemsAndComposeOpenTheirWindowsModally) {
+  UseSampleApplication();
+  Open();
+  std::vector<std::string> opened;
+  auto closeModal = [&opened] {
+    QTimer::singleShot(0, [&opened] {
+      QWidget* modal = QApplication::activeModalWidget();
+      ASSERT_NE(modal, nullptr);
+      opened.push_back(modal->objectName().toStdString() + " " + modal->windowTitle().toStdString());
+      modal->close();
+    });
+  };
+  closeModal();
+  form_->findChild<QAction*>("lpudir")->trigger();
+  closeModal();
+  form_->findChild<QAction*>("N4")->trigger();
+  closeModal();
+  Child<QPushButton>("ComposeVELTFiles")->click();
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_TRUE(opened[0].starts_with("dircform ")) << opened[0];
+  EXPECT_TRUE(opened[1].starts_with("parform ")) << opened[1];
+  EXPECT_TRUE(opened[2].starts_with("FileList ")) << opened[2];
+  EXPECT_EQ(Text("velt_file"), "Не выбран файл архива ВЕЛТ");  // no join, no new archive
+  EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {

@@ -1,0 +1,30 @@
+#pragma once
+// The one QApplication of a window test program: made by the first test that
+// needs it and deleted after the last test, before the process's exit
+// handlers run (Qt's own objects must not outlive it).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+namespace velt::testing {
+
+inline QApplication& GuiApp() {
+  static QApplication* app = nullptr;
+  if (app == nullptr) {
+    static int argc = 1;
+    static char name[] = "gui_test";
+    static char* argv[] = {name, nullptr};
+    app = new QApplication(argc, argv);
+    class DeleteApp : public ::testing::Environment {
+     public:
+      void TearDown() override {
+        delete app;
+        app = nullptr;
+      }
+    };
+    ::testing::AddGlobalTestEnvironment(new DeleteApp);
+  }
+  return *app;
+}
+
+}  // namespace velt::testing
