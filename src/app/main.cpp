@@ -3,13 +3,17 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "support/platform.h"
 
 #ifdef VELT_WITH_GUI
 int RunWindows(int argc, char** argv);
 #endif
 
 int main(int argc, char** argv) {
-  if (velt::IsCommandLineCall(argc, argv)) return velt::RunCommandLine(argc, argv);
+  if (velt::IsCommandLineCall(argc, argv)) {
+    velt::platform::Utf8CommandLine arguments(argc, argv);
+    return velt::RunCommandLine(arguments.Count(), arguments.Values());
+  }
 #ifdef VELT_WITH_GUI
   return RunWindows(argc, argv);
 #else

@@ -3,16 +3,17 @@
 #include "support/code_page.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <ctime>
+#include <atomic>
 #include <filesystem>
-#include <fstream>
+#include <string_view>
 #include <system_error>
 
 #ifdef _WIN32
-#error "The Windows half of the platform file is not written yet"
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+// windows.h names its own ReplaceFile; ours is declared in platform.h.
+#undef ReplaceFile
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,20 +22,36 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
 #endif
 
 namespace velt::platform {
 namespace {
 
-// Paths are Windows-1251 in memory like every text of the program; the
-// file system here speaks UTF-8.
-std::string Os(const std::string& path) { return AnsiToUtf8(path); }
-std::string FromOs(const std::string& path) { return Utf8ToAnsi(path); }
+// The characters after which a path's file-name part begins: on Windows a
+// drive letter's colon ends the folder part as well ("C:F1232401.DBF").
+#ifdef _WIN32
+constexpr std::string_view kNameStarts = "\\/:";
+#else
+constexpr std::string_view kNameStarts = "/";
+#endif
 
 FaultHooks& Hooks() {
   static FaultHooks hooks;
   return hooks;
 }
+
+bool WriteRefused(const std::string& path, std::uint64_t offset, std::size_t length) {
+  return Hooks().writeFault && Hooks().writeFault(path, offset, length);
+}
+
+bool WriteOpenRefused(const std::string& path) {
+  return Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
+}
+
+std::filesystem::path OsPath(const std::string& path);
 
 }  // namespace
 
@@ -42,9 +59,362 @@ void SetFaultHooks(FaultHooks hooks) { Hooks() = std::move(hooks); }
 
 File::~File() { Close(); }
 
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  File file;
+  if (file.Open(path, File::Mode::Read, File::Lock::None) != OpenResult::Ok) return false;
+  out.resize(file.Size());
+  out.resize(file.ReadAt(0, out.data(), out.size()));
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  File file;
+  if (file.Open(path, File::Mode::CreateTruncate, File::Lock::None) != OpenResult::Ok) return false;
+  return file.WriteAt(0, bytes.data(), bytes.size());
+}
+
+bool CreateDirectories(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(OsPath(path), ec);
+  return DirectoryExists(path);
+}
+
+std::string FileNamePart(const std::string& path) {
+  auto pos = path.find_last_of(kNameStarts);
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string DirectoryPart(const std::string& path) {
+  auto pos = path.find_last_of(kNameStarts);
+  return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+#ifdef _WIN32
+// ---- Windows: the wide API, paths converted from 1251 at the boundary.
+
+namespace {
+
+constexpr UINT kAnsiCodePage = 1251;
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  int wide = ::MultiByteToWideChar(kAnsiCodePage, 0, text.data(), length, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(wide), L'\0');
+  ::MultiByteToWideChar(kAnsiCodePage, 0, text.data(), length, out.data(), wide);
+  return out;
+}
+
+// A letter that 1251 lacks becomes '?', as everywhere in the program.
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  int narrow = ::WideCharToMultiByte(kAnsiCodePage, 0, text.data(), length, nullptr, 0, "?", nullptr);
+  std::string out(static_cast<std::size_t>(narrow), '\0');
+  ::WideCharToMultiByte(kAnsiCodePage, 0, text.data(), length, out.data(), narrow, "?", nullptr);
+  return out;
+}
+
+std::filesystem::path OsPath(const std::string& path) { return std::filesystem::path(Wide(path)); }
+
+HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// Every open lets other opens read, write, rename and delete the file; who
+// may hold a table is settled by the locks alone, as with flock elsewhere.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Windows range locks are mandatory: a locked range cannot be written, not
+// even through the handle that holds a shared lock. The lock therefore sits
+// on one byte far past the end of any table, where it guards no data.
+constexpr std::uint64_t kLockOffset = 0x7FFFFFFF00000000ull;
+
+// ReadFile and WriteFile count in DWORDs: transfers go in pieces of 1 GiB.
+constexpr std::size_t kPiece = std::size_t{1} << 30;
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()); }
+
+OpenResult OpenFailure(const std::string& path, DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+      return OpenResult::NotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      // A folder is refused the same way; it is no read-only file.
+      return DirectoryExists(path) ? OpenResult::Failed : OpenResult::AccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      // Another program holds the file without sharing it.
+      return OpenResult::Locked;
+    default:
+      return OpenResult::Failed;
+  }
+}
+
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  // No access asked for: the identity of a file that others hold open, or of
+  // a folder (backup semantics), can still be read.
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+  ::CloseHandle(h);
+  return ok;
+}
+
+}  // namespace
+
 OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   Close();
-  if (mode != Mode::Read && Hooks().denyWriteOpen && Hooks().denyWriteOpen(path))
+  if (mode != Mode::Read && WriteOpenRefused(path)) return OpenResult::AccessDenied;
+  const DWORD access = mode == Mode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const DWORD disposition = mode == Mode::CreateTruncate ? CREATE_ALWAYS : OPEN_EXISTING;
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, ::GetLastError());
+  if (lock != Lock::None) {
+    // Locks belong to the handle, so two opens inside one process conflict
+    // just as two programs do.
+    OVERLAPPED at = At(kLockOffset);
+    DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (lock == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (!::LockFileEx(h, flags, 0, 1, 0, &at)) {
+      ::CloseHandle(h);
+      return OpenResult::Locked;
+    }
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  path_ = path;
+  return OpenResult::Ok;
+}
+
+bool File::IsOpen() const { return handle_ != -1; }
+
+void File::Close() {
+  if (handle_ != -1) {
+    // Released at once: a lock left to the closing handle may outlive it for
+    // a while and refuse the next open.
+    OVERLAPPED at = At(kLockOffset);
+    ::UnlockFileEx(Handle(handle_), 0, 1, 0, &at);
+    ::CloseHandle(Handle(handle_));
+  }
+  handle_ = -1;
+  path_.clear();
+}
+
+std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  std::size_t done = 0;
+  auto* out = static_cast<char*>(buffer);
+  while (done < length) {
+    OVERLAPPED at = At(offset + done);
+    DWORD got = 0;
+    DWORD piece = static_cast<DWORD>(std::min(length - done, kPiece));
+    if (!::ReadFile(Handle(handle_), out + done, piece, &got, &at) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length) {
+  if (WriteRefused(path_, offset, length)) return false;
+  std::size_t done = 0;
+  const auto* in = static_cast<const char*>(buffer);
+  while (done < length) {
+    OVERLAPPED at = At(offset + done);
+    DWORD put = 0;
+    DWORD piece = static_cast<DWORD>(std::min(length - done, kPiece));
+    if (!::WriteFile(Handle(handle_), in + done, piece, &put, &at) || put == 0) return false;
+    done += put;
+  }
+  return true;
+}
+
+std::uint64_t File::Size() const {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(Handle(handle_), &size)) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool File::Truncate(std::uint64_t size) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFilePointerEx(Handle(handle_), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(Handle(handle_));
+}
+
+bool File::Flush() { return ::FlushFileBuffers(Handle(handle_)) != 0; }
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A file that is still open keeps its name on Windows until its last handle
+// closes, even when deleted, and cannot be renamed over. The program's own
+// opens share deletion, so such a file is first renamed aside, which frees
+// its name at once while the open handles go on with the old file, as they
+// do elsewhere. A file another program holds without sharing stays put.
+namespace {
+
+std::string AsideName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return path + "." + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++) + ".gone~";
+}
+
+bool Move(const std::string& from, const std::string& to, DWORD flags) {
+  return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags) != 0;
+}
+
+}  // namespace
+
+bool RemoveFile(const std::string& path) {
+  const std::string aside = AsideName(path);
+  if (!Move(path, aside, 0)) return ::DeleteFileW(Wide(path).c_str()) != 0;
+  if (::DeleteFileW(Wide(aside).c_str())) return true;
+  Move(aside, path, 0);  // a read-only file, say: it stays as it was
+  return false;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  if (Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  const DWORD error = ::GetLastError();
+  if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || !FileExists(to)) return false;
+  const std::string aside = AsideName(to);
+  if (!Move(to, aside, 0)) return false;
+  if (!Move(from, to, MOVEFILE_WRITE_THROUGH)) {
+    Move(aside, to, 0);
+    return false;
+  }
+  ::DeleteFileW(Wide(aside).c_str());  // gone when its last handle closes
+  return true;
+}
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = !WriteRefused(path, 0, bytes.size());
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    DWORD put = 0;
+    DWORD piece = static_cast<DWORD>(std::min(bytes.size() - done, kPiece));
+    if (!::WriteFile(h, bytes.data() + done, piece, &put, nullptr) || put == 0) ok = false;
+    done += put;
+  }
+  if (!::CloseHandle(h)) ok = false;
+  return ok;
+}
+
+char PathSeparator() { return '\\'; }
+
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string ExecutablePath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    // A full buffer means the path may have been cut: try a larger one.
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return Narrow(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string CurrentDirectory() {
+  DWORD needed = ::GetCurrentDirectoryW(0, nullptr);  // with the closing zero
+  if (needed == 0) return {};
+  std::wstring buffer(needed, L'\0');
+  DWORD length = ::GetCurrentDirectoryW(needed, buffer.data());
+  if (length == 0 || length >= needed) return {};
+  buffer.resize(length);
+  return Narrow(buffer);
+}
+
+std::string ResolveIgnoringCase(const std::string& directory, const std::string& name) {
+  // The file system ignores letter case itself; the search only tells the
+  // name as the folder spells it, as the lookup does elsewhere.
+  std::string dir = directory;
+  if (!dir.empty() && !IsPathSeparator(dir.back())) dir += PathSeparator();
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW(Wide(dir + name).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return dir + name;
+  ::FindClose(search);
+  std::string spelt = Narrow(found.cFileName);
+  // A name with '?' or '*' is a pattern to the search, and a name longer than
+  // the 8.3 rule may be matched through its short alias: keep the exact name
+  // unless the folder's spelling differs from it in letter case only.
+  return dir + (UpperCase(spelt) == UpperCase(name) ? spelt : name);
+}
+
+LocalTime Now() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
+  // argv holds the arguments in the ANSI code page of the machine, which
+  // loses letters it lacks; the wide command line has them all.
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    texts_.assign(argv, argv + argc);
+  } else {
+    for (int i = 0; i < count; ++i) {
+      int length = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string text(static_cast<std::size_t>(std::max(length, 1)), '\0');
+      ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), length, nullptr, nullptr);
+      text.resize(text.size() - 1);  // the closing zero
+      texts_.push_back(std::move(text));
+    }
+    ::LocalFree(wide);
+  }
+  for (std::string& text : texts_) pointers_.push_back(text.data());
+  pointers_.push_back(nullptr);
+  // Messages to the console are written as UTF-8 too.
+  ::SetConsoleOutputCP(CP_UTF8);
+}
+
+#else
+// ---- POSIX
+
+namespace {
+
+// Paths are Windows-1251 in memory like every text of the program; the
+// file system here speaks UTF-8.
+std::string Os(const std::string& path) { return AnsiToUtf8(path); }
+std::string FromOs(const std::string& path) { return Utf8ToAnsi(path); }
+
+std::filesystem::path OsPath(const std::string& path) { return std::filesystem::path(Os(path)); }
+
+}  // namespace
+
+OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
+  Close();
+  if (mode != Mode::Read && WriteOpenRefused(path))
     return OpenResult::AccessDenied;
   int flags = O_CLOEXEC;
   switch (mode) {
@@ -99,7 +469,7 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
 }
 
 bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length) {
-  if (Hooks().writeFault && Hooks().writeFault(path_, offset, length)) return false;
+  if (WriteRefused(path_, offset, length)) return false;
   std::size_t done = 0;
   const auto* in = static_cast<const char*>(buffer);
   while (done < length) {
@@ -150,7 +520,7 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = true;
-  if (Hooks().writeFault && Hooks().writeFault(path, 0, bytes.size())) ok = false;
+  if (WriteRefused(path, 0, bytes.size())) ok = false;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -162,39 +532,9 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  File file;
-  if (file.Open(path, File::Mode::Read, File::Lock::None) != OpenResult::Ok) return false;
-  out.resize(file.Size());
-  out.resize(file.ReadAt(0, out.data(), out.size()));
-  return true;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  File file;
-  if (file.Open(path, File::Mode::CreateTruncate, File::Lock::None) != OpenResult::Ok) return false;
-  return file.WriteAt(0, bytes.data(), bytes.size());
-}
-
-bool CreateDirectories(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::create_directories(Os(path), ec);
-  return DirectoryExists(path);
-}
-
 char PathSeparator() { return '/'; }
 
 bool IsPathSeparator(char c) { return c == '/'; }
-
-std::string FileNamePart(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  return pos == std::string::npos ? path : path.substr(pos + 1);
-}
-
-std::string DirectoryPart(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
-}
 
 std::string ExecutablePath() {
   std::error_code ec;
@@ -236,5 +576,12 @@ LocalTime Now() {
   return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
                    tm.tm_min,         tm.tm_sec,     static_cast<int>(tv.tv_usec / 1000)};
 }
+
+Utf8CommandLine::Utf8CommandLine(int argc, char** argv) : texts_(argv, argv + argc) {
+  for (std::string& text : texts_) pointers_.push_back(text.data());
+  pointers_.push_back(nullptr);
+}
+
+#endif
 
 }  // namespace velt::platform

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velt::platform {
 
@@ -71,6 +72,23 @@ std::string CurrentDirectory();
 // the exact name when it exists, else the first entry that equals it ignoring
 // letter case, else the exact name.
 std::string ResolveIgnoringCase(const std::string& directory, const std::string& name);
+
+// The program's arguments as UTF-8, ready for an argc/argv parser, with the
+// console's output switched to UTF-8 too. Windows hands argv over in the
+// machine's ANSI code page, which loses the letters it lacks; the wide
+// command line has them all. Elsewhere argv is UTF-8 already.
+class Utf8CommandLine {
+ public:
+  Utf8CommandLine(int argc, char** argv);
+  Utf8CommandLine(const Utf8CommandLine&) = delete;
+  Utf8CommandLine& operator=(const Utf8CommandLine&) = delete;
+  int Count() const { return static_cast<int>(texts_.size()); }
+  char** Values() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<char*> pointers_;
+};
 
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
