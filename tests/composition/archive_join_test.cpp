@@ -95,7 +95,9 @@ class ArchiveJoinTest : public ::testing::Test {
     fs::copy_file(sample, path);
     return path;
   }
-  std::string Output(const std::string& name) const { return State().AppDir + "in/" + name; }
+  std::string Output(const std::string& name) const {
+    return State().AppDir + "in" + platform::PathSeparator() + name;
+  }
 
   TempDir dir_;
   RecordingMessages messages_;
@@ -117,7 +119,7 @@ TEST_F(ArchiveJoinTest, OrdersPathsIgnoringLetterCaseAndRoundsProgressHalfToEven
   EXPECT_EQ(JoinProgress(1, 38), 8);   // 7.5
   EXPECT_EQ(JoinProgress(3, 38), 12);  // 12.5
 
-  EXPECT_EQ(JoinedFilePath(A(" \tF1232401.DBF  ")), State().AppDir + "in/F1232401.DBF");
+  EXPECT_EQ(JoinedFilePath(A(" \tF1232401.DBF  ")), Output("F1232401.DBF"));
 }
 
 TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyListIsRefused) {
@@ -138,8 +140,7 @@ TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyList
   messages_.shown.clear();
   EXPECT_EQ(JoinArchives(entries, "   ", host_), JoinOutcome::CannotCreate);
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], A("Невозможно создать файл ") + State().AppDir + "in/" +
-                                    A(" или занят файл ") + entries[0] + "." + Cancelled());
+  EXPECT_EQ(messages_.shown[0], A("Невозможно создать файл ") + Output("") + A(" или занят файл ") + entries[0] + "." + Cancelled());
 }
 
 TEST_F(ArchiveJoinTest, JoinsInListOrderWithTheFirstEntrysStructure) {

@@ -80,9 +80,12 @@ class AppFolderTest : public ::testing::Test {
     SetMessages(nullptr);
   }
 
-  std::string MappingFile(const std::string& name) const { return State().MappingDirPath + "/" + name; }
-  std::string PavkFile(const std::string& name) const { return State().PavkDirPath + "/" + name; }
-  std::string IndexFile(const std::string& name) const { return State().IndexDirPath + "/" + name; }
+  std::string MappingFile(const std::string& name) const { return In(State().MappingDirPath, name); }
+  std::string PavkFile(const std::string& name) const { return In(State().PavkDirPath, name); }
+  std::string IndexFile(const std::string& name) const { return In(State().IndexDirPath, name); }
+  static std::string In(const std::string& folder, const std::string& name) {
+    return folder + platform::PathSeparator() + name;
+  }
 
   TempDir dir_;
   RecordingMessages messages_;

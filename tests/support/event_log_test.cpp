@@ -89,10 +89,12 @@ TEST(AddToLog, RaisesWhenTheFileCannotBeWritten) {
 }
 
 TEST(AddToLog, EmptyPathWritesBesideTheExecutable) {
-  // The test program's file name has no extension, so ".log" is added.
-  const std::string exe = platform::ExecutablePath();
-  ASSERT_EQ(platform::FileNamePart(exe).find('.'), std::string::npos) << exe;
-  const std::string expected = exe + ".log";
+  // The test program's file name has no extension, so ".log" is added; on
+  // Windows ".log" takes the place of ".exe".
+  std::string expected = platform::ExecutablePath();
+  if (expected.ends_with(".exe")) expected.resize(expected.size() - 4);
+  ASSERT_EQ(platform::FileNamePart(expected).find('.'), std::string::npos) << expected;
+  expected += ".log";
   platform::RemoveFile(expected);
   AddToLog("", "fallback", false, kStampPattern);
   EXPECT_EQ(ReadAll(expected), "fallback\r\n");

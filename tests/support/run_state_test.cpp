@@ -10,23 +10,24 @@ namespace {
 
 TEST(DerivePaths, JoinsTheProgramFolderPlainly) {
   RunState state;
+  const std::string s(1, platform::PathSeparator());  // "/", or "\" on Windows
   DerivePaths(state, "/opt/prog", "velt.conv");
-  EXPECT_EQ(state.AppDir, "/opt/prog/");
+  EXPECT_EQ(state.AppDir, "/opt/prog" + s);
   EXPECT_EQ(state.ExeBaseName, "velt");  // the name before its first "."
   // Plain concatenations: the doubled separator is harmless.
-  EXPECT_EQ(state.LogFilePath, "/opt/prog//velt.log");
-  EXPECT_EQ(state.MappingDirPath, "/opt/prog//dirstrans");
-  EXPECT_EQ(state.IndexDirPath, "/opt/prog//indexes");
-  EXPECT_EQ(state.PavkDirPath, "/opt/prog//pavkdirs");
+  EXPECT_EQ(state.LogFilePath, "/opt/prog" + s + s + "velt.log");
+  EXPECT_EQ(state.MappingDirPath, "/opt/prog" + s + s + "dirstrans");
+  EXPECT_EQ(state.IndexDirPath, "/opt/prog" + s + s + "indexes");
+  EXPECT_EQ(state.PavkDirPath, "/opt/prog" + s + s + "pavkdirs");
 
   DerivePaths(state, "/opt/prog/", "/opt/prog/veltconv");
   EXPECT_EQ(state.AppDir, "/opt/prog/");
   EXPECT_EQ(state.ExeBaseName, "veltconv");
-  EXPECT_EQ(state.LogFilePath, "/opt/prog//veltconv.log");
+  EXPECT_EQ(state.LogFilePath, "/opt/prog/" + s + "veltconv.log");
 
   DerivePaths(state, "/opt/prog", "velt.conv.exe");
   EXPECT_EQ(state.ExeBaseName, "velt");
-  EXPECT_EQ(state.LogFilePath, "/opt/prog//velt.log");
+  EXPECT_EQ(state.LogFilePath, "/opt/prog" + s + s + "velt.log");
 }
 
 TEST(ProgramFile, FindsTheNameInAnyLetterCase) {
@@ -41,7 +42,7 @@ TEST(ProgramFile, FindsTheNameInAnyLetterCase) {
   // A folder without its trailing separator.
   std::string bare = dir.Path();
   bare.pop_back();
-  EXPECT_EQ(ProgramFile(bare, "Pavk_Values.dbf"), dir.File("PAVK_VALUES.DBF"));
+  EXPECT_EQ(ProgramFile(bare, "Pavk_Values.dbf"), bare + platform::PathSeparator() + "PAVK_VALUES.DBF");
 }
 
 }  // namespace
