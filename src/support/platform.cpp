@@ -1,12 +1,12 @@
 #include "support/platform.h"
 
-#include "support/code_page.h"
-
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+
+#include "support/code_page.h"
 
 #ifdef _WIN32
 #include <windows.h>
