@@ -9,10 +9,13 @@
 
 #include "app/startup.h"
 #include "composition/archive_join.h"
+#include "conversion/code_page_hint.h"
 #include "conversion/conversion_run.h"
+#include "conversion/unmapped_report.h"
 #include "reference/mapping_preparation.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/platform.h"
 #include "support/run_state.h"
 
 namespace velt {
@@ -61,10 +64,20 @@ void StartHeadless(const std::string& appDir) {
   LogApplicationStarted();
 }
 
+// The unmapped values of the run as CSV; a file that cannot be written is
+// reported and fails the command.
+bool WriteUnmappedReport(const std::string& reportPath) {
+  if (platform::WriteWholeFile(Utf8ToAnsi(reportPath), UnmappedReportCsv(LastRunUnmapped()))) return true;
+  std::fprintf(stderr, "Cannot write the report %s\n", reportPath.c_str());
+  return false;
+}
+
 int Convert(const std::string& archive, const std::string& outDir, const std::string& codePage,
-            const std::string& appDir) {
+            const std::string& appDir, const std::string& reportPath) {
   StartHeadless(appDir);
   State().InputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
+  if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().InputCodePage))
+    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(W("Предупреждение")).c_str(), AnsiToUtf8(*hint).c_str());
   std::signal(SIGINT, OnInterrupt);
   RunTables tables;
   ConsoleHost host;
@@ -73,6 +86,7 @@ int Convert(const std::string& archive, const std::string& outDir, const std::st
     RunSummary summary = RunConversion(tables, host, Utf8ToAnsi(archive), Utf8ToAnsi(outDir));
     PrintSummary(summary);
     status = summary.outcome == RunOutcome::Completed ? kCompleted : kCancelled;
+    if (!reportPath.empty() && !WriteUnmappedReport(reportPath) && status == kCompleted) status = kFailed;
   } catch (const Error& error) {
     PrintError(error.what());
   }
@@ -129,13 +143,14 @@ int RunCommandLine(int argc, char** argv) {
   CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN"};
   app.require_subcommand(1);
 
-  std::string archive, outDir, codePage, appDir;
+  std::string archive, outDir, codePage, appDir, reportPath;
   CLI::App* convert = app.add_subcommand("convert", "convert one archive table");
   convert->add_option("ARCHIVE", archive, "the archive table F<station><YY><MM>.DBF")->required();
   convert->add_option("--out", outDir, "output folder")->required();
   convert->add_option("--code-page", codePage, "code page of the archive")
       ->check(CLI::IsMember({"OEM", "ANSI"}));
   convert->add_option("--app-dir", appDir, "application folder (default: the program's own)");
+  convert->add_option("--report", reportPath, "write the values that found no mapping here (UTF-8 CSV)");
 
   std::string joinName, joinAppDir;
   std::vector<std::string> joinFiles;
@@ -151,7 +166,7 @@ int RunCommandLine(int argc, char** argv) {
     return code == 0 ? 0 : kWrongArguments;
   }
   try {
-    if (*convert) return Convert(archive, outDir, codePage, appDir);
+    if (*convert) return Convert(archive, outDir, codePage, appDir, reportPath);
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());

@@ -13,6 +13,7 @@
 #include "conversion/record_groups.h"
 #include "conversion/street_directory.h"
 #include "conversion/street_name.h"
+#include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/char_set.h"
 #include "support/code_page.h"
@@ -107,16 +108,35 @@ bool FindSettlementCode(SettlementKind kind, std::string_view name, std::string&
 }
 
 // The institution's number from the tr_lpu mapping, keyed by the whole CITY
-// text, "_+" or "_*", and the name; 0 when it is not mapped.
-int MappedInstitution(std::string_view upperCity, std::string_view name, std::string& key) {
+// text, "_+" or "_*", and the name; 0 when it is not mapped. An institution
+// that neither key maps is reported under the key with the mark as typed.
+int MappedInstitution(std::string_view upperCity, char typedMark, std::string_view name, std::string& key) {
   Table& mapping = LookupTable(Lookup::tr_lpu);
+  bool mapped = false;
   for (std::string_view mark : {std::string_view("_+"), std::string_view("_*")}) {
     key.assign(upperCity);
     key += mark;
     key += name;
-    if (int number = RecodeValue(key, mapping); number != 0) return number;
+    const RecodeResult result = RecodeValueEx(key, mapping);
+    mapped = mapped || result.mapped;
+    if (result.code != 0) return result.code;
+  }
+  if (!mapped) {
+    key.assign(upperCity);
+    key += '_';
+    key += typedMark;
+    key += name;
+    LastRunUnmapped().Note(UnmappedKind::AddressInstitution, key);
   }
   return 0;
+}
+
+// "SETTLEMENT: STREET AS WRITTEN", the report's name of a street not found.
+void NoteUnknownStreet(std::string_view settlement, std::string_view street, std::string& text) {
+  text.assign(settlement);
+  text += ": ";
+  text += TrimView(street);
+  LastRunUnmapped().Note(UnmappedKind::Street, text);
 }
 
 // Street and house from an institution's address "town, street, house": the
@@ -164,6 +184,7 @@ struct AddressBuffers {
   std::string street;
   std::string key;
   std::string settlementCode;
+  std::string writtenStreet;  // the street before its type is cut off
 };
 
 AddressBuffers& Buffers() {
@@ -220,14 +241,18 @@ void ResolveAddress(std::string_view city, std::string_view street, std::string_
   RemoveEvery(b.name, W(" ПОС"));
   RemoveEvery(b.name, W("ПОС "));
   TrimInPlace(b.name);
-  if (!FindSettlementCode(kind, b.name, b.settlementCode)) return;
+  if (!FindSettlementCode(kind, b.name, b.settlementCode)) {
+    LastRunUnmapped().Note(UnmappedKind::Settlement, b.name);
+    return;
+  }
 
   UpperInto(house, result.house);
   UpperInto(street, b.street);
   int institution = 0;
   if (!b.street.empty() && (b.street.front() == '*' || b.street.front() == '+')) {
+    const char mark = b.street.front();
     b.street.erase(0, 1);
-    institution = MappedInstitution(b.upperCity, b.street, b.key);
+    institution = MappedInstitution(b.upperCity, mark, b.street, b.key);
     // The institution stands in the call's settlement at its own address.
     if (!TakeInstitutionAddress(institution, b.street, result.house)) {
       result.house.clear();
@@ -235,8 +260,10 @@ void ResolveAddress(std::string_view city, std::string_view street, std::string_
     }
   }
 
+  b.writtenStreet.assign(b.street);
   const std::string_view type = NormaliseStreetName(b.street);
   FindStreetCode(b.street, b.settlementCode, type, result.streetCode);
+  if (result.streetCode.empty()) NoteUnknownStreet(b.name, b.writtenStreet, b.key);
   result.institution = institution;
   result.found = true;
 }

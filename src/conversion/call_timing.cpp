@@ -7,6 +7,7 @@
 #include <string>
 
 #include "conversion/record_groups.h"
+#include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
 #include "support/text.h"
@@ -188,7 +189,8 @@ void DiagnosesGroup(RecordContext& ctx) {
 // Step 18. Outcomes are coded from 401 in the archive and from 1 in the
 // output; a value that does not fit the output makes the posting fail.
 void ResultGroup(RecordContext& ctx) {
-  ctx.SetInt(Out::RSLT, RecodeValue(ctx.Text(In::REZL), ctx.Ref(Lookup::tr_rslt)));
+  ctx.SetInt(Out::RSLT,
+             RecodeNotingUnmapped(UnmappedKind::Result, ctx.Text(In::REZL), ctx.Ref(Lookup::tr_rslt)));
   if (!ctx.Has(In::ISHOD)) return;
   int outcome = 0;
   if (TryStrToInt(ctx.Text(In::ISHOD), outcome) && outcome > 0) ctx.SetInt(Out::ISHOD, outcome - 400);

@@ -5,6 +5,7 @@
 
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
+#include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
 #include "support/error.h"
@@ -152,6 +153,7 @@ int ProgressPosition(int recNo, int count) {
 
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
                          const std::string& outputDir) {
+  LastRunUnmapped().Clear();
   RunState& state = State();
   RunSummary summary;
   auto started = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "conversion/record_groups.h"
+#include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
 #include "support/text.h"
@@ -78,22 +79,24 @@ void HospitalisationDateGroup(RecordContext& ctx) {
 
 // Step 23. A blank DATE_END reads as the zero date and so counts as early.
 void ReceivingInstitutionGroup(RecordContext& ctx) {
-  int code = RecodeValue(ctx.Text(In::KUDA), ctx.Ref(Lookup::tr_lpu));
+  int code = RecodeNotingUnmapped(UnmappedKind::Institution, ctx.Text(In::KUDA), ctx.Ref(Lookup::tr_lpu));
   ctx.SetInt(ctx.OutDate(Out::DATE_END) < InstitutionCutOver() ? Out::LPU_FROM : Out::LPU_TO, code);
 }
 
 // Step 24. A reason mapped to 99 is an injury: the injury's own reason
 // mapping decides, and a second 99 means no reason at all.
 void ReasonGroup(RecordContext& ctx) {
-  int reason = RecodeValue(ctx.Text(In::POVD), ctx.Ref(Lookup::tr_reas));
+  int reason = RecodeNotingUnmapped(UnmappedKind::Reason, ctx.Text(In::POVD), ctx.Ref(Lookup::tr_reas));
   if (reason == kMappedElsewhere) {
-    reason = RecodeValue(ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_reas1));
+    reason = RecodeNotingUnmapped(UnmappedKind::InjuryReason, ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_reas1));
     if (reason == kMappedElsewhere) reason = 0;
   }
   ctx.ReasonCode = reason;
   if (reason > 0) ctx.SetInt(Out::SP_REAS, reason);
-  ctx.SetInt(Out::SP_VID, RecodeValue(ctx.Text(In::POVT), ctx.Ref(Lookup::tr_vid)));
-  ctx.SetInt(Out::SP_FROM, RecodeValue(ctx.Text(In::MEST), ctx.Ref(Lookup::tr_from)));
+  ctx.SetInt(Out::SP_VID,
+             RecodeNotingUnmapped(UnmappedKind::CallKind, ctx.Text(In::POVT), ctx.Ref(Lookup::tr_vid)));
+  ctx.SetInt(Out::SP_FROM,
+             RecodeNotingUnmapped(UnmappedKind::Place, ctx.Text(In::MEST), ctx.Ref(Lookup::tr_from)));
   ctx.SetText(Out::SP_TIME, ctx.Text(In::TSTA));
   // Too long a distance for the field makes the posting fail.
   ctx.SetInt(Out::SP_KM, StrToIntDef(ctx.Text(In::KILO), 0));
@@ -146,7 +149,7 @@ void FormOfCareGroup(RecordContext& ctx) {
 // Step 30. Only trauma calls (reason 1) carry an injury kind.
 void InjuryKindGroup(RecordContext& ctx) {
   if (ctx.ReasonCode != 1) return;
-  int injury = RecodeValue(ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_trag));
+  int injury = RecodeNotingUnmapped(UnmappedKind::Injury, ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_trag));
   if (injury == kMappedElsewhere) return;
   ctx.SetInt(Out::SP_TRAG, injury < 1 ? kUnknownInjury : injury);
 }

@@ -116,20 +116,25 @@ bool OpenReferenceTable(const std::string& name) {
   return true;
 }
 
-int RecodeValue(std::string_view key, Table& table) {
+RecodeResult RecodeValueEx(std::string_view key, Table& table) {
   const MappingFields& fields = FieldsOf(table);
   const int keyField = fields.key;
   const int pavkField = fields.pavk;
+  RecodeResult result;
   table.SetScope(key, key);
-  if (table.Count() == 0) return 0;
+  if (table.Count() == 0) return result;
   // The scope may hold keys that differ in trailing blanks; only an exact
   // match counts, and the last one in index order decides.
-  int code = 0;
   for (table.First(); !table.Eof(); table.Next()) {
-    if (table.TextView(keyField) == key) code = PavkCode(table.TextView(pavkField));
+    if (table.TextView(keyField) != key) continue;
+    const std::string_view pavk = table.TextView(pavkField);
+    result.code = PavkCode(pavk);
+    result.mapped = !TrimView(pavk).empty();
   }
-  return code;
+  return result;
 }
+
+int RecodeValue(std::string_view key, Table& table) { return RecodeValueEx(key, table).code; }
 
 void ReleaseReferenceTables() {
   static constexpr std::array<Lookup, kLookupCount> kReleaseOrder = {

@@ -19,6 +19,15 @@ bool OpenReferenceTable(const std::string& name);
 // The PAVK code mapped to key in a mapping table, 0 when there is none.
 int RecodeValue(std::string_view key, Table& table);
 
+// RecodeValue's code, and whether a mapping was found at all: a row for the
+// key whose PAVK choice is filled in. A row with an empty PAVK (a value the
+// user has not mapped yet) counts as no mapping; a row that maps to 0 is one.
+struct RecodeResult {
+  int code = 0;
+  bool mapped = false;
+};
+RecodeResult RecodeValueEx(std::string_view key, Table& table);
+
 // Closes and frees the twelve tables in the order the end of a run uses.
 void ReleaseReferenceTables();
 

@@ -1,0 +1,122 @@
+#include "conversion/unmapped_report.h"
+
+#include <algorithm>
+
+#include "reference/reference_tables.h"
+#include "support/code_page.h"
+#include "support/text.h"
+
+namespace velt {
+namespace {
+
+int Slot(UnmappedKind kind) { return static_cast<int>(kind); }
+
+std::string CsvField(const std::string& utf8) {
+  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
+  std::string quoted = "\"";
+  for (char c : utf8) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+}  // namespace
+
+const std::string& UnmappedKindCaption(UnmappedKind kind) {
+  switch (kind) {
+    case UnmappedKind::Reason: return W("Повод для вызова (POVD)");
+    case UnmappedKind::InjuryReason: return W("Повод по причине несчастного случая (TRAV)");
+    case UnmappedKind::Place: return W("Место вызова (MEST)");
+    case UnmappedKind::Result: return W("Результат выезда (REZL)");
+    case UnmappedKind::CallKind: return W("Вид вызова (POVT)");
+    case UnmappedKind::Institution: return W("ЛПУ госпитализации (KUDA)");
+    case UnmappedKind::Injury: return W("Причина несчастного случая (TRAV)");
+    case UnmappedKind::AddressInstitution: return W("ЛПУ в адресе (ULIC)");
+    case UnmappedKind::Settlement: return W("Населенный пункт (CITY)");
+    case UnmappedKind::Street: return W("Улица (ULIC)");
+  }
+  return W("?");
+}
+
+int MappingKindOf(UnmappedKind kind) {
+  switch (kind) {
+    case UnmappedKind::Reason: return 1;
+    case UnmappedKind::InjuryReason: return 11;
+    case UnmappedKind::Place: return 2;
+    case UnmappedKind::Result: return 3;
+    case UnmappedKind::CallKind: return 4;
+    case UnmappedKind::Institution:
+    case UnmappedKind::AddressInstitution: return 5;
+    case UnmappedKind::Injury: return 6;
+    case UnmappedKind::Settlement:
+    case UnmappedKind::Street: return 0;
+  }
+  return 0;
+}
+
+void UnmappedReport::Clear() {
+  for (auto& counts : counts_) counts.clear();
+}
+
+void UnmappedReport::Note(UnmappedKind kind, std::string_view value) {
+  if (TrimView(value).empty()) return;
+  auto& counts = counts_[Slot(kind)];
+  auto found = counts.find(value);
+  if (found == counts.end()) {
+    counts.emplace(std::string(value), 1);
+  } else {
+    ++found->second;
+  }
+}
+
+bool UnmappedReport::Empty() const {
+  return std::all_of(counts_.begin(), counts_.end(), [](const auto& counts) { return counts.empty(); });
+}
+
+std::int64_t UnmappedReport::Calls(UnmappedKind kind, std::string_view value) const {
+  const auto& counts = counts_[Slot(kind)];
+  auto found = counts.find(value);
+  return found == counts.end() ? 0 : found->second;
+}
+
+std::vector<UnmappedEntry> UnmappedReport::Entries() const {
+  std::vector<UnmappedEntry> entries;
+  for (int slot = 0; slot < kUnmappedKindCount; ++slot)
+    for (const auto& [value, calls] : counts_[slot])
+      entries.push_back({static_cast<UnmappedKind>(slot), value, calls});
+  return entries;
+}
+
+std::vector<std::string> UnmappedReport::ValuesForMappingKind(int mappingKind) const {
+  std::vector<std::string> values;
+  for (int slot = 0; slot < kUnmappedKindCount; ++slot) {
+    if (mappingKind == 0 || MappingKindOf(static_cast<UnmappedKind>(slot)) != mappingKind) continue;
+    for (const auto& entry : counts_[slot]) values.push_back(entry.first);
+  }
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  return values;
+}
+
+UnmappedReport& LastRunUnmapped() {
+  static UnmappedReport report;
+  return report;
+}
+
+int RecodeNotingUnmapped(UnmappedKind kind, std::string_view key, Table& table) {
+  const RecodeResult result = RecodeValueEx(key, table);
+  if (!result.mapped) LastRunUnmapped().Note(kind, key);
+  return result.code;
+}
+
+std::string UnmappedReportCsv(const UnmappedReport& report) {
+  std::string csv = "kind,value,calls\r\n";
+  for (const UnmappedEntry& entry : report.Entries()) {
+    csv += CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," + CsvField(AnsiToUtf8(entry.value)) + "," +
+           std::to_string(entry.calls) + "\r\n";
+  }
+  return csv;
+}
+
+}  // namespace velt
