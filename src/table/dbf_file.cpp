@@ -76,6 +76,16 @@ std::uint32_t BlockRecords(std::uint32_t recordLength) {
   return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kBlockBytes / recordLength));
 }
 
+// An append that failed part-way (a full disk) may have left part of a record
+// after the counted ones: the file is cut back to `end`, the end of its
+// counted records, and gets its end mark again, so that no reader meets a
+// broken record. Best effort: the append has failed already.
+void CutToCounted(platform::File& file, std::uint64_t end) {
+  const char mark = kFileEnd;
+  if (file.Truncate(end)) file.WriteAt(end, &mark, 1);
+}
+
+
 }  // namespace
 
 std::uint32_t HeaderLengthOf(const char* prefix) { return Le16(prefix + 8); }
@@ -322,6 +332,24 @@ bool DbfFile::WriteCount(std::uint32_t count) {
   return true;
 }
 
+// An append first counts the new records in the header, then writes them
+// with the end mark behind them in one piece. Killed between the two, the
+// file holds a header that counts more records than it has whole ones; every
+// reader (this one by the file's size, others by the end mark) then sees
+// exactly the records posted before. Two writes per record is the least that
+// keeps each Post on disk.
+bool DbfFile::AppendBlock(const char* records, std::uint32_t count) {
+  std::size_t length = layout_.recordLength;
+  std::uint32_t before = count_;
+  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(before) * length;
+  if (!WriteCount(before + count) || !file_->WriteAt(offset, records, length * count + 1)) {
+    CutToCounted(*file_, offset);
+    WriteCount(before);
+    return false;
+  }
+  return true;
+}
+
 bool DbfFile::Append(const char* record) {
   if (!file_ || readOnly_) return false;
   std::size_t length = layout_.recordLength;
@@ -329,19 +357,17 @@ bool DbfFile::Append(const char* record) {
   std::memcpy(scratch_.data(), record, length);
   ToDisk(scratch_.data(), 1);
   scratch_[length] = kFileEnd;
-  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(count_) * length;
-  if (!file_->WriteAt(offset, scratch_.data(), length + 1)) return false;
-  return WriteCount(count_ + 1);
+  return AppendBlock(scratch_.data(), 1);
 }
 
 bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
   if (!file_ || readOnly_) return false;
+  if (count == 0) return true;
   std::size_t length = layout_.recordLength;
-  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(count_) * length;
-  if (!file_->WriteAt(offset, records, length * count)) return false;
-  const char end = kFileEnd;
-  if (!file_->WriteAt(offset + length * count, &end, 1)) return false;
-  return WriteCount(count_ + count);
+  scratch_.resize(length * count + 1);
+  std::memcpy(scratch_.data(), records, length * count);
+  scratch_[length * count] = kFileEnd;
+  return AppendBlock(scratch_.data(), count);
 }
 
 bool DbfFile::Truncate() {

@@ -100,8 +100,8 @@ class DbfFile {
   void ToMemory(char* records, std::uint32_t count) const;
   void ToDisk(char* records, std::uint32_t count) const;
 
-  // Each write leaves a consistent file: records first, then the header's
-  // count. False when the file could not be written.
+  // Each write leaves a file that every reader reads alike (see
+  // AppendBlock). False when the file could not be written.
   bool Write(std::uint32_t recno, const char* record);
   bool WriteFlag(std::uint32_t recno, char flag);
   bool Append(const char* record);
@@ -126,6 +126,8 @@ class DbfFile {
   // Byte ranges of a record that hold text (binary fields are left alone).
   std::vector<std::pair<std::uint32_t, std::uint32_t>> textRuns_;
   platform::LocalTime today_{};
+  bool AppendBlock(const char* records, std::uint32_t count);
+
   mutable std::vector<char> scratch_;
 };
 
