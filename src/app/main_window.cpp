@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -23,15 +27,20 @@
 #include <QTextEdit>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "app/directory_dialog.h"
 #include "app/log_view_qt.h"
 #include "app/main_window.h"
 #include "app/settings_dialog.h"
 #include "app/startup.h"
+#include "app/unmapped_report_window.h"
 #include "app/window_look_qt.h"
 #include "composition/file_list_window.h"
+#include "conversion/code_page_hint.h"
+#include "conversion/unmapped_report.h"
 #include "reference/mapping_editor_window.h"
 #include "reference/mapping_preparation.h"
 #include "support/error.h"
@@ -256,6 +265,14 @@ void TMainForm::BuildControls() {
 
   ProgressMsg_ = Label("ProgressMsg", QString(), central);
   Colour(*ProgressMsg_, kNavy, nullptr);
+  codePageHint_ = Label("codePageHint", QString(), central);
+  codePageHint_->setWordWrap(true);
+  Colour(*codePageHint_, kMaroon, nullptr);
+  codePageHint_->hide();
+  unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные значения..."), central);
+  unmappedReport_->hide();  // until a run has something to report
+  runSummary_ = Label("runSummary", QString(), central);
+  runSummary_->hide();
   ProgressBar_ = new QProgressBar(central);
   ProgressBar_->setObjectName("ProgressBar");
   ProgressBar_->setRange(0, 100);
@@ -314,7 +331,12 @@ void TMainForm::BuildControls() {
   layout->addLayout(outputRow);
   layout->addSpacing(6);
   layout->addLayout(commandRow);
-  layout->addWidget(ProgressMsg_);
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(ProgressMsg_, 1);
+  statusRow->addWidget(unmappedReport_);
+  layout->addLayout(statusRow);
+  layout->addWidget(runSummary_);
+  layout->addWidget(codePageHint_);
   layout->addWidget(ProgressBar_);
   layout->addLayout(boxes, 1);
 
@@ -325,6 +347,8 @@ void TMainForm::BuildControls() {
   connect(Abort_, &QPushButton::clicked, this, &TMainForm::AbortClick);
   connect(BrouseOut_, &QPushButton::clicked, this, &TMainForm::BrouseOutClick);
   connect(showlog_, &QPushButton::clicked, this, &TMainForm::showlogClick);
+  connect(unmappedReport_, &QPushButton::clicked, this, &TMainForm::unmappedReportClick);
+  setAcceptDrops(true);
 }
 
 void TMainForm::FormCreate() {
@@ -356,6 +380,7 @@ void TMainForm::FormStorageRestorePlacement() {
   std::string page = FromQt(lbCodePage_->text());
   State().InputCodePage = page.empty() ? "OEM" : page;
   lbCodePage_->setText(ToQt(State().InputCodePage));
+  UpdateCodePageHint();
 }
 
 void TMainForm::FormDestroy() {
@@ -431,7 +456,13 @@ void TMainForm::SetRunning(bool running) {
 void TMainForm::convertClick() {
   if (running_) return;
   SetRunning(true);
-  Guarded([this] { RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text())); });
+  UpdateCodePageHint();
+  runSummary_->hide();
+  Guarded([this] {
+    ShowRunSummary(RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text())));
+  });
+  // Also after a run that an error ended: what it met so far is reported.
+  unmappedReport_->setVisible(!LastRunUnmapped().Empty());
   SetRunning(false);
   if (closePending_) {
     closePending_ = false;
@@ -454,6 +485,7 @@ void TMainForm::ChooseVELTFileClick() {
       if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, archiveFileName_))
         archiveFileName_ = *chosen;
     velt_file_->setText(archiveFileName_);
+    UpdateCodePageHint();
   });
 }
 
@@ -477,7 +509,7 @@ void TMainForm::BrouseOutClick() {
 void TMainForm::ComposeVELTFilesClick() {
   Guarded([this] {
     std::string joined;
-    if (ShowFileListWindow(this, joined)) velt_file_->setText(ToQt(joined));
+    if (ShowFileListWindow(this, joined)) SetArchive(ToQt(joined));
   });
 }
 
@@ -493,6 +525,7 @@ void TMainForm::N4Click() {
   Guarded([this] {
     Tparform parform(this);
     if (parform.exec() == QDialog::Accepted) lbCodePage_->setText(ToQt(State().InputCodePage));
+    UpdateCodePageHint();
   });
 }
 
@@ -517,6 +550,73 @@ void TMainForm::showlogClick() {
     }
     logShown_ = !logShown_;
   });
+}
+
+void TMainForm::unmappedReportClick() {
+  Guarded([this] { ShowUnmappedReport(this); });
+}
+
+void TMainForm::SetArchive(const QString& path) {
+  velt_file_->setText(path);
+  UpdateCodePageHint();
+}
+
+void TMainForm::UpdateCodePageHint() {
+  std::optional<std::string> hint;
+  if (QFileInfo(velt_file_->text()).isFile())
+    hint = CodePageHintForFile(FromQt(velt_file_->text()), State().InputCodePage);
+  codePageHint_->setText(hint ? ToQt(*hint) : QString());
+  codePageHint_->setVisible(hint.has_value());
+}
+
+void TMainForm::ShowRunSummary(const RunSummary& s) {
+  runSummary_->setText(QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
+                                      "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
+                           .arg(s.recordsRead)
+                           .arg(s.nativesWritten)
+                           .arg(s.externalsWritten)
+                           .arg(s.skipped)
+                           .arg(s.logLines)
+                           .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
+  runSummary_->show();
+}
+
+namespace {
+
+bool IsTableFile(const QString& path) {
+  return QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+void TMainForm::DropFiles(const QStringList& paths) {
+  if (running_ || paths.isEmpty()) return;
+  if (!std::all_of(paths.begin(), paths.end(), IsTableFile)) {
+    ShowMessageText(FromQt(QStringLiteral("Перетащите файлы архива ВЕЛТ с расширением .dbf")));
+    return;
+  }
+  if (paths.size() == 1) {
+    archiveFileName_ = QDir::toNativeSeparators(paths.front());
+    SetArchive(archiveFileName_);
+    return;
+  }
+  Guarded([this, &paths] {
+    std::vector<std::string> files;
+    for (const QString& path : paths) files.push_back(FromQt(QDir::toNativeSeparators(path)));
+    std::string joined;
+    if (ShowFileListWindow(this, joined, files)) SetArchive(ToQt(joined));
+  });
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+  event->acceptProposedAction();
+  DropFiles(paths);
 }
 
 }  // namespace velt

@@ -5,6 +5,7 @@
 // message and the event log view.
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 #include <optional>
@@ -16,6 +17,8 @@
 #include "support/user_messages.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -62,6 +65,11 @@ class TMainForm : public QMainWindow, private RunHost {
   bool Running() const { return running_; }
   bool LogShown() const { return logShown_; }
 
+  // Files dropped on the window: one .dbf file becomes the archive, several
+  // open the composition window with them listed; anything else is refused
+  // with a message. Also what a drop event does.
+  void DropFiles(const QStringList& paths);
+
  public Q_SLOTS:
   void convertClick();
   void AbortClick();
@@ -74,10 +82,13 @@ class TMainForm : public QMainWindow, private RunHost {
   void N4Click();
   void N5Click();
   void showlogClick();
+  void unmappedReportClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class WindowMessages : public UserMessages {
@@ -102,6 +113,11 @@ class TMainForm : public QMainWindow, private RunHost {
   void FormDestroy();
   void LoadInstructions();
   void SetRunning(bool running);
+  // The notice beside the status line when the archive's header names the
+  // other code page; hidden otherwise.
+  void UpdateCodePageHint();
+  void ShowRunSummary(const RunSummary& summary);
+  void SetArchive(const QString& path);
 
   // The application's general error handler: an error that leaves a handler
   // is shown in a message box and the program goes on.
@@ -134,6 +150,9 @@ class TMainForm : public QMainWindow, private RunHost {
   QPushButton* BrouseOut_ = nullptr;
   QPushButton* showlog_ = nullptr;
   QLabel* ProgressMsg_ = nullptr;
+  QLabel* codePageHint_ = nullptr;
+  QPushButton* unmappedReport_ = nullptr;
+  QLabel* runSummary_ = nullptr;
   QProgressBar* ProgressBar_ = nullptr;
   QGroupBox* ToranInstr_ = nullptr;
   QTextEdit* ToranInstrBox_ = nullptr;

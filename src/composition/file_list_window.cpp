@@ -243,6 +243,14 @@ void TFileList::showEvent(QShowEvent* event) {
       ShowErrorText(error.what());
     }
     SortList();  // a list edited in the ini file comes back in any order
+    for (const std::string& file : filesOnShow_) {
+      const std::vector<std::string> listed = Entries();
+      if (std::none_of(listed.begin(), listed.end(),
+                       [&](const std::string& entry) { return EqualIgnoringCase(entry, file); }))
+        FileListBox_->addItem(ToQt(file));
+    }
+    if (!filesOnShow_.empty()) SortList();
+    filesOnShow_.clear();
   }
   QDialog::showEvent(event);
 }
@@ -354,8 +362,10 @@ std::vector<std::string> TFileList::Entries() const {
 
 void TFileList::ShowErrorText(const std::string& text1251) { Messages().ShowMessage(text1251); }
 
-bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251) {
+bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
+                        const std::vector<std::string>& initialFiles1251) {
   TFileList window(owner);
+  window.AddFilesOnShow(initialFiles1251);
   window.exec();
   if (window.JoinedPath().empty()) return false;
   joinedPath1251 = window.JoinedPath();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/persisted_state.h"
 #include "app/persisted_state_qt.h"
@@ -63,6 +64,10 @@ class TFileList : public QDialog, private JoinHost {
   // The joined table's path after a successful join, else empty (1251).
   const std::string& JoinedPath() const { return joinedPath_; }
   TChoosefile& Choosefile() { return *Choosefile_; }
+  // Files to list as the window opens (dropped on the main window): added
+  // to the remembered list in its order, a file already listed (in any
+  // letter case) left out.
+  void AddFilesOnShow(std::vector<std::string> files1251) { filesOnShow_ = std::move(files1251); }
 
   // Handlers, named after their control and event.
   void FormCreate();
@@ -114,10 +119,13 @@ class TFileList : public QDialog, private JoinHost {
   bool shownOnce_ = false;
   bool composing_ = false;
   std::string joinedPath_;
+  std::vector<std::string> filesOnShow_;
 };
 
 // Opens a new composition window owned by `owner` and waits for it to
 // close. True after a successful join, with the joined table's path.
-bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251);
+// `initialFiles` are listed besides the remembered ones.
+bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
+                        const std::vector<std::string>& initialFiles1251 = {});
 
 }  // namespace velt

@@ -6,12 +6,15 @@
 #include <QPushButton>
 #include <QTableView>
 #include <exception>
+#include <set>
 
+#include "conversion/unmapped_report.h"
 #include "reference/mapping_preparation.h"
 #include "reference/mapping_table_model.h"
 #include "reference/pavk_choice_delegate_qt.h"
 #include "reference/two_level_header_qt.h"
 #include "support/code_page.h"
+#include "support/text.h"
 #include "support/user_messages.h"
 
 namespace velt {
@@ -80,11 +83,17 @@ Tdircform::Tdircform(QWidget* owner)
   delRec_ = makeButton("DelRec", QStringLiteral("Удалить текущую"), &Tdircform::DelRecClick);
   save_ = makeButton("save", QStringLiteral("Сохранить изменения"), &Tdircform::saveClick);
   formExit_ = makeButton("FormExit", QStringLiteral("Закрыть"), &Tdircform::FormExitClick);
+  addUnmapped_ = new QPushButton(QStringLiteral("Добавить несопоставленные"), this);
+  addUnmapped_->setObjectName(QStringLiteral("AddUnmapped"));
+  addUnmapped_->setAutoDefault(false);
+  addUnmapped_->setToolTip(QStringLiteral("Добавить значения, не нашедшие связки при последней конвертации"));
+  connect(addUnmapped_, &QPushButton::clicked, this, [this] { AddUnmappedClick(); });
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(insRec_);
   buttons->addWidget(delRec_);
   buttons->addWidget(save_);
+  buttons->addWidget(addUnmapped_);
   buttons->addStretch(1);
   buttons->addWidget(formExit_);
   auto* layout = new QVBoxLayout(this);
@@ -101,6 +110,7 @@ QTableView& Tdircform::Grid() { return *grid_; }
 
 bool Tdircform::PrepareMapping(int kind, bool show) {
   initError_.clear();
+  kind_ = kind;
   try {
     model_->Clear();
     PreparedMapping prepared = PrepareMappingTable(kind, dir_);
@@ -158,6 +168,29 @@ void Tdircform::saveClick() {
 }
 
 void Tdircform::FormExitClick() { reject(); }
+
+int Tdircform::AddUnmappedClick() {
+  grid_->CommitEditor();
+  if (!model_->PostPending()) return 0;
+  // Institutions are keyed by their name, the other classifiers by the code.
+  const int keyColumn = kind_ == kLpuKind ? MappingTableModel::kNameColumn : MappingTableModel::kCodeColumn;
+  std::set<std::string> present;
+  for (int row = 0; row < model_->rowCount(); ++row)
+    present.insert(Trim(Utf8ToAnsi(model_->index(row, keyColumn).data().toString().toStdString())));
+  int added = 0;
+  int lastRow = -1;
+  for (const std::string& value : LastRunUnmapped().ValuesForMappingKind(kind_)) {
+    if (!present.insert(Trim(value)).second) continue;
+    const int row = model_->InsertBlankRow();
+    if (row < 0) break;  // the user was told why
+    model_->setData(model_->index(row, keyColumn), ToQt(value));
+    if (!model_->PostPending()) break;
+    lastRow = row;
+    ++added;
+  }
+  if (lastRow >= 0) SelectRow(lastRow);
+  return added;
+}
 
 void Tdircform::done(int result) {
   FormClose();

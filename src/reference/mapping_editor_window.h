@@ -40,6 +40,11 @@ class Tdircform : public QDialog {
   void DelRecClick();
   void saveClick();
   void FormExitClick();
+  // Adds the values of this kind that the last run found unmapped as new
+  // rows (the code, for institutions the name), leaving out values already
+  // in the table, so that the user only picks their PAVK choices. Returns the
+  // number of rows added.
+  int AddUnmappedClick();
 
   // The view's current row, -1 when the table shows no record.
   int CurrentRow() const;
@@ -63,6 +68,8 @@ class Tdircform : public QDialog {
   QPushButton* delRec_ = nullptr;
   QPushButton* save_ = nullptr;
   QPushButton* formExit_ = nullptr;
+  QPushButton* addUnmapped_ = nullptr;
+  int kind_ = 0;
   std::string initError_;
 };
 
