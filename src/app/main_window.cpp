@@ -272,6 +272,7 @@ void TMainForm::BuildControls() {
   unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные значения..."), central);
   unmappedReport_->hide();  // until a run has something to report
   runSummary_ = Label("runSummary", QString(), central);
+  runSummary_->setWordWrap(true);
   runSummary_->hide();
   ProgressBar_ = new QProgressBar(central);
   ProgressBar_->setObjectName("ProgressBar");

@@ -201,6 +201,30 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
   EXPECT_TRUE(messages_.empty());
 }
 
+// Pictures for a look (scripts/extras_screenshots.sh): the main window after
+// a run with the code-page notice, and the report window.
+TEST_F(ExtrasTest, DISABLED_Screenshots) {
+  const QString dir = qEnvironmentVariable("VELT_SHOT_DIR", QStringLiteral("."));
+  Open();
+  form_->ChooseOutPutDirClick();
+  State().InputCodePage = "ANSI";
+  ChooseArchive(kSampleArchive);
+  State().InputCodePage = "OEM";
+  form_->convertClick();  // the run's notice stays from the choice
+  State().InputCodePage = "ANSI";
+  Child("lbCodePage")->setText(QStringLiteral("ANSI"));  // as the settings window leaves it
+  ChooseArchive(kSampleArchive);
+  QApplication::processEvents();
+  EXPECT_TRUE(form_->grab().save(dir + "/extras_main_window.png"));
+
+  UnmappedReportWindow window(LastRunUnmapped(), form_.get());
+  window.show();
+  window.Table().sortByColumn(2, Qt::DescendingOrder);
+  window.Table().selectRow(1);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.grab().save(dir + "/extras_report_window.png"));
+}
+
 class AddUnmappedTest : public ExtrasTest {
  protected:
   void SetUp() override {
