@@ -6,3 +6,7 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2
+# The Windows variant, cross-built and run under wine (VELT_WINDOWS=0 leaves it out).
+if [ "${VELT_WINDOWS:-1}" != 0 ]; then
+  LINUX_BUILD_DIR="$BUILD_DIR" scripts/windows_test.sh
+fi
