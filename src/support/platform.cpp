@@ -140,7 +140,7 @@ OVERLAPPED At(std::uint64_t offset) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()); }
 
-OpenResult OpenFailure(const std::string& path, DWORD error) {
+OpenResult OpenFailure(const std::string& path, File::Mode mode, DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -154,8 +154,9 @@ OpenResult OpenFailure(const std::string& path, DWORD error) {
       return DirectoryExists(path) ? OpenResult::Failed : OpenResult::AccessDenied;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      // Another program holds the file without sharing it.
-      return OpenResult::Locked;
+      // Another program holds the file without sharing it. When it only
+      // forbids writing, the caller may still open it for reading.
+      return mode == File::Mode::Read ? OpenResult::Locked : OpenResult::AccessDenied;
     default:
       return OpenResult::Failed;
   }
@@ -181,7 +182,7 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   const DWORD disposition = mode == Mode::CreateTruncate ? CREATE_ALWAYS : OPEN_EXISTING;
   HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
-  if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, ::GetLastError());
+  if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, mode, ::GetLastError());
   if (lock != Lock::None) {
     // Locks belong to the handle, so two opens inside one process conflict
     // just as two programs do.

@@ -9,6 +9,11 @@
 
 #include "support_files/temp_dir.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#undef ReplaceFile  // windows.h names its own
+#endif
+
 namespace velt {
 namespace {
 
@@ -142,6 +147,29 @@ TEST(PlatformFile, AnOpenFileIsReplacedOrRemovedWhileItsHolderKeepsTheOldOne) {
   fresh.Close();
   EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"sub", "t.dbf"}));
 }
+
+#ifdef _WIN32
+TEST(PlatformFile, AFileAnotherProgramHoldsWithoutSharing) {
+  testing::TempDir dir;
+  const std::string path = dir.File("t.dbf");
+  ASSERT_TRUE(platform::WriteWholeFile(path, "x"));
+  const std::wstring wide = fs::path(path).wstring();
+  // Held by a program that lets others read only: it still opens for reading.
+  HANDLE readersOnly = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(readersOnly, INVALID_HANDLE_VALUE);
+  File file;
+  EXPECT_EQ(file.Open(path, File::Mode::ReadWrite, File::Lock::Shared), OpenResult::AccessDenied);
+  EXPECT_EQ(file.Open(path, File::Mode::Read, File::Lock::Shared), OpenResult::Ok);
+  file.Close();
+  ::CloseHandle(readersOnly);
+  // Held by a program that shares nothing.
+  HANDLE alone = ::CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(alone, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(file.Open(path, File::Mode::Read, File::Lock::None), OpenResult::Locked);
+  ::CloseHandle(alone);
+}
+#endif
 
 TEST(PlatformPaths, CyrillicNamesLettersCaseAndSpellings) {
   testing::TempDir dir;
