@@ -154,7 +154,9 @@ TEST_F(SampleRunTest, ReportListsExactlyTheValuesTheSampleLeavesUnmapped) {
   ASSERT_GT(settlementCalls, 0);
   for (const UnmappedEntry& entry : report.Entries()) {
     EXPECT_NE(entry.kind, UnmappedKind::Street) << AnsiToUtf8(entry.value);
-    if (entry.kind == UnmappedKind::Settlement) EXPECT_EQ(entry.value, A("УФА"));
+    if (entry.kind == UnmappedKind::Settlement) {
+      EXPECT_EQ(entry.value, A("УФА"));
+    }
   }
   EXPECT_EQ(report.Calls(UnmappedKind::Settlement, A("УФА")), settlementCalls);
 
