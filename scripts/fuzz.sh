@@ -8,6 +8,9 @@
 #   FUZZ_BUILD_DIR  clang build to use or make (default build-asan)
 #   FUZZ_TARGETS    targets to run (default: all five)
 #   FUZZ_JOBS       targets run at once (default 2)
+#   FUZZ_TIMEOUT    seconds one input may take (default 10; raise it for
+#                   long runs at a low priority on a busy machine, where the
+#                   wall clock runs while the fuzzer waits for a core)
 #   FUZZ_WORK_DIR   keep the inputs found here, one folder per target
 #                   (default: a temporary folder, removed afterwards)
 set -euo pipefail
@@ -17,6 +20,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 BUILD_DIR=${FUZZ_BUILD_DIR:-build-asan}
 TARGETS=${FUZZ_TARGETS:-"table xbase_expr ini_file rtf_reader record_converter"}
 JOBS=${FUZZ_JOBS:-2}
+TIMEOUT=${FUZZ_TIMEOUT:-10}
 
 # libFuzzer comes with clang's runtime libraries.
 have_libfuzzer() {
@@ -56,7 +60,7 @@ run_target() {
   local dict=()
   [ -f "fuzz/dict/$t.dict" ] && dict=("-dict=fuzz/dict/$t.dict")
   mkdir -p "$work_root/$t" "$artifacts"
-  "$BUILD_DIR/fuzz/${t}_fuzz" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
+  "$BUILD_DIR/fuzz/${t}_fuzz" -max_total_time="$FUZZ_SECONDS" -timeout="$TIMEOUT" -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "${dict[@]}" \
     "$work_root/$t" "fuzz/corpus/$t" >"$logs/$t.log" 2>&1
 }
