@@ -85,6 +85,14 @@ void CutToCounted(platform::File& file, std::uint64_t end) {
   if (file.Truncate(end)) file.WriteAt(end, &mark, 1);
 }
 
+// Makes sure that the end mark stands at `end`, where the next records go: a
+// file from another writer (or one cut short) may lack it.
+bool EndMarkAt(platform::File& file, std::uint64_t end) {
+  char at = 0;
+  if (file.ReadAt(end, &at, 1) == 1 && at == kFileEnd) return true;
+  const char mark = kFileEnd;
+  return file.WriteAt(end, &mark, 1);
+}
 
 }  // namespace
 
@@ -235,6 +243,13 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
   // A truncated file is read up to its last whole record.
   std::uint64_t whole = (size - layout.headerLength) / layout.recordLength;
   count_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.recordCount, whole));
+  // A last record whose deletion flag is still the end mark is an append
+  // that a kill cut short before its end (see AppendBlock): never posted.
+  if (count_ > 0) {
+    char flag = 0;
+    const std::uint64_t last = layout.headerLength + std::uint64_t{count_ - 1} * layout.recordLength;
+    if (file->ReadAt(last, &flag, 1) == 1 && flag == kFileEnd) --count_;
+  }
   layout_ = std::move(layout);
   header_ = std::move(header);
   file_ = std::move(file);
@@ -251,6 +266,7 @@ void DbfFile::Close() {
   count_ = 0;
   readOnly_ = false;
   translate_ = false;
+  endMarked_ = false;
   textRuns_.clear();
   scratch_ = {};
 }
@@ -333,20 +349,25 @@ bool DbfFile::WriteCount(std::uint32_t count) {
 }
 
 // An append first counts the new records in the header, then writes them
-// with the end mark behind them in one piece. Killed between the two, the
-// file holds a header that counts more records than it has whole ones; every
-// reader (this one by the file's size, others by the end mark) then sees
-// exactly the records posted before. Two writes per record is the least that
-// keeps each Post on disk.
+// behind the end mark of the counted ones, with a new end mark after them,
+// and last lets the first record's deletion flag replace the old mark, in a
+// write of its own. A kill can cut a long write short at any page; until the
+// flag is written, a reader that walks to the end mark stops before the new
+// records, and this layer, which goes by the count and the file's size, does
+// not count a last record whose flag is still the end mark (Attach). So every
+// reader sees the records posted before, and none meets part of a record.
 bool DbfFile::AppendBlock(const char* records, std::uint32_t count) {
   std::size_t length = layout_.recordLength;
   std::uint32_t before = count_;
   std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(before) * length;
-  if (!WriteCount(before + count) || !file_->WriteAt(offset, records, length * count + 1)) {
+  if (!WriteCount(before + count) || (!endMarked_ && !EndMarkAt(*file_, offset)) ||
+      !file_->WriteAt(offset + 1, records + 1, length * count) || !file_->WriteAt(offset, records, 1)) {
     CutToCounted(*file_, offset);
     WriteCount(before);
+    endMarked_ = false;
     return false;
   }
+  endMarked_ = true;
   return true;
 }
 
@@ -374,7 +395,8 @@ bool DbfFile::Truncate() {
   if (!file_ || readOnly_) return false;
   if (!WriteCount(0)) return false;
   const char end = kFileEnd;
-  return file_->Truncate(layout_.headerLength) && file_->WriteAt(layout_.headerLength, &end, 1);
+  endMarked_ = file_->Truncate(layout_.headerLength) && file_->WriteAt(layout_.headerLength, &end, 1);
+  return endMarked_;
 }
 
 bool DbfFile::Pack() {

@@ -123,6 +123,9 @@ class DbfFile {
   std::uint32_t count_ = 0;
   bool readOnly_ = false;
   bool translate_ = false;
+  // The end mark is known to follow the counted records (this object's own
+  // last append put it there), so the next append need not look for it.
+  bool endMarked_ = false;
   // Byte ranges of a record that hold text (binary fields are left alone).
   std::vector<std::pair<std::uint32_t, std::uint32_t>> textRuns_;
   platform::LocalTime today_{};
