@@ -151,9 +151,10 @@ int ProgressPosition(int recNo, int count) {
   return position > 100 ? 100 : position;
 }
 
-RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
-                         const std::string& outputDir) {
-  LastRunUnmapped().Clear();
+namespace {
+
+RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
+                   const std::string& outputDir) {
   RunState& state = State();
   RunSummary summary;
   auto started = std::chrono::steady_clock::now();
@@ -221,6 +222,22 @@ RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& ar
                 : W("Конвертация файла ") + state.InputFilePath + W(" успешно завершена."));
   if (ReleaseRunTables(tables)) state.AbortRequested = false;
   return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
+}
+
+}  // namespace
+
+RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
+                         const std::string& outputDir) {
+  LastRunUnmapped().Clear();
+  try {
+    return RunOnce(tables, host, archivePath, outputDir);
+  } catch (const Error&) {
+    // An error outside the record loop (an event log that cannot be written
+    // at the start or at the end) leaves the tables released and the window
+    // usable too, or the next run could not open them again.
+    RestoreAfterAbnormalEnd(tables, host);
+    throw;
+  }
 }
 
 }  // namespace velt
