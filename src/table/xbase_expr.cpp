@@ -937,12 +937,30 @@ class Parser {
     if (node->Type() != type) Fail();
   }
 
+  // Nesting (parentheses, arguments, repeated NOT or signs) deeper than any
+  // key needs is refused rather than left to exhaust the stack: each level
+  // costs several frames here and again when the tree is evaluated.
+  static constexpr int kMaxNesting = 100;
+  class Nested {
+   public:
+    explicit Nested(int& depth) : depth_(depth) {
+      if (++depth_ > kMaxNesting) Fail();
+    }
+    ~Nested() { --depth_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    int& depth_;
+  };
+
   static NodePtr Constant(NodePtr node, bool constant) {
     node->SetConstant(constant);
     return node;
   }
 
   NodePtr ParseOr() {
+    Nested nested(depth_);
     NodePtr left = ParseAnd();
     while (Accept(Tok::Or)) {
       NodePtr right = ParseAnd();
@@ -968,6 +986,7 @@ class Parser {
 
   NodePtr ParseNot() {
     if (Accept(Tok::Not)) {
+      Nested nested(depth_);
       NodePtr arg = ParseNot();
       Want(arg, ValueType::Logical);
       const bool constant = arg->IsConstant();
@@ -1069,11 +1088,13 @@ class Parser {
 
   NodePtr ParseUnary() {
     if (Accept(Tok::Plus)) {
+      Nested nested(depth_);
       NodePtr arg = ParseUnary();
       Want(arg, ValueType::Numeric);
       return arg;
     }
     if (Accept(Tok::Minus)) {
+      Nested nested(depth_);
       NodePtr arg = ParseUnary();
       Want(arg, ValueType::Numeric);
       const bool constant = arg->IsConstant();
@@ -1236,6 +1257,7 @@ class Parser {
   Lexer lexer_;
   const std::vector<FieldInfo>& fields_;
   Token token_;
+  int depth_ = 0;
 };
 
 }  // namespace
