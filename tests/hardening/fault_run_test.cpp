@@ -1,0 +1,210 @@
+// Conversion runs that meet a failing medium: an output folder that refuses
+// writing or is missing, a disk that fills up in the middle of a run, an
+// event log that cannot be written, a mapping table the editor holds. After
+// each the user is told what went wrong, no table is left open or half
+// written, and the next run works.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "conversion/conversion_run.h"
+#include "reference/test_tables.h"
+#include "support/error.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+#include "support_files/temp_dir.h"
+
+namespace velt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSampleApp = std::string(VELT_SOURCE_DIR) + "/data/sample/app";
+const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
+// Home-region calls of the sample archive that reach the "t" table.
+constexpr int kSampleNatives = 273;
+
+class WindowHost : public RunHost {
+ public:
+  void ProcessEvents() override {}
+  void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
+  void ShowProgress(bool visible, int) override { barVisible = visible; }
+  void SetStatus(const std::string& text) override { status = text; }
+
+  bool menuEnabled = true;
+  bool barVisible = false;
+  std::string status;
+};
+
+// The byte layout of a table file: the header's count must describe whole
+// records that the file holds, followed by the end mark and nothing else.
+void ExpectWholeTable(const std::string& path, int expectedRecords = -1) {
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
+  ASSERT_GE(bytes.size(), 32u) << path;
+  auto u16 = [&](int at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  const std::size_t count = u16(4) | u16(6) << 16;
+  const std::size_t header = u16(8);
+  const std::size_t length = u16(10);
+  EXPECT_EQ(bytes.size(), header + count * length + 1) << path;
+  EXPECT_EQ(bytes.back(), '\x1A') << path;
+  if (expectedRecords >= 0) {
+    EXPECT_EQ(count, static_cast<std::size_t>(expectedRecords)) << path;
+  }
+  Table table;
+  table.SetTableName(path);
+  table.Open();
+  EXPECT_EQ(table.PhysicalCount(), static_cast<int>(count)) << path;
+}
+
+class FaultRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(kSampleApp, dir_.Path() + "app", fs::copy_options::recursive);
+    fs::create_directories(Out());
+    fs::copy(kSampleArchive, archive_);
+    DerivePaths(State(), dir_.Path() + "app", "veltconv");
+    State().InputCodePage = "OEM";
+    State().AbortRequested = false;
+    SetMessages(&messages_);
+  }
+  void TearDown() override {
+    platform::SetFaultHooks({});
+    SetMessages(nullptr);
+  }
+
+  std::string Out() const { return dir_.Path() + "out"; }
+  std::string Natives() const { return Out() + "/tF1232401.DBF"; }
+  RunSummary Run() { return RunConversion(tables_, host_, archive_, Out()); }
+
+  // The run raised an error with this text in it.
+  std::string RunExpectingError() {
+    try {
+      Run();
+    } catch (const Error& error) {
+      return error.what();
+    }
+    ADD_FAILURE() << "the run ended without an error";
+    return {};
+  }
+
+  // What every ended run leaves: the window usable and nothing held open.
+  void ExpectReleased() {
+    EXPECT_TRUE(host_.menuEnabled);
+    EXPECT_FALSE(host_.barVisible);
+    EXPECT_FALSE(tables_.VELTDBF.Active());
+    EXPECT_FALSE(tables_.OutNatives.Active());
+    EXPECT_FALSE(tables_.OutExternals.Active());
+    for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(State().LookupTables.slots[i], nullptr) << i;
+  }
+
+  // With the fault gone the next run converts the whole archive.
+  void ExpectASecondRunWorks() {
+    platform::SetFaultHooks({});
+    State().AbortRequested = false;
+    RunSummary summary = Run();
+    EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+    EXPECT_EQ(summary.nativesWritten, kSampleNatives);
+    ExpectWholeTable(Natives(), kSampleNatives);
+  }
+
+  TempDir dir_;
+  std::string archive_ = dir_.File("F1232401.DBF");
+  RecordingMessages messages_;
+  RunTables tables_;
+  WindowHost host_;
+};
+
+TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {
+  // A read-only medium (we run as root, so the hook plays it).
+  platform::FaultHooks readOnly;
+  readOnly.denyWriteOpen = [&](const std::string& path) { return path.starts_with(Out()); };
+  platform::SetFaultHooks(readOnly);
+  std::string error = RunExpectingError();
+  EXPECT_NE(error.find("OutNatives: Cannot perform this operation on a closed dataset"), std::string::npos)
+      << error;
+  EXPECT_NE(error.find(A("Запись архива № ")), std::string::npos) << error;
+  EXPECT_EQ(host_.status, A("Конвертация отменена"));
+  ExpectReleased();
+  EXPECT_FALSE(platform::FileExists(Natives()));
+  EXPECT_TRUE(fs::is_empty(Out()));  // no temporary file left either
+  ExpectASecondRunWorks();
+
+  // The folder removed between the choice and the run.
+  fs::remove_all(Out());
+  error = RunExpectingError();
+  EXPECT_NE(error.find("Cannot perform this operation on a closed dataset"), std::string::npos) << error;
+  ExpectReleased();
+  fs::create_directories(Out());
+  ExpectASecondRunWorks();
+}
+
+TEST_F(FaultRunTest, DiskFullInTheMiddleOfATable) {
+  // The disk fills up at the 100th record of the home-region table (a
+  // header of 98 fields, records of 1236 bytes, the end mark); the header's
+  // count stays at the 99 whole records before it.
+  constexpr std::uint64_t kFullAt = 32 + 98 * 32 + 1 + 99 * 1236 + 1;
+  platform::FaultHooks full;
+  full.writeFault = [&](const std::string& path, std::uint64_t offset, std::size_t length) {
+    return platform::FileNamePart(path) == "tF1232401.DBF" && offset + length > kFullAt;
+  };
+  platform::SetFaultHooks(full);
+  std::string error = RunExpectingError();
+  EXPECT_NE(error.find("Unable to write table: " + Natives()), std::string::npos) << error;
+  ExpectReleased();
+  ExpectWholeTable(Natives(), 99);
+  ExpectWholeTable(Out() + "/teF1232401.DBF");
+  ExpectASecondRunWorks();
+}
+
+TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
+  // The log refuses its first line, a line in the middle of the record loop
+  // (a failed field group), and the end line.
+  for (int failingLine : {1, 20, 0}) {
+    SCOPED_TRACE(failingLine);
+    int lines = 0;
+    platform::FaultHooks hooks;
+    hooks.writeFault = [&](const std::string& path, std::uint64_t, std::size_t) {
+      if (path != State().LogFilePath) return false;
+      ++lines;
+      bool endLine = tables_.VELTDBF.Active() && tables_.VELTDBF.Eof();
+      return failingLine == 0 ? endLine : lines >= failingLine;
+    };
+    platform::SetFaultHooks(hooks);
+    std::string error = RunExpectingError();
+    EXPECT_NE(error.find("Cannot write to the event log " + State().LogFilePath), std::string::npos) << error;
+    EXPECT_EQ(host_.status, A("Конвертация отменена"));
+    ExpectReleased();
+    if (platform::FileExists(Natives())) {
+      ExpectWholeTable(Natives());
+    }
+    ExpectASecondRunWorks();
+  }
+}
+
+TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
+  // The mapping editor holds its table exclusively while it is open.
+  Table editor;
+  editor.SetTableName(State().MappingDirPath + "/tr_rslt.dbf");
+  editor.SetExclusive(true);
+  editor.Open();
+  RunSummary summary = Run();
+  EXPECT_EQ(summary.outcome, RunOutcome::EndedEarly);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0],
+            A("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+  std::string log;
+  platform::ReadWholeFile(State().LogFilePath, log);
+  EXPECT_NE(log.find(A("Ошибка создания индексов. Конвертация отменена\r\n")), std::string::npos);
+  ExpectReleased();
+  EXPECT_FALSE(platform::FileExists(Natives()));
+  editor.Close();
+  ExpectASecondRunWorks();
+}
+
+}  // namespace
+}  // namespace velt::testing
