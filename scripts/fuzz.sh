@@ -13,6 +13,9 @@
 #                   wall clock runs while the fuzzer waits for a core)
 #   FUZZ_WORK_DIR   keep the inputs found here, one folder per target
 #                   (default: a temporary folder, removed afterwards)
+#
+# `fuzz.sh build` only makes the build, every target of it (the tests too),
+# for scripts/test.sh to run the tests under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,6 +43,10 @@ if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
     -DVELT_GUI=OFF -DVELT_BENCH=OFF -DVELT_SANITIZE=ON -DVELT_FUZZ=ON >/dev/null
 else
   cmake "$BUILD_DIR" -DVELT_SANITIZE=ON -DVELT_FUZZ=ON >/dev/null
+fi
+if [ "${1:-}" = build ]; then
+  cmake --build "$BUILD_DIR"
+  exit 0
 fi
 programs=()
 for t in $TARGETS; do programs+=("${t}_fuzz"); done
