@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // follows it (or the file's last 40 bytes when there is no NUL).
   std::size_t cut = input.rfind('\0');
   std::string_view file = cut == std::string_view::npos ? input : input.substr(0, cut);
-  std::string value(cut == std::string_view::npos ? input.substr(input.size() - std::min<std::size_t>(40, input.size()))
-                                                  : input.substr(cut + 1));
+  std::string value(cut == std::string_view::npos
+                        ? input.substr(input.size() - std::min<std::size_t>(40, input.size()))
+                        : input.substr(cut + 1));
   velt::fuzz::WriteFile(path, file);
 
   velt::IniFile before(path);

@@ -35,28 +35,28 @@ struct ArchiveField {
 
 // The sample archive's fields and the optional ones it lacks.
 constexpr ArchiveField kLayoutA[] = {
-    {"NGOD", "C", 10, 0},  {"NUMV", "C", 9, 0},   {"PROF", "C", 2, 0},   {"PRFB", "C", 1, 0},
-    {"SPOL", "C", 20, 0},  {"NPOLIS", "C", 20, 0}, {"FAM", "C", 40, 0},  {"IMYA", "C", 40, 0},
-    {"OTCH", "C", 40, 0},  {"KOD1", "C", 10, 0},  {"POL", "C", 1, 0},    {"TDOKUM", "C", 2, 0},
-    {"NDOKUM", "C", 30, 0}, {"SNILS", "C", 14, 0}, {"CITY", "C", 40, 0}, {"ULIC", "C", 60, 0},
-    {"DOM", "C", 12, 0},   {"KVAR", "C", 10, 0},  {"SMO", "C", 20, 0},   {"DPRM", "C", 6, 0},
-    {"TPRM", "C", 5, 0},   {"TISP", "C", 5, 0},   {"TPER", "C", 5, 0},   {"VYEZ", "C", 5, 0},
-    {"PRZD", "C", 5, 0},   {"TGSP", "C", 5, 0},   {"TSTA", "C", 5, 0},   {"DSHS", "C", 7, 0},
-    {"DS1", "C", 7, 0},    {"REZL", "C", 5, 0},   {"ISHOD", "N", 3, 0},  {"COD_SPEC", "N", 4, 0},
-    {"KUDA", "C", 100, 0}, {"POVD", "C", 5, 0},   {"TRAV", "C", 5, 0},   {"POVT", "C", 5, 0},
-    {"MEST", "C", 5, 0},   {"KILO", "C", 6, 0},   {"DOKT", "C", 15, 0},  {"PRTY", "C", 2, 0}};
+    {"NGOD", "C", 10, 0},   {"NUMV", "C", 9, 0},    {"PROF", "C", 2, 0},  {"PRFB", "C", 1, 0},
+    {"SPOL", "C", 20, 0},   {"NPOLIS", "C", 20, 0}, {"FAM", "C", 40, 0},  {"IMYA", "C", 40, 0},
+    {"OTCH", "C", 40, 0},   {"KOD1", "C", 10, 0},   {"POL", "C", 1, 0},   {"TDOKUM", "C", 2, 0},
+    {"NDOKUM", "C", 30, 0}, {"SNILS", "C", 14, 0},  {"CITY", "C", 40, 0}, {"ULIC", "C", 60, 0},
+    {"DOM", "C", 12, 0},    {"KVAR", "C", 10, 0},   {"SMO", "C", 20, 0},  {"DPRM", "C", 6, 0},
+    {"TPRM", "C", 5, 0},    {"TISP", "C", 5, 0},    {"TPER", "C", 5, 0},  {"VYEZ", "C", 5, 0},
+    {"PRZD", "C", 5, 0},    {"TGSP", "C", 5, 0},    {"TSTA", "C", 5, 0},  {"DSHS", "C", 7, 0},
+    {"DS1", "C", 7, 0},     {"REZL", "C", 5, 0},    {"ISHOD", "N", 3, 0}, {"COD_SPEC", "N", 4, 0},
+    {"KUDA", "C", 100, 0},  {"POVD", "C", 5, 0},    {"TRAV", "C", 5, 0},  {"POVT", "C", 5, 0},
+    {"MEST", "C", 5, 0},    {"KILO", "C", 6, 0},    {"DOKT", "C", 15, 0}, {"PRTY", "C", 2, 0}};
 
 // Without KOD1, ISHOD, SPOL and COD_SPEC; the birth date in a date field.
 constexpr ArchiveField kLayoutB[] = {
-    {"NGOD", "C", 10, 0},  {"NUMV", "C", 9, 0},   {"PROF", "C", 2, 0},   {"PRFB", "C", 1, 0},
-    {"NPOLIS", "C", 20, 0}, {"FAM", "C", 40, 0},  {"IMYA", "C", 40, 0},  {"OTCH", "C", 40, 0},
-    {"DATA_R", "D", 8, 0}, {"POL", "C", 1, 0},    {"TDOKUM", "C", 2, 0}, {"NDOKUM", "C", 30, 0},
-    {"SNILS", "C", 14, 0}, {"CITY", "C", 40, 0},  {"ULIC", "C", 60, 0},  {"DOM", "C", 12, 0},
-    {"KVAR", "C", 10, 0},  {"SMO", "C", 20, 0},   {"DPRM", "C", 6, 0},   {"TPRM", "C", 5, 0},
-    {"TISP", "C", 5, 0},   {"TPER", "C", 5, 0},   {"VYEZ", "C", 5, 0},   {"PRZD", "C", 5, 0},
-    {"TGSP", "C", 5, 0},   {"TSTA", "C", 5, 0},   {"DSHS", "C", 7, 0},   {"DS1", "C", 7, 0},
-    {"REZL", "C", 5, 0},   {"KUDA", "C", 100, 0}, {"POVD", "C", 5, 0},   {"TRAV", "C", 5, 0},
-    {"POVT", "C", 5, 0},   {"MEST", "C", 5, 0},   {"KILO", "C", 6, 0},   {"DOKT", "C", 15, 0},
+    {"NGOD", "C", 10, 0},   {"NUMV", "C", 9, 0},   {"PROF", "C", 2, 0},   {"PRFB", "C", 1, 0},
+    {"NPOLIS", "C", 20, 0}, {"FAM", "C", 40, 0},   {"IMYA", "C", 40, 0},  {"OTCH", "C", 40, 0},
+    {"DATA_R", "D", 8, 0},  {"POL", "C", 1, 0},    {"TDOKUM", "C", 2, 0}, {"NDOKUM", "C", 30, 0},
+    {"SNILS", "C", 14, 0},  {"CITY", "C", 40, 0},  {"ULIC", "C", 60, 0},  {"DOM", "C", 12, 0},
+    {"KVAR", "C", 10, 0},   {"SMO", "C", 20, 0},   {"DPRM", "C", 6, 0},   {"TPRM", "C", 5, 0},
+    {"TISP", "C", 5, 0},    {"TPER", "C", 5, 0},   {"VYEZ", "C", 5, 0},   {"PRZD", "C", 5, 0},
+    {"TGSP", "C", 5, 0},    {"TSTA", "C", 5, 0},   {"DSHS", "C", 7, 0},   {"DS1", "C", 7, 0},
+    {"REZL", "C", 5, 0},    {"KUDA", "C", 100, 0}, {"POVD", "C", 5, 0},   {"TRAV", "C", 5, 0},
+    {"POVT", "C", 5, 0},    {"MEST", "C", 5, 0},   {"KILO", "C", 6, 0},   {"DOKT", "C", 15, 0},
     {"PRTY", "C", 2, 0}};
 
 class Silent : public velt::UserMessages {
@@ -76,7 +76,8 @@ Archive MakeArchive(const ArchiveField (&layout)[N], const std::string& path) {
   Table table;
   table.SetOEMTranslate(true);
   if (!table.CreateNew(path, 2, static_cast<int>(N))) velt::fuzz::Fail("cannot create " + path);
-  for (const ArchiveField& field : layout) table.CreateField(field.name, field.type, field.width, field.decimals);
+  for (const ArchiveField& field : layout)
+    table.CreateField(field.name, field.type, field.width, field.decimals);
   if (table.CreateExec() == 0) velt::fuzz::Fail("cannot create " + path);
   table.SetTableName(path);
   table.Open();

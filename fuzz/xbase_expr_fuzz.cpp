@@ -16,9 +16,9 @@ using velt::FieldInfo;
 
 std::vector<FieldInfo> MakeFields() {
   std::vector<FieldInfo> fields = {
-      {"NAME", 'C', 12, 0, 0},  {"VELTCODE", 'C', 5, 0, 0}, {"COD_SPEC", 'N', 4, 0, 0},
-      {"TARIF", 'N', 12, 2, 0}, {"BIG", 'N', 20, 5, 0},     {"DATE_R", 'D', 8, 0, 0},
-      {"ACTIVE", 'L', 1, 0, 0}, {"RATE", 'F', 10, 3, 0},    {"NOTE", 'M', 10, 0, 0},
+      {"NAME", 'C', 12, 0, 0},  {"VELTCODE", 'C', 5, 0, 0},  {"COD_SPEC", 'N', 4, 0, 0},
+      {"TARIF", 'N', 12, 2, 0}, {"BIG", 'N', 20, 5, 0},      {"DATE_R", 'D', 8, 0, 0},
+      {"ACTIVE", 'L', 1, 0, 0}, {"RATE", 'F', 10, 3, 0},     {"NOTE", 'M', 10, 0, 0},
       {"CNT", 'I', 4, 0, 0},    {"LONGTEXT", 'C', 254, 0, 0}};
   int offset = 1;
   for (FieldInfo& field : fields) {
@@ -45,11 +45,11 @@ std::string Record(const std::vector<std::string>& values) {
 
 const std::array<std::string, 3>& Records() {
   static const std::array<std::string, 3> records = {
-      Record({"\xC8\xE2\xE0\xED\xEE\xE2", "0301", "1439", "    1234.56", "-12345678901234.12345",
-              "20240131", "T", "    -1.500", "         7", std::string("\x2A\0\0\0", 4), "x"}),
+      Record({"\xC8\xE2\xE0\xED\xEE\xE2", "0301", "1439", "    1234.56", "-12345678901234.12345", "20240131",
+              "T", "    -1.500", "         7", std::string("\x2A\0\0\0", 4), "x"}),
       Record({"", "", "", "", "", "", "", "", "", std::string(4, '\0'), ""}),
-      Record({"\xFF\x01\x7F", "*", "1e99", "--..", "9999999999999999999", "20241399", "?", "NaN",
-              "\xFF\xFF", "\xFF\xFF\xFF\x7F", std::string(254, '\xFF')})};
+      Record({"\xFF\x01\x7F", "*", "1e99", "--..", "9999999999999999999", "20241399", "?", "NaN", "\xFF\xFF",
+              "\xFF\xFF\xFF\x7F", std::string(254, '\xFF')})};
   return records;
 }
 

@@ -36,8 +36,9 @@ TEST(FuzzFindingsTest, XbaseNumbersJoinsAndNesting) {
   // A wide numeric field with more digits than a 64-bit integer holds.
   const std::string wide = Record("A", "B", "99999999999999999999");
   EXPECT_DOUBLE_EQ(Expression::Compile("BIG", Fields()).EvaluateNumber(wide.data()), 1e20);
-  EXPECT_DOUBLE_EQ(Expression::Compile("BIG", Fields()).EvaluateNumber(Record("", "", "-1234567890123456789").data()),
-                   -1234567890123456789.0);
+  EXPECT_DOUBLE_EQ(
+      Expression::Compile("BIG", Fields()).EvaluateNumber(Record("", "", "-1234567890123456789").data()),
+      -1234567890123456789.0);
 
   // Joins with parts that are empty by construction.
   const std::string record = Record("ABC", "0301", "1");

@@ -67,7 +67,8 @@ TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   constexpr long kMarginKb = 1024;
 
   TempDir dir;
-  fs::copy(std::string(VELT_SOURCE_DIR) + "/data/sample/app", dir.Path() + "app", fs::copy_options::recursive);
+  fs::copy(std::string(VELT_SOURCE_DIR) + "/data/sample/app", dir.Path() + "app",
+           fs::copy_options::recursive);
   fs::create_directories(dir.Path() + "out");
   const std::string archive = dir.File("F1232401.DBF");
   fs::copy(std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF", archive);
@@ -91,10 +92,11 @@ TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   SetMessages(nullptr);
   EXPECT_TRUE(messages.shown.empty());
 
-  std::printf("soak: %d runs; resident memory %ld kB after run 1, %ld kB after run %d, %ld kB after run %d; "
-              "descriptors %d, %d, %d\n",
-              kRuns, first.residentKb, warm.residentKb, kWarmUp, last.residentKb, kRuns, first.descriptors,
-              warm.descriptors, last.descriptors);
+  std::printf(
+      "soak: %d runs; resident memory %ld kB after run 1, %ld kB after run %d, %ld kB after run %d; "
+      "descriptors %d, %d, %d\n",
+      kRuns, first.residentKb, warm.residentKb, kWarmUp, last.residentKb, kRuns, first.descriptors,
+      warm.descriptors, last.descriptors);
   ::testing::Test::RecordProperty("resident_kb_first", static_cast<int>(first.residentKb));
   ::testing::Test::RecordProperty("resident_kb_last", static_cast<int>(last.residentKb));
   ::testing::Test::RecordProperty("descriptors_last", last.descriptors);
