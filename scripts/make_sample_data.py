@@ -27,10 +27,10 @@ ARCHIVES = os.path.join(SAMPLE, 'archives')
 rnd = random.Random(20240101)
 
 
-def make_table(path, spec, rows, deleted=()):
+def make_table(path, layout, rows, deleted=()):
     if os.path.exists(path):
         os.remove(path)
-    t = dbf.Table(path, spec, codepage='cp866', dbf_type='db3')
+    t = dbf.Table(path, layout, codepage='cp866', dbf_type='db3')
     t.open(dbf.READ_WRITE)
     for row in rows:
         t.append(row)
@@ -157,13 +157,13 @@ def write_mappings():
     defcodes += [(5, '', velt) for velt, _ in KUDA_NAMES]
     make_table(os.path.join(d, 'VELT_DEFCODES.DBF'), 'DIR_ID N(2,0); VELTCODE C(5); VELTNAME C(100)',
                defcodes)
-    spec = 'veltcode C(5); veltname C(100); pavk C(100)'
+    layout = 'veltcode C(5); veltname C(100); pavk C(100)'
     for name, kind, dir_id, items in (('tr_reas.dbf', 1, 1, REASONS), ('tr_reas1.dbf', 11, 1, REASONS1),
                                       ('tr_from.dbf', 2, 2, PLACES), ('tr_rslt.dbf', 3, 3, RESULTS),
                                       ('tr_vid.dbf', 4, 4, KINDS), ('tr_trag.dbf', 6, 6, INJURIES)):
-        make_table(os.path.join(d, name), spec,
+        make_table(os.path.join(d, name), layout,
                    [(code, vname, pavk_choice(dir_id, p)) for code, vname, p in items])
-    make_table(os.path.join(d, 'tr_lpu.dbf'), spec,
+    make_table(os.path.join(d, 'tr_lpu.dbf'), layout,
                [('', velt, pavk_choice(5, npp)) for velt, _, npp in lpu_rows(None)] +
                [('', 'Хоспис', '')])
 
@@ -194,12 +194,12 @@ def write_references():
     make_table(os.path.join(d, 'street.dbf'), 'NAME C(40); SOCR C(10); CODE C(17)', streets)
     make_table(os.path.join(d, 'f002.dbf'), 'SMOCOD C(5); TF_OKATO C(5); NAM_SMOP C(100)', INSURERS)
     tarif = []
-    for spec in (1439, 1440, 1441, 1442, 1443, 1444, 1445):
+    for layout in (1439, 1440, 1441, 1442, 1443, 1444, 1445):
         for cat in (1, 2, 3):
-            tarif.append((spec, cat, 20, '03', 2500 + (spec - 1439) * 150 + cat * 75.5,
+            tarif.append((layout, cat, 20, '03', 2500 + (layout - 1439) * 150 + cat * 75.5,
                           datetime.date(2017, 1, 1)))
-        tarif.append((spec, 1, 30, '03', 99999.99, datetime.date(2017, 1, 1)))  # never used
-        tarif.append((spec, 2, 20, '01', 88888.88, datetime.date(2017, 1, 1)))  # never used
+        tarif.append((layout, 1, 30, '03', 99999.99, datetime.date(2017, 1, 1)))  # never used
+        tarif.append((layout, 2, 20, '01', 88888.88, datetime.date(2017, 1, 1)))  # never used
     make_table(os.path.join(d, 'tarif.dbf'),
                'COD_SPEC N(4,0); CATEGORY N(1,0); PLACE N(2,0); PURPOSE C(2); TARIF N(10,2); DATE_TAR D',
                tarif)
@@ -331,10 +331,10 @@ ARCHIVE_FIELDS = ('NGOD C(10); NUMV C(9); PROF C(2); PRFB C(1); {policy}; FAM C(
 def write_archive(name, year, month, count, cities, variant):
     rng = random.Random(name)
     if variant == 1:
-        spec = ARCHIVE_FIELDS.format(policy='SPOL C(20)', birth='KOD1 C(10)', ishod='ISHOD N(3,0); ')
+        layout = ARCHIVE_FIELDS.format(policy='SPOL C(20)', birth='KOD1 C(10)', ishod='ISHOD N(3,0); ')
     else:
-        spec = ARCHIVE_FIELDS.format(policy='NPOLIS C(20)', birth='DATA_R D', ishod='')
-    fields = [f.strip().split()[0] for f in spec.split(';')]
+        layout = ARCHIVE_FIELDS.format(policy='NPOLIS C(20)', birth='DATA_R D', ishod='')
+    fields = [f.strip().split()[0] for f in layout.split(';')]
     rows, deleted = [], []
     weights = [30, 30, 20, 6, 6, 4, 2, 1, 1]
     for n in range(1, count + 1):
@@ -354,7 +354,7 @@ def write_archive(name, year, month, count, cities, variant):
         if n % 37 == 0:
             deleted.append(n - 1)
     os.makedirs(ARCHIVES, exist_ok=True)
-    make_table(os.path.join(ARCHIVES, name), spec, rows, deleted)
+    make_table(os.path.join(ARCHIVES, name), layout, rows, deleted)
 
 
 def main():
