@@ -194,12 +194,12 @@ def write_references():
     make_table(os.path.join(d, 'street.dbf'), 'NAME C(40); SOCR C(10); CODE C(17)', streets)
     make_table(os.path.join(d, 'f002.dbf'), 'SMOCOD C(5); TF_OKATO C(5); NAM_SMOP C(100)', INSURERS)
     tarif = []
-    for layout in (1439, 1440, 1441, 1442, 1443, 1444, 1445):
+    for specialty in (1439, 1440, 1441, 1442, 1443, 1444, 1445):
         for cat in (1, 2, 3):
-            tarif.append((layout, cat, 20, '03', 2500 + (layout - 1439) * 150 + cat * 75.5,
+            tarif.append((specialty, cat, 20, '03', 2500 + (specialty - 1439) * 150 + cat * 75.5,
                           datetime.date(2017, 1, 1)))
-        tarif.append((layout, 1, 30, '03', 99999.99, datetime.date(2017, 1, 1)))  # never used
-        tarif.append((layout, 2, 20, '01', 88888.88, datetime.date(2017, 1, 1)))  # never used
+        tarif.append((specialty, 1, 30, '03', 99999.99, datetime.date(2017, 1, 1)))  # never used
+        tarif.append((specialty, 2, 20, '01', 88888.88, datetime.date(2017, 1, 1)))  # never used
     make_table(os.path.join(d, 'tarif.dbf'),
                'COD_SPEC N(4,0); CATEGORY N(1,0); PLACE N(2,0); PURPOSE C(2); TARIF N(10,2); DATE_TAR D',
                tarif)
