@@ -3,7 +3,7 @@
 # (the repository's own files stay unchanged).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh program
 BUILD_DIR=${BUILD_DIR:-build}
 WORK=${WORK:-$(mktemp -d /tmp/veltconv-sample.XXXXXX)}
 cp -r data/sample/app "$WORK/app"

@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks (as root) and builds veltconv
-# into ./build. Used by run-sample.sh, test.sh and bench.sh.
+# into ./build (BUILD_DIR).
+#
+#   scripts/setup.sh [program|all] [cmake options...]
+#
+# `program` installs and builds only what the veltconv executable needs
+# (run-sample.sh); `all` (the default) also the tests, tools and benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
-  libbenchmark-dev libcli11-dev libsimpleini-dev python3 python3-dbfread python3-dbf
+what=all
+case "${1:-}" in program | all) what=$1; shift ;; esac
+
+PROGRAM_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libcli11-dev)
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 python3-dbfread python3-dbf
   libdbd-xbase-perl xvfb xauth time bc)
+packages=("${PROGRAM_PACKAGES[@]}")
+[ "$what" = all ] && packages+=("${TEST_PACKAGES[@]}")
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -19,5 +29,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$BUILD_DIR"
+if [ "$what" = program ]; then
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_TESTS=OFF \
+    -DVELT_BENCH=OFF "$@" >/dev/null
+  cmake --build "$BUILD_DIR" --target veltconv
+else
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_TESTS=ON \
+    -DVELT_BENCH=ON "$@" >/dev/null
+  cmake --build "$BUILD_DIR"
+fi

@@ -2,6 +2,8 @@
 // The persisted-state file: an ini file in Windows-1251 with CR LF line ends,
 // read and written the way the Windows profile functions do it, so that the
 // files of existing installations keep working in both directions.
+// (SimpleIni keeps neither the profile functions' quote and 2047-character
+// rules nor 1251 case-insensitive names, hence this reader of our own.)
 //
 // - Section and key names match ignoring letter case (1251 letters
 //   included); the first section or key of a name wins.
