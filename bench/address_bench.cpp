@@ -21,6 +21,7 @@
 #include "conversion/output_layout.h"
 #include "conversion/record_context.h"
 #include "conversion/record_groups.h"
+#include "conversion/run_session.h"
 #include "conversion/street_directory.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
@@ -133,7 +134,7 @@ class World {
     return world;
   }
   ~World() {
-    ReleaseReferenceTables();
+    session.tables.ReleaseAll();
     input.Close();
     output.Close();
     std::error_code ec;
@@ -141,6 +142,7 @@ class World {
   }
 
   std::vector<Call> calls;
+  RunSession session{State()};
   Table input{"VELTDBF"};
   Table output{"OutNatives"};
 
@@ -194,7 +196,7 @@ class World {
                  t.SetString(1, UpperCase("=" + settlements[0].name) + Utf8ToAnsi("_+ГКБ 8"));
                  t.SetString(2, Utf8ToAnsi("123 - ГКБ 8"));
                });
-    for (const char* name : {"city", "street", "lpu", "tr_lpu"}) OpenReferenceTable(name);
+    for (const char* name : {"city", "street", "lpu", "tr_lpu"}) session.tables.Open(name);
 
     // Calls as dispatchers type them: mostly the towns, a few without a
     // marker, unknown streets and institutions.
@@ -229,7 +231,7 @@ class World {
     input.SetTableName(archive);
     input.Open();
     CreateOutputTable(output, root_.string() + "/tF1232401.DBF");
-    State().StationCode = 123;
+    session.StationCode = 123;
   }
 
   std::filesystem::path root_;
@@ -250,7 +252,7 @@ void BM_ResolveAddress(benchmark::State& state) {
   int found = 0;
   for (auto _ : state) {
     const Call& c = world.calls[i];
-    ResolveAddress(c.city, c.street, c.house, result);
+    ResolveAddress(world.session, c.city, c.street, c.house, result);
     found += !result.streetCode.empty();
     if (++i == world.calls.size()) i = 0;
   }
@@ -276,14 +278,15 @@ BENCHMARK(BM_RecordLoopAlone);
 
 void BM_AddressGroup(benchmark::State& state) {
   World& world = World::Get();
-  ArchiveFields fields;
-  fields.Resolve(world.input);
-  RecordContext ctx(world.input, world.output, true, State(), fields);
+  world.session.archive.Resolve(world.input);
   world.input.First();
   for (auto _ : state) {
     world.input.Next();
     if (world.input.Eof()) world.input.First();
+    world.session.archive.Load();
     world.output.Append();
+    OutputRecord out(world.output.EditBuffer());
+    RecordContext ctx(world.session, out, true);
     AddressGroup(ctx);
     world.output.Cancel();
   }
@@ -295,7 +298,7 @@ BENCHMARK(BM_AddressGroup);
 // address of the run.
 void BM_StreetDirectoryBuild(benchmark::State& state) {
   World::Get();
-  Table& streets = *State().LookupTables.Get(Lookup::street);
+  Table& streets = *World::Get().session.tables.Get(Lookup::street);
   std::size_t entries = 0;
   for (auto _ : state) {
     StreetDirectory directory;

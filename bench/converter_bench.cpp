@@ -11,6 +11,7 @@
 #include "bench_support.h"
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
+#include "conversion/run_session.h"
 #include "reference/reference_tables.h"
 #include "support/error.h"
 #include "support/run_state.h"
@@ -46,22 +47,21 @@ class ConverterWorld {
     for (int i = 0; i < kCopies; ++i) archive.AppendFrom(sample, 32, "");
     archive.Close();
 
-    for (int i = 0; i < kLookupCount; ++i) {
-      if (!OpenReferenceTable(LookupName(static_cast<Lookup>(i)))) throw Error("cannot open the references");
-    }
-    RunState& state = State();
-    state.InputFilePath = archivePath_;
-    state.InputFileName = "F1232401.DBF";
-    state.StationCode = 123;
+    if (!session.tables.OpenAll()) throw Error("cannot open the references");
+    session.InputFilePath = archivePath_;
+    session.InputFileName = "F1232401.DBF";
+    session.StationCode = 123;
   }
   ~ConverterWorld() {
-    ReleaseReferenceTables();
+    session.tables.ReleaseAll();
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
 
   const std::string& ArchivePath() const { return archivePath_; }
   std::string OutPath(const std::string& name) const { return (dir_ / name).string(); }
+
+  RunSession session{State()};
 
  private:
   fs::path dir_;
@@ -70,7 +70,7 @@ class ConverterWorld {
 
 void BM_ConvertCallRecord(benchmark::State& st) {
   static ConverterWorld world;
-  RunState& state = State();
+  RunSession& session = world.session;
   Table archive("VELTDBF");
   archive.SetOEMTranslate(true);
   archive.SetTableName(world.ArchivePath());
@@ -82,17 +82,19 @@ void BM_ConvertCallRecord(benchmark::State& st) {
   externals.SetOEMTranslate(true);
   std::int64_t records = 0;
   for (auto _ : st) {
-    state.NativesCounter = state.ExternalsCounter = 1;
+    session.NativesCounter = session.ExternalsCounter = 1;
     if (!CreateOutputTable(natives, world.OutPath("tF1232401.DBF")) ||
         !CreateOutputTable(externals, world.OutPath("teF1232401.DBF"))) {
       st.SkipWithError("cannot create the output tables");
       break;
     }
+    session.archive.Resolve(archive);
     for (archive.First(); !archive.Eof(); archive.Next()) {
       const int region = StrToIntDef(Copy(archive.TextView(smo), 1, 2), 0);
       if (region < 0) continue;
       const bool native = region == 74 || region == 0;
-      ConvertCallRecord(archive, native ? natives : externals, native);
+      session.archive.Load();
+      ConvertCallRecord(session, native ? natives : externals, native);
       ++records;
     }
     natives.Close();

@@ -13,6 +13,7 @@
 
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
+#include "conversion/run_session.h"
 #include "fuzz_support.h"
 #include "reference/reference_tables.h"
 #include "support/error.h"
@@ -94,6 +95,7 @@ struct World {
   std::string archivePath;
   std::string outputPath;
   Archive layoutA, layoutB;
+  velt::RunSession session{velt::State()};
   Table output{"OutNatives"};
   int recordsInOutput = 0;
 };
@@ -107,10 +109,7 @@ World& TheWorld() {
     velt::DerivePaths(state, root + "app", "veltconv");
     static Silent silent;
     velt::SetMessages(&silent);
-    for (const char* name : {"tr_from", "tr_reas", "tr_reas1", "tr_rslt", "tr_vid", "tr_lpu", "tr_trag",
-                             "city", "street", "f002", "tarif", "lpu"}) {
-      if (!velt::OpenReferenceTable(name)) velt::fuzz::Fail(std::string("cannot open ") + name);
-    }
+    if (!w->session.tables.OpenAll()) velt::fuzz::Fail("cannot open the reference tables");
     w->layoutA = MakeArchive(kLayoutA, root + "A.DBF");
     w->layoutB = MakeArchive(kLayoutB, root + "B.DBF");
     w->archivePath = root + "F1232401.DBF";
@@ -167,8 +166,8 @@ void RecreateOutputIfDue(World& world) {
   world.output.Close();
   if (!velt::CreateOutputTable(world.output, world.outputPath)) velt::fuzz::Fail("cannot create the output");
   world.recordsInOutput = 0;
-  velt::State().NativesCounter = 1;
-  velt::State().ExternalsCounter = 1;
+  world.session.NativesCounter = 1;
+  world.session.ExternalsCounter = 1;
   // The event log grows by a line for each failed group.
   std::error_code ec;
   fs::remove(velt::State().LogFilePath, ec);
@@ -184,9 +183,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   velt::fuzz::WriteFile(world.archivePath, ArchiveBytes(layout, lines));
   RecreateOutputIfDue(world);
 
-  velt::RunState& state = velt::State();
-  state.StationCode = options.station;
-  state.InputFileName = "F1232401.DBF";
+  velt::RunSession& session = world.session;
+  session.StationCode = options.station;
+  session.InputFileName = "F1232401.DBF";
   Table archive("VELTDBF");
   archive.SetOEMTranslate(!options.ansi);
   archive.SetTableName(world.archivePath);
@@ -197,7 +196,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool native = region == 74 || region <= 0;
   const int before = world.output.PhysicalCount();
   try {
-    velt::ConvertCallRecord(archive, world.output, native);
+    session.archive.Resolve(archive);
+    session.archive.Load();
+    velt::ConvertCallRecord(session, world.output, native);
   } catch (const velt::Error&) {
     // A failure outside the guarded groups leaves the record unposted.
     if (world.output.Modified()) world.output.Cancel();

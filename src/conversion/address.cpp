@@ -3,29 +3,22 @@
 // into the institution's own street address, house and flat numbers split
 // into a number and a letter suffix.
 //
-// This runs once per call record, so the lookups read the reference fields
-// as views and the texts are built in buffers that live across records.
+// This runs once per call record: the references answer through the run's
+// lookups, and the texts are built in the run's buffers.
 #include "conversion/address.h"
 
-#include <cstdint>
 #include <string>
 
 #include "conversion/record_groups.h"
-#include "conversion/street_directory.h"
+#include "conversion/run_session.h"
 #include "conversion/street_name.h"
-#include "conversion/unmapped_report.h"
-#include "reference/reference_tables.h"
 #include "support/char_set.h"
 #include "support/code_page.h"
-#include "support/error.h"
-#include "support/run_state.h"
 #include "support/text.h"
 
 namespace velt {
 namespace {
 
-// Settlements and streets of the home region carry this code prefix.
-constexpr std::string_view kHomeRegion = "74";
 // HOUSE and ROOM are four-digit fields; a longer number is treated as no
 // number rather than failing the record when it is posted.
 constexpr int kLargestHouseNumber = 9999;
@@ -41,83 +34,35 @@ SettlementKind KindOf(std::string_view city) {
   return SettlementKind::None;
 }
 
-Table& LookupTable(Lookup slot) {
-  Table* table = State().LookupTables.Get(slot);
-  if (table == nullptr) throw Error("Cannot perform this operation on a closed table");
-  return *table;
-}
-
-// CODE and SOCR of a reference table, found once per open of the table.
-struct CodeFields {
-  const Table* table = nullptr;
-  std::uint64_t serial = 0;
-  int code = -1;
-  int socr = -1;
-
-  void ResolveFor(Table& t) {
-    if (table == &t && serial == t.OpenSerial()) return;
-    code = t.FieldByName("CODE").Index();  // raises for a reference without the field
-    socr = t.FieldByName("SOCR").Index();
-    table = &t;
-    serial = t.OpenSerial();
-  }
-};
-
 void UpperInto(std::string_view text, std::string& out) {
   out.resize(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) out[i] = UpperChar(text[i]);
-}
-
-// `text` upper-cased equals `word` (a capital constant).
-bool UpperEquals(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (UpperChar(text[i]) != word[i]) return false;
-  return true;
-}
-
-bool IsHomeSettlementOfKind(SettlementKind kind, std::string_view code, std::string_view socr) {
-  if (!code.starts_with(kHomeRegion)) return false;
-  if (kind == SettlementKind::City) return UpperEquals(socr, W("Г"));
-  if (kind == SettlementKind::Settlement) return UpperEquals(socr, W("П")) || UpperEquals(socr, W("ПГТ"));
-  return false;
+  UpperCaseInto(text, out.data());
 }
 
 // The code of the named settlement. A name that only one record carries is
 // taken whatever its region and type; among several, the first of the home
 // region with the type the marker asked for.
-bool FindSettlementCode(SettlementKind kind, std::string_view name, std::string& code) {
-  static CodeFields fields;
-  Table& city = LookupTable(Lookup::city);
-  city.SetScope(name, name);
-  const int count = city.Count();
-  if (count == 0) return false;
-  fields.ResolveFor(city);
-  code.clear();
-  if (count == 1) {
-    code.assign(city.TextView(fields.code));
-  } else {
-    for (city.First(); !city.Eof(); city.Next()) {
-      if (IsHomeSettlementOfKind(kind, city.TextView(fields.code), city.TextView(fields.socr))) {
-        code.assign(city.TextView(fields.code));
-        break;
-      }
-    }
-  }
+bool FindSettlementCode(RunSession& session, SettlementKind kind, std::string_view name, std::string& code) {
+  const SettlementRows& rows = session.lookups.Settlement(name);
+  if (rows.count == 0) return false;
+  if (rows.count == 1)
+    code.assign(rows.onlyCode);
+  else
+    code.assign(kind == SettlementKind::City ? rows.homeCity : rows.homeSettlement);
   return !code.empty();
 }
 
 // The institution's number from the tr_lpu mapping, keyed by the whole CITY
 // text, "_+" or "_*", and the name; 0 when it is not mapped. An institution
 // that neither key maps is reported under the key with the mark as typed.
-int MappedInstitution(std::string_view upperCity, char typedMark, std::string_view name, std::string& key) {
-  Table& mapping = LookupTable(Lookup::tr_lpu);
+int MappedInstitution(RunSession& session, std::string_view upperCity, char typedMark, std::string_view name,
+                      std::string& key) {
   bool mapped = false;
   for (std::string_view mark : {std::string_view("_+"), std::string_view("_*")}) {
     key.assign(upperCity);
     key += mark;
     key += name;
-    const RecodeResult result = RecodeValueEx(key, mapping);
+    const RecodeResult result = session.Recode(Lookup::tr_lpu, key);
     mapped = mapped || result.mapped;
     if (result.code != 0) return result.code;
   }
@@ -126,17 +71,18 @@ int MappedInstitution(std::string_view upperCity, char typedMark, std::string_vi
     key += '_';
     key += typedMark;
     key += name;
-    LastRunUnmapped().Note(UnmappedKind::AddressInstitution, key);
+    session.unmapped.Note(UnmappedKind::AddressInstitution, key);
   }
   return 0;
 }
 
 // "SETTLEMENT: STREET AS WRITTEN", the report's name of a street not found.
-void NoteUnknownStreet(std::string_view settlement, std::string_view street, std::string& text) {
+void NoteUnknownStreet(RunSession& session, std::string_view settlement, std::string_view street,
+                       std::string& text) {
   text.assign(settlement);
   text += ": ";
   text += TrimView(street);
-  LastRunUnmapped().Note(UnmappedKind::Street, text);
+  session.unmapped.Note(UnmappedKind::Street, text);
 }
 
 // Street and house from an institution's address "town, street, house": the
@@ -158,38 +104,11 @@ void SplitInstitutionAddress(std::string_view address, std::string& street, std:
 
 // Replaces street and house by those of the institution; false when the
 // institution's number is not in the lpu reference.
-bool TakeInstitutionAddress(int institution, std::string& street, std::string& house) {
-  Table& lpu = LookupTable(Lookup::lpu);
-  const std::string key = PadLeft(std::to_string(institution), 4, ' ');
-  lpu.SetScope(key, key);
-  if (lpu.Count() == 0) return false;
-  const std::string address = UpperCase(lpu.FieldByName("ADRESS").AsString());
-  SplitInstitutionAddress(address, street, house);
+bool TakeInstitutionAddress(RunSession& session, int institution, std::string& street, std::string& house) {
+  const std::string* address = session.lookups.InstitutionAddress(institution);
+  if (address == nullptr) return false;
+  SplitInstitutionAddress(*address, street, house);
   return true;
-}
-
-// The first street of that name and type in the settlement; empty when none.
-void FindStreetCode(std::string_view name, std::string_view settlementCode, std::string_view type,
-                    std::string& streetCode) {
-  static StreetDirectory directory;
-  directory.Refresh(LookupTable(Lookup::street));
-  directory.Find(name, settlementCode, type, streetCode);
-}
-
-// Working texts of one resolution, kept between calls so that their
-// capacity is reused (the program has one thread).
-struct AddressBuffers {
-  std::string upperCity;
-  std::string name;
-  std::string street;
-  std::string key;
-  std::string settlementCode;
-  std::string writtenStreet;  // the street before its type is cut off
-};
-
-AddressBuffers& Buffers() {
-  static AddressBuffers buffers;
-  return buffers;
 }
 
 std::string_view LeadingDigits(std::string_view text) {
@@ -214,17 +133,17 @@ int HouseNumberValue(std::string_view digits) {
 
 // A house or flat designation into its number field and its suffix field.
 void WriteHouseNumber(RecordContext& ctx, std::string_view text, Out numberField, Out suffixField) {
-  static std::string suffix;
+  std::string& suffix = ctx.session.address.suffix;
   const std::string_view digits = LeadingDigits(text);
   HouseSuffixInto(text.substr(digits.size()), suffix);
-  ctx.SetInt(numberField, HouseNumberValue(digits));
-  ctx.SetText(suffixField, suffix);
+  ctx.out.Integer(numberField, HouseNumberValue(digits));
+  ctx.out.Text(suffixField, suffix);
 }
 
 }  // namespace
 
-void ResolveAddress(std::string_view city, std::string_view street, std::string_view house,
-                    AddressResult& result) {
+void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
+                    std::string_view house, AddressResult& result) {
   result.found = false;
   result.streetCode.clear();
   result.house.clear();
@@ -235,14 +154,14 @@ void ResolveAddress(std::string_view city, std::string_view street, std::string_
   const SettlementKind kind = KindOf(city);
   if (kind == SettlementKind::None) return;
 
-  AddressBuffers& b = Buffers();
+  AddressBuffers& b = session.address;
   UpperInto(city, b.upperCity);
   b.name.assign(b.upperCity, 1);  // the marker goes, whatever it is
   RemoveEvery(b.name, W(" ПОС"));
   RemoveEvery(b.name, W("ПОС "));
   TrimInPlace(b.name);
-  if (!FindSettlementCode(kind, b.name, b.settlementCode)) {
-    LastRunUnmapped().Note(UnmappedKind::Settlement, b.name);
+  if (!FindSettlementCode(session, kind, b.name, b.settlementCode)) {
+    session.unmapped.Note(UnmappedKind::Settlement, b.name);
     return;
   }
 
@@ -252,9 +171,9 @@ void ResolveAddress(std::string_view city, std::string_view street, std::string_
   if (!b.street.empty() && (b.street.front() == '*' || b.street.front() == '+')) {
     const char mark = b.street.front();
     b.street.erase(0, 1);
-    institution = MappedInstitution(b.upperCity, mark, b.street, b.key);
+    institution = MappedInstitution(session, b.upperCity, mark, b.street, b.key);
     // The institution stands in the call's settlement at its own address.
-    if (!TakeInstitutionAddress(institution, b.street, result.house)) {
+    if (!TakeInstitutionAddress(session, institution, b.street, result.house)) {
       result.house.clear();
       return;
     }
@@ -262,15 +181,16 @@ void ResolveAddress(std::string_view city, std::string_view street, std::string_
 
   b.writtenStreet.assign(b.street);
   const std::string_view type = NormaliseStreetName(b.street);
-  FindStreetCode(b.street, b.settlementCode, type, result.streetCode);
-  if (result.streetCode.empty()) NoteUnknownStreet(b.name, b.writtenStreet, b.key);
+  session.lookups.Street(b.street, b.settlementCode, type, result.streetCode);
+  if (result.streetCode.empty()) NoteUnknownStreet(session, b.name, b.writtenStreet, b.key);
   result.institution = institution;
   result.found = true;
 }
 
-AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house) {
+AddressResult ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
+                             std::string_view house) {
   AddressResult result;
-  ResolveAddress(city, street, house, result);
+  ResolveAddress(session, city, street, house, result);
   return result;
 }
 
@@ -286,17 +206,17 @@ HouseNumber SplitHouseNumber(std::string_view text) {
 // institution that is not found leaves the street code and the house empty
 // and LPU_FROM as it was; the flat and the station are written regardless.
 void AddressGroup(RecordContext& ctx) {
-  static AddressResult address;
+  AddressResult& address = ctx.session.address.result;
   const std::string_view city = ctx.Text(In::CITY);
   const std::string_view street = ctx.Text(In::ULIC);
   const std::string_view house = ctx.Text(In::DOM);
-  ResolveAddress(city, street, house, address);
+  ResolveAddress(ctx.session, city, street, house, address);
 
-  ctx.SetText(Out::CITYSTREET, address.streetCode);
+  ctx.out.Text(Out::CITYSTREET, address.streetCode);
   WriteHouseNumber(ctx, address.house, Out::HOUSE, Out::IND_HOUSE);
-  if (address.institution > 0) ctx.SetInt(Out::LPU_FROM, address.institution);
+  if (address.institution > 0) ctx.out.Integer(Out::LPU_FROM, address.institution);
   WriteHouseNumber(ctx, ctx.Text(In::KVAR), Out::ROOM, Out::IND_ROOM);
-  ctx.SetInt(Out::COD_LPU, ctx.state.StationCode);
+  ctx.out.Integer(Out::COD_LPU, ctx.session.StationCode);
 }
 
 }  // namespace velt

@@ -7,6 +7,8 @@
 
 namespace velt {
 
+class RunSession;
+
 // The resolved address. It travels as a structure, never as a joined text,
 // so that nothing typed into a house number can pass for an institution.
 struct AddressResult {
@@ -16,11 +18,24 @@ struct AddressResult {
   int institution = 0;     // the institution number, 0 for a street
 };
 
-AddressResult ResolveAddress(std::string_view city, std::string_view street, std::string_view house);
-// The same into an existing result, whose buffers are reused (the record
-// loop resolves every call's address). The texts must not point into result.
-void ResolveAddress(std::string_view city, std::string_view street, std::string_view house,
-                    AddressResult& result);
+// Working texts of one resolution, kept by the run so that their capacity
+// is reused from call to call.
+struct AddressBuffers {
+  AddressResult result;
+  std::string upperCity;
+  std::string name;
+  std::string street;
+  std::string key;
+  std::string settlementCode;
+  std::string writtenStreet;  // the street before its type is cut off
+  std::string suffix;
+};
+
+// Through the run's references; the texts must not point into `buffers`.
+void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
+                    std::string_view house, AddressResult& result);
+AddressResult ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
+                             std::string_view house);
 
 struct HouseNumber {
   std::string number;  // leading digits

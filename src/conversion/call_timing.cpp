@@ -1,14 +1,11 @@
 // Call timing, diagnosis, result, brigade and tariff of one call.
 #include "conversion/call_timing.h"
 
-#include <cctype>
 #include <charconv>
-#include <cmath>
 #include <string>
 
 #include "conversion/record_groups.h"
-#include "conversion/unmapped_report.h"
-#include "reference/reference_tables.h"
+#include "conversion/run_session.h"
 #include "support/code_page.h"
 #include "support/text.h"
 
@@ -23,47 +20,14 @@ constexpr int kNoHour = 25;
 std::string_view HourPart(std::string_view time) { return Copy(time, 1, 2); }
 std::string_view MinutePart(std::string_view time) { return Copy(time, 4, 2); }
 
-std::string TwoDigits(int value) { return PadLeft(std::to_string(value), 2, '0'); }
-
-// A decimal number as the tarif reference holds it as text ("1234.5"; a
-// comma is taken as the decimal point too). GroupFailure when there is none.
-double NumberOrFail(std::string_view text) {
-  std::string number(TrimView(text));
-  for (char& c : number)
-    if (c == ',') c = '.';
-  std::size_t start = !number.empty() && number[0] == '+' ? 1 : 0;
-  const char* first = number.data() + start;
-  const char* last = number.data() + number.size();
-  // Digits, a point or a minus must open it, so "inf" and "nan" stay out.
-  if (first == last || !(std::isdigit(static_cast<unsigned char>(*first)) || *first == '.' || *first == '-'))
-    throw GroupFailure();
-  double value = 0;
-  auto [end, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || end != last || !std::isfinite(value)) throw GroupFailure();
-  return value;
-}
-
-// A dd.mm.yyyy text as a date (a two-digit year counts from 2000).
-DateTime DateOrFail(std::string_view text) {
-  text = TrimView(text);
-  int parts[3] = {0, 0, 0};
-  int digits[3] = {0, 0, 0};
-  int part = 0;
-  for (char c : text) {
-    if (c == '.') {
-      if (++part > 2) throw GroupFailure();
-    } else if (c >= '0' && c <= '9' && digits[part] < 4) {
-      parts[part] = parts[part] * 10 + (c - '0');
-      ++digits[part];
-    } else {
-      throw GroupFailure();
-    }
-  }
-  if (part != 2 || digits[0] == 0 || digits[1] == 0 || digits[2] == 0) throw GroupFailure();
-  int year = digits[2] <= 2 ? 2000 + parts[2] : parts[2];
-  DateTime date = 0;
-  if (!TryEncodeDate(year, parts[1], parts[0], date)) throw GroupFailure();
-  return date;
+// The last two characters of the number zero-padded to two: 5 gives 05,
+// 125 gives 25, -5 gives -5.
+void TwoDigits(int value, char* out) {
+  char text[16] = {};
+  char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  const std::ptrdiff_t length = end - text;
+  out[0] = length >= 2 ? end[-2] : '0';
+  out[1] = end[-1];
 }
 
 // The row (1-based) of a profile letter in the brigade table, 0 when the
@@ -106,48 +70,50 @@ Brigade ResolveBrigade(std::string_view prof, std::string_view prfb) {
 
 // Step 12. DPRM is yymmdd. The call start counts as valid once the three
 // numbers convert, and is withdrawn again when they name no real date.
-void CallDateGroup(RecordContext& ctx) {
-  try {
-    std::string_view text = ctx.Text(In::DPRM);
-    int day = IntegerOrFail(Copy(text, 5, 2));
-    int month = IntegerOrFail(Copy(text, 3, 2));
-    int year = 2000 + IntegerOrFail(Copy(text, 1, 2));
-    ctx.CallStartValid = true;
-    DateTime date = 0;
-    if (!TryEncodeDate(year, month, day, date)) throw GroupFailure();
-    ctx.SetDate(Out::DATE_BEG, date);
-    ctx.CallStart = date;  // the time of day joins it in step 14
-  } catch (const Error&) {
-    ctx.CallStartValid = false;
-    throw;
-  }
+bool CallDateGroup(RecordContext& ctx) {
+  ctx.CallStartValid = false;
+  std::string_view text = ctx.Text(In::DPRM);
+  int day = 0, month = 0, year = 0;
+  if (!TryStrToInt(Copy(text, 5, 2), day) || !TryStrToInt(Copy(text, 3, 2), month) ||
+      !TryStrToInt(Copy(text, 1, 2), year))
+    return false;
+  DateTime date = 0;
+  if (!TryEncodeDate(2000 + year, month, day, date)) return false;
+  ctx.CallStartValid = true;
+  ctx.DateBegWritten = ctx.out.Date(Out::DATE_BEG, date);
+  if (ctx.DateBegWritten) ctx.DateBeg = date;
+  ctx.CallStart = date;  // the time of day joins it in step 14
+  return true;
 }
 
 // Step 13. The hour and minute are written as they convert, even when they
 // name no time of day (25:00 stays 25:00); step 14 then refuses them.
-void CallTimeGroup(RecordContext& ctx) {
-  try {
-    std::string_view text = ctx.Text(In::TPRM);
-    int hour = IntegerOrFail(HourPart(text));
-    ctx.StartHour = hour;
-    int minute = IntegerOrFail(MinutePart(text));
-    ctx.SetText(Out::TIME_BEG, TwoDigits(hour) + ":" + TwoDigits(minute));
-  } catch (const Error&) {
-    ctx.CallStartValid = false;
-    throw;
-  }
+bool CallTimeGroup(RecordContext& ctx) {
+  // The call start stays withdrawn when anything here fails.
+  const bool dateValid = ctx.CallStartValid;
+  ctx.CallStartValid = false;
+  std::string_view text = ctx.Text(In::TPRM);
+  int hour = 0, minute = 0;
+  if (!TryStrToInt(HourPart(text), hour)) return false;
+  ctx.StartHour = hour;
+  if (!TryStrToInt(MinutePart(text), minute)) return false;
+  TwoDigits(hour, ctx.TimeBeg);
+  ctx.TimeBeg[2] = ':';
+  TwoDigits(minute, ctx.TimeBeg + 3);
+  ctx.out.Text(Out::TIME_BEG, std::string_view(ctx.TimeBeg, 5));
+  ctx.StartMinute = minute;
+  ctx.CallStartValid = dateValid;
+  return true;
 }
 
 // Step 14. Not guarded: a call time outside the day with a valid call date
 // ends the run at this record.
 void CallStartStep(RecordContext& ctx) {
   if (!ctx.CallStartValid) return;
-  // Steps 12 and 13 both converted, so TPRM holds an hour and a minute.
-  std::string_view text = ctx.Text(In::TPRM);
-  int minute = IntegerOrFail(MinutePart(text));
+  // Steps 12 and 13 both converted, so the hour and the minute are known.
   DateTime time = 0;
-  if (!TryEncodeTime(ctx.StartHour, minute, 0, 0, time))
-    throw Error(W("Недопустимое время приема вызова: ") + ctx.OutText(Out::TIME_BEG));
+  if (!TryEncodeTime(ctx.StartHour, ctx.StartMinute, 0, 0, time))
+    throw Error(W("Недопустимое время приема вызова: ") + std::string(ctx.TimeBeg, 5));
   ctx.CallStart = DateOf(ctx.CallStart) + time;
 }
 
@@ -158,14 +124,16 @@ void EndTimeGroup(RecordContext& ctx) {
   if (text.size() < 5) return;
   std::string_view hour = HourPart(text);
   std::string_view minute = MinutePart(text);
-  std::string joined;
-  joined.reserve(4);
-  joined.append(hour).append(minute);
+  char joined[4] = {hour[0], hour[1], minute[0], minute[1]};
   int value = 0;
-  if (!TryStrToInt(joined, value) || value == -1) return;
-  std::string timeEnd(hour);
-  timeEnd.append(":").append(minute);
-  ctx.SetText(Out::TIME_END, timeEnd);
+  if (!TryStrToInt(std::string_view(joined, 4), value) || value == -1) return;
+  ctx.TimeEnd[0] = hour[0];
+  ctx.TimeEnd[1] = hour[1];
+  ctx.TimeEnd[2] = ':';
+  ctx.TimeEnd[3] = minute[0];
+  ctx.TimeEnd[4] = minute[1];
+  ctx.TimeEndWritten = true;
+  ctx.out.Text(Out::TIME_END, std::string_view(ctx.TimeEnd, 5));
   // "0x" + "10" is an integer while "0x" alone is not; unguarded, this ends the run.
   if (!TryStrToInt(hour, ctx.EndHour))
     throw Error("'" + std::string(hour) + "' is not a valid integer value");
@@ -174,63 +142,62 @@ void EndTimeGroup(RecordContext& ctx) {
 // Step 16. An end hour before the start hour means the call ran past
 // midnight. A blank DATE_BEG is written on as the zero date.
 void EndDateGroup(RecordContext& ctx) {
-  DateTime begin = ctx.OutDate(Out::DATE_BEG);
-  bool pastMidnight = ctx.EndHour < ctx.StartHour && ctx.StartHour < 24 && ctx.EndHour < 24 &&
-                      !ctx.OutText(Out::DATE_BEG).empty();
-  ctx.SetDate(Out::DATE_END, pastMidnight ? begin + 1.0 : begin);
+  const DateTime begin = ctx.DateBeg;
+  const bool pastMidnight =
+      ctx.EndHour < ctx.StartHour && ctx.StartHour < 24 && ctx.EndHour < 24 && ctx.DateBegWritten;
+  const DateTime end = pastMidnight ? begin + 1.0 : begin;
+  ctx.DateEnd = ctx.out.Date(Out::DATE_END, end) ? end : 0;
 }
 
 // Step 17.
 void DiagnosesGroup(RecordContext& ctx) {
-  ctx.SetText(Out::COD_MKB0, ctx.Text(In::DSHS));
-  ctx.SetText(Out::COD_MKB, ctx.Text(In::DS1));
+  ctx.out.Text(Out::COD_MKB0, ctx.Text(In::DSHS));
+  ctx.out.Text(Out::COD_MKB, ctx.Text(In::DS1));
 }
 
 // Step 18. Outcomes are coded from 401 in the archive and from 1 in the
 // output; a value that does not fit the output makes the posting fail.
 void ResultGroup(RecordContext& ctx) {
-  ctx.SetInt(Out::RSLT,
-             RecodeNotingUnmapped(UnmappedKind::Result, ctx.Text(In::REZL), ctx.Ref(Lookup::tr_rslt)));
+  const int result = ctx.session.RecodeNoting(UnmappedKind::Result, Lookup::tr_rslt, ctx.Text(In::REZL));
+  ctx.out.Integer(Out::RSLT, result);
+  ctx.Result = ctx.out.OutOfBoundsAt(Out::RSLT) ? 0 : result;
   if (!ctx.Has(In::ISHOD)) return;
   int outcome = 0;
-  if (TryStrToInt(ctx.Text(In::ISHOD), outcome) && outcome > 0) ctx.SetInt(Out::ISHOD, outcome - 400);
+  if (TryStrToInt(ctx.Text(In::ISHOD), outcome) && outcome > 0) ctx.out.Integer(Out::ISHOD, outcome - 400);
 }
 
 // Step 19.
 void FixedValuesGroup(RecordContext& ctx) {
-  ctx.SetText(Out::IDDOCT, "");
-  ctx.SetInt(Out::VIDPOM, 2);
-  ctx.SetText(Out::NOVOR, "0");
-  ctx.SetText(Out::OS_SLUCH, "");
+  ctx.out.Text(Out::IDDOCT, "");
+  ctx.out.Integer(Out::VIDPOM, 2);
+  ctx.out.Text(Out::NOVOR, "0");
+  ctx.out.Text(Out::OS_SLUCH, "");
 }
 
 // Step 20. An archive with its own COD_SPEC field overrides the specialty
 // that the brigade letter gives.
 void BrigadeGroup(RecordContext& ctx) {
   Brigade brigade = ResolveBrigade(ctx.Text(In::PROF), ctx.Text(In::PRFB));
-  if (ctx.Has(In::COD_SPEC)) brigade.spec = ctx.input.AsInteger(ctx.in.Pos(In::COD_SPEC));
-  ctx.SetInt(Out::COD_SPEC, brigade.spec);
-  ctx.SetText(Out::KVAL, brigade.kval);
-  ctx.SetInt(Out::SP_BRIG, brigade.kind);
+  if (ctx.Has(In::COD_SPEC)) brigade.spec = ctx.in.Integer(In::COD_SPEC);
+  ctx.out.Integer(Out::COD_SPEC, brigade.spec);
+  ctx.Specialty = ctx.out.OutOfBoundsAt(Out::COD_SPEC) ? 0 : brigade.spec;
+  ctx.out.Text(Out::KVAL, brigade.kval);
+  ctx.out.Integer(Out::SP_BRIG, brigade.kind);
 }
 
-// Step 21. The tarif index key is the specialty in four positions and the
-// one-digit category, while the key looked up is both numbers unpadded: only
-// a four-digit specialty finds a tariff. The station's category survives a
-// station missing from lpu (it lives in the run state, never reset).
-void TariffGroup(RecordContext& ctx) {
-  int spec = ctx.OutInt(Out::COD_SPEC);
-  std::string station = PadLeft(std::to_string(ctx.state.StationCode), 4, ' ');
-  Table& lpu = ctx.Ref(Lookup::lpu);
-  lpu.SetScope(station, station);
-  if (lpu.Count() > 0) ctx.state.StationCategory = lpu.FieldByName("CATEGORY").AsInteger();
-
-  std::string key = std::to_string(spec) + std::to_string(ctx.state.StationCategory);
-  Table& tarif = ctx.Ref(Lookup::tarif);
-  tarif.SetScope(key, key);
-  if (tarif.Count() == 0) return;
-  ctx.SetFloat(Out::TARIF, NumberOrFail(tarif.FieldByName("TARIF").AsString()));
-  ctx.SetDate(Out::DATE_TAR, DateOrFail(tarif.FieldByName("DATE_TAR").AsString()));
+// Step 21. The tariff of the brigade's specialty in the station's category
+// (the station's category survives a station missing from lpu: it is
+// carried over from earlier records and runs). A tariff whose date cannot
+// be read keeps its amount.
+bool TariffGroup(RecordContext& ctx) {
+  const int category = ctx.session.StationCategory();
+  const TariffRow& row = ctx.session.lookups.Tariff(ctx.Specialty, category);
+  if (row.state == TariffRow::State::None) return true;
+  if (row.state == TariffRow::State::TariffFails) return false;
+  ctx.out.Number(Out::TARIF, row.tariff);
+  if (row.state == TariffRow::State::DateFails) return false;
+  ctx.out.Date(Out::DATE_TAR, row.date);
+  return true;
 }
 
 }  // namespace velt

@@ -1,10 +1,10 @@
 #include "conversion/conversion_run.h"
 
-#include <array>
 #include <chrono>
 
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
+#include "conversion/run_session.h"
 #include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
@@ -18,10 +18,6 @@
 namespace velt {
 namespace {
 
-// The order in which a run opens the reference and mapping tables.
-constexpr std::array<const char*, 12> kOpenOrder = {"tr_from", "tr_reas", "tr_reas1", "tr_rslt",
-                                                    "tr_vid",  "tr_lpu",  "tr_trag",  "city",
-                                                    "street",  "f002",    "tarif",    "lpu"};
 constexpr int kHomeRegion = 74;
 
 void Log(const std::string& message) {
@@ -35,11 +31,28 @@ int RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
   return static_cast<int>(q);
 }
 
+// The records that the output tables gathered reach their files.
+void FlushOutputs(RunTables& tables) {
+  tables.OutNatives.FlushPosts();
+  tables.OutExternals.FlushPosts();
+}
+
+// The same when the run already ends with an error: whatever can still be
+// written is, and a failure here adds nothing to the error reported.
+void FlushOutputsQuietly(RunTables& tables) {
+  for (Table* table : {&tables.OutNatives, &tables.OutExternals}) {
+    try {
+      table->FlushPosts();
+    } catch (const Error&) {
+    }
+  }
+}
+
 // Releases what a run holds. A failure here is dropped without a message
 // and skips the rest (false).
-bool ReleaseRunTables(RunTables& tables) {
+bool ReleaseRunTables(RunTables& tables, ReferenceTables* references) {
   try {
-    ReleaseReferenceTables();
+    if (references != nullptr) references->ReleaseAll();
     tables.VELTDBF.Close();
     tables.OutNatives.Close();
     tables.OutExternals.Close();
@@ -50,23 +63,17 @@ bool ReleaseRunTables(RunTables& tables) {
 }
 
 // Puts the window back after an early end or an unhandled error.
-void RestoreAfterAbnormalEnd(RunTables& tables, RunHost& host) {
-  ReleaseRunTables(tables);
+void RestoreAfterAbnormalEnd(RunTables& tables, ReferenceTables* references, RunHost& host) {
+  ReleaseRunTables(tables, references);
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
   host.SetStatus(W("Конвертация отменена"));
 }
 
-bool OpenReferenceTables() {
-  for (const char* name : kOpenOrder)
-    if (!OpenReferenceTable(name)) return false;
-  return true;
-}
-
-bool OpenArchive(Table& archive, const RunState& state) {
+bool OpenArchive(Table& archive, const RunSession& session) {
   try {
-    archive.SetOEMTranslate(state.InputCodePage != "ANSI");
-    archive.SetTableName(state.InputFilePath);
+    archive.SetOEMTranslate(session.state.InputCodePage != "ANSI");
+    archive.SetTableName(session.InputFilePath);
     archive.Open();
     archive.First();
     return true;
@@ -89,17 +96,19 @@ std::string RecordHint(const Table& archive) {
 
 class Loop {
  public:
-  Loop(RunTables& tables, RunHost& host, RunState& state, RunSummary& summary)
-      : tables_(tables), host_(host), state_(state), summary_(summary) {}
+  Loop(RunTables& tables, RunHost& host, RunSession& session, RunSummary& summary)
+      : tables_(tables), host_(host), session_(session), summary_(summary) {}
 
   void Run() {
     Table& archive = tables_.VELTDBF;
     int count = archive.Count();
-    while (!archive.Eof() && !state_.AbortRequested) {
+    session_.archive.Resolve(archive);
+    while (!archive.Eof() && !session_.state.AbortRequested) {
       if (!archive.IsDeleted()) ConvertCurrent(archive);
       archive.Next();
       int recNo = archive.RecNo();
-      if (recNo % state_.ProgressStep == 0) {
+      if (recNo % session_.ProgressStep == 0) {
+        FlushOutputs(tables_);
         host_.ShowProgress(true, ProgressPosition(recNo, count));
         host_.ProcessEvents();
       }
@@ -110,36 +119,57 @@ class Loop {
   void ConvertCurrent(Table& archive) {
     ++summary_.recordsRead;
     if (smoField_ < 0) smoField_ = archive.FieldByName("SMO").Index();
-    state_.InsurerRegion = InsurerRegionOf(archive, smoField_);
-    if (state_.InsurerRegion == kHomeRegion || state_.InsurerRegion == 0) {
-      if (!state_.NativesOpen)
-        state_.NativesOpen = CreateOutputTable(tables_.OutNatives, state_.NativesFilePath);
-      ConvertCallRecord(archive, tables_.OutNatives, true);
-    } else if (state_.InsurerRegion > 0) {
-      if (!state_.ExternalsOpen)
-        state_.ExternalsOpen = CreateOutputTable(tables_.OutExternals, state_.ExternalsFilePath);
-      ConvertCallRecord(archive, tables_.OutExternals, false);
+    const int insurerRegion = InsurerRegionOf(archive, smoField_);
+    if (insurerRegion == kHomeRegion || insurerRegion == 0) {
+      if (!session_.NativesOpen) session_.NativesOpen = Create(tables_.OutNatives, session_.NativesFilePath);
+      session_.archive.Load();
+      ConvertCallRecord(session_, tables_.OutNatives, true);
+    } else if (insurerRegion > 0) {
+      if (!session_.ExternalsOpen)
+        session_.ExternalsOpen = Create(tables_.OutExternals, session_.ExternalsFilePath);
+      session_.archive.Load();
+      ConvertCallRecord(session_, tables_.OutExternals, false);
     } else {
       ++summary_.unrouted;
     }
   }
 
+  // The output table belongs to the run until it ends: its records are
+  // written in batches.
+  static bool Create(Table& table, const std::string& path) {
+    if (!CreateOutputTable(table, path)) return false;
+    table.SetBatchedPosts(true);
+    return true;
+  }
+
   RunTables& tables_;
   RunHost& host_;
-  RunState& state_;
+  RunSession& session_;
   RunSummary& summary_;
   int smoField_ = -1;
 };
 
-void FillSummaryCounts(const RunTables& tables, const RunState& state, RunSummary& summary) {
-  summary.nativesWritten = state.NativesCounter - 1;
-  summary.externalsWritten = state.ExternalsCounter - 1;
+void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSummary& summary) {
+  summary.nativesWritten = session.NativesCounter - 1;
+  summary.externalsWritten = session.ExternalsCounter - 1;
   if (tables.OutNatives.Active()) summary.nativesWritten = tables.OutNatives.PhysicalCount();
   if (tables.OutExternals.Active()) summary.externalsWritten = tables.OutExternals.PhysicalCount();
   summary.skipped =
       summary.recordsRead - summary.unrouted - summary.nativesWritten - summary.externalsWritten;
   if (summary.skipped < 0) summary.skipped = 0;
 }
+
+// The run's unmapped values become the last run's report however it ends.
+class KeepUnmapped {
+ public:
+  explicit KeepUnmapped(RunSession& session) : session_(session) {}
+  ~KeepUnmapped() { LastRunUnmapped() = std::move(session_.unmapped); }
+  KeepUnmapped(const KeepUnmapped&) = delete;
+  KeepUnmapped& operator=(const KeepUnmapped&) = delete;
+
+ private:
+  RunSession& session_;
+};
 
 }  // namespace
 
@@ -155,7 +185,8 @@ namespace {
 
 RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
                    const std::string& outputDir) {
-  RunState& state = State();
+  RunSession session(State());
+  KeepUnmapped keepUnmapped(session);
   RunSummary summary;
   auto started = std::chrono::steady_clock::now();
   std::uint64_t linesBefore = LogLinesWritten();
@@ -169,58 +200,58 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   host.SetMappingMenuEnabled(false);
   host.ShowProgress(true, 0);
   host.SetStatus(W("Выполняется конвертация..."));
-  state.InputFilePath = archivePath;
-  Log(W("Запущена конвертация файла ") + state.InputFilePath);
+  session.InputFilePath = archivePath;
+  Log(W("Запущена конвертация файла ") + session.InputFilePath);
   host.ProcessEvents();
 
-  if (!OpenReferenceTables()) {
+  if (!session.tables.OpenAll()) {
     Log(W("Ошибка создания индексов. Конвертация отменена"));
-    RestoreAfterAbnormalEnd(tables, host);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
-  state.NativesCounter = 1;
-  state.ExternalsCounter = 1;
-  state.NativesOpen = false;
-  state.ExternalsOpen = false;
   const std::string sep(1, platform::PathSeparator());
-  state.InputFileName = platform::FileNamePart(state.InputFilePath);
-  state.NativesFilePath = outputDir + sep + "t" + state.InputFileName;
-  state.ExternalsFilePath = outputDir + sep + "te" + state.InputFileName;
+  session.InputFileName = platform::FileNamePart(session.InputFilePath);
+  session.NativesFilePath = outputDir + sep + "t" + session.InputFileName;
+  session.ExternalsFilePath = outputDir + sep + "te" + session.InputFileName;
 
-  state.StationCode = StrToIntDef(Copy(state.InputFileName, 2, 3), 0);
-  if (state.StationCode == 0) {
+  session.StationCode = StrToIntDef(Copy(session.InputFileName, 2, 3), 0);
+  summary.stationCode = session.StationCode;
+  if (session.StationCode == 0) {
     Messages().ShowMessage(
         W("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
     Log(W("Конвертация отменена"));
-    RestoreAfterAbnormalEnd(tables, host);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
-  if (!OpenArchive(tables.VELTDBF, state)) {
+  if (!OpenArchive(tables.VELTDBF, session)) {
     Messages().ShowMessage(W("Закройте все открытые файлы DBF"));
     Log(W("Конвертация отменена. Ошибка открытия VELTDBF"));
-    RestoreAfterAbnormalEnd(tables, host);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
-  state.ProgressStep = ProgressStepFor(tables.VELTDBF.Count());
+  session.ProgressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
 
   try {
-    Loop(tables, host, state, summary).Run();
+    Loop(tables, host, session, summary).Run();
+    // The last batch reaches the file before the run reports its end.
+    FlushOutputs(tables);
   } catch (const Error& error) {
     std::string text = std::string(error.what()) + "\n" + RecordHint(tables.VELTDBF);
-    FillSummaryCounts(tables, state, summary);
-    RestoreAfterAbnormalEnd(tables, host);
+    FlushOutputsQuietly(tables);
+    FillSummaryCounts(tables, session, summary);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
     throw Error(text);
   }
-  FillSummaryCounts(tables, state, summary);
+  FillSummaryCounts(tables, session, summary);
 
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
-  bool cancelled = state.AbortRequested;
+  bool cancelled = session.state.AbortRequested;
   host.SetStatus(cancelled ? W("Конвертация отменена") : W("Конвертация выполнена"));
-  Log(cancelled ? W("Конвертация файла ") + state.InputFilePath + W(" отменена.")
-                : W("Конвертация файла ") + state.InputFilePath + W(" успешно завершена."));
-  if (ReleaseRunTables(tables)) state.AbortRequested = false;
+  Log(cancelled ? W("Конвертация файла ") + session.InputFilePath + W(" отменена.")
+                : W("Конвертация файла ") + session.InputFilePath + W(" успешно завершена."));
+  if (ReleaseRunTables(tables, &session.tables)) session.state.AbortRequested = false;
   return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }
 
@@ -235,7 +266,7 @@ RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& ar
     // An error outside the record loop (an event log that cannot be written
     // at the start or at the end) leaves the tables released and the window
     // usable too, or the next run could not open them again.
-    RestoreAfterAbnormalEnd(tables, host);
+    RestoreAfterAbnormalEnd(tables, nullptr, host);
     throw;
   }
 }

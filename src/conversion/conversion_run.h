@@ -36,6 +36,7 @@ struct RunSummary {
   std::int64_t skipped = 0;          // routed but skipped by the profile filter
   std::int64_t unrouted = 0;         // negative insurer region: sent nowhere
   std::int64_t logLines = 0;         // event-log lines written by the run
+  int stationCode = 0;               // from the archive's name (0 before it is known)
   double seconds = 0;
 };
 

@@ -20,7 +20,9 @@ struct PolicyParts {
 };
 
 // Splits a policy as typed into the archive. Home-region and other-region
-// records differ only for short policies.
+// records differ only for short policies. The second form reuses the
+// strings of `policy`.
 PolicyParts SplitPolicy(std::string_view text, bool isNative);
+void SplitPolicy(std::string_view text, bool isNative, PolicyParts& policy);
 
 }  // namespace velt

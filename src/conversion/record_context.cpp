@@ -1,6 +1,7 @@
 #include "conversion/record_context.h"
 
-#include "support/text.h"
+#include "conversion/run_session.h"
+#include "table/dbf_value.h"
 
 namespace velt {
 
@@ -13,42 +14,59 @@ const char* ArchiveFieldName(In field) {
   return kNames[static_cast<int>(field)];
 }
 
-void ArchiveFields::Resolve(const Table& input) {
+void ArchiveRecord::Resolve(Table& archive) {
+  if (table_ == &archive && serial_ == archive.OpenSerial()) return;
   for (int i = 0; i < static_cast<int>(In::Count); ++i) {
-    pos_[i] = input.FieldIndex(ArchiveFieldName(static_cast<In>(i)));
+    pos_[i] = archive.FieldIndex(ArchiveFieldName(static_cast<In>(i)));
+    text_[i] = pos_[i] >= 0 && archive.Kind(pos_[i]) == FieldKind::Text;
+    if (text_[i]) {
+      offset_[i] = archive.Field(pos_[i]).offset;
+      width_[i] = archive.Field(pos_[i]).width;
+    }
   }
-  table_ = &input;
-  serial_ = input.OpenSerial();
+  table_ = &archive;
+  serial_ = archive.OpenSerial();
 }
 
-bool ArchiveFields::ResolvedFor(const Table& input) const {
-  return table_ == &input && serial_ == input.OpenSerial();
+void ArchiveRecord::Load() {
+  record_ = table_->CurrentRecord();
+  // A wrapped counter would take stale views for decoded ones.
+  if (++generation_ == 0) {
+    decodedAt_.fill(0);
+    generation_ = 1;
+  }
 }
 
-std::string_view RecordContext::Text(In field) const {
-  int pos = in.Pos(field);
-  // A field the archive lacks: let the table raise its own "Field 'X' not
+std::string_view ArchiveRecord::Text(In field) const {
+  const int slot = Slot(field);
+  if (decodedAt_[slot] == generation_) return views_[slot];
+  return Decode(field);
+}
+
+std::string_view ArchiveRecord::Decode(In field) const {
+  const int slot = Slot(field);
+  int pos = pos_[slot];
+  // A field the archive lacks: the table raises its own "Field 'X' not
   // found", with the table object's name in front.
-  if (pos < 0) pos = input.FieldByName(ArchiveFieldName(field)).Index();
-  if (input.Kind(pos) == FieldKind::Text) return input.TextView(pos);
-  // Numbers and dates only exist as text once rendered (a date as
-  // dd.mm.yyyy); the rendering is kept here so that a view can be handed out.
-  std::string& rendered = rendered_[static_cast<int>(field)];
-  rendered = input.AsString(pos);
-  return rendered;
+  if (pos < 0) pos = table_->FieldByName(ArchiveFieldName(field)).Index();
+  if (text_[slot]) {
+    views_[slot] =
+        dbf::TrimRight(std::string_view(record_ + offset_[slot], static_cast<std::size_t>(width_[slot])));
+  } else {
+    rendered_[slot] = table_->AsString(record_, pos);
+    views_[slot] = rendered_[slot];
+  }
+  decodedAt_[slot] = generation_;
+  return views_[slot];
 }
 
-Table& RecordContext::Ref(Lookup slot) const {
-  Table* table = state.LookupTables.Get(slot);
-  // An empty slot behaves as the closed table it stands for.
-  if (table == nullptr) throw Error("Cannot perform this operation on a closed table");
-  return *table;
+int ArchiveRecord::Integer(In field) const {
+  int pos = pos_[Slot(field)];
+  if (pos < 0) pos = table_->FieldByName(ArchiveFieldName(field)).Index();
+  return table_->AsInteger(record_, pos);
 }
 
-int IntegerOrFail(std::string_view text) {
-  int value = 0;
-  if (!TryStrToInt(text, value)) throw GroupFailure();
-  return value;
-}
+RecordContext::RecordContext(RunSession& runSession, OutputRecord& outputRecord, bool isNative)
+    : session(runSession), in(runSession.archive), out(outputRecord), IsNative(isNative) {}
 
 }  // namespace velt

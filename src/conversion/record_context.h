@@ -1,18 +1,21 @@
 #pragma once
-// What one record conversion works on: the archive record, the output record
-// being built, the run's state and the working values that later field
-// groups read from earlier ones.
+// What one record conversion works on: the archive record decoded once, the
+// output record being built, the run's session and the working values that
+// later field groups take from earlier ones.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "conversion/output_layout.h"
+#include "conversion/output_record.h"
 #include "support/date_time.h"
 #include "support/error.h"
-#include "support/run_state.h"
 #include "table/table.h"
 
 namespace velt {
+
+class RunSession;
+struct InsurerRow;
 
 // The archive fields that the converter reads.
 enum class In : int {
@@ -23,63 +26,75 @@ enum class In : int {
 };
 const char* ArchiveFieldName(In field);
 
-// Positions of the archive's fields, resolved once per opened archive table
-// (-1 for a field the archive lacks).
-class ArchiveFields {
+// The current record of the archive: field positions resolved once per
+// opened archive, each field decoded the first time a call asks for it.
+class ArchiveRecord {
  public:
-  void Resolve(const Table& input);
-  // True when already resolved for this very open of the table.
-  bool ResolvedFor(const Table& input) const;
-  int Pos(In field) const { return pos_[static_cast<int>(field)]; }
-  bool Has(In field) const { return Pos(field) >= 0; }
+  // Positions of the archive's fields (-1 for a field it lacks), unless they
+  // were resolved for this very open of the table.
+  void Resolve(Table& archive);
+  // The archive's current record becomes the one decoded.
+  void Load();
+
+  bool Has(In field) const { return pos_[Slot(field)] >= 0; }
+  // The field as text: a character field right-trimmed, others as the table
+  // reads them as text. Valid until the next Load. A field the archive lacks
+  // raises the table's own "Field 'X' not found".
+  std::string_view Text(In field) const;
+  // The field as the table reads it as an integer.
+  int Integer(In field) const;
 
  private:
-  std::array<int, static_cast<int>(In::Count)> pos_{};
-  const Table* table_ = nullptr;
+  static int Slot(In field) { return static_cast<int>(field); }
+  std::string_view Decode(In field) const;
+
+  Table* table_ = nullptr;
   std::uint64_t serial_ = 0;
+  const char* record_ = nullptr;
+  std::array<int, static_cast<int>(In::Count)> pos_{};
+  // Character fields: where they stand in the record.
+  std::array<bool, static_cast<int>(In::Count)> text_{};
+  std::array<int, static_cast<int>(In::Count)> offset_{};
+  std::array<int, static_cast<int>(In::Count)> width_{};
+  // Decoded views, valid for the record of `generation_`.
+  std::uint32_t generation_ = 0;
+  mutable std::array<std::uint32_t, static_cast<int>(In::Count)> decodedAt_{};
+  mutable std::array<std::string_view, static_cast<int>(In::Count)> views_{};
+  // Numbers and dates only exist as text once rendered.
+  mutable std::array<std::string, static_cast<int>(In::Count)> rendered_;
 };
 
 struct RecordContext {
-  RecordContext(Table& inputTable, Table& outputTable, bool isNative, RunState& runState,
-                const ArchiveFields& fields)
-      : input(inputTable), output(outputTable), IsNative(isNative), state(runState), in(fields) {}
+  RecordContext(RunSession& runSession, OutputRecord& outputRecord, bool isNative);
 
-  Table& input;
-  Table& output;
+  RunSession& session;
+  const ArchiveRecord& in;
+  OutputRecord& out;
   bool IsNative;
-  RunState& state;
-  const ArchiveFields& in;
 
-  // Working values of one record.
+  // ---- Working values of one record.
   bool CallStartValid = false;
   DateTime CallStart = 0;
   int StartHour = 0;
+  int StartMinute = 0;
   int EndHour = 25;
   int ReasonCode = 0;
+  // DATE_BEG, DATE_END, TIME_BEG and TIME_END as the record holds them
+  // (blank: not written), the result code and the specialty as they read
+  // back from RSLT and COD_SPEC.
+  bool DateBegWritten = false;
+  DateTime DateBeg = 0;
+  DateTime DateEnd = 0;
+  char TimeBeg[5] = {};
+  bool TimeEndWritten = false;
+  char TimeEnd[5] = {};
+  int Result = 0;
+  int Specialty = 0;
+  // The insurer of the call's SMO, looked up once.
+  const InsurerRow* Insurer = nullptr;
 
-  // ---- The archive record. Text is right-trimmed and valid while the
-  // record is current. Reading a field the archive lacks raises the table's
-  // "Field 'X' not found".
   bool Has(In field) const { return in.Has(field); }
-  std::string_view Text(In field) const;
-  std::string String(In field) const { return std::string(Text(field)); }
-
-  // ---- The output record.
-  void SetText(Out field, std::string_view value) { output.SetString(static_cast<int>(field), value); }
-  void SetInt(Out field, int value) { output.SetInteger(static_cast<int>(field), value); }
-  void SetFloat(Out field, double value) { output.SetFloat(static_cast<int>(field), value); }
-  void SetDate(Out field, DateTime value) { output.SetDateTime(static_cast<int>(field), value); }
-  std::string OutText(Out field) const { return output.AsString(static_cast<int>(field)); }
-  int OutInt(Out field) const { return output.AsInteger(static_cast<int>(field)); }
-  DateTime OutDate(Out field) const { return output.AsDateTime(static_cast<int>(field)); }
-
-  // ---- Reference and mapping tables of the run.
-  Table& Ref(Lookup slot) const;
-
- private:
-  // Numeric and date fields of the archive as text, kept so that Text can
-  // hand out a view of them.
-  mutable std::array<std::string, static_cast<int>(In::Count)> rendered_;
+  std::string_view Text(In field) const { return in.Text(field); }
 };
 
 // A failure of a conversion rule inside a field group (a text that is not an
@@ -89,8 +104,5 @@ class GroupFailure : public Error {
  public:
   GroupFailure() : Error("group failure") {}
 };
-
-// The integer in a text by the program's rule, or GroupFailure.
-int IntegerOrFail(std::string_view text);
 
 }  // namespace velt

@@ -2,14 +2,15 @@
 // intermediate record.
 #include "conversion/special_conditions.h"
 
+#include <charconv>
 #include <string>
 #include <utility>
 
 #include "conversion/record_groups.h"
-#include "conversion/unmapped_report.h"
-#include "reference/reference_tables.h"
+#include "conversion/run_session.h"
 #include "support/code_page.h"
 #include "support/text.h"
+#include "table/dbf_value.h"
 
 namespace velt {
 namespace {
@@ -24,16 +25,9 @@ constexpr int kSpecialStation = 672;
 // The hour in characters 1-2 of an hh:mm text, 25 when there is none.
 int HourOrNone(std::string_view time) { return StrToIntDef(Copy(time, 1, 2), 25); }
 
-// Calls that ended before this date name the receiving institution in
-// LPU_FROM, later ones in LPU_TO.
-DateTime InstitutionCutOver() {
-  static const DateTime cutOver = [] {
-    DateTime date = 0;
-    TryEncodeDate(2017, 1, 1, date);
-    return date;
-  }();
-  return cutOver;
-}
+// Calls that ended before 1 January 2017 (day 42736 of the program's
+// calendar) name the receiving institution in LPU_FROM, later ones in LPU_TO.
+constexpr DateTime kInstitutionCutOver = 42736;
 
 // The month digits of F<station><YY><MM>.DBF: the two characters before the
 // last four of the file name.
@@ -43,63 +37,99 @@ std::string_view RegistryMonth(std::string_view fileName) {
   return fileName.substr(begin, end - begin);
 }
 
-std::string Digits(int value, int width) { return PadLeft(std::to_string(value), width, '0'); }
+// The last `width` characters of the number zero-padded to `width`.
+char* Digits(int value, int width, char* out) {
+  char text[16];
+  char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  for (int i = width - 1; i >= 0; --i) out[i] = end - text > width - 1 - i ? end[i - width] : '0';
+  return out + width;
+}
 
 }  // namespace
 
-DateTime StageMoment(std::string_view time, DateTime base) {
+namespace {
+
+// An hh:mm text as minutes of the day; false when it names no time of day.
+bool MinutesOfDay(std::string_view time, int& minutes) {
   int hour = 0;
   int minute = 0;
   DateTime timeOfDay = 0;
   if (!TryStrToInt(Copy(time, 1, 2), hour) || !TryStrToInt(Copy(time, 4, 2), minute) ||
       !TryEncodeTime(hour, minute, 0, 0, timeOfDay))
-    return 0;
+    return false;
+  minutes = hour * 60 + minute;
+  return true;
+}
+
+// "yyyy-mm-ddThh:nn" of a day and a time of day.
+std::string_view MinuteStamp(const DateParts& day, int minutes, char (&out)[16]) {
+  char* p = Digits(day.year, 4, out);
+  *p++ = '-';
+  p = Digits(day.month, 2, p);
+  *p++ = '-';
+  p = Digits(day.day, 2, p);
+  *p++ = 'T';
+  p = Digits(minutes / 60, 2, p);
+  *p++ = ':';
+  Digits(minutes % 60, 2, p);
+  return std::string_view(out, 16);
+}
+
+}  // namespace
+
+DateTime StageMoment(std::string_view time, DateTime base) {
+  int minutes = 0;
+  DateTime timeOfDay = 0;
+  if (!MinutesOfDay(time, minutes) || !TryEncodeTime(minutes / 60, minutes % 60, 0, 0, timeOfDay)) return 0;
   DateTime moment = DateOf(base) + timeOfDay;
   if (moment < base) moment += 1.0;
   return moment;
 }
 
+std::string_view FormatMinuteStamp(DateTime moment, char (&out)[16]) {
+  const TimeParts time = DecodeTime(moment);
+  return MinuteStamp(DecodeDate(moment), time.hour * 60 + time.minute, out);
+}
+
 std::string FormatMinuteStamp(DateTime moment) {
-  DateParts date = DecodeDate(moment);
-  TimeParts time = DecodeTime(moment);
-  return Digits(date.year, 4) + "-" + Digits(date.month, 2) + "-" + Digits(date.day, 2) + "T" +
-         Digits(time.hour, 2) + ":" + Digits(time.minute, 2);
+  char text[16];
+  return std::string(FormatMinuteStamp(moment, text));
 }
 
 // Step 22. Written for every call: a hospitalisation hour before the call
 // hour means the patient was taken in after midnight.
-void HospitalisationDateGroup(RecordContext& ctx) {
+bool HospitalisationDateGroup(RecordContext& ctx) {
   int startHour = HourOrNone(ctx.Text(In::TPRM));
   int hospitalHour = HourOrNone(ctx.Text(In::TSTA));
-  DateTime begin = ctx.OutDate(Out::DATE_BEG);
-  bool pastMidnight =
-      hospitalHour < startHour && startHour < 24 && hospitalHour < 24 && !ctx.OutText(Out::DATE_BEG).empty();
-  ctx.SetDate(Out::SP_DATE, pastMidnight ? begin + 1.0 : begin);
+  bool pastMidnight = hospitalHour < startHour && startHour < 24 && hospitalHour < 24 && ctx.DateBegWritten;
+  ctx.out.Date(Out::SP_DATE, pastMidnight ? ctx.DateBeg + 1.0 : ctx.DateBeg);
+  return true;
 }
 
 // Step 23. A blank DATE_END reads as the zero date and so counts as early.
 void ReceivingInstitutionGroup(RecordContext& ctx) {
-  int code = RecodeNotingUnmapped(UnmappedKind::Institution, ctx.Text(In::KUDA), ctx.Ref(Lookup::tr_lpu));
-  ctx.SetInt(ctx.OutDate(Out::DATE_END) < InstitutionCutOver() ? Out::LPU_FROM : Out::LPU_TO, code);
+  int code = ctx.session.RecodeNoting(UnmappedKind::Institution, Lookup::tr_lpu, ctx.Text(In::KUDA));
+  ctx.out.Integer(ctx.DateEnd < kInstitutionCutOver ? Out::LPU_FROM : Out::LPU_TO, code);
 }
 
 // Step 24. A reason mapped to 99 is an injury: the injury's own reason
 // mapping decides, and a second 99 means no reason at all.
 void ReasonGroup(RecordContext& ctx) {
-  int reason = RecodeNotingUnmapped(UnmappedKind::Reason, ctx.Text(In::POVD), ctx.Ref(Lookup::tr_reas));
+  RunSession& session = ctx.session;
+  int reason = session.RecodeNoting(UnmappedKind::Reason, Lookup::tr_reas, ctx.Text(In::POVD));
   if (reason == kMappedElsewhere) {
-    reason = RecodeNotingUnmapped(UnmappedKind::InjuryReason, ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_reas1));
+    reason = session.RecodeNoting(UnmappedKind::InjuryReason, Lookup::tr_reas1, ctx.Text(In::TRAV));
     if (reason == kMappedElsewhere) reason = 0;
   }
   ctx.ReasonCode = reason;
-  if (reason > 0) ctx.SetInt(Out::SP_REAS, reason);
-  ctx.SetInt(Out::SP_VID,
-             RecodeNotingUnmapped(UnmappedKind::CallKind, ctx.Text(In::POVT), ctx.Ref(Lookup::tr_vid)));
-  ctx.SetInt(Out::SP_FROM,
-             RecodeNotingUnmapped(UnmappedKind::Place, ctx.Text(In::MEST), ctx.Ref(Lookup::tr_from)));
-  ctx.SetText(Out::SP_TIME, ctx.Text(In::TSTA));
+  if (reason > 0) ctx.out.Integer(Out::SP_REAS, reason);
+  ctx.out.Integer(Out::SP_VID,
+                  session.RecodeNoting(UnmappedKind::CallKind, Lookup::tr_vid, ctx.Text(In::POVT)));
+  ctx.out.Integer(Out::SP_FROM,
+                  session.RecodeNoting(UnmappedKind::Place, Lookup::tr_from, ctx.Text(In::MEST)));
+  ctx.out.Text(Out::SP_TIME, ctx.Text(In::TSTA));
   // Too long a distance for the field makes the posting fail.
-  ctx.SetInt(Out::SP_KM, StrToIntDef(ctx.Text(In::KILO), 0));
+  ctx.out.Integer(Out::SP_KM, StrToIntDef(ctx.Text(In::KILO), 0));
 }
 
 // Step 25. Only records of patients insured in another region carry the
@@ -107,73 +137,96 @@ void ReasonGroup(RecordContext& ctx) {
 // f002 does not know, the insurer's text.
 void RegistryGroup(RecordContext& ctx) {
   if (ctx.IsNative) return;
-  ctx.SetInt(Out::NREESTR, StrToIntDef(RegistryMonth(ctx.state.InputFileName), 0));
+  ctx.out.Integer(Out::NREESTR, StrToIntDef(RegistryMonth(ctx.session.InputFileName), 0));
   std::string_view smo = ctx.Text(In::SMO);
   std::string_view key = Copy(smo, 1, 5);
   if (key.empty()) return;
-  try {
-    Table& f002 = ctx.Ref(Lookup::f002);
-    f002.SetScope(key, key);
-    if (f002.Count() > 0) {
-      ctx.SetText(Out::OKATO_OMS, f002.FieldByName("TF_OKATO").AsString());
-    } else {
-      ctx.SetText(Out::SMO_NAM, smo);
+  const InsurerRow* insurer = ctx.Insurer;
+  if (insurer == nullptr) {
+    try {
+      insurer = &ctx.session.lookups.Insurer(key);
+    } catch (const Error&) {
+      insurer = nullptr;  // silent: the insurer's own text stands in
     }
-  } catch (const Error&) {
-    // Silent: the insurer's own text stands in for the failed lookup.
-    ctx.SetText(Out::SMO_NAM, ctx.Text(In::SMO));
+  }
+  // An insurer that f002 does not know, or whose TF_OKATO cannot be read,
+  // is named by the archive's text.
+  if (insurer != nullptr && insurer->found && insurer->okatoRead) {
+    ctx.out.Text(Out::OKATO_OMS, insurer->okato);
+  } else {
+    ctx.out.Text(Out::SMO_NAM, smo);
   }
 }
 
 // Step 26. Each output table numbers its records from 1 in the order of
 // conversion.
 void RecordNumberGroup(RecordContext& ctx) {
-  int& counter = ctx.IsNative ? ctx.state.NativesCounter : ctx.state.ExternalsCounter;
-  ctx.SetInt(Out::N_ZAP, counter);
+  int& counter = ctx.IsNative ? ctx.session.NativesCounter : ctx.session.ExternalsCounter;
+  ctx.out.Integer(Out::N_ZAP, counter);
   ++counter;
 }
 
 // Step 27.
-void FileTypeGroup(RecordContext& ctx) { ctx.SetText(Out::FILE_TYPE, ctx.IsNative ? "04" : "14"); }
+void FileTypeGroup(RecordContext& ctx) { ctx.out.Text(Out::FILE_TYPE, ctx.IsNative ? "04" : "14"); }
 
 // Step 28.
-void DoctorGroup(RecordContext& ctx) { ctx.SetText(Out::DOCTOR, UpperCase(ctx.Text(In::DOKT))); }
+void DoctorGroup(RecordContext& ctx) { ctx.out.UpperText(Out::DOCTOR, ctx.Text(In::DOKT)); }
 
 // Step 29. Priorities 6 and 7 are urgent care; every other call is an
 // emergency.
-void FormOfCareGroup(RecordContext& ctx) {
+bool FormOfCareGroup(RecordContext& ctx) {
   int priority = StrToIntDef(ctx.Text(In::PRTY), -1);
-  ctx.SetInt(Out::FOR_POM, priority == 6 || priority == 7 ? 2 : 1);
+  ctx.out.Integer(Out::FOR_POM, priority == 6 || priority == 7 ? 2 : 1);
+  return true;
 }
 
 // Step 30. Only trauma calls (reason 1) carry an injury kind.
 void InjuryKindGroup(RecordContext& ctx) {
   if (ctx.ReasonCode != 1) return;
-  int injury = RecodeNotingUnmapped(UnmappedKind::Injury, ctx.Text(In::TRAV), ctx.Ref(Lookup::tr_trag));
+  int injury = ctx.session.RecodeNoting(UnmappedKind::Injury, Lookup::tr_trag, ctx.Text(In::TRAV));
   if (injury == kMappedElsewhere) return;
-  ctx.SetInt(Out::SP_TRAG, injury < 1 ? kUnknownInjury : injury);
+  ctx.out.Integer(Out::SP_TRAG, injury < 1 ? kUnknownInjury : injury);
 }
 
 // Step 31. The four stage times of the call, each counted from the call
-// start (a stage before it in the day lies on the next day).
+// start: on the call's day, or on the next day when its time of day lies
+// before the call's (the same as StageMoment's moment written by
+// FormatMinuteStamp, the day decoded once).
 void StageTimesGroup(RecordContext& ctx) {
   if (!ctx.CallStartValid) return;
   static constexpr std::pair<In, Out> kStages[] = {
       {In::TPER, Out::SP_DT1}, {In::VYEZ, Out::SP_DT2}, {In::PRZD, Out::SP_DT3}, {In::TGSP, Out::SP_DT4}};
+  const DateTime day = DateOf(ctx.CallStart);
+  const TimeParts time = DecodeTime(ctx.CallStart);
+  const int start = time.hour * 60 + time.minute;
+  DateParts days[2];
+  bool decoded[2] = {false, false};
+  char stamp[16];
   for (const auto& [input, output] : kStages) {
-    DateTime moment = StageMoment(ctx.Text(input), ctx.CallStart);
-    if (moment > 1.0) ctx.SetText(output, FormatMinuteStamp(moment));
+    int minutes = 0;
+    if (!MinutesOfDay(ctx.Text(input), minutes)) continue;
+    const int next = minutes < start ? 1 : 0;
+    if (!decoded[next]) {
+      days[next] = DecodeDate(day + next);
+      decoded[next] = true;
+    }
+    ctx.out.Text(output, MinuteStamp(days[next], minutes, stamp));
   }
 }
 
 // Step 32. Station 672 reports its final diagnosis as the first one too,
 // and, for result 4, the end of the call as the hospitalisation time and date.
-void Station672Group(RecordContext& ctx) {
-  if (ctx.state.StationCode != kSpecialStation) return;
-  ctx.SetText(Out::COD_MKB0, ctx.OutText(Out::COD_MKB));
-  if (ctx.OutInt(Out::RSLT) != 4) return;
-  ctx.SetText(Out::SP_TIME, ctx.OutText(Out::TIME_END));
-  ctx.SetDate(Out::SP_DATE, ctx.OutDate(Out::DATE_END));
+bool Station672Group(RecordContext& ctx) {
+  if (ctx.session.StationCode != kSpecialStation) return true;
+  // The fields as they stand before the clean-up: the diagnosis cut to its
+  // field, the end time as written.
+  const std::string_view diagnosis = ctx.Text(In::DS1);
+  ctx.out.Text(Out::COD_MKB0,
+               dbf::TrimRight(diagnosis.substr(0, kOutputLayout[static_cast<int>(Out::COD_MKB)].width)));
+  if (ctx.Result != 4) return true;
+  ctx.out.Text(Out::SP_TIME, ctx.TimeEndWritten ? dbf::TrimRight(std::string_view(ctx.TimeEnd, 5)) : "");
+  ctx.out.Date(Out::SP_DATE, ctx.DateEnd);
+  return true;
 }
 
 }  // namespace velt

@@ -15,7 +15,8 @@ namespace velt {
 // stage came after midnight). 0 when the text gives no time of day.
 DateTime StageMoment(std::string_view time, DateTime base);
 
-// "yyyy-mm-ddThh:nn" (16 characters, seconds dropped).
+// "yyyy-mm-ddThh:nn" (16 characters, seconds dropped), into `out`.
+std::string_view FormatMinuteStamp(DateTime moment, char (&out)[16]);
 std::string FormatMinuteStamp(DateTime moment);
 
 }  // namespace velt

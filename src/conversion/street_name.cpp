@@ -54,6 +54,8 @@ std::string_view TakeStreetType(std::string& name) {
   const std::array<StreetTypeWord, 6>& words = StreetTypeWords();
   std::string_view type = words[0].word;  // УЛ when the name carries none
   for (const StreetTypeWord& w : words) {
+    // Every spelling holds the word itself.
+    if (!Contains(name, w.word)) continue;
     const std::string* found = nullptr;
     for (const std::string& form : w.forms)
       if (Contains(name, form)) found = &form;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "reference/reference_tables.h"
 #include "support/code_page.h"
 #include "support/text.h"
 
@@ -102,12 +101,6 @@ std::vector<std::string> UnmappedReport::ValuesForMappingKind(int mappingKind) c
 UnmappedReport& LastRunUnmapped() {
   static UnmappedReport report;
   return report;
-}
-
-int RecodeNotingUnmapped(UnmappedKind kind, std::string_view key, Table& table) {
-  const RecodeResult result = RecodeValueEx(key, table);
-  if (!result.mapped) LastRunUnmapped().Note(kind, key);
-  return result.code;
 }
 
 std::string UnmappedReportCsv(const UnmappedReport& report) {

@@ -14,8 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "table/table.h"
-
 namespace velt {
 
 // In the order of the mapping menu, then the address parts.
@@ -63,12 +61,9 @@ class UnmappedReport {
   std::array<std::map<std::string, std::int64_t, std::less<>>, kUnmappedKindCount> counts_;
 };
 
-// The report of the last run: cleared when a run starts, kept after it.
+// The report of the last run: cleared when a run starts, handed over by the
+// run's session when it ends, kept after it.
 UnmappedReport& LastRunUnmapped();
-
-// Recodes `key` through a mapping table as RecodeValue does and notes the
-// key in the last run's report when it found no mapping.
-int RecodeNotingUnmapped(UnmappedKind kind, std::string_view key, Table& table);
 
 // The report as UTF-8 CSV with the header row "kind,value,calls"; a field
 // holding a comma, a quote or a line break is quoted.

@@ -1,18 +1,25 @@
 #include "reference/reference_tables.h"
 
-#include <array>
-#include <cstdint>
 #include <exception>
-#include <memory>
 #include <optional>
 
 #include "support/code_page.h"
+#include "support/error.h"
 #include "support/platform.h"
+#include "support/run_state.h"
 #include "support/text.h"
 #include "support/user_messages.h"
 
 namespace velt {
 namespace {
+
+// The order in which a run opens the tables, and the one in which it frees them.
+constexpr std::array<Lookup, kLookupCount> kOpenOrder = {
+    Lookup::tr_from, Lookup::tr_reas, Lookup::tr_reas1, Lookup::tr_rslt, Lookup::tr_vid, Lookup::tr_lpu,
+    Lookup::tr_trag, Lookup::city,    Lookup::street,   Lookup::f002,    Lookup::tarif,  Lookup::lpu};
+constexpr std::array<Lookup, kLookupCount> kReleaseOrder = {
+    Lookup::tr_reas, Lookup::tr_reas1, Lookup::tr_from, Lookup::tr_rslt, Lookup::tr_vid, Lookup::tr_lpu,
+    Lookup::tr_trag, Lookup::city,     Lookup::tarif,   Lookup::f002,    Lookup::street, Lookup::lpu};
 
 std::optional<Lookup> SlotOf(const std::string& name) {
   for (int i = 0; i < kLookupCount; ++i) {
@@ -59,56 +66,35 @@ void ReportNotRecoded() {
       W("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
 }
 
-// Field positions of a mapping table, resolved once per opened table: the
-// lookup runs for several fields of every call record.
-struct MappingFields {
-  const Table* table = nullptr;
-  std::uint64_t openSerial = 0;
-  int key = -1;
-  int pavk = -1;
-};
-
-const MappingFields& FieldsOf(Table& table) {
-  static std::array<MappingFields, 16> cache;
-  static std::size_t nextVictim = 0;
-  const std::uint64_t serial = table.OpenSerial();
-  for (const MappingFields& entry : cache) {
-    if (entry.table == &table && entry.openSerial == serial) return entry;
-  }
-  // tr_lpu is recognised by its file path, whatever folder it lies in.
-  const bool byName = UpperCase(table.TableName()).find("TR_LPU") != std::string::npos;
-  const char* keyName = byName ? "VELTNAME" : "VELTCODE";
-  MappingFields fields{&table, serial, table.FieldIndex(keyName), table.FieldIndex("PAVK")};
-  // A missing field fails as the engine reports it.
-  if (fields.key < 0) table.FieldByName(keyName);
-  if (fields.pavk < 0) table.FieldByName("PAVK");
-  MappingFields& slot = cache[nextVictim];
-  nextVictim = (nextVictim + 1) % cache.size();
-  slot = fields;
-  return slot;
-}
-
-// A PAVK value is written "code - name": the code is what stands before the
-// first hyphen, less the blank in front of it.
-int PavkCode(std::string_view pavk) {
-  const std::size_t hyphen = pavk.find('-');
-  if (hyphen == std::string_view::npos || hyphen < 2) return 0;
-  return StrToIntDef(pavk.substr(0, hyphen - 1), 0);
-}
-
 }  // namespace
 
-bool OpenReferenceTable(const std::string& name) {
-  LookupTables& slots = State().LookupTables;
+const char* LookupName(Lookup slot) {
+  static const char* const kNames[kLookupCount] = {"tr_from", "tr_reas", "tr_reas1", "tr_rslt",
+                                                   "tr_vid",  "tr_lpu",  "tr_trag",  "city",
+                                                   "street",  "f002",    "tarif",    "lpu"};
+  return kNames[static_cast<int>(slot)];
+}
+
+ReferenceTables::ReferenceTables() = default;
+
+ReferenceTables::~ReferenceTables() {
+  try {
+    ReleaseAll();
+  } catch (const Error&) {
+    // A table that fails to close is dropped all the same.
+  }
+}
+
+bool ReferenceTables::Open(const std::string& name) {
   const std::optional<Lookup> slot = SlotOf(name);
   const std::optional<IndexDefinition> index = IndexFor(name);
-  if (slot) slots.Release(*slot);
+  if (slot) Release(*slot);
   if (!slot || !index) {
     ReportNotRecoded();
     return false;
   }
   try {
-    slots.slots[static_cast<int>(*slot)] = OpenIndexed(name, *index);
+    slots_[static_cast<int>(*slot)] = OpenIndexed(name, *index);
   } catch (const std::exception&) {
     ReportNotRecoded();
     return false;
@@ -116,10 +102,41 @@ bool OpenReferenceTable(const std::string& name) {
   return true;
 }
 
+bool ReferenceTables::OpenAll() {
+  for (Lookup slot : kOpenOrder)
+    if (!Open(LookupName(slot))) return false;
+  return true;
+}
+
+Table& ReferenceTables::Ref(Lookup slot) const {
+  Table* table = Get(slot);
+  if (table == nullptr) throw Error("Cannot perform this operation on a closed table");
+  return *table;
+}
+
+void ReferenceTables::Release(Lookup slot) { slots_[static_cast<int>(slot)].reset(); }
+
+void ReferenceTables::ReleaseAll() {
+  for (Lookup slot : kReleaseOrder) {
+    if (Table* table = Get(slot)) table->Close();
+    Release(slot);
+  }
+}
+
+const char* MappingKeyField(const Table& table) {
+  return UpperCase(table.TableName()).find("TR_LPU") != std::string::npos ? "VELTNAME" : "VELTCODE";
+}
+
+int PavkCode(std::string_view pavk) {
+  const std::size_t hyphen = pavk.find('-');
+  if (hyphen == std::string_view::npos || hyphen < 2) return 0;
+  return StrToIntDef(pavk.substr(0, hyphen - 1), 0);
+}
+
 RecodeResult RecodeValueEx(std::string_view key, Table& table) {
-  const MappingFields& fields = FieldsOf(table);
-  const int keyField = fields.key;
-  const int pavkField = fields.pavk;
+  const char* keyName = MappingKeyField(table);
+  const int keyField = table.FieldByName(keyName).Index();
+  const int pavkField = table.FieldByName("PAVK").Index();
   RecodeResult result;
   table.SetScope(key, key);
   if (table.Count() == 0) return result;
@@ -135,16 +152,5 @@ RecodeResult RecodeValueEx(std::string_view key, Table& table) {
 }
 
 int RecodeValue(std::string_view key, Table& table) { return RecodeValueEx(key, table).code; }
-
-void ReleaseReferenceTables() {
-  static constexpr std::array<Lookup, kLookupCount> kReleaseOrder = {
-      Lookup::tr_reas, Lookup::tr_reas1, Lookup::tr_from, Lookup::tr_rslt, Lookup::tr_vid, Lookup::tr_lpu,
-      Lookup::tr_trag, Lookup::city,     Lookup::tarif,   Lookup::f002,    Lookup::street, Lookup::lpu};
-  LookupTables& slots = State().LookupTables;
-  for (Lookup slot : kReleaseOrder) {
-    if (Table* table = slots.Get(slot)) table->Close();
-    slots.Release(slot);
-  }
-}
 
 }  // namespace velt

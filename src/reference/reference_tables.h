@@ -1,23 +1,61 @@
 #pragma once
-// The reference and mapping tables of a run: opened with a freshly built
-// index each, kept in the process-wide slots, looked up by the converter.
+// The reference and mapping tables of a run: each opened with a freshly
+// built index and kept in its slot for the run, looked up by the converter.
+#include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "support/run_state.h"
 #include "table/table.h"
 
 namespace velt {
 
-// Opens the table called `name` (tr_* from the mapping folder, the others
-// from the reference folder), builds its index and fills its slot. On
-// failure the user is told "Не выполнена перекодировка классификаторов.
-// Выполните ее согласно инструкции к программе", the slot stays empty and
-// the result is false.
-bool OpenReferenceTable(const std::string& name);
+// The twelve slots, one per table name.
+enum class Lookup {
+  tr_from,
+  tr_reas,
+  tr_reas1,
+  tr_rslt,
+  tr_vid,
+  tr_lpu,
+  tr_trag,
+  city,
+  street,
+  f002,
+  tarif,
+  lpu
+};
+inline constexpr int kLookupCount = 12;
+const char* LookupName(Lookup slot);
 
-// The PAVK code mapped to key in a mapping table, 0 when there is none.
-int RecodeValue(std::string_view key, Table& table);
+class ReferenceTables {
+ public:
+  ReferenceTables();
+  ~ReferenceTables();  // releases the tables in the order the end of a run uses
+  ReferenceTables(const ReferenceTables&) = delete;
+  ReferenceTables& operator=(const ReferenceTables&) = delete;
+
+  // Opens the table called `name` (tr_* from the mapping folder, the others
+  // from the reference folder), builds its index and fills its slot. On
+  // failure the user is told "Не выполнена перекодировка классификаторов.
+  // Выполните ее согласно инструкции к программе", the slot stays empty and
+  // the result is false.
+  bool Open(const std::string& name);
+  // The twelve in the order a run opens them; false at the first that fails
+  // (the ones after it are not opened).
+  bool OpenAll();
+
+  Table* Get(Lookup slot) const { return slots_[static_cast<int>(slot)].get(); }
+  // The table of a slot; an empty slot fails as the closed table it stands for.
+  Table& Ref(Lookup slot) const;
+  // Closes and frees one slot (nothing when empty), or all twelve in the
+  // order the end of a run uses.
+  void Release(Lookup slot);
+  void ReleaseAll();
+
+ private:
+  std::array<std::unique_ptr<Table>, kLookupCount> slots_;
+};
 
 // RecodeValue's code, and whether a mapping was found at all: a row for the
 // key whose PAVK choice is filled in. A row with an empty PAVK (a value the
@@ -26,9 +64,18 @@ struct RecodeResult {
   int code = 0;
   bool mapped = false;
 };
+
+// The PAVK code mapped to key in a mapping table, 0 when there is none: a
+// walk of the key's scope, the last exact match in index order deciding.
+// The run looks the same up through a MappingLookup.
+int RecodeValue(std::string_view key, Table& table);
 RecodeResult RecodeValueEx(std::string_view key, Table& table);
 
-// Closes and frees the twelve tables in the order the end of a run uses.
-void ReleaseReferenceTables();
+// The key field of a mapping table: VELTNAME for tr_lpu (known by its file
+// path), VELTCODE for the others.
+const char* MappingKeyField(const Table& table);
+// The code of a PAVK choice "code - name": what stands before the first
+// hyphen, less the blank in front of it; 0 when that is no integer.
+int PavkCode(std::string_view pavk);
 
 }  // namespace velt

@@ -5,6 +5,8 @@
 #include "support/code_page.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace velt {
 namespace {
@@ -111,15 +113,36 @@ void AppendUtf8(std::string& out, char32_t u) {
 
 }  // namespace
 
-void OemToAnsiInPlace(char* text, std::size_t length) {
-  const auto& map = Maps().oemToAnsi;
-  for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char>(map[static_cast<unsigned char>(text[i])]);
+namespace {
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+void Translate8(char* text, const unsigned char* map) {
+  for (int k = 0; k < 8; ++k) text[k] = static_cast<char>(map[static_cast<unsigned char>(text[k])]);
 }
 
-void AnsiToOemInPlace(char* text, std::size_t length) {
-  const auto& map = Maps().ansiToOem;
-  for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char>(map[static_cast<unsigned char>(text[i])]);
+// Bytes below 0x80 are the same in both code pages: sixteen such bytes
+// (blanks, digits, Latin text: most of a record) are passed over at once,
+// and only the eight-byte words that hold another byte go through the table.
+void TranslateInPlace(char* text, std::size_t length, const std::array<unsigned char, 256>& map) {
+  const unsigned char* table = map.data();
+  std::size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    std::uint64_t first, second;
+    std::memcpy(&first, text + i, 8);
+    std::memcpy(&second, text + i + 8, 8);
+    if (((first | second) & kHighBits) == 0) continue;
+    if (first & kHighBits) Translate8(text + i, table);
+    if (second & kHighBits) Translate8(text + i + 8, table);
+  }
+  for (; i < length; ++i) text[i] = static_cast<char>(table[static_cast<unsigned char>(text[i])]);
 }
+
+}  // namespace
+
+void OemToAnsiInPlace(char* text, std::size_t length) { TranslateInPlace(text, length, Maps().oemToAnsi); }
+
+void AnsiToOemInPlace(char* text, std::size_t length) { TranslateInPlace(text, length, Maps().ansiToOem); }
 
 std::string OemToAnsi(std::string_view text) {
   std::string out(text);
@@ -175,6 +198,10 @@ std::string Utf8ToAnsi(std::string_view text) {
 
 char UpperChar(char c) {
   return static_cast<char>(kUpper1251[static_cast<unsigned char>(c)]);
+}
+
+void UpperCaseInto(std::string_view text, char* out) {
+  for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(kUpper1251[static_cast<unsigned char>(text[i])]);
 }
 
 std::string UpperCase(std::string_view text) {

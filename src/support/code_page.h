@@ -20,6 +20,8 @@ std::string Utf8ToAnsi(std::string_view text);  // UTF-8 -> 1251, '?' when 1251 
 // upper-case letter when there is one; every other byte is kept.
 char UpperChar(char c);
 std::string UpperCase(std::string_view text);
+// The text upper-cased into `out` (text.size() bytes).
+void UpperCaseInto(std::string_view text, char* out);
 
 // A 1251 constant written in the source as UTF-8: W("ПОС") gives the 1251
 // bytes, converted once per call site.

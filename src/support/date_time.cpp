@@ -73,8 +73,13 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& 
 }
 
 DateParts DecodeDate(DateTime value) {
+  // A whole day (every date the program encodes) is its own day number;
+  // others are rounded to the millisecond first.
+  const bool whole =
+      value > -1e9 && value < 1e9 && static_cast<double>(static_cast<std::int64_t>(value)) == value;
+  const std::int64_t days = whole ? static_cast<std::int64_t>(value) : SplitValue(value).days;
   // Civil-from-days (proleptic Gregorian), on days since 1970-01-01.
-  std::int64_t z = SplitValue(value).days - 25569 + 719468;
+  std::int64_t z = days - 25569 + 719468;
   std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   std::int64_t doe = z - era * 146097;
   std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;

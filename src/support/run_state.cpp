@@ -1,21 +1,8 @@
 #include "support/run_state.h"
 
 #include "support/platform.h"
-#include "table/table.h"
 
 namespace velt {
-
-const char* LookupName(Lookup slot) {
-  static const char* const kNames[kLookupCount] = {"tr_from", "tr_reas", "tr_reas1", "tr_rslt",
-                                                   "tr_vid",  "tr_lpu",  "tr_trag",  "city",
-                                                   "street",  "f002",    "tarif",    "lpu"};
-  return kNames[static_cast<int>(slot)];
-}
-
-LookupTables::LookupTables() = default;
-LookupTables::~LookupTables() = default;
-
-void LookupTables::Release(Lookup slot) { slots[static_cast<int>(slot)].reset(); }
 
 RunState& State() {
   static RunState state;

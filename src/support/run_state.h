@@ -1,27 +1,10 @@
 #pragma once
 // The one process-wide record of the program's state, zero at start,
-// touched only by the user-interface thread.
-#include <array>
-#include <memory>
+// touched only by the user-interface thread: its paths and settings. What a
+// conversion run works with lives in the run's own session.
 #include <string>
 
 namespace velt {
-
-class Table;
-
-// The twelve slots of the open reference and mapping tables of a run.
-enum class Lookup { tr_from, tr_reas, tr_reas1, tr_rslt, tr_vid, tr_lpu, tr_trag, city, street, f002, tarif, lpu };
-inline constexpr int kLookupCount = 12;
-const char* LookupName(Lookup slot);
-
-struct LookupTables {
-  LookupTables();
-  ~LookupTables();
-  std::array<std::unique_ptr<Table>, kLookupCount> slots;
-  Table* Get(Lookup slot) const { return slots[static_cast<int>(slot)].get(); }
-  // Closes and frees one slot (nothing when empty).
-  void Release(Lookup slot);
-};
 
 struct RunState {
   // Set once at start-up from the program's own folder.
@@ -34,24 +17,11 @@ struct RunState {
 
   std::string InputCodePage = "OEM";  // "OEM" or "ANSI"
 
-  // Set by each run.
-  std::string InputFilePath;
-  std::string InputFileName;
-  std::string NativesFilePath;
-  std::string ExternalsFilePath;
-  int StationCode = 0;
-  int InsurerRegion = 0;
-  int ProgressStep = 0;
-  bool NativesOpen = false;
-  bool ExternalsOpen = false;
-  int NativesCounter = 0;
-  int ExternalsCounter = 0;
-
-  // The station's tariff category as last found; never reset.
+  // The station's tariff category as last found; never reset, so it carries
+  // over from one run to the next.
   int StationCategory = 0;
+  // Set by the cancel button, tested by the run, cleared when a run ends.
   bool AbortRequested = false;
-
-  ::velt::LookupTables LookupTables;
 };
 
 RunState& State();

@@ -46,6 +46,16 @@ constexpr std::array<RomanPair, 13> kRomanPairs = {{{"M", 1000},
 }  // namespace
 
 bool TryStrToInt(std::string_view text, int& value) {
+  // Up to nine decimal digits alone, the common case, cannot overflow.
+  if (!text.empty() && text.size() <= 9) {
+    int digits = 0;
+    std::size_t k = 0;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) digits = digits * 10 + (text[k] - '0');
+    if (k == text.size()) {
+      value = digits;
+      return true;
+    }
+  }
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   bool negative = false;
@@ -165,12 +175,5 @@ int RomanToInt(std::string_view text) {
 }
 
 bool IsRomanNumber(std::string_view text) { return RomanToInt(text) > 0; }
-
-std::string_view Copy(std::string_view text, int from, int count) {
-  if (from < 1) from = 1;
-  const auto start = static_cast<std::size_t>(from - 1);
-  if (count <= 0 || start >= text.size()) return {};
-  return text.substr(start, static_cast<std::size_t>(count));
-}
 
 }  // namespace velt

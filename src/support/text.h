@@ -37,6 +37,11 @@ bool IsRomanNumber(std::string_view text);
 
 // `count` characters of text from position `from` (1-based); whatever of
 // that range exists (a position below 1 counts as 1).
-std::string_view Copy(std::string_view text, int from, int count);
+inline std::string_view Copy(std::string_view text, int from, int count) {
+  if (from < 1) from = 1;
+  const auto start = static_cast<std::size_t>(from - 1);
+  if (count <= 0 || start >= text.size()) return {};
+  return text.substr(start, static_cast<std::size_t>(count));
+}
 
 }  // namespace velt

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::uint32_t kMaxFields = 2048;
 constexpr std::size_t kBlockBytes = 1 << 20;
+// A batch of gathered appends: about 800 output records.
+constexpr std::size_t kBatchBytes = 1 << 20;
 
 std::uint32_t Le16(const char* p) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
@@ -54,22 +56,10 @@ void PutStamp(char* p, const platform::LocalTime& date, std::uint32_t count) {
   PutLe32(p + 3, count);
 }
 
-// Code page translation of the bytes that need it: runs of 64 ASCII bytes
-// (blanks, digits, dates: most of a record) are the same in both code pages
-// and are skipped.
+// Code page translation of the bytes that need it (the translation passes
+// over words of plain ASCII itself).
 void TranslateText(char* text, std::size_t length, void (*translate)(char*, std::size_t)) {
-  constexpr std::size_t kRun = 64;
-  std::size_t i = 0;
-  for (; i + kRun <= length; i += kRun) {
-    std::uint64_t high = 0;
-    for (std::size_t k = 0; k < kRun; k += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text + i + k, 8);
-      high |= word;
-    }
-    if (high & 0x8080808080808080ull) translate(text + i, kRun);
-  }
-  if (i < length) translate(text + i, length - i);
+  translate(text, length);
 }
 
 std::uint32_t BlockRecords(std::uint32_t recordLength) {
@@ -259,6 +249,8 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
 }
 
 void DbfFile::Close() {
+  // Best effort: a caller that must know flushes first.
+  if (file_) Flush();
   file_.reset();
   path_.clear();
   header_.clear();
@@ -269,6 +261,9 @@ void DbfFile::Close() {
   endMarked_ = false;
   textRuns_.clear();
   scratch_ = {};
+  gather_ = false;
+  pending_ = 0;
+  batch_ = {};
 }
 
 void DbfFile::SetTranslation(bool on) {
@@ -310,12 +305,22 @@ void DbfFile::ToDisk(char* records, std::uint32_t count) const {
 }
 
 std::uint32_t DbfFile::ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const {
-  if (!file_ || first == 0 || first > count_) return 0;
-  count = std::min(count, count_ - first + 1);
+  if (!file_ || first == 0 || first > RecordCount()) return 0;
+  count = std::min(count, RecordCount() - first + 1);
   std::size_t length = layout_.recordLength;
-  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(first - 1) * length;
-  std::size_t got = file_->ReadAt(offset, out, length * count);
-  return static_cast<std::uint32_t>(got / length);
+  std::uint32_t got = 0;
+  if (first <= count_) {
+    std::uint32_t onDisk = std::min(count, count_ - first + 1);
+    std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(first - 1) * length;
+    got = static_cast<std::uint32_t>(file_->ReadAt(offset, out, length * onDisk) / length);
+    if (got < onDisk) return got;
+  }
+  if (got < count) {  // gathered appends
+    std::size_t from = static_cast<std::size_t>(first + got - count_ - 1) * length;
+    std::memcpy(out + got * length, batch_.data() + from, (count - got) * length);
+    got = count;
+  }
+  return got;
 }
 
 std::uint32_t DbfFile::Read(std::uint32_t first, std::uint32_t count, char* out) const {
@@ -325,8 +330,14 @@ std::uint32_t DbfFile::Read(std::uint32_t first, std::uint32_t count, char* out)
 }
 
 bool DbfFile::Write(std::uint32_t recno, const char* record) {
-  if (!file_ || readOnly_ || recno == 0 || recno > count_) return false;
+  if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
   std::size_t length = layout_.recordLength;
+  if (recno > count_) {
+    char* target = batch_.data() + static_cast<std::size_t>(recno - count_ - 1) * length;
+    std::memcpy(target, record, length);
+    ToDisk(target, 1);
+    return true;
+  }
   scratch_.assign(record, record + length);
   ToDisk(scratch_.data(), 1);
   return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * length,
@@ -334,7 +345,11 @@ bool DbfFile::Write(std::uint32_t recno, const char* record) {
 }
 
 bool DbfFile::WriteFlag(std::uint32_t recno, char flag) {
-  if (!file_ || readOnly_ || recno == 0 || recno > count_) return false;
+  if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
+  if (recno > count_) {
+    batch_[static_cast<std::size_t>(recno - count_ - 1) * layout_.recordLength] = flag;
+    return true;
+  }
   return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * layout_.recordLength,
                         &flag, 1);
 }
@@ -348,20 +363,23 @@ bool DbfFile::WriteCount(std::uint32_t count) {
   return true;
 }
 
-// An append first counts the new records in the header, then writes them
-// behind the end mark of the counted ones, with a new end mark after them,
-// and last lets the first record's deletion flag replace the old mark, in a
-// write of its own. A kill can cut a long write short at any page; until the
-// flag is written, a reader that walks to the end mark stops before the new
-// records, and this layer, which goes by the count and the file's size, does
-// not count a last record whose flag is still the end mark (Attach). So every
-// reader sees the records posted before, and none meets part of a record.
+// An append writes the new records behind the end mark of the counted ones,
+// with a new end mark after them, while the old mark stays in the place of
+// the first record's deletion flag; then that flag, in a write of its own,
+// replaces the old mark; last the header counts the new records. A kill can
+// cut a long write short at any page, so until the flag is written a reader
+// that walks to the end mark (dbfread) stops before the new records, and
+// until the count is written a reader that goes by the count (python-dbf,
+// Perl XBase, this layer) does not reach them: every reader sees whole
+// records only, and the header never counts a record that is not all on
+// disk.
 bool DbfFile::AppendBlock(const char* records, std::uint32_t count) {
   std::size_t length = layout_.recordLength;
   std::uint32_t before = count_;
   std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(before) * length;
-  if (!WriteCount(before + count) || (!endMarked_ && !EndMarkAt(*file_, offset)) ||
-      !file_->WriteAt(offset + 1, records + 1, length * count) || !file_->WriteAt(offset, records, 1)) {
+  if ((!endMarked_ && !EndMarkAt(*file_, offset)) ||
+      !file_->WriteAt(offset + 1, records + 1, length * count) || !file_->WriteAt(offset, records, 1) ||
+      !WriteCount(before + count)) {
     CutToCounted(*file_, offset);
     WriteCount(before);
     endMarked_ = false;
@@ -374,6 +392,15 @@ bool DbfFile::AppendBlock(const char* records, std::uint32_t count) {
 bool DbfFile::Append(const char* record) {
   if (!file_ || readOnly_) return false;
   std::size_t length = layout_.recordLength;
+  if (gather_) {
+    if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes && !Flush()) return false;
+    std::size_t at = static_cast<std::size_t>(pending_) * length;
+    batch_.resize(at + length);
+    std::memcpy(batch_.data() + at, record, length);
+    ToDisk(batch_.data() + at, 1);
+    ++pending_;
+    return true;
+  }
   scratch_.resize(length + 1);
   std::memcpy(scratch_.data(), record, length);
   ToDisk(scratch_.data(), 1);
@@ -382,7 +409,7 @@ bool DbfFile::Append(const char* record) {
 }
 
 bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
-  if (!file_ || readOnly_) return false;
+  if (!file_ || readOnly_ || !Flush()) return false;
   if (count == 0) return true;
   std::size_t length = layout_.recordLength;
   scratch_.resize(length * count + 1);
@@ -391,8 +418,34 @@ bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
   return AppendBlock(scratch_.data(), count);
 }
 
+void DbfFile::GatherAppends(bool on) {
+  if (!on) Flush();
+  gather_ = on;
+}
+
+bool DbfFile::Flush() {
+  if (pending_ == 0) return true;
+  const std::uint32_t count = pending_;
+  pending_ = 0;
+  batch_.push_back(kFileEnd);
+  bool written = !readOnly_ && AppendBlock(batch_.data(), count);
+  // A batch that does not fit (a full disk) is cut back to the records
+  // before it; then as many of its records as fit are appended one by one,
+  // so that the file loses no record that could be written.
+  const std::size_t length = layout_.recordLength;
+  for (std::uint32_t i = 0; !written && !readOnly_ && i < count; ++i) {
+    scratch_.assign(batch_.data() + i * length, batch_.data() + (i + 1) * length);
+    scratch_.push_back(kFileEnd);
+    if (!AppendBlock(scratch_.data(), 1)) break;
+  }
+  batch_.clear();
+  return written;
+}
+
 bool DbfFile::Truncate() {
   if (!file_ || readOnly_) return false;
+  pending_ = 0;
+  batch_.clear();
   if (!WriteCount(0)) return false;
   const char end = kFileEnd;
   endMarked_ = file_->Truncate(layout_.headerLength) && file_->WriteAt(layout_.headerLength, &end, 1);
@@ -400,7 +453,7 @@ bool DbfFile::Truncate() {
 }
 
 bool DbfFile::Pack() {
-  if (!file_ || readOnly_) return false;
+  if (!file_ || readOnly_ || !Flush()) return false;
   std::string temp = path_ + ".pack~";
   auto packed = std::make_unique<platform::File>();
   // The new file is locked before it takes the table's name, so the table

@@ -90,8 +90,18 @@ class DbfFile {
   const std::string& Path() const { return path_; }
   const Layout& layout() const { return layout_; }
   std::uint32_t RecordLength() const { return layout_.recordLength; }
-  // Whole records in the file (the header's count, cut to what the file holds).
-  std::uint32_t RecordCount() const { return count_; }
+  // Whole records in the file (the header's count, cut to what the file
+  // holds), with the appends gathered but not yet written.
+  std::uint32_t RecordCount() const { return count_ + pending_; }
+
+  // Appends gather in memory and reach the file a batch at a time: when a
+  // batch is full, at Flush and at Close. Only for a file that its caller
+  // holds alone; reads and writes of gathered records are served from
+  // memory. Each batch is appended as one append would be (AppendBlock).
+  void GatherAppends(bool on);
+  // Writes the gathered appends. False when they could not be written: they
+  // are dropped, and the file keeps the records of earlier batches.
+  bool Flush();
 
   // Records first.. into out, in the memory code page; the number read.
   std::uint32_t Read(std::uint32_t first, std::uint32_t count, char* out) const;
@@ -100,7 +110,7 @@ class DbfFile {
   void ToMemory(char* records, std::uint32_t count) const;
   void ToDisk(char* records, std::uint32_t count) const;
 
-  // Each write leaves a file that every reader reads alike (see
+  // Each write leaves a file that every reader opens whole (see
   // AppendBlock). False when the file could not be written.
   bool Write(std::uint32_t recno, const char* record);
   bool WriteFlag(std::uint32_t recno, char flag);
@@ -132,6 +142,10 @@ class DbfFile {
   bool AppendBlock(const char* records, std::uint32_t count);
 
   mutable std::vector<char> scratch_;
+  // Gathered appends, in the file's code page.
+  bool gather_ = false;
+  std::uint32_t pending_ = 0;
+  Buffer batch_;
 };
 
 // The records of an open file in the memory code page: a window of about a

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace velt::dbf {
@@ -29,12 +30,22 @@ void PutDigits(char* out, int value, int count) {
   }
 }
 
-}  // namespace
-
-std::string_view TrimRight(std::string_view text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
-  return text;
+// A whole number of up to 15 digits, the common case, read without the
+// general parser (which gives the same value for it: it is exact).
+bool ParseWholeNumber(std::string_view text, double& value) {
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text.size() > 15) return false;
+  std::int64_t whole = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    whole = whole * 10 + (c - '0');
+  }
+  value = negative ? -static_cast<double>(whole) : static_cast<double>(whole);
+  return true;
 }
+
+}  // namespace
 
 bool IsBlank(std::string_view text) { return TrimRight(text).empty(); }
 
@@ -42,6 +53,7 @@ bool TryParseNumber(std::string_view text, double& value) {
   text = TrimBlanks(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
+  if (ParseWholeNumber(text, value)) return true;
   double parsed = 0;
   auto result = std::from_chars(text.data(), text.data() + text.size(), parsed);
   if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(parsed))
@@ -63,6 +75,14 @@ void NumberText(double value, std::string& out) {
   out.clear();
   if (value == 0 || !std::isfinite(value)) {
     out.push_back('0');
+    return;
+  }
+  // A whole number of up to 15 digits is its digits (what the general form
+  // below gives it too).
+  if (value > -1e15 && value < 1e15 && static_cast<double>(static_cast<std::int64_t>(value)) == value) {
+    char buf[24];
+    auto result = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(value));
+    out.assign(buf, result.ptr);
     return;
   }
   // Fifteen significant digits in scientific form: d.dddddddddddddde±x.
@@ -159,14 +179,22 @@ bool FormatNumber(double value, int width, int decimals, char* out) {
 bool FormatInteger(std::int64_t value, int width, int decimals, char* out) {
   if (width <= 0) return false;
   if (decimals < 0) decimals = 0;
+  // The digits from the right end of the buffer.
   char buf[24];
-  auto result = std::to_chars(buf, buf + sizeof buf, value);
-  auto digits = static_cast<std::size_t>(result.ptr - buf);
+  char* first = buf + sizeof buf;
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--first = '-';
+  auto digits = static_cast<std::size_t>(buf + sizeof buf - first);
   std::size_t length = digits + (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
   if (length > static_cast<std::size_t>(width)) return false;
   std::size_t pad = static_cast<std::size_t>(width) - length;
   std::memset(out, ' ', pad);
-  std::memcpy(out + pad, buf, digits);
+  std::memcpy(out + pad, first, digits);
   if (decimals > 0) {
     out[pad + digits] = '.';
     std::memset(out + pad + digits + 1, '0', static_cast<std::size_t>(decimals));

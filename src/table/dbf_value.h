@@ -3,6 +3,7 @@
 // width with a "." point, dates as yyyymmdd, and the forms in which the table
 // hands them to callers (plain decimal numbers, dd.mm.yyyy dates).
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,19 @@
 namespace velt::dbf {
 
 // Trailing blanks (and the NUL bytes some writers pad with) removed.
-std::string_view TrimRight(std::string_view text);
+inline std::string_view TrimRight(std::string_view text) {
+  // Eight bytes at a time while they are all blanks or NULs (the only bytes
+  // with no bit but 0x20 set): wide fields are mostly padding.
+  std::size_t n = text.size();
+  while (n >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + n - 8, 8);
+    if ((word & 0xDFDFDFDFDFDFDFDFull) != 0) break;
+    n -= 8;
+  }
+  while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
+  return text.substr(0, n);
+}
 bool IsBlank(std::string_view text);
 
 // Reads a numeric field. False when the field is blank (a null number); an

@@ -467,15 +467,21 @@ FieldRef Table::FieldByName(std::string_view name) {
 
 // ---- Reading
 
-std::string_view Table::TextView(int index) const {
+const char* Table::CurrentRecord() const { return impl_->Current(); }
+
+std::string_view Table::TextView(int index) const { return TextView(impl_->Current(), index); }
+
+std::string_view Table::TextView(const char* record, int index) const {
   const FieldInfo& field = impl_->FieldAt(index);
-  std::string_view raw = impl_->Raw(field);
+  std::string_view raw(record + field.offset, static_cast<std::size_t>(field.width));
   return field.type == 'C' || field.type == 'M' ? dbf::TrimRight(raw) : raw;
 }
 
-std::string Table::AsString(int index) const {
+std::string Table::AsString(int index) const { return AsString(impl_->Current(), index); }
+
+std::string Table::AsString(const char* record, int index) const {
   const FieldInfo& field = impl_->FieldAt(index);
-  std::string_view raw = impl_->Raw(field);
+  std::string_view raw(record + field.offset, static_cast<std::size_t>(field.width));
   switch (field.type) {
     case 'N':
     case 'F': {
@@ -500,9 +506,11 @@ std::string Table::AsString(int index) const {
   }
 }
 
-int Table::AsInteger(int index) const {
+int Table::AsInteger(int index) const { return AsInteger(impl_->Current(), index); }
+
+int Table::AsInteger(const char* record, int index) const {
   const FieldInfo& field = impl_->FieldAt(index);
-  std::string_view raw = impl_->Raw(field);
+  std::string_view raw(record + field.offset, static_cast<std::size_t>(field.width));
   switch (field.type) {
     case 'N':
     case 'F': {
@@ -724,6 +732,29 @@ void Table::Cancel() { impl_->Cancel(); }
 
 bool Table::Modified() const { return impl_->state != Impl::State::Browse; }
 
+char* Table::EditBuffer() {
+  impl_->RequireEditing();
+  return impl_->edit.data();
+}
+
+void Table::SetBatchedPosts(bool on) {
+  Impl& m = *impl_;
+  if (!m.file.IsOpen()) return;
+  if (!on) FlushPosts();
+  m.file.GatherAppends(on);
+}
+
+void Table::FlushPosts() {
+  Impl& m = *impl_;
+  if (m.file.IsOpen() && !m.file.Flush()) {
+    // The dropped records are no longer in the table.
+    m.cache.Attach(&m.file);
+    m.visibleCount = -1;
+    m.StandNowhere();
+    m.WriteFailed();
+  }
+}
+
 void Table::Delete() {
   Impl& m = *impl_;
   m.RequireOpenDataset();
@@ -861,6 +892,33 @@ void Table::SetScope(std::string_view low, std::string_view high) {
   m.scopeHigh.assign(high);
   m.RefreshScope();
   m.First();
+}
+
+RecordRange Table::Find(std::string_view key) const {
+  Impl& m = *impl_;
+  m.RequireOpenTable();
+  const TableIndex* index = m.Active();
+  if (index == nullptr) return {};
+  auto [first, last] = index->Range(key, key);
+  return RecordRange(index, m.cache.AllRecords(), m.Length(), first, last);
+}
+
+RecordRange Table::All() const {
+  Impl& m = *impl_;
+  m.RequireOpenTable();
+  const TableIndex* index = m.Active();
+  if (index == nullptr) return {};
+  return RecordRange(index, m.cache.AllRecords(), m.Length(), 0, index->Size());
+}
+
+const char* RecordRange::operator[](std::size_t i) const {
+  return records_ + static_cast<std::size_t>(index_->RecNo(first_ + i) - 1) * length_;
+}
+
+std::uint32_t RecordRange::RecNo(std::size_t i) const { return index_->RecNo(first_ + i); }
+
+bool RecordRange::KeyMatches(std::size_t i, std::string_view key) const {
+  return index_->KeyMatches(first_ + i, key);
 }
 
 void Table::CancelScope() {

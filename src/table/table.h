@@ -22,6 +22,7 @@
 namespace velt {
 
 class Table;
+class TableIndex;
 
 // A field of the current record, found by name (FieldByName). Callers in hot
 // loops keep the field's position (FieldIndex) and use the positional calls.
@@ -43,6 +44,30 @@ class FieldRef {
  private:
   Table* table_;
   int index_;
+};
+
+// Records of a table's current order found without moving its cursor
+// (Table::Find): the table's own copies of the records (1251), valid while
+// the table is not changed. Read their fields with the Table calls that take
+// a record.
+class RecordRange {
+ public:
+  RecordRange() = default;
+  RecordRange(const TableIndex* index, const char* records, std::size_t length, std::size_t first,
+              std::size_t last)
+      : index_(index), records_(records), length_(length), first_(first), last_(last) {}
+  std::size_t size() const { return last_ - first_; }
+  bool empty() const { return first_ == last_; }
+  const char* operator[](std::size_t i) const;
+  std::uint32_t RecNo(std::size_t i) const;
+  // Whether record i is among those that Find(key) gives.
+  bool KeyMatches(std::size_t i, std::string_view key) const;
+
+ private:
+  const TableIndex* index_ = nullptr;
+  const char* records_ = nullptr;
+  std::size_t length_ = 0;
+  std::size_t first_ = 0, last_ = 0;
 };
 
 class Table {
@@ -109,6 +134,13 @@ class Table {
   double AsFloat(int index) const;
   DateTime AsDateTime(int index) const;  // 0 for a null date
   bool IsNull(int index) const;
+  // The current record's bytes (1251, deletion flag first), valid until the
+  // cursor moves or the record changes.
+  const char* CurrentRecord() const;
+  // The same of a record that Find handed out.
+  std::string AsString(const char* record, int index) const;
+  std::string_view TextView(const char* record, int index) const;
+  int AsInteger(const char* record, int index) const;
 
   // Writing the current record (only while appending or editing: otherwise
   // "Dataset not in edit or insert mode", with the prefix). Text longer than
@@ -129,6 +161,18 @@ class Table {
   void Post();    // writes the record and the header's count; file consistent after it
   void Cancel();  // drops a pending Append or Edit
   bool Modified() const;  // a pending Append or Edit
+  // The record being appended or edited (1251, deletion flag first), for a
+  // caller that formats whole records itself; Post writes it as it stands.
+  // Outside Append and Edit: "Dataset not in edit or insert mode".
+  char* EditBuffer();
+  // A table that a conversion run created and holds alone until the run
+  // ends: its Posts gather in memory and reach the file in batches (when a
+  // batch is full, at FlushPosts and at Close), each batch appended so that
+  // the file is a whole table at every moment.
+  void SetBatchedPosts(bool on);
+  // Writes the gathered Posts now. "Unable to write table: <path>" when they
+  // cannot be written; the file keeps the records of the earlier batches.
+  void FlushPosts();
   void Delete();       // marks the current record deleted and moves to the next
   void InsertBlank();  // stores one blank record at once and makes it current
   // Both need Exclusive ("Table must be opened in Exclusive mode to perform
@@ -150,6 +194,12 @@ class Table {
   // record of the scope.
   void SetScope(std::string_view low, std::string_view high);
   void CancelScope();
+  // The records of the current index order that SetScope(key, key) would
+  // keep, in index order, without moving the cursor or touching the scope.
+  // Every record of the order for All. Physical order: "Cannot perform this
+  // operation on a closed table" when closed, an empty range otherwise.
+  RecordRange Find(std::string_view key) const;
+  RecordRange All() const;
 
   // ---- Creation and copying.
   bool CreateNew(const std::string& file, int driverType, int fieldCount);

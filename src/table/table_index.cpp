@@ -283,6 +283,12 @@ std::pair<std::size_t, std::size_t> TableIndex::Range(std::string_view low, std:
   return {first, last};
 }
 
+bool TableIndex::KeyMatches(std::size_t position, std::string_view key) const {
+  bool tooLong = false;
+  if (!ScopeProbe(key, lowProbe_, tooLong) || tooLong) return false;
+  return CompareAt(position, lowProbe_) == 0;
+}
+
 std::size_t TableIndex::Find(const char* record, std::uint32_t recno) const {
   MakeKey(record, scratch_);
   std::size_t position = SearchEntry(scratch_, recno);

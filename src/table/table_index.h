@@ -51,6 +51,8 @@ class TableIndex {
   // ignored (1251 text; a numeric index reads them as numbers). A key that
   // cannot match gives an empty range.
   std::pair<std::size_t, std::size_t> Range(std::string_view low, std::string_view high) const;
+  // Whether the entry at a position is among those that Range(key, key) gives.
+  bool KeyMatches(std::size_t position, std::string_view key) const;
 
   // The position of a record's entry, npos when the index does not hold it.
   std::size_t Find(const char* record, std::uint32_t recno) const;

@@ -11,6 +11,7 @@
 #include "conversion/output_layout.h"
 #include "conversion/record_context.h"
 #include "conversion/record_groups.h"
+#include "conversion/run_session.h"
 #include "conversion/street_directory.h"
 #include "conversion/street_name.h"
 #include "reference/reference_tables.h"
@@ -107,15 +108,15 @@ class AddressTest : public ::testing::Test {
                 {"", "=НОВОГРАД_*ГКБ 9", "123 - ГКБ 8"},
                 {"", "=НОВОГРАД_+ГКБ 10", "555 - ГКБ 10"},
                 {"", "=НОВОГРАД_+ФАП", "125 - ФАП"}});
-    for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(OpenReferenceTable(name));
+    for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(session_.tables.Open(name));
 
-    State().StationCode = 672;
+    session_.StationCode = 672;
     ASSERT_TRUE(CreateOutputTable(output_, dir_.File("tF6722401.DBF")));
   }
 
   void TearDown() override {
     output_.Close();
-    ReleaseReferenceTables();
+    session_.tables.ReleaseAll();
   }
 
   // Runs the address group on one archive record and posts the output record.
@@ -129,24 +130,29 @@ class AddressTest : public ::testing::Test {
     input.SetTableName(path);
     input.Open();
     input.First();
-    ArchiveFields fields;
-    fields.Resolve(input);
-    RecordContext ctx(input, output_, true, State(), fields);
+    session_.archive.Resolve(input);
+    session_.archive.Load();
     output_.Append();
-    ctx.SetInt(Out::LPU_FROM, kLpuFromBefore);
+    OutputRecord out(output_.EditBuffer());
+    RecordContext ctx(session_, out, true);
+    out.Integer(Out::LPU_FROM, kLpuFromBefore);
     AddressGroup(ctx);
-    AddressFields result{ctx.OutText(Out::CITYSTREET), ctx.OutInt(Out::HOUSE), ctx.OutText(Out::IND_HOUSE),
-                         ctx.OutInt(Out::LPU_FROM),    ctx.OutInt(Out::ROOM),  ctx.OutText(Out::IND_ROOM),
-                         ctx.OutInt(Out::COD_LPU)};
-    EXPECT_NO_THROW(output_.Post());  // every value fits its field
+    auto text = [&](Out field) { return output_.AsString(static_cast<int>(field)); };
+    auto number = [&](Out field) { return output_.AsInteger(static_cast<int>(field)); };
+    AddressFields result{text(Out::CITYSTREET), number(Out::HOUSE), text(Out::IND_HOUSE),
+                         number(Out::LPU_FROM), number(Out::ROOM),  text(Out::IND_ROOM),
+                         number(Out::COD_LPU)};
+    EXPECT_FALSE(out.OutOfBounds());  // every value fits its field
+    output_.Post();
     return result;
   }
 
-  static AddressResult Resolve(const char* city, const char* street, const char* house = "1") {
-    return ResolveAddress(A(city), A(street), A(house));
+  AddressResult Resolve(const char* city, const char* street, const char* house = "1") {
+    return ResolveAddress(session_, A(city), A(street), A(house));
   }
 
   testing::TempDir dir_;
+  RunSession session_{State()};
   Table output_{"OutNatives"};
 };
 
@@ -264,20 +270,22 @@ TEST_F(AddressTest, ArchiveWithoutAnAddressFieldFails) {
   Table input("VELTDBF");
   input.SetTableName(path);
   input.Open();
-  ArchiveFields fields;
-  fields.Resolve(input);
-  RecordContext ctx(input, output_, true, State(), fields);
+  input.First();
+  session_.archive.Resolve(input);
+  session_.archive.Load();
   output_.Append();
+  OutputRecord out(output_.EditBuffer());
+  RecordContext ctx(session_, out, true);
   EXPECT_THROW(AddressGroup(ctx), Error);
   output_.Cancel();
 }
 
 TEST_F(AddressTest, ReopenedStreetTableIsReadAfresh) {
   EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000100");
-  ReleaseReferenceTables();
+  session_.tables.ReleaseAll();
   WriteTable(State().PavkDirPath + "/street.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}},
              {{"Ленина", "ул", "74000001000000900"}});
-  for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(OpenReferenceTable(name));
+  for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(session_.tables.Open(name));
   EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000900");
 }
 
@@ -310,8 +318,8 @@ TEST_F(AddressTest, StreetDirectoryAnswersAsTheScopeWalk) {
         table.Next();
     }
   }
-  ASSERT_TRUE(OpenReferenceTable("street"));
-  Table& streets = *State().LookupTables.Get(Lookup::street);
+  ASSERT_TRUE(session_.tables.Open("street"));
+  Table& streets = *session_.tables.Get(Lookup::street);
   auto walk = [&](const std::string& name, const std::string& settlement, const std::string& type) {
     streets.SetScope(name, name);
     for (streets.First(); !streets.Eof(); streets.Next()) {

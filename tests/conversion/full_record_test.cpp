@@ -20,7 +20,7 @@ class FullRecordTest : public testing::RecordTest {
  protected:
   void SetUp() override {
     RecordTest::SetUp();
-    State().InputFileName = "F1011612.DBF";
+    session_.InputFileName = "F1011612.DBF";
     Reference(
         "city",
         {{{"NAME", A("Новоград"), "C", 40}, {"CODE", "74000001000", "C", 11}, {"SOCR", A("г"), "C", 10}}});
@@ -63,9 +63,11 @@ TEST_F(FullRecordTest, EveryOutputFieldOfOneCall) {
   input_.SetTableName(archive);
   input_.Open();
   input_.First();
+  session_.archive.Resolve(input_);
+  session_.archive.Load();
   const std::string outputPath = dir_.File("teF1011612.DBF");
   ASSERT_TRUE(CreateOutputTable(output_, outputPath));
-  ConvertCallRecord(input_, output_, false);
+  ConvertCallRecord(session_, output_, false);
   output_.Close();
 
   // clang-format off
@@ -103,8 +105,8 @@ TEST_F(FullRecordTest, EveryOutputFieldOfOneCall) {
   std::string log;
   platform::ReadWholeFile(State().LogFilePath, log);
   EXPECT_EQ(log.find(A("Вызов")), std::string::npos) << log;
-  EXPECT_EQ(State().ExternalsCounter, 2);
-  EXPECT_EQ(State().NativesCounter, 1);
+  EXPECT_EQ(session_.ExternalsCounter, 2);
+  EXPECT_EQ(session_.NativesCounter, 1);
 }
 
 }  // namespace

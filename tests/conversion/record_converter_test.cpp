@@ -5,6 +5,7 @@
 #include <map>
 
 #include "conversion/output_layout.h"
+#include "conversion/run_session.h"
 #include "reference/reference_tables.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
@@ -84,24 +85,26 @@ class RecordConverterTest : public testing::AppFolderTest {
     WriteTable(PavkFile("lpu.dbf"), {{"NPP", "N", 4}, {"CATEGORY", "N", 1}, {"ADRESS", "C", 100}}, {});
     for (int i = 0; i < kLookupCount; ++i)
       ASSERT_TRUE(OpenReferenceTable(LookupName(static_cast<Lookup>(i))));
-    RunState& state = State();
-    state.StationCode = 123;
-    state.InputFilePath = dir_.File("F1232401.DBF");
-    state.InputFileName = "F1232401.DBF";
-    state.NativesCounter = state.ExternalsCounter = 1;
+    session_.StationCode = 123;
+    session_.InputFilePath = dir_.File("F1232401.DBF");
+    session_.InputFileName = "F1232401.DBF";
     archive_.SetOEMTranslate(true);
     output_.SetOEMTranslate(true);
-    archive_.SetTableName(state.InputFilePath);
+    archive_.SetTableName(session_.InputFilePath);
   }
 
   // Converts every call of a new archive into a new output table; each call
   // reopens the same archive object, with whatever layout the test gives.
   std::vector<Record> Convert(const std::vector<Call>& calls, bool isNative = true,
                               const Layout& layout = ArchiveLayout()) {
-    WriteArchive(State().InputFilePath, layout, calls);
+    WriteArchive(session_.InputFilePath, layout, calls);
     archive_.Open();
+    session_.archive.Resolve(archive_);
     EXPECT_TRUE(CreateOutputTable(output_, dir_.File("out.dbf")));
-    for (archive_.First(); !archive_.Eof(); archive_.Next()) ConvertCallRecord(archive_, output_, isNative);
+    for (archive_.First(); !archive_.Eof(); archive_.Next()) {
+      session_.archive.Load();
+      ConvertCallRecord(session_, output_, isNative);
+    }
     archive_.Close();
     output_.Close();
     std::vector<Record> records;
@@ -138,6 +141,9 @@ class RecordConverterTest : public testing::AppFolderTest {
     return lines;
   }
 
+  ReferenceTables& Tables() override { return session_.tables; }
+
+  RunSession session_{State()};
   Table archive_{"VELTDBF"};
   Table output_{"OutNatives"};
 };
@@ -159,7 +165,7 @@ TEST_F(RecordConverterTest, ProfilesKhAndYaAreSkippedWithoutUsingARecordNumber) 
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(Join(out[0], {"NHISTORY", "N_ZAP"}), "2|1");
   EXPECT_EQ(Join(out[1], {"NHISTORY", "N_ZAP"}), "4|2");
-  EXPECT_EQ(State().NativesCounter, 3);
+  EXPECT_EQ(session_.NativesCounter, 3);
 }
 
 TEST_F(RecordConverterTest, PolicyIsTakenFromSpolWhenTheArchiveHasIt) {
@@ -221,7 +227,7 @@ TEST_F(RecordConverterTest, InsurerCodeComesFromF002AndDropsTheHomeRegionPrefix)
   EXPECT_EQ(ConvertOne(Valid({{"SMO", "45001"}}), false).at("COD_SMO"), "45001");
   EXPECT_EQ(Logged(), std::vector<std::string>{});
   // Without its reference table the group fails and is logged; the record goes on.
-  State().LookupTables.Release(Lookup::f002);
+  session_.tables.Release(Lookup::f002);
   EXPECT_EQ(Join(ConvertOne(Valid()), {"COD_SMO", "NHISTORY"}), "|4711");
   EXPECT_EQ(Logged(), std::vector<std::string>{" Вызов №1234: Невозможно определить код СМО."});
 }
@@ -250,12 +256,14 @@ TEST_F(RecordConverterTest, JunkCharactersNeverReachTheCleanedFields) {
 }
 
 TEST_F(RecordConverterTest, MissingFieldOutsideTheGuardsLeavesTheRecordUnposted) {
-  WriteArchive(State().InputFilePath, Without(ArchiveLayout(), "FAM"), {Valid()});
+  WriteArchive(session_.InputFilePath, Without(ArchiveLayout(), "FAM"), {Valid()});
   archive_.Open();
   archive_.First();
+  session_.archive.Resolve(archive_);
+  session_.archive.Load();
   ASSERT_TRUE(CreateOutputTable(output_, dir_.File("out.dbf")));
   try {
-    ConvertCallRecord(archive_, output_, true);
+    ConvertCallRecord(session_, output_, true);
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "VELTDBF: Field 'FAM' not found");
@@ -264,10 +272,12 @@ TEST_F(RecordConverterTest, MissingFieldOutsideTheGuardsLeavesTheRecordUnposted)
   // A guarded group that fails needs NGOD for its log line.
   output_.Cancel();
   archive_.Close();
-  WriteArchive(State().InputFilePath, Without(ArchiveLayout(), "NGOD"), {Valid({{"KOD1", ""}})});
+  WriteArchive(session_.InputFilePath, Without(ArchiveLayout(), "NGOD"), {Valid({{"KOD1", ""}})});
   archive_.Open();
   archive_.First();
-  EXPECT_THROW(ConvertCallRecord(archive_, output_, true), Error);
+  session_.archive.Resolve(archive_);
+  session_.archive.Load();
+  EXPECT_THROW(ConvertCallRecord(session_, output_, true), Error);
   EXPECT_EQ(output_.PhysicalCount(), 0);
 }
 

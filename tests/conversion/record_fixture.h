@@ -11,6 +11,7 @@
 
 #include "conversion/output_layout.h"
 #include "conversion/record_context.h"
+#include "conversion/run_session.h"
 #include "reference/reference_tables.h"
 #include "reference/test_tables.h"
 #include "support/date_time.h"
@@ -72,16 +73,23 @@ inline void WriteRows(const std::string& path, const std::vector<TableRow>& rows
   table.Close();
 }
 
+// A guarded field group failed: it returned false or raised an Error.
+template <typename Group>
+bool Failed(Group&& group) {
+  try {
+    return !group();
+  } catch (const Error&) {
+    return true;
+  }
+}
+
 class RecordTest : public AppFolderTest {
  protected:
   void SetUp() override {
     AppFolderTest::SetUp();
-    RunState& state = State();
-    state.StationCode = 101;
-    state.StationCategory = 0;
-    state.NativesCounter = 1;
-    state.ExternalsCounter = 1;
-    state.InputFileName = "F1011703.DBF";
+    State().StationCategory = 0;
+    session_.StationCode = 101;
+    session_.InputFileName = "F1011703.DBF";
     // The run's output tables store their text in code page 866.
     output_.SetOEMTranslate(true);
   }
@@ -91,6 +99,7 @@ class RecordTest : public AppFolderTest {
     output_.Close();
     AppFolderTest::TearDown();
   }
+  ReferenceTables& Tables() override { return session_.tables; }
 
   // A one-record archive with these fields and a new pending output record;
   // the context over both replaces the previous one.
@@ -105,11 +114,12 @@ class RecordTest : public AppFolderTest {
     input_.SetTableName(archive);
     input_.Open();
     input_.First();
-    fields_.Resolve(input_);
+    session_.archive.Resolve(input_);
+    session_.archive.Load();
     EXPECT_TRUE(CreateOutputTable(output_, dir_.File("t" + std::to_string(serial_) + ".dbf")));
     output_.Append();
-    output_.Edit();
-    ctx_ = std::make_unique<RecordContext>(input_, output_, native, State(), fields_);
+    out_ = OutputRecord(output_.EditBuffer());
+    ctx_ = std::make_unique<RecordContext>(session_, out_, native);
     return *ctx_;
   }
 
@@ -131,9 +141,10 @@ class RecordTest : public AppFolderTest {
   // A blank number or date reads as "", a written 0 as "0".
   bool Blank(Out field) const { return Text(field).empty(); }
 
+  RunSession session_{State()};
   Table input_{"VELTDBF"};
   Table output_{"OutNatives"};
-  ArchiveFields fields_;
+  OutputRecord out_;
   std::unique_ptr<RecordContext> ctx_;
   int serial_ = 0;
 };

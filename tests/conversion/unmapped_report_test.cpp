@@ -8,6 +8,7 @@
 #include <set>
 
 #include "conversion/conversion_run.h"
+#include "conversion/run_session.h"
 #include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "reference/test_tables.h"
@@ -32,7 +33,7 @@ TEST_F(MappingLookupTest, RowMappedToZeroIsMappedButEmptyChoiceOrNoRowIsNot) {
               {"2", A("Повторный"), ""},
               {"3", A("Активное"), A("3 - Активное посещение")}});
   ASSERT_TRUE(OpenReferenceTable("tr_vid"));
-  Table& table = *State().LookupTables.Get(Lookup::tr_vid);
+  Table& table = *tables_.Get(Lookup::tr_vid);
 
   RecodeResult zero = RecodeValueEx("1", table);
   EXPECT_TRUE(zero.mapped);
@@ -42,14 +43,15 @@ TEST_F(MappingLookupTest, RowMappedToZeroIsMappedButEmptyChoiceOrNoRowIsNot) {
   EXPECT_EQ(RecodeValueEx("3", table).code, 3);
   EXPECT_EQ(RecodeValue("3", table), 3);  // the plain lookup is unchanged
 
-  LastRunUnmapped().Clear();
+  // A run notes the keys that find no mapping.
+  RunSession session(State());
+  ASSERT_TRUE(session.tables.Open("tr_vid"));
   for (const char* key : {"1", "2", "2", "3", "9", "  "})
-    RecodeNotingUnmapped(UnmappedKind::CallKind, key, table);
-  EXPECT_EQ(LastRunUnmapped().Calls(UnmappedKind::CallKind, "1"), 0);
-  EXPECT_EQ(LastRunUnmapped().Calls(UnmappedKind::CallKind, "2"), 2);
-  EXPECT_EQ(LastRunUnmapped().Calls(UnmappedKind::CallKind, "9"), 1);
-  EXPECT_EQ(LastRunUnmapped().Entries().size(), 2u);  // blank keys are not reported
-  LastRunUnmapped().Clear();
+    session.RecodeNoting(UnmappedKind::CallKind, Lookup::tr_vid, key);
+  EXPECT_EQ(session.unmapped.Calls(UnmappedKind::CallKind, "1"), 0);
+  EXPECT_EQ(session.unmapped.Calls(UnmappedKind::CallKind, "2"), 2);
+  EXPECT_EQ(session.unmapped.Calls(UnmappedKind::CallKind, "9"), 1);
+  EXPECT_EQ(session.unmapped.Entries().size(), 2u);  // blank keys are not reported
 }
 
 TEST(UnmappedReportTest, CsvQuotesAndValuesPerMappingKind) {

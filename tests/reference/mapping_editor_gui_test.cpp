@@ -55,7 +55,6 @@ class MappingEditorTest : public testing::AppFolderTest {
   }
   void TearDown() override {
     form_.reset();
-    ReleaseReferenceTables();
     AppFolderTest::TearDown();
   }
 
@@ -319,8 +318,8 @@ TEST_F(MappingEditorTest, DeleteOnAnEmptyTableStillPacks) {
 
 TEST_F(MappingEditorTest, NextConversionUsesTheEditedMapping) {
   ASSERT_TRUE(OpenReferenceTable("tr_vid"));
-  EXPECT_EQ(RecodeValue("1", *State().LookupTables.Get(Lookup::tr_vid)), 1);
-  ReleaseReferenceTables();
+  EXPECT_EQ(RecodeValue("1", *tables_.Get(Lookup::tr_vid)), 1);
+  tables_.ReleaseAll();
 
   Open(4);
   ASSERT_EQ(form_->Model().data(form_->Model().index(0, 0)).toString(), QStringLiteral("1"));
@@ -329,7 +328,7 @@ TEST_F(MappingEditorTest, NextConversionUsesTheEditedMapping) {
   Click("FormExit");
 
   ASSERT_TRUE(OpenReferenceTable("tr_vid"));
-  EXPECT_EQ(RecodeValue("1", *State().LookupTables.Get(Lookup::tr_vid)), 3);
+  EXPECT_EQ(RecodeValue("1", *tables_.Get(Lookup::tr_vid)), 3);
 }
 
 // Not a check: run by scripts/editor_screenshots.sh under Xvfb to draw the

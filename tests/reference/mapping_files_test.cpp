@@ -111,7 +111,7 @@ TEST_F(MappingFilesTest, MissingTablesAreCreatedAndSeededPerKind) {
 
   // A freshly seeded value recodes to 0 until the user maps it.
   ASSERT_TRUE(OpenReferenceTable("tr_reas"));
-  EXPECT_EQ(RecodeValue("01", *State().LookupTables.Get(Lookup::tr_reas)), 0);
+  EXPECT_EQ(RecodeValue("01", *tables_.Get(Lookup::tr_reas)), 0);
 }
 
 TEST_F(MappingFilesTest, ExistingTablesAreNeverChanged) {

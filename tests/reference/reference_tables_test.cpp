@@ -49,12 +49,6 @@ class ReferenceTablesTest : public testing::AppFolderTest {
                {{"7", "2", A("Челябинск, Ленина, 5")}});
   }
 
-  Table& Slot(Lookup slot) {
-    Table* table = State().LookupTables.Get(slot);
-    EXPECT_NE(table, nullptr) << LookupName(slot);
-    return *table;
-  }
-
   int Recode(Lookup slot, const std::string& key) { return RecodeValue(key, Slot(slot)); }
 };
 
@@ -116,8 +110,8 @@ TEST_F(ReferenceTablesTest, EachRunSeesTheMappingAsItIsThen) {
   WriteMapping("tr_vid", {{"1", "", A("2 - старый")}});
   ASSERT_TRUE(OpenReferenceTable("tr_vid"));
   EXPECT_EQ(Recode(Lookup::tr_vid, "1"), 2);
-  ReleaseReferenceTables();
-  EXPECT_EQ(State().LookupTables.Get(Lookup::tr_vid), nullptr);
+  tables_.ReleaseAll();
+  EXPECT_EQ(tables_.Get(Lookup::tr_vid), nullptr);
 
   platform::RemoveFile(MappingFile("tr_vid.dbf"));
   WriteMapping("tr_vid", {{"0", "", ""}, {"1", "", A("4 - новый")}});
@@ -152,8 +146,8 @@ TEST_F(ReferenceTablesTest, AllTwelveTablesOpenWithTheirIndexes) {
   EXPECT_EQ(Recode(Lookup::tr_lpu, A("ГКБ 1")), 31);
   EXPECT_EQ(Recode(Lookup::tr_trag, "1"), 3);
 
-  ReleaseReferenceTables();
-  for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(State().LookupTables.Get(static_cast<Lookup>(i)), nullptr);
+  tables_.ReleaseAll();
+  for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(tables_.Get(static_cast<Lookup>(i)), nullptr);
 }
 
 TEST_F(ReferenceTablesTest, TariffsOutsideEmergencyCallsAreNeverFound) {
@@ -181,14 +175,14 @@ TEST_F(ReferenceTablesTest, FailureIsReportedOnceAndLeavesTheSlotEmpty) {
   EXPECT_FALSE(OpenReferenceTable("tr_vid"));
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0], A(kNotRecoded));
-  EXPECT_EQ(State().LookupTables.Get(Lookup::tr_vid), nullptr);
+  EXPECT_EQ(tables_.Get(Lookup::tr_vid), nullptr);
 
   // tr_from replaced by a table without its key field: the table of the last
   // run must not stay in the slot.
   platform::RemoveFile(MappingFile("tr_from.dbf"));
   WriteTable(MappingFile("tr_from.dbf"), {{"code", "C", 5}, {"pavk", "C", 100}}, {{"1", A("2 - x")}});
   EXPECT_FALSE(OpenReferenceTable("tr_from"));
-  EXPECT_EQ(State().LookupTables.Get(Lookup::tr_from), nullptr);
+  EXPECT_EQ(tables_.Get(Lookup::tr_from), nullptr);
   // A tarif without PLACE cannot evaluate its condition.
   WriteTable(PavkFile("tarif.dbf"), {{"COD_SPEC", "N", 4}, {"CATEGORY", "N", 1}}, {{"501", "2"}});
   EXPECT_FALSE(OpenReferenceTable("tarif"));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reference/reference_tables.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
@@ -64,8 +65,9 @@ class RecordingMessages : public UserMessages {
   std::vector<std::string> shown;
 };
 
-// A fresh application folder whose paths are in State(); the run's tables
-// are released and the message receiver restored afterwards.
+// A fresh application folder whose paths are in State(), with the tables of
+// a run opened from it; the tables are released and the message receiver
+// restored afterwards.
 class AppFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -76,8 +78,17 @@ class AppFolderTest : public ::testing::Test {
     SetMessages(&messages_);
   }
   void TearDown() override {
-    for (auto& slot : State().LookupTables.slots) slot.reset();
+    Tables().ReleaseAll();
     SetMessages(nullptr);
+  }
+
+  // The run's tables: the test's own, or those of a run session.
+  virtual ReferenceTables& Tables() { return tables_; }
+  bool OpenReferenceTable(const std::string& name) { return Tables().Open(name); }
+  Table& Slot(Lookup slot) {
+    Table* table = Tables().Get(slot);
+    EXPECT_NE(table, nullptr) << LookupName(slot);
+    return *table;
   }
 
   std::string MappingFile(const std::string& name) const { return In(State().MappingDirPath, name); }
@@ -89,6 +100,7 @@ class AppFolderTest : public ::testing::Test {
 
   TempDir dir_;
   RecordingMessages messages_;
+  ReferenceTables tables_;
 };
 
 }  // namespace velt::testing

@@ -1,0 +1,50 @@
+#pragma once
+// The output record of one call as the converter fills it: each value is
+// formatted straight into the record's bytes (1251), exactly as the table
+// layer's field writes format it, without their checks of the edit state.
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "conversion/output_layout.h"
+#include "support/date_time.h"
+
+namespace velt {
+
+class OutputRecord {
+ public:
+  OutputRecord() = default;
+  explicit OutputRecord(char* record) : record_(record) {}
+
+  // Text cut to the field's width and padded with blanks. The text fields
+  // that the receiving system splits on # = | lose those characters, taken
+  // from the text as it stands in the field (cut, trailing blanks and NULs
+  // aside), as the clean-up at the end of a record has always done it.
+  void Text(Out field, std::string_view value);
+  // The same, upper-cased.
+  void UpperText(Out field, std::string_view value);
+  void Integer(Out field, int value);
+  void Number(Out field, double value);
+  // False (the field as it was) when the date has no year in 1..9999.
+  bool Date(Out field, DateTime value);
+
+  // A value too wide for its field was written and not replaced since: the
+  // record cannot be posted ("Translate error. Value out of bounds").
+  bool OutOfBounds() const { return (overflow_[0] | overflow_[1]) != 0; }
+  // The same of one field: its last value did not fit (and it holds the one
+  // before, as it reads back).
+  bool OutOfBoundsAt(Out field) const {
+    const auto bit = static_cast<unsigned>(field);
+    return (overflow_[bit / 64] >> (bit % 64)) & 1;
+  }
+
+ private:
+  char* At(Out field) const { return record_ + kOutputOffsets[static_cast<int>(field)]; }
+  void Overflow(Out field, bool on);
+  void DropJunk(Out field, std::size_t written);
+
+  char* record_ = nullptr;
+  std::array<std::uint64_t, 2> overflow_{};
+};
+
+}  // namespace velt
