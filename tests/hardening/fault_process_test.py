@@ -1,12 +1,15 @@
 """Faults that come from outside the program: a disk that fills up in the
-middle of a run (a file-size limit), a kill -9 during a conversion, a Pack
-and a join, an archive or a mapping table that another program holds, an
-event log that cannot be written. After each the user was told what went
-wrong, every table that exists reads in dbfread with whole records under a
-header that counts them, and the next command works."""
+middle of a run (a file-size limit), a kill -9 at any moment of a
+conversion, a Pack and a join, an archive or a mapping table that another
+program holds, an event log that cannot be written. After each the user was
+told what went wrong, every table that exists opens without error in
+dbfread, python-dbf, Perl's XBase and the program's own table layer with
+whole records only, none of them a record that was not all written, and
+the next command works."""
 import fcntl
 import glob
 import os
+import random
 import resource
 import shutil
 import signal
@@ -16,6 +19,7 @@ import tempfile
 import time
 import unittest
 
+import dbf
 import dbfread
 
 BUILD = os.environ['VELT_BINARY_DIR']
@@ -23,10 +27,15 @@ SOURCE = os.environ['VELT_SOURCE_DIR']
 VELTCONV = os.path.join(BUILD, 'veltconv')
 VELT_PACK = os.path.join(BUILD, 'tools', 'velt_pack')
 VELT_DBF = os.path.join(BUILD, 'tools', 'velt_dbf')
+PERL_READER = os.path.join(SOURCE, 'tests', 'hardening', 'dbf_read.pl')
 SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
 SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
 SAMPLE_NATIVES = 273  # home-region calls of the sample that reach the "t" table
 OUTPUT_RECORD = 1236
+# The most records of an output table that one batch of a run writes: a
+# megabyte of them.
+BATCH_RECORDS = (1 << 20) // OUTPUT_RECORD
+KILLS = 24
 
 
 def header_of(path):
@@ -107,40 +116,73 @@ class FaultTest(unittest.TestCase):
         with open(os.path.join(self.app, 'veltconv.log'), 'rb') as f:
             return f.read().decode('cp1251')
 
-    def assert_whole(self, path, records=None, killed=0):
-        """dbfread and the program's own table layer read the same records,
-        each of them whole, and the end mark follows them. Unless a writer
-        was killed, the header counts exactly them and the file ends there.
-        Killed in the middle of an append (`killed`: the most records one
-        append writes), the header may already count that append, and the
-        file may hold part of it behind the end mark, where no reader looks;
-        after a kill in the middle of a block of several records, the table
-        layer, which goes by the file's size, may already see its whole
-        records."""
+    def assert_whole(self, path, records=None, killed=0, reference=None):
+        """Every reader opens the table and finds whole records only: the
+        header counts records that are all on disk, each marked live or
+        deleted, and the end mark follows the last record that a reader
+        walking to it (dbfread) finds. Unless a writer was killed, the
+        header counts exactly those and the file ends there. An append
+        writes its records and their end mark before the header counts
+        them, so killed in the middle of one (`killed`: the most records
+        one append writes), dbfread may find that append's records, whole,
+        before the header counts them. With a reference (the same table
+        written to its end), every record a reader shows is the
+        reference's. The number of records the header counts."""
         count, header, length = header_of(path)
-        table = dbfread.DBF(path, encoding='cp866')
-        read = len(list(table)) + len(list(table.deleted))
-        dump = subprocess.run([VELT_DBF, 'dump', path], capture_output=True, text=True)
-        self.assertEqual(dump.returncode, 0, dump.stderr)
-        ours = int(dump.stdout.split('\n')[1].split()[1])
-        size = os.path.getsize(path)
-        if killed:
-            self.assertLessEqual(count, read + killed, path)
-            self.assertGreaterEqual(count, ours, path)
-            if killed == 1:
-                self.assertEqual(ours, read, path)
-            else:
-                self.assertGreaterEqual(ours, read, path)
-        else:
-            self.assertEqual(count, read, path)
-            self.assertEqual(ours, read, path)
-            self.assertEqual(size, header + count * length + 1, path)
         with open(path, 'rb') as f:
-            f.seek(header + read * length)
-            self.assertEqual(f.read(1), b'\x1a', path)
+            data = f.read()
+        self.assertGreaterEqual(len(data), header + count * length + 1, path)
+        for n in range(count):
+            self.assertIn(data[header + n * length], b' *', '%s: record %d' % (path, n + 1))
+
+        table = dbfread.DBF(path, encoding='cp866', raw=True)
+        walked = sum(1 for _ in table) + sum(1 for _ in table.deleted)
+        self.assertEqual(data[header + walked * length], 0x1A, path)
+        if killed:
+            self.assertGreaterEqual(walked, count, path)
+            self.assertLessEqual(walked, count + killed, path)
+        else:
+            self.assertEqual(walked, count, path)
+            self.assertEqual(len(data), header + count * length + 1, path)
+
+        numbers = (0, count - 1) if count else ()
+        shown = self.shown_by_count(path, numbers, count)
+        if reference is not None:
+            with open(reference, 'rb') as f:
+                whole = f.read()
+            self.assertEqual(data[header:header + walked * length], whole[header:header + walked * length], path)
+            self.assertEqual(shown, self.shown_by_count(reference, numbers), path)
         if records is not None:
             self.assertEqual(count, records, path)
-        return read
+        return count
+
+    def shown_by_count(self, path, numbers, count=None):
+        """The records numbered `numbers` (from 0) as python-dbf, Perl's XBase
+        and the program's table layer show them; these readers go by the
+        header's count, which with `count` each must find."""
+        table = dbf.Table(path)
+        table.open(dbf.READ_ONLY)
+        try:
+            if count is not None:
+                self.assertEqual(len(table), count, path)
+            python_dbf = [tuple(table[n]) for n in numbers]
+        finally:
+            table.close()
+
+        perl = subprocess.run(['perl', PERL_READER, path] + [str(n) for n in numbers], capture_output=True)
+        self.assertEqual(perl.returncode, 0, perl.stderr)
+        perl_lines = perl.stdout.split(b'\n')
+        if count is not None:
+            self.assertEqual(perl_lines[0], b'records %d' % count, path)
+
+        dump = subprocess.run([VELT_DBF, 'dump', path], capture_output=True)
+        self.assertEqual(dump.returncode, 0, dump.stderr)
+        dump_lines = dump.stdout.split(b'\n')
+        if count is not None:
+            self.assertEqual(dump_lines[1], b'records %d' % count, path)
+        # The dump lists the live records by their number from 1.
+        records = dict(line[len(b'record '):].split(b'\t', 1) for line in dump_lines if line.startswith(b'record '))
+        return python_dbf, perl_lines[1:1 + len(numbers)], [records.get(b'%d' % (n + 1)) for n in numbers]
 
     def assert_all_whole(self, *folders, killed=0):
         for folder in folders:
@@ -166,16 +208,32 @@ class FaultTest(unittest.TestCase):
         self.assertTrue(self.log().endswith('\r\n'))
         self.assert_converts()
 
-    def test_kill_during_a_run(self):
+    def test_kill_at_any_moment_of_a_run(self):
         calls, _ = make_archive(self.archive, 60)
+        # The tables written to their end, for what a killed run leaves.
+        whole = os.path.join(self.dir, 'whole')
+        os.mkdir(whole)
+        result = subprocess.run([VELTCONV, 'convert', self.archive, '--out', whole, '--app-dir', self.app],
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
         natives = os.path.join(self.out, 'tF1232401.DBF')
-        process = self.start_convert()
-        # Killed once a few hundred records are in the home-region table.
-        self.assertTrue(wait_for_size(process, natives, 4000 + 300 * OUTPUT_RECORD))
-        kill(process)
-        written = self.assert_whole(natives, killed=1)
-        self.assertLess(written, calls * SAMPLE_NATIVES // 390)
-        self.assert_all_whole(self.out, killed=1)
+        natives_size = os.path.getsize(os.path.join(whole, 'tF1232401.DBF'))
+        rng = random.Random(16)
+        killed_early = 0
+        for _ in range(KILLS):
+            for path in glob.glob(os.path.join(self.out, '*')):
+                os.remove(path)
+            process = self.start_convert()
+            # Killed when the home-region table has grown to a size anywhere
+            # in the run; the run writes a batch at least every hundredth of
+            # the archive, each batch as records, their end mark, then the count.
+            if wait_for_size(process, natives, rng.randrange(4000, natives_size)):
+                killed_early += 1
+            kill(process)
+            for path in glob.glob(os.path.join(self.out, '*.DBF')):
+                self.assert_whole(path, killed=BATCH_RECORDS,
+                                  reference=os.path.join(whole, os.path.basename(path)))
+        self.assertGreater(killed_early, KILLS // 2)
         self.assertTrue(self.log().endswith('\r\n'))  # no line cut short
         shutil.copy(SAMPLE_ARCHIVE, self.archive)
         self.assert_converts()
