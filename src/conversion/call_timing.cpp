@@ -194,7 +194,7 @@ bool TariffGroup(RecordContext& ctx) {
   const TariffRow& row = ctx.session.lookups.Tariff(ctx.Specialty, category);
   if (row.state == TariffRow::State::None) return true;
   if (row.state == TariffRow::State::TariffFails) return false;
-  ctx.out.Number(Out::TARIF, row.tariff);
+  ctx.out.Formatted(Out::TARIF, row.tariffField.data(), row.tariffFits);
   if (row.state == TariffRow::State::DateFails) return false;
   ctx.out.Date(Out::DATE_TAR, row.date);
   return true;

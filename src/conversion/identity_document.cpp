@@ -126,8 +126,8 @@ std::string RomanSeriesPart(const std::string& part) {
   return {};
 }
 
-DocumentParts SplitRomanSeries(const std::string& typeText, std::string_view t) {
-  const std::string kept = FilterChars(t, SeriesChars, kKeep);
+// `kept`: the number's digits and series letters.
+DocumentParts SplitRomanSeries(const std::string& typeText, std::string_view kept) {
   std::string_view rest = kept;
   const std::size_t numberLength = std::min<std::size_t>(6, rest.size());
   DocumentParts parts{typeText, {}, std::string(rest.substr(rest.size() - numberLength))};
@@ -138,6 +138,47 @@ DocumentParts SplitRomanSeries(const std::string& typeText, std::string_view t) 
   const std::string numeral = RomanSeriesPart(std::string(rest));
   if (!numeral.empty()) parts.series = numeral + "-" + parts.series;
   return parts;
+}
+
+// How a mask splits an accepted number (masks without R, S or Z).
+enum class Split { TwoLetters, SevenDigits, TwoAndTwo };
+
+// What the tests of a mask need of it, worked out once per mask.
+struct MaskShape {
+  std::string reduced;    // its placeholders alone
+  bool freeForm = false;  // S or Z: letters of either alphabet, the number as typed
+  bool hasMark = false;   // 0, R, S or Z: the length may vary
+  bool hasZero = false;
+  bool roman = false;  // it opens with R
+  Split split = Split::TwoLetters;
+};
+
+MaskShape ShapeOf(std::string_view mask) {
+  MaskShape shape;
+  shape.reduced = FilterChars(mask, MaskPlaceholderChars, kKeep);
+  shape.freeForm = shape.reduced.find_first_of("SZ") != std::string::npos;
+  shape.hasMark = shape.reduced.find_first_of("0RSZ") != std::string::npos;
+  shape.hasZero = shape.reduced.find('0') != std::string::npos;
+  shape.roman = mask.starts_with("R");
+  if (mask == "99 9999999") shape.split = Split::SevenDigits;
+  if (mask == "99 99 9999990") shape.split = Split::TwoAndTwo;
+  return shape;
+}
+
+const std::array<MaskShape, kMaxType + 1>& Shapes() {
+  static const std::array<MaskShape, kMaxType + 1> shapes = [] {
+    std::array<MaskShape, kMaxType + 1> out;
+    for (int i = 0; i <= kMaxType; ++i) out[i] = ShapeOf(Masks()[i]);
+    return out;
+  }();
+  return shapes;
+}
+
+// `value`: the number's characters of the kind the mask asks for.
+bool Matches(const MaskShape& shape, std::string_view value) {
+  if (!shape.hasMark && value.size() != shape.reduced.size()) return false;
+  if (shape.hasZero) return MatchWithOptionalTail(shape.reduced, value);
+  return MatchFromEnd(shape.reduced, value);
 }
 
 int DocumentType(std::string_view typeText) {
@@ -154,38 +195,35 @@ const std::string& DocumentMask(int type) {
 }
 
 bool MatchDocumentMask(std::string_view number, std::string_view mask) {
-  const std::string reduced = FilterChars(mask, MaskPlaceholderChars, kKeep);
-  const bool freeForm = reduced.find_first_of("SZ") != std::string::npos;
-  const std::string value = FilterChars(number, freeForm ? AlnumChars : SeriesChars, kKeep);
-  const bool hasMark = reduced.find_first_of("0RSZ") != std::string::npos;
-  if (!hasMark && value.size() != reduced.size()) return false;
-  if (reduced.find('0') != std::string::npos) return MatchWithOptionalTail(reduced, value);
-  return MatchFromEnd(reduced, value);
+  const MaskShape shape = ShapeOf(mask);
+  const std::string value = FilterChars(number, shape.freeForm ? AlnumChars : SeriesChars, kKeep);
+  return Matches(shape, value);
 }
 
 DocumentParts SplitDocument(std::string_view typeText, std::string_view numberText) {
   const std::string t = FilterChars(numberText, DocumentChars, kKeep);
   const int type = DocumentType(typeText);
   if (type < 1 || type > kMaxType || type == 19 || type == 20 || t.empty()) return {};
-  const std::string& mask = DocumentMask(type);
-  if (!MatchDocumentMask(t, mask)) return {};
+  const MaskShape& shape = Shapes()[type];
+  // The characters that the mask test sees; for a mask without S or Z the
+  // very ones that are split: blanks and hyphens between the parts are
+  // separators, never part of the series or number.
+  const std::string value = FilterChars(t, shape.freeForm ? AlnumChars : SeriesChars, kKeep);
+  if (!Matches(shape, value)) return {};
 
   const std::string typeOut = std::to_string(type);
-  if (mask.starts_with("R")) return SplitRomanSeries(typeOut, t);
-  if (mask.find_first_of("SZ") != std::string::npos)
-    return {typeOut, t.substr(0, t.size() - 1), t.substr(t.size() - 1)};
-
-  // Split the very characters that the mask test saw: blanks and hyphens
-  // between the parts are separators, never part of the series or number.
-  const std::string digitsAndLetters = FilterChars(t, SeriesChars, kKeep);
-  const std::string_view v = digitsAndLetters;
-  if (mask == "99 9999999") return {typeOut, std::string(Copy(v, 1, 2)), std::string(Copy(v, 3, 7))};
-  if (mask == "99 99 9999990") {
-    return {typeOut, std::string(Copy(v, 1, 2)) + " " + std::string(Copy(v, 3, 2)),
-            std::string(Copy(v, 5, static_cast<int>(v.size())))};
+  if (shape.roman) return SplitRomanSeries(typeOut, value);
+  if (shape.freeForm) return {typeOut, t.substr(0, t.size() - 1), t.substr(t.size() - 1)};
+  const std::string_view v = value;
+  switch (shape.split) {
+    case Split::SevenDigits:
+      return {typeOut, std::string(Copy(v, 1, 2)), std::string(Copy(v, 3, 7))};
+    case Split::TwoAndTwo:
+      return {typeOut, std::string(Copy(v, 1, 2)) + " " + std::string(Copy(v, 3, 2)),
+              std::string(Copy(v, 5, static_cast<int>(v.size())))};
+    default:  // the masks that begin with two Cyrillic letters
+      return {typeOut, std::string(Copy(v, 1, 2)), std::string(Copy(v, 3, static_cast<int>(v.size())))};
   }
-  // The masks that begin with two Cyrillic letters.
-  return {typeOut, std::string(Copy(v, 1, 2)), std::string(Copy(v, 3, static_cast<int>(v.size())))};
 }
 
 }  // namespace velt

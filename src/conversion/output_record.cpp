@@ -46,6 +46,20 @@ void OutputRecord::Overflow(Out field, bool on) {
     overflow_[bit / 64] &= ~mask;
 }
 
+void OutputRecord::Reset(char* record) {
+  record_ = record;
+  overflow_ = {};
+  written_ = {};
+}
+
+bool OutputRecord::Rewritten(Out field) {
+  const auto bit = static_cast<unsigned>(field);
+  const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+  const bool before = (written_[bit / 64] & mask) != 0;
+  written_[bit / 64] |= mask;
+  return before;
+}
+
 void OutputRecord::DropJunk(Out field, std::size_t written) {
   char* p = At(field);
   const auto junk = [](char c) { return kJunk[static_cast<unsigned char>(c)]; };
@@ -58,12 +72,14 @@ void OutputRecord::DropJunk(Out field, std::size_t written) {
   std::memset(p + kept, ' ', WidthOf(field) - kept);
 }
 
+// A field written for the first time in a record is blank: only its text
+// needs writing.
 void OutputRecord::Text(Out field, std::string_view value) {
   const std::size_t width = WidthOf(field);
   const std::size_t n = std::min(width, value.size());
   char* p = At(field);
   std::memcpy(p, value.data(), n);
-  std::memset(p + n, ' ', width - n);
+  if (Rewritten(field)) std::memset(p + n, ' ', width - n);
   if (kCleanedFields[static_cast<int>(field)]) DropJunk(field, n);
 }
 
@@ -72,7 +88,7 @@ void OutputRecord::UpperText(Out field, std::string_view value) {
   const std::size_t n = std::min(width, value.size());
   char* p = At(field);
   UpperCaseInto(value.substr(0, n), p);
-  std::memset(p + n, ' ', width - n);
+  if (Rewritten(field)) std::memset(p + n, ' ', width - n);
   if (kCleanedFields[static_cast<int>(field)]) DropJunk(field, n);
 }
 
@@ -82,37 +98,55 @@ void OutputRecord::Integer(Out field, int value) {
     Overflow(field, !dbf::FormatInteger(value, f.width, f.decimals, At(field)));
     return;
   }
-  // Right-justified digits, as FormatInteger writes them: the digits from
-  // the right end of a buffer, then blanks in front.
-  char digits[12];
-  char* first = digits + sizeof digits;
-  std::uint32_t magnitude =
+  // Right-justified digits, as FormatInteger writes them.
+  const std::uint32_t magnitude =
       value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  do {
-    *--first = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--first = '-';
-  const auto length = static_cast<int>(digits + sizeof digits - first);
+  int length = value < 0 ? 2 : 1;
+  for (std::uint32_t rest = magnitude; rest >= 10; rest /= 10) ++length;
   if (length > f.width) {
     Overflow(field, true);
     return;
   }
   char* p = At(field);
-  for (int i = 0; i < f.width - length; ++i) p[i] = ' ';
-  for (int i = 0; i < length; ++i) p[f.width - length + i] = first[i];
+  if (Rewritten(field)) std::memset(p, ' ', static_cast<std::size_t>(f.width - length));
+  char* end = p + f.width;
+  std::uint32_t rest = magnitude;
+  do {
+    *--end = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  if (value < 0) *--end = '-';
   Overflow(field, false);
 }
 
+void OutputRecord::Formatted(Out field, const char* bytes, bool fits) {
+  Rewritten(field);
+  if (fits) std::memcpy(At(field), bytes, WidthOf(field));
+  Overflow(field, !fits);
+}
+
+// These write the whole field (or leave it as it was).
 void OutputRecord::Number(Out field, double value) {
   const OutputField& f = kOutputLayout[static_cast<int>(field)];
+  Rewritten(field);
   Overflow(field, !dbf::FormatNumber(value, f.width, f.decimals, At(field)));
 }
 
 bool OutputRecord::Date(Out field, DateTime value) {
-  const bool written = dbf::FormatDate(value, At(field));
-  Overflow(field, !written);
-  return written;
+  Rewritten(field);
+  const FormattedDate* date = nullptr;
+  for (const FormattedDate& known : dates_)
+    if (known.value == value) date = &known;
+  if (date == nullptr) {
+    FormattedDate& fresh = dates_[nextDate_];
+    nextDate_ = (nextDate_ + 1) % dates_.size();
+    fresh.value = value;
+    fresh.written = dbf::FormatDate(value, fresh.text);
+    date = &fresh;
+  }
+  if (date->written) std::memcpy(At(field), date->text, 8);
+  Overflow(field, !date->written);
+  return date->written;
 }
 
 }  // namespace velt

@@ -14,7 +14,10 @@ namespace velt {
 class OutputRecord {
  public:
   OutputRecord() = default;
+  // Over a blank record (as Table::Append starts it).
   explicit OutputRecord(char* record) : record_(record) {}
+  // On to the next blank record; the dates formatted so far are kept.
+  void Reset(char* record);
 
   // Text cut to the field's width and padded with blanks. The text fields
   // that the receiving system splits on # = | lose those characters, taken
@@ -27,6 +30,9 @@ class OutputRecord {
   void Number(Out field, double value);
   // False (the field as it was) when the date has no year in 1..9999.
   bool Date(Out field, DateTime value);
+  // The field's bytes as FormatNumber or FormatInteger gave them, or, when
+  // they did not fit (`fits` false), the field as it was.
+  void Formatted(Out field, const char* bytes, bool fits);
 
   // A value too wide for its field was written and not replaced since: the
   // record cannot be posted ("Translate error. Value out of bounds").
@@ -41,10 +47,22 @@ class OutputRecord {
  private:
   char* At(Out field) const { return record_ + kOutputOffsets[static_cast<int>(field)]; }
   void Overflow(Out field, bool on);
+  // Whether the field was written before in this record; marks it written.
+  bool Rewritten(Out field);
   void DropJunk(Out field, std::size_t written);
 
   char* record_ = nullptr;
   std::array<std::uint64_t, 2> overflow_{};
+  std::array<std::uint64_t, 2> written_{};
+  // The last dates written (the call's day comes back in several fields and
+  // records), each with its eight bytes.
+  struct FormattedDate {
+    DateTime value = -1e300;
+    bool written = false;
+    char text[8] = {};
+  };
+  std::array<FormattedDate, 4> dates_{};
+  std::size_t nextDate_ = 0;
 };
 
 }  // namespace velt

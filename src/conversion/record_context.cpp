@@ -16,12 +16,14 @@ const char* ArchiveFieldName(In field) {
 
 void ArchiveRecord::Resolve(Table& archive) {
   if (table_ == &archive && serial_ == archive.OpenSerial()) return;
+  textSlots_.clear();
   for (int i = 0; i < static_cast<int>(In::Count); ++i) {
     pos_[i] = archive.FieldIndex(ArchiveFieldName(static_cast<In>(i)));
     text_[i] = pos_[i] >= 0 && archive.Kind(pos_[i]) == FieldKind::Text;
     if (text_[i]) {
       offset_[i] = archive.Field(pos_[i]).offset;
       width_[i] = archive.Field(pos_[i]).width;
+      textSlots_.push_back(i);
     }
   }
   table_ = &archive;
@@ -30,17 +32,14 @@ void ArchiveRecord::Resolve(Table& archive) {
 
 void ArchiveRecord::Load() {
   record_ = table_->CurrentRecord();
+  for (int slot : textSlots_)
+    views_[slot] =
+        dbf::TrimRight(std::string_view(record_ + offset_[slot], static_cast<std::size_t>(width_[slot])));
   // A wrapped counter would take stale views for decoded ones.
   if (++generation_ == 0) {
     decodedAt_.fill(0);
     generation_ = 1;
   }
-}
-
-std::string_view ArchiveRecord::Text(In field) const {
-  const int slot = Slot(field);
-  if (decodedAt_[slot] == generation_) return views_[slot];
-  return Decode(field);
 }
 
 std::string_view ArchiveRecord::Decode(In field) const {
@@ -49,13 +48,8 @@ std::string_view ArchiveRecord::Decode(In field) const {
   // A field the archive lacks: the table raises its own "Field 'X' not
   // found", with the table object's name in front.
   if (pos < 0) pos = table_->FieldByName(ArchiveFieldName(field)).Index();
-  if (text_[slot]) {
-    views_[slot] =
-        dbf::TrimRight(std::string_view(record_ + offset_[slot], static_cast<std::size_t>(width_[slot])));
-  } else {
-    rendered_[slot] = table_->AsString(record_, pos);
-    views_[slot] = rendered_[slot];
-  }
+  rendered_[slot] = table_->AsString(record_, pos);
+  views_[slot] = rendered_[slot];
   decodedAt_[slot] = generation_;
   return views_[slot];
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "conversion/output_record.h"
 #include "support/date_time.h"
@@ -33,14 +34,18 @@ class ArchiveRecord {
   // Positions of the archive's fields (-1 for a field it lacks), unless they
   // were resolved for this very open of the table.
   void Resolve(Table& archive);
-  // The archive's current record becomes the one decoded.
+  // The archive's current record becomes the one decoded: its character
+  // fields are trimmed at once, the others rendered when first asked for.
   void Load();
 
   bool Has(In field) const { return pos_[Slot(field)] >= 0; }
   // The field as text: a character field right-trimmed, others as the table
   // reads them as text. Valid until the next Load. A field the archive lacks
   // raises the table's own "Field 'X' not found".
-  std::string_view Text(In field) const;
+  std::string_view Text(In field) const {
+    const int slot = Slot(field);
+    return text_[slot] || decodedAt_[slot] == generation_ ? views_[slot] : Decode(field);
+  }
   // The field as the table reads it as an integer.
   int Integer(In field) const;
 
@@ -56,6 +61,7 @@ class ArchiveRecord {
   std::array<bool, static_cast<int>(In::Count)> text_{};
   std::array<int, static_cast<int>(In::Count)> offset_{};
   std::array<int, static_cast<int>(In::Count)> width_{};
+  std::vector<int> textSlots_;
   // Decoded views, valid for the record of `generation_`.
   std::uint32_t generation_ = 0;
   mutable std::array<std::uint32_t, static_cast<int>(In::Count)> decodedAt_{};

@@ -42,7 +42,8 @@ void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
   if (SkippedByProfile(session.archive.Text(In::PROF))) return;
 
   output.Append();
-  OutputRecord out(output.EditBuffer());
+  OutputRecord& out = session.output;
+  out.Reset(output.EditBuffer());
   RecordContext ctx(session, out, isNative);
 
   // The order is fixed: later groups take working values that earlier ones

@@ -4,8 +4,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "conversion/output_layout.h"
 #include "support/code_page.h"
 #include "support/text.h"
+#include "table/dbf_value.h"
 #include "table/table.h"
 
 namespace velt {
@@ -169,6 +171,9 @@ const TariffRow& ReferenceLookups::Tariff(int specialty, int category) {
     const int tariffField = tarif.FieldIndex("TARIF");
     if (tariffField >= 0 && TariffNumber(tarif.AsString(rows[0], tariffField), answer.tariff)) {
       answer.state = TariffRow::State::DateFails;
+      const OutputField& field = kOutputLayout[static_cast<int>(Out::TARIF)];
+      answer.tariffFits =
+          dbf::FormatNumber(answer.tariff, field.width, field.decimals, answer.tariffField.data());
       const int dateField = tarif.FieldIndex("DATE_TAR");
       if (dateField >= 0 && TariffDate(tarif.AsString(rows[0], dateField), answer.date))
         answer.state = TariffRow::State::Found;

@@ -32,6 +32,9 @@ struct TariffRow {
   State state = State::None;
   double tariff = 0;  // when the tariff converted (DateFails, Found)
   DateTime date = 0;  // when both converted
+  // The tariff as the TARIF field holds it, when it fits the field.
+  std::array<char, 16> tariffField{};
+  bool tariffFits = false;
 };
 
 // The first f002 record of an insurer code.

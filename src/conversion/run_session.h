@@ -59,6 +59,7 @@ class RunSession {
   // ---- The record being converted, and the converter's buffers that keep
   // their capacity from call to call.
   ArchiveRecord archive;
+  OutputRecord output;
   AddressBuffers address;
   PolicyParts policy;
 

@@ -39,6 +39,10 @@ std::string_view RegistryMonth(std::string_view fileName) {
 
 // The last `width` characters of the number zero-padded to `width`.
 char* Digits(int value, int width, char* out) {
+  if (value >= 0 && value < (width >= 4 ? 10000 : 100)) {
+    for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+    return out + width;
+  }
   char text[16];
   char* end = std::to_chars(text, text + sizeof text, value).ptr;
   for (int i = width - 1; i >= 0; --i) out[i] = end - text > width - 1 - i ? end[i - width] : '0';
@@ -53,9 +57,8 @@ namespace {
 bool MinutesOfDay(std::string_view time, int& minutes) {
   int hour = 0;
   int minute = 0;
-  DateTime timeOfDay = 0;
-  if (!TryStrToInt(Copy(time, 1, 2), hour) || !TryStrToInt(Copy(time, 4, 2), minute) ||
-      !TryEncodeTime(hour, minute, 0, 0, timeOfDay))
+  if (!TryStrToInt(Copy(time, 1, 2), hour) || !TryStrToInt(Copy(time, 4, 2), minute) || hour < 0 ||
+      hour > 23 || minute < 0 || minute > 59)
     return false;
   minutes = hour * 60 + minute;
   return true;

@@ -1,9 +1,11 @@
 #include "conversion/street_directory.h"
 
 #include <bit>
+#include <cstring>
 #include <functional>
 
 #include "support/code_page.h"
+#include "support/text_map.h"
 #include "table/table.h"
 
 namespace velt {
@@ -19,13 +21,22 @@ constexpr std::size_t kLongestName = 0xFF00;
 // code, type: no two different triples give the same key.
 void MakeKey(std::string& key, std::string_view name, std::string_view settlementCode, std::string_view type,
              bool upperCase) {
-  key.clear();
-  key += static_cast<char>(name.size() & 0xFF);
-  key += static_cast<char>(name.size() >> 8);
-  for (char c : name) key += upperCase ? UpperChar(c) : c;
-  key += static_cast<char>(settlementCode.size());
-  key += settlementCode;
-  for (char c : type) key += upperCase ? UpperChar(c) : c;
+  key.resize(2 + name.size() + 1 + settlementCode.size() + type.size());
+  char* p = key.data();
+  *p++ = static_cast<char>(name.size() & 0xFF);
+  *p++ = static_cast<char>(name.size() >> 8);
+  if (upperCase)
+    UpperCaseInto(name, p);
+  else
+    std::memcpy(p, name.data(), name.size());
+  p += name.size();
+  *p++ = static_cast<char>(settlementCode.size());
+  std::memcpy(p, settlementCode.data(), settlementCode.size());
+  p += settlementCode.size();
+  if (upperCase)
+    UpperCaseInto(type, p);
+  else
+    std::memcpy(p, type.data(), type.size());
 }
 
 }  // namespace
@@ -40,7 +51,7 @@ void StreetDirectory::Refresh(Table& streets) {
 
 std::size_t StreetDirectory::Probe(std::string_view key) const {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = std::hash<std::string_view>{}(key)&mask;; i = (i + 1) & mask) {
+  for (std::size_t i = TextHash{}(key)&mask;; i = (i + 1) & mask) {
     const std::uint32_t slot = slots_[i];
     if (slot == 0 || KeyOf(entries_[slot - 1]) == key) return i;
   }
@@ -56,13 +67,15 @@ void StreetDirectory::Build(Table& streets) {
   slots_.assign(std::bit_ceil(2 * static_cast<std::size_t>(streets.PhysicalCount()) + 16), 0);
 
   std::string key;
-  streets.CancelScope();
-  for (streets.First(); !streets.Eof(); streets.Next()) {
-    const std::string_view code = streets.TextView(codeField);
-    const std::string_view name = streets.TextView(nameField);
+  // The whole index in its order, without moving the cursor.
+  const RecordRange records = streets.All();
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const char* record = records[i];
+    const std::string_view code = streets.TextView(record, codeField);
+    const std::string_view name = streets.TextView(record, nameField);
     if (!code.starts_with(kHomeRegion) || name.size() > kLongestName) continue;
     const std::string_view settlement = code.substr(0, kSettlementCodeLength);
-    MakeKey(key, name, settlement, streets.TextView(socrField), true);
+    MakeKey(key, name, settlement, streets.TextView(record, socrField), true);
     const std::size_t at = Probe(key);
     if (slots_[at] != 0) continue;  // an earlier record of the same street wins
     const std::string_view tail = code.substr(settlement.size());

@@ -22,7 +22,7 @@ class Table;
 class StreetDirectory {
  public:
   // Builds the directory from the table unless it was built from this very
-  // open of it. Moves the table and cancels its scope.
+  // open of it, reading it in its index order.
   void Refresh(Table& streets);
 
   // Sets code to the street's CODE; false (code untouched) when none.

@@ -81,9 +81,13 @@ std::int64_t UnmappedReport::Calls(UnmappedKind kind, std::string_view value) co
 
 std::vector<UnmappedEntry> UnmappedReport::Entries() const {
   std::vector<UnmappedEntry> entries;
-  for (int slot = 0; slot < kUnmappedKindCount; ++slot)
+  for (int slot = 0; slot < kUnmappedKindCount; ++slot) {
+    const std::size_t first = entries.size();
     for (const auto& [value, calls] : counts_[slot])
       entries.push_back({static_cast<UnmappedKind>(slot), value, calls});
+    std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+              [](const UnmappedEntry& a, const UnmappedEntry& b) { return a.value < b.value; });
+  }
   return entries;
 }
 

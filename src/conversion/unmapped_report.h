@@ -9,10 +9,11 @@
 // costs one lookup result check per field.
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/text_map.h"
 
 namespace velt {
 
@@ -58,7 +59,9 @@ class UnmappedReport {
   std::vector<std::string> ValuesForMappingKind(int mappingKind) const;
 
  private:
-  std::array<std::map<std::string, std::int64_t, std::less<>>, kUnmappedKindCount> counts_;
+  // A hash per kind: the record loop notes values far more often than the
+  // report is read (sorted then).
+  std::array<TextMap<std::int64_t>, kUnmappedKindCount> counts_;
 };
 
 // The report of the last run: cleared when a run starts, handed over by the

@@ -20,10 +20,11 @@ constexpr CharSet BlankAndHyphen() { return CharSet().AddAll(" -"); }
 }  // namespace
 
 std::string FilterChars(std::string_view text, const CharSet& set, bool drop) {
-  std::string out;
-  out.reserve(text.size());
+  std::string out(text.size(), '\0');
+  std::size_t kept = 0;
   for (char c : text)
-    if (set.Contains(c) != drop) out += c;
+    if (set.Contains(c) != drop) out[kept++] = c;
+  out.resize(kept);
   return out;
 }
 

@@ -2,6 +2,7 @@
 // The text forms that dBase fields hold: numbers right-justified in their
 // width with a "." point, dates as yyyymmdd, and the forms in which the table
 // hands them to callers (plain decimal numbers, dd.mm.yyyy dates).
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -11,6 +12,9 @@
 
 namespace velt::dbf {
 
+// Words of record bytes are read with their first byte lowest.
+static_assert(std::endian::native == std::endian::little);
+
 // Trailing blanks (and the NUL bytes some writers pad with) removed.
 inline std::string_view TrimRight(std::string_view text) {
   // Eight bytes at a time while they are all blanks or NULs (the only bytes
@@ -19,7 +23,16 @@ inline std::string_view TrimRight(std::string_view text) {
   while (n >= 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + n - 8, 8);
-    if ((word & 0xDFDFDFDFDFDFDFDFull) != 0) break;
+    std::uint64_t kept = word & 0xDFDFDFDFDFDFDFDFull;
+    if (kept != 0) {
+      // Bit 0 of each byte that is kept, then the last such byte (the first
+      // byte read is the lowest one).
+      kept |= kept >> 4;
+      kept |= kept >> 2;
+      kept |= kept >> 1;
+      kept &= 0x0101010101010101ull;
+      return text.substr(0, n - 8 + static_cast<std::size_t>(63 - std::countl_zero(kept)) / 8 + 1);
+    }
     n -= 8;
   }
   while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
