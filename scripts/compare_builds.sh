@@ -12,7 +12,8 @@
 # working tree's binary is built in BUILD_DIR (default: build). The archives
 # are the samples and a generated world (scripts/compare_world.py) of CALLS
 # calls (default 20000), safe and hostile, each converted with both code
-# pages, and small archives in which one call ends the run.
+# pages, small archives in which one call ends the run, and application
+# folders whose references lack what some lookups need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -111,6 +112,9 @@ for archive in "$WORK"/world/archives/*.DBF; do
 done
 for archive in "$WORK"/world/ending/*.DBF; do
   compare "$WORK/world/app" "$archive" OEM "ending $(basename "$archive")"
+done
+for app in "$WORK"/world/variants/*/; do
+  compare "$app" "$WORK/world/variants/F1232411.DBF" OEM "references $(basename "$app")"
 done
 echo "$runs conversions compared against $HASH: $failures different"
 [ "$failures" -eq 0 ]

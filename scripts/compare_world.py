@@ -17,6 +17,9 @@ OUT_DIR/archives/*.DBF     archives to convert with both code pages:
     F1232402.DBF  the sample's layout in code page 1251
 OUT_DIR/ending/*.DBF       small archives in which one call ends the run
                            with an error (the records before it stay)
+OUT_DIR/variants/*/        application folders whose references lack what
+                           some lookups need, with OUT_DIR/variants/F1232411.DBF
+                           to convert against each
 
 Deterministic: the same arguments give the same bytes.
 """
@@ -467,6 +470,48 @@ def write_ending(out, name, layout, calls, bad_at, change):
     w.close()
 
 
+def rewrite_table(path, drop=(), retype=()):
+    """The table without the fields in `drop`, and with the fields in
+    `retype` (name -> (type, width)) as character fields holding text."""
+    fields, records = read_table(path)
+    kept = []
+    for f in fields:
+        if f[0] in drop:
+            continue
+        kept.append((f[0],) + retype[f[0]] + (0,) if f[0] in retype else f)
+    w = Writer(path, kept, 'cp866')
+    offsets, at = {}, 1
+    for f in fields:
+        offsets[f[0]] = (at, f[2])
+        at += f[2]
+    for record in records:
+        values = {}
+        for f in kept:
+            start, width = offsets[f[0]]
+            values[f[0]] = b'x' + record[start:start + width] if f[0] in retype else record[start:start + width]
+        w.add(values, deleted=record[:1] == b'*')
+    w.close()
+
+
+def build_variants(out, app):
+    """Application folders whose references lack a field that a lookup needs
+    or hold text where a number belongs: the runs end with an error at the
+    first call that reaches the lookup, or log its group each time."""
+    variants = {
+        'lpu_without_adress': ('pavkdirs/lpu.dbf', ('ADRESS',), {}),
+        'lpu_category_text': ('pavkdirs/lpu.dbf', (), {'CATEGORY': ('C', 4)}),
+        'city_without_socr': ('pavkdirs/city.dbf', ('SOCR',), {}),
+        'f002_without_okato': ('pavkdirs/f002.dbf', ('TF_OKATO',), {}),
+        'tarif_without_date': ('pavkdirs/tarif.dbf', ('DATE_TAR',), {}),
+        'rslt_without_pavk': ('dirstrans/tr_rslt.dbf', ('PAVK',), {}),
+        'lpu_mapping_without_pavk': ('dirstrans/tr_lpu.dbf', ('PAVK',), {}),
+    }
+    for name, (table, drop, retype) in variants.items():
+        folder = os.path.join(out, 'variants', name)
+        shutil.copytree(app, folder)
+        rewrite_table(os.path.join(folder, table), drop, retype)
+
+
 def main():
     out, sample = sys.argv[1], sys.argv[2]
     calls = int(sys.argv[3]) if len(sys.argv) > 3 else 20000
@@ -474,7 +519,9 @@ def main():
         shutil.rmtree(out)
     os.makedirs(os.path.join(out, 'archives'))
     os.makedirs(os.path.join(out, 'ending'))
-    build_app(out, sample)
+    app = build_app(out, sample)
+    build_variants(out, app)
+    write_archive(os.path.join(out, 'variants', 'F1232411.DBF'), LAYOUT_A, 3000, 'cp866', 0.5)
     a = os.path.join(out, 'archives')
     write_archive(os.path.join(a, 'F1232401.DBF'), LAYOUT_A, calls, 'cp866', 0.5, 0.02)
     write_archive(os.path.join(a, 'F6721703.DBF'), LAYOUT_B, calls // 2, 'cp866', 0.4)

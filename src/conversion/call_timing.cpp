@@ -80,8 +80,10 @@ bool CallDateGroup(RecordContext& ctx) {
   DateTime date = 0;
   if (!TryEncodeDate(2000 + year, month, day, date)) return false;
   ctx.CallStartValid = true;
-  ctx.DateBegWritten = ctx.out.Date(Out::DATE_BEG, date);
-  if (ctx.DateBegWritten) ctx.DateBeg = date;
+  ctx.CallDay = DateParts{2000 + year, month, day};
+  ctx.out.Date(Out::DATE_BEG, date, ctx.CallDay);
+  ctx.DateBegWritten = true;
+  ctx.DateBeg = date;
   ctx.CallStart = date;  // the time of day joins it in step 14
   return true;
 }

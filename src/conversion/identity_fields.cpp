@@ -92,7 +92,7 @@ bool BirthDateGroup(RecordContext& ctx) {
   if (!TryStrToInt(Copy(text, 1, 2), day) || !TryStrToInt(Copy(text, 4, 2), month) ||
       !TryStrToInt(Copy(text, 7, 4), year) || !TryEncodeDate(year, month, day, date))
     return false;
-  ctx.out.Date(Out::DATE, date);
+  ctx.out.Date(Out::DATE, date, DateParts{year, month, day});
   return true;
 }
 

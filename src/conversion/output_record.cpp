@@ -125,6 +125,22 @@ void OutputRecord::Formatted(Out field, const char* bytes, bool fits) {
   Overflow(field, !fits);
 }
 
+void OutputRecord::Date(Out field, DateTime value, const DateParts& parts) {
+  Rewritten(field);
+  FormattedDate& date = dates_[nextDate_];
+  nextDate_ = (nextDate_ + 1) % dates_.size();
+  date.value = value;
+  date.written = true;
+  char* p = date.text;
+  for (int i = 3, year = parts.year; i >= 0; --i, year /= 10) p[i] = static_cast<char>('0' + year % 10);
+  p[4] = static_cast<char>('0' + parts.month / 10);
+  p[5] = static_cast<char>('0' + parts.month % 10);
+  p[6] = static_cast<char>('0' + parts.day / 10);
+  p[7] = static_cast<char>('0' + parts.day % 10);
+  std::memcpy(At(field), date.text, 8);
+  Overflow(field, false);
+}
+
 // These write the whole field (or leave it as it was).
 void OutputRecord::Number(Out field, double value) {
   const OutputField& f = kOutputLayout[static_cast<int>(field)];

@@ -30,6 +30,8 @@ class OutputRecord {
   void Number(Out field, double value);
   // False (the field as it was) when the date has no year in 1..9999.
   bool Date(Out field, DateTime value);
+  // A date known by its parts too (the value encodes them).
+  void Date(Out field, DateTime value, const DateParts& parts);
   // The field's bytes as FormatNumber or FormatInteger gave them, or, when
   // they did not fit (`fits` false), the field as it was.
   void Formatted(Out field, const char* bytes, bool fits);

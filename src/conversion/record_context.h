@@ -90,6 +90,7 @@ struct RecordContext {
   // back from RSLT and COD_SPEC.
   bool DateBegWritten = false;
   DateTime DateBeg = 0;
+  DateParts CallDay;  // DATE_BEG's parts, when written
   DateTime DateEnd = 0;
   char TimeBeg[5] = {};
   bool TimeEndWritten = false;

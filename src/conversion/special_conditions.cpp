@@ -64,15 +64,19 @@ bool MinutesOfDay(std::string_view time, int& minutes) {
   return true;
 }
 
-// "yyyy-mm-ddThh:nn" of a day and a time of day.
-std::string_view MinuteStamp(const DateParts& day, int minutes, char (&out)[16]) {
+// "yyyy-mm-dd" of a day, the first ten characters of its stamps.
+void DayStamp(const DateParts& day, char* out) {
   char* p = Digits(day.year, 4, out);
   *p++ = '-';
   p = Digits(day.month, 2, p);
   *p++ = '-';
-  p = Digits(day.day, 2, p);
-  *p++ = 'T';
-  p = Digits(minutes / 60, 2, p);
+  Digits(day.day, 2, p);
+}
+
+// "yyyy-mm-ddThh:nn": the day's stamp (already in `out`) and a time of day.
+std::string_view MinuteStamp(int minutes, char (&out)[16]) {
+  out[10] = 'T';
+  char* p = Digits(minutes / 60, 2, out + 11);
   *p++ = ':';
   Digits(minutes % 60, 2, p);
   return std::string_view(out, 16);
@@ -91,7 +95,8 @@ DateTime StageMoment(std::string_view time, DateTime base) {
 
 std::string_view FormatMinuteStamp(DateTime moment, char (&out)[16]) {
   const TimeParts time = DecodeTime(moment);
-  return MinuteStamp(DecodeDate(moment), time.hour * 60 + time.minute, out);
+  DayStamp(DecodeDate(moment), out);
+  return MinuteStamp(time.hour * 60 + time.minute, out);
 }
 
 std::string FormatMinuteStamp(DateTime moment) {
@@ -202,18 +207,19 @@ void StageTimesGroup(RecordContext& ctx) {
   const DateTime day = DateOf(ctx.CallStart);
   const TimeParts time = DecodeTime(ctx.CallStart);
   const int start = time.hour * 60 + time.minute;
-  DateParts days[2];
-  bool decoded[2] = {false, false};
-  char stamp[16];
+  // The stamps of the call's day and of the next, made when first needed.
+  char stamps[2][16];
+  bool made[2] = {false, false};
   for (const auto& [input, output] : kStages) {
     int minutes = 0;
     if (!MinutesOfDay(ctx.Text(input), minutes)) continue;
     const int next = minutes < start ? 1 : 0;
-    if (!decoded[next]) {
-      days[next] = DecodeDate(day + next);
-      decoded[next] = true;
+    if (!made[next]) {
+      DayStamp(next == 0 && ctx.DateBegWritten && ctx.DateBeg == day ? ctx.CallDay : DecodeDate(day + next),
+               stamps[next]);
+      made[next] = true;
     }
-    ctx.out.Text(output, MinuteStamp(days[next], minutes, stamp));
+    ctx.out.Text(output, MinuteStamp(minutes, stamps[next]));
   }
 }
 

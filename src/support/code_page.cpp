@@ -121,19 +121,23 @@ void Translate8(char* text, const unsigned char* map) {
   for (int k = 0; k < 8; ++k) text[k] = static_cast<char>(map[static_cast<unsigned char>(text[k])]);
 }
 
-// Bytes below 0x80 are the same in both code pages: sixteen such bytes
-// (blanks, digits, Latin text: most of a record) are passed over at once,
-// and only the eight-byte words that hold another byte go through the table.
+// Bytes below 0x80 are the same in both code pages: 32 such bytes (blanks,
+// digits, Latin text: most of a record) are passed over at once, and only
+// the eight-byte words that hold another byte go through the table.
 void TranslateInPlace(char* text, std::size_t length, const std::array<unsigned char, 256>& map) {
   const unsigned char* table = map.data();
   std::size_t i = 0;
-  for (; i + 16 <= length; i += 16) {
-    std::uint64_t first, second;
-    std::memcpy(&first, text + i, 8);
-    std::memcpy(&second, text + i + 8, 8);
-    if (((first | second) & kHighBits) == 0) continue;
-    if (first & kHighBits) Translate8(text + i, table);
-    if (second & kHighBits) Translate8(text + i + 8, table);
+  for (; i + 32 <= length; i += 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, text + i, 32);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) continue;
+    for (int k = 0; k < 4; ++k)
+      if (words[k] & kHighBits) Translate8(text + i + 8 * k, table);
+  }
+  for (; i + 8 <= length; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    if (word & kHighBits) Translate8(text + i, table);
   }
   for (; i < length; ++i) text[i] = static_cast<char>(table[static_cast<unsigned char>(text[i])]);
 }
