@@ -14,7 +14,6 @@
 #include "conversion/street_name.h"
 #include "support/char_set.h"
 #include "support/code_page.h"
-#include "support/error.h"
 #include "support/text.h"
 
 namespace velt {
@@ -57,7 +56,7 @@ bool FindSettlementCode(RunSession& session, SettlementKind kind, std::string_vi
 // text, "_+" or "_*", and the name; 0 when it is not mapped. An institution
 // that neither key maps is reported under the key with the mark as typed.
 int MappedInstitution(RunSession& session, std::string_view upperCity, char typedMark, std::string_view name,
-                      std::string& key, ResolvedAddress& resolved) {
+                      std::string& key) {
   bool mapped = false;
   for (std::string_view mark : {std::string_view("_+"), std::string_view("_*")}) {
     key.assign(upperCity);
@@ -72,17 +71,18 @@ int MappedInstitution(RunSession& session, std::string_view upperCity, char type
     key += '_';
     key += typedMark;
     key += name;
-    resolved.unmapped.emplace_back(UnmappedKind::AddressInstitution, key);
+    session.unmapped.Note(UnmappedKind::AddressInstitution, key);
   }
   return 0;
 }
 
 // "SETTLEMENT: STREET AS WRITTEN", the report's name of a street not found.
-void NoteUnknownStreet(std::string_view settlement, std::string_view street, ResolvedAddress& resolved) {
-  std::string text(settlement);
+void NoteUnknownStreet(RunSession& session, std::string_view settlement, std::string_view street,
+                       std::string& text) {
+  text.assign(settlement);
   text += ": ";
   text += TrimView(street);
-  resolved.unmapped.emplace_back(UnmappedKind::Street, std::move(text));
+  session.unmapped.Note(UnmappedKind::Street, text);
 }
 
 // Street and house from an institution's address "town, street, house": the
@@ -140,42 +140,6 @@ void WriteHouseNumber(RecordContext& ctx, std::string_view text, Out numberField
   ctx.out.Text(suffixField, suffix);
 }
 
-// The settlement, street and institution of CITY and ULIC as the references
-// give them.
-void Resolve(RunSession& session, SettlementKind kind, std::string_view city, std::string_view street,
-             ResolvedAddress& resolved) {
-  AddressBuffers& b = session.address;
-  UpperInto(city, b.upperCity);
-  b.name.assign(b.upperCity, 1);  // the marker goes, whatever it is
-  RemoveEvery(b.name, W(" ПОС"));
-  RemoveEvery(b.name, W("ПОС "));
-  TrimInPlace(b.name);
-  if (!FindSettlementCode(session, kind, b.name, b.settlementCode)) {
-    resolved.unmapped.emplace_back(UnmappedKind::Settlement, b.name);
-    return;
-  }
-
-  UpperInto(street, b.street);
-  if (!b.street.empty() && (b.street.front() == '*' || b.street.front() == '+')) {
-    const char mark = b.street.front();
-    b.street.erase(0, 1);
-    resolved.institution = MappedInstitution(session, b.upperCity, mark, b.street, b.key, resolved);
-    // The institution stands in the call's settlement at its own address.
-    if (!TakeInstitutionAddress(session, resolved.institution, b.street, resolved.house)) {
-      resolved.institution = 0;
-      resolved.house.clear();
-      return;
-    }
-    resolved.institutionHouse = true;
-  }
-
-  b.writtenStreet.assign(b.street);
-  const std::string_view type = NormaliseStreetName(b.street);
-  session.lookups.Street(b.street, b.settlementCode, type, resolved.streetCode);
-  if (resolved.streetCode.empty()) NoteUnknownStreet(b.name, b.writtenStreet, resolved);
-  resolved.found = true;
-}
-
 }  // namespace
 
 void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
@@ -190,45 +154,37 @@ void ResolveAddress(RunSession& session, std::string_view city, std::string_view
   const SettlementKind kind = KindOf(city);
   if (kind == SettlementKind::None) return;
 
-  // What was resolved in earlier opens of the references is no answer now.
   AddressBuffers& b = session.address;
-  std::array<std::uint64_t, 4> opens{};
-  const Lookup references[] = {Lookup::city, Lookup::street, Lookup::lpu, Lookup::tr_lpu};
-  for (std::size_t i = 0; i < opens.size(); ++i)
-    if (const Table* table = session.tables.Get(references[i])) opens[i] = table->OpenSerial();
-  if (opens != b.resolvedFrom) {
-    b.resolved.clear();
-    b.resolvedFrom = opens;
+  UpperInto(city, b.upperCity);
+  b.name.assign(b.upperCity, 1);  // the marker goes, whatever it is
+  RemoveEvery(b.name, W(" ПОС"));
+  RemoveEvery(b.name, W("ПОС "));
+  TrimInPlace(b.name);
+  if (!FindSettlementCode(session, kind, b.name, b.settlementCode)) {
+    session.unmapped.Note(UnmappedKind::Settlement, b.name);
+    return;
   }
 
-  // CITY and ULIC, told apart by the length of CITY in front.
-  std::string& key = b.resolvedKey;
-  key.assign(1, static_cast<char>(city.size() & 0xFF));
-  key += static_cast<char>(city.size() >> 8);
-  key += city;
-  key += street;
-  auto found = b.resolved.find(key);
-  if (found == b.resolved.end()) {
-    ResolvedAddress resolved;
-    try {
-      Resolve(session, kind, city, street, resolved);
-    } catch (const Error&) {
-      // A reference that fails the lookup: what was noted before it stands.
-      for (const auto& [unmappedKind, value] : resolved.unmapped) session.unmapped.Note(unmappedKind, value);
-      throw;
+  UpperInto(house, result.house);
+  UpperInto(street, b.street);
+  int institution = 0;
+  if (!b.street.empty() && (b.street.front() == '*' || b.street.front() == '+')) {
+    const char mark = b.street.front();
+    b.street.erase(0, 1);
+    institution = MappedInstitution(session, b.upperCity, mark, b.street, b.key);
+    // The institution stands in the call's settlement at its own address.
+    if (!TakeInstitutionAddress(session, institution, b.street, result.house)) {
+      result.house.clear();
+      return;
     }
-    found = b.resolved.emplace(key, std::move(resolved)).first;
   }
-  const ResolvedAddress& resolved = found->second;
-  for (const auto& [unmappedKind, value] : resolved.unmapped) session.unmapped.Note(unmappedKind, value);
-  if (!resolved.found) return;
+
+  b.writtenStreet.assign(b.street);
+  const std::string_view type = NormaliseStreetName(b.street);
+  session.lookups.Street(b.street, b.settlementCode, type, result.streetCode);
+  if (result.streetCode.empty()) NoteUnknownStreet(session, b.name, b.writtenStreet, b.key);
+  result.institution = institution;
   result.found = true;
-  result.streetCode = resolved.streetCode;
-  result.institution = resolved.institution;
-  if (resolved.institutionHouse)
-    result.house = resolved.house;
-  else
-    UpperInto(house, result.house);
 }
 
 AddressResult ResolveAddress(RunSession& session, std::string_view city, std::string_view street,

@@ -2,15 +2,8 @@
 // Address resolution: the settlement and street of a call against the
 // settlement and street references, institutions turned into their own
 // street address, and the split of house and flat numbers.
-#include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
-
-#include "conversion/unmapped_report.h"
-#include "support/text_map.h"
 
 namespace velt {
 
@@ -25,26 +18,9 @@ struct AddressResult {
   int institution = 0;     // the institution number, 0 for a street
 };
 
-// What one CITY and ULIC resolve to in the run's references, which do not
-// change while it goes on; the house is the call's own unless it is an
-// institution's.
-struct ResolvedAddress {
-  bool found = false;
-  std::string streetCode;
-  int institution = 0;
-  bool institutionHouse = false;
-  std::string house;  // the institution's
-  // Values that found no mapping, noted again at every call that carries them.
-  std::vector<std::pair<UnmappedKind, std::string>> unmapped;
-};
-
 // Working texts of one resolution, kept by the run so that their capacity
-// is reused from call to call, and the addresses resolved so far.
+// is reused from call to call.
 struct AddressBuffers {
-  TextMap<ResolvedAddress> resolved;
-  // The opens of city, street, lpu and tr_lpu that they were resolved in.
-  std::array<std::uint64_t, 4> resolvedFrom{};
-  std::string resolvedKey;
   AddressResult result;
   std::string upperCity;
   std::string name;
