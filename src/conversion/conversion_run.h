@@ -55,10 +55,14 @@ struct RunTables {
 };
 
 // Runs one conversion of `archivePath` into `outputDir` (the texts of the
-// window's labels, used as they are). Errors that no rule handles (a record
-// that cannot be posted, an archive without SMO) are raised after the run has
-// released its tables and restored the host's controls; their text is the
-// error's own, followed by a line naming the archive record and the call.
+// window's labels, used as they are), in a session of its own (run_session.h)
+// that is released when it ends. The output tables belong to the run until
+// then: their records are written in batches, at every progress step and
+// before the run reports its end, its cancel or an error. Errors that no rule
+// handles (a record that cannot be posted, an archive without SMO) are raised
+// after the run has released its tables and restored the host's controls;
+// their text is the error's own, followed by a line naming the archive record
+// and the call.
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
                          const std::string& outputDir);
 
