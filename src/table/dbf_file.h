@@ -99,8 +99,9 @@ class DbfFile {
   // holds alone; reads and writes of gathered records are served from
   // memory. Each batch is appended as one append would be (AppendBlock).
   void GatherAppends(bool on);
-  // Writes the gathered appends. False when they could not be written: they
-  // are dropped, and the file keeps the records of earlier batches.
+  // Writes the gathered appends. False when they could not all be written
+  // (a full disk): as many as fit are appended one by one, the others
+  // dropped, and the file holds whole records only.
   bool Flush();
 
   // Records first.. into out, in the memory code page; the number read.

@@ -171,7 +171,8 @@ class Table {
   // the file is a whole table at every moment.
   void SetBatchedPosts(bool on);
   // Writes the gathered Posts now. "Unable to write table: <path>" when they
-  // cannot be written; the file keeps the records of the earlier batches.
+  // cannot all be written; the file keeps the records of the earlier batches
+  // and as many of these as fit.
   void FlushPosts();
   void Delete();       // marks the current record deleted and moves to the next
   void InsertBlank();  // stores one blank record at once and makes it current
@@ -195,9 +196,10 @@ class Table {
   void SetScope(std::string_view low, std::string_view high);
   void CancelScope();
   // The records of the current index order that SetScope(key, key) would
-  // keep, in index order, without moving the cursor or touching the scope.
-  // Every record of the order for All. Physical order: "Cannot perform this
-  // operation on a closed table" when closed, an empty range otherwise.
+  // keep, in index order, without moving the cursor or touching the scope;
+  // All: every record of the order. In physical order (no index) the range
+  // is empty; on a closed table "Cannot perform this operation on a closed
+  // table".
   RecordRange Find(std::string_view key) const;
   RecordRange All() const;
 
