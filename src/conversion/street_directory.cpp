@@ -49,11 +49,26 @@ void StreetDirectory::Refresh(Table& streets) {
   records_ = streets.PhysicalCount();
 }
 
+std::string_view StreetDirectory::KeyAt(std::uint32_t offset) const {
+  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_.data() + offset);
+  return std::string_view(arena_.data() + offset + 4, static_cast<std::size_t>(lengths[0] | lengths[1] << 8));
+}
+
+std::string_view StreetDirectory::TailAt(std::uint32_t offset) const {
+  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_.data() + offset);
+  const std::size_t keyLength = static_cast<std::size_t>(lengths[0] | lengths[1] << 8);
+  return std::string_view(arena_.data() + offset + 4 + keyLength,
+                          static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
+}
+
 std::size_t StreetDirectory::Probe(std::string_view key) const {
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = TextHash{}(key)&mask;; i = (i + 1) & mask) {
-    const std::uint32_t slot = slots_[i];
-    if (slot == 0 || KeyOf(entries_[slot - 1]) == key) return i;
+  const std::size_t hash = TextHash{}(key);
+  const std::uint64_t tag = static_cast<std::uint64_t>(hash >> 32) << 32;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const std::uint64_t slot = slots_[i];
+    if (slot == 0) return i;
+    if ((slot & 0xFFFFFFFF00000000ull) == tag && KeyAt(static_cast<std::uint32_t>(slot - 1)) == key) return i;
   }
 }
 
@@ -62,7 +77,7 @@ void StreetDirectory::Build(Table& streets) {
   const int codeField = streets.FieldByName("CODE").Index();
   const int socrField = streets.FieldByName("SOCR").Index();
   arena_.clear();
-  entries_.clear();
+  size_ = 0;
   // At most half full, so that probes stay short.
   slots_.assign(std::bit_ceil(2 * static_cast<std::size_t>(streets.PhysicalCount()) + 16), 0);
 
@@ -79,14 +94,18 @@ void StreetDirectory::Build(Table& streets) {
     const std::size_t at = Probe(key);
     if (slots_[at] != 0) continue;  // an earlier record of the same street wins
     const std::string_view tail = code.substr(settlement.size());
-    entries_.push_back({static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint16_t>(key.size()),
-                        static_cast<std::uint16_t>(tail.size())});
+    const auto offset = static_cast<std::uint32_t>(arena_.size());
+    arena_ += static_cast<char>(key.size() & 0xFF);
+    arena_ += static_cast<char>(key.size() >> 8);
+    arena_ += static_cast<char>(tail.size() & 0xFF);
+    arena_ += static_cast<char>(tail.size() >> 8);
     arena_ += key;
     arena_ += tail;
-    slots_[at] = static_cast<std::uint32_t>(entries_.size());
+    const std::uint64_t tag = static_cast<std::uint64_t>(TextHash{}(key) >> 32) << 32;
+    slots_[at] = tag | (std::uint64_t{offset} + 1);
+    ++size_;
   }
   arena_.shrink_to_fit();
-  entries_.shrink_to_fit();
 }
 
 bool StreetDirectory::Find(std::string_view name, std::string_view settlementCode, std::string_view type,
@@ -94,11 +113,10 @@ bool StreetDirectory::Find(std::string_view name, std::string_view settlementCod
   if (slots_.empty() || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength)
     return false;
   MakeKey(key_, name, settlementCode, type, false);
-  const std::uint32_t slot = slots_[Probe(key_)];
+  const std::uint64_t slot = slots_[Probe(key_)];
   if (slot == 0) return false;
-  const Entry& e = entries_[slot - 1];
   code.assign(settlementCode);
-  code.append(arena_, e.offset + e.keyLength, e.tailLength);
+  code.append(TailAt(static_cast<std::uint32_t>(slot - 1)));
   return true;
 }
 

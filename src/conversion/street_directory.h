@@ -29,29 +29,28 @@ class StreetDirectory {
   bool Find(std::string_view name, std::string_view settlementCode, std::string_view type,
             std::string& code) const;
 
-  std::size_t size() const { return entries_.size(); }
+  std::size_t size() const { return size_; }
 
  private:
-  struct Entry {
-    std::uint32_t offset;  // of the key in arena_; the code's tail follows it
-    std::uint16_t keyLength;
-    std::uint16_t tailLength;  // CODE beyond its first 11 characters
-  };
-
   void Build(Table& streets);
   // The slot that holds the key, or the empty slot where it would go.
   std::size_t Probe(std::string_view key) const;
-  std::string_view KeyOf(const Entry& e) const {
-    return std::string_view(arena_).substr(e.offset, e.keyLength);
-  }
+  // An entry of the arena: the key's length and the code tail's (CODE
+  // beyond its first 11 characters), two bytes each, then the key and the
+  // tail.
+  std::string_view KeyAt(std::uint32_t offset) const;
+  std::string_view TailAt(std::uint32_t offset) const;
 
   const Table* table_ = nullptr;
   std::uint64_t serial_ = 0;
   int records_ = -1;
   std::string arena_;
-  std::vector<Entry> entries_;
-  std::vector<std::uint32_t> slots_;  // entry number + 1; 0 for an empty slot
-  mutable std::string key_;           // lookup key, kept for its capacity
+  // A slot holds the entry's offset in the arena plus one (0: empty) and,
+  // above it, 32 bits of the key's hash, so that a probe reads only the
+  // entry it finds.
+  std::vector<std::uint64_t> slots_;
+  std::size_t size_ = 0;
+  mutable std::string key_;  // lookup key, kept for its capacity
 };
 
 }  // namespace velt
