@@ -421,6 +421,9 @@ bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
 void DbfFile::GatherAppends(bool on) {
   if (!on) Flush();
   gather_ = on;
+  // One buffer for the batches of the table's whole life, not a chain of
+  // growing ones.
+  if (on) batch_.reserve(kBatchBytes + 1);
 }
 
 bool DbfFile::Flush() {
