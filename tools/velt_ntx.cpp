@@ -48,7 +48,7 @@ int Build(const std::vector<std::string>& args) {
   const std::string condition = plain.size() == 4 ? velt::Utf8ToAnsi(plain[3]) : std::string();
   table.Index(plain[1], velt::Utf8ToAnsi(plain[2]), 0, descending, condition);
   table.SetOrder(1);
-  std::printf("%d keys\n", table.Count());
+  std::printf("%lld keys\n", static_cast<long long>(table.Count()));
   return 0;
 }
 

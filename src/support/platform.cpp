@@ -73,6 +73,12 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return file.WriteAt(0, bytes.data(), bytes.size());
 }
 
+bool File::MoveTo(const std::string& target) {
+  if (!IsOpen() || !ReplaceFile(path_, target)) return false;
+  path_ = target;
+  return true;
+}
+
 bool CreateDirectories(const std::string& path) {
   std::error_code ec;
   std::filesystem::create_directories(OsPath(path), ec);
@@ -173,29 +179,60 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   return ok;
 }
 
+bool SameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// A file renamed over again and again between open and lock is given up.
+constexpr int kOpenAttempts = 8;
+
 }  // namespace
 
 OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   Close();
   if (mode != Mode::Read && WriteOpenRefused(path)) return OpenResult::AccessDenied;
   const DWORD access = mode == Mode::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-  const DWORD disposition = mode == Mode::CreateTruncate ? CREATE_ALWAYS : OPEN_EXISTING;
-  HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-  if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, mode, ::GetLastError());
-  if (lock != Lock::None) {
-    // Locks belong to the handle, so two opens inside one process conflict
-    // just as two programs do.
-    OVERLAPPED at = At(kLockOffset);
-    DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (lock == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-    if (!::LockFileEx(h, flags, 0, 1, 0, &at)) {
+  // The file is emptied below, once its lock is held.
+  const DWORD disposition = mode == Mode::CreateTruncate ? OPEN_ALWAYS : OPEN_EXISTING;
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, mode, ::GetLastError());
+    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or a device
       ::CloseHandle(h);
-      return OpenResult::Locked;
+      return OpenResult::NotAFile;
     }
+    if (lock != Lock::None) {
+      // Locks belong to the handle, so two opens inside one process conflict
+      // just as two programs do.
+      OVERLAPPED at = At(kLockOffset);
+      DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (lock == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+      if (!::LockFileEx(h, flags, 0, 1, 0, &at)) {
+        ::CloseHandle(h);
+        return OpenResult::Locked;
+      }
+      // Another program may have put a new file in this one's place while
+      // the lock was taken; a lock on the old one would guard nothing.
+      BY_HANDLE_FILE_INFORMATION held{}, named{};
+      if (!::GetFileInformationByHandle(h, &held) || !FileIdentity(path, named) || !SameIdentity(held, named)) {
+        ::UnlockFileEx(h, 0, 1, 0, &at);
+        ::CloseHandle(h);
+        continue;
+      }
+    }
+    if (mode == Mode::CreateTruncate) {
+      LARGE_INTEGER start{};
+      if (!::SetFilePointerEx(h, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(h)) {
+        ::CloseHandle(h);
+        return OpenResult::Failed;
+      }
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    path_ = path;
+    return OpenResult::Ok;
   }
-  handle_ = reinterpret_cast<std::intptr_t>(h);
-  path_ = path;
-  return OpenResult::Ok;
+  return OpenResult::Failed;
 }
 
 bool File::IsOpen() const { return handle_ != -1; }
@@ -258,11 +295,18 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsSpecialFile(const std::string& path) {
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool special = ::GetFileType(h) != FILE_TYPE_DISK;
+  ::CloseHandle(h);
+  return special;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  if (!FileIdentity(a, ia) || !FileIdentity(b, ib)) return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+  return FileIdentity(a, ia) && FileIdentity(b, ib) && SameIdentity(ia, ib);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -314,7 +358,7 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   HANDLE h = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  bool ok = !WriteRefused(path, 0, bytes.size());
+  bool ok = ::GetFileType(h) == FILE_TYPE_DISK && !WriteRefused(path, 0, bytes.size());
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
     DWORD put = 0;
@@ -413,39 +457,70 @@ std::filesystem::path OsPath(const std::string& path) { return std::filesystem::
 
 }  // namespace
 
+namespace {
+
+OpenResult OpenFailure() {
+  if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NotFound;
+  if (errno == EACCES || errno == EROFS || errno == EPERM) return OpenResult::AccessDenied;
+  return OpenResult::Failed;
+}
+
+bool SameNode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A file renamed over again and again between open and lock is given up.
+constexpr int kOpenAttempts = 8;
+
+}  // namespace
+
 OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   Close();
   if (mode != Mode::Read && WriteOpenRefused(path))
     return OpenResult::AccessDenied;
-  int flags = O_CLOEXEC;
+  // Without waiting: opening a FIFO for reading waits for a writer. The
+  // file is truncated below, once it is known to be a regular file and its
+  // lock is held.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case Mode::Read: flags |= O_RDONLY; break;
     case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT; break;
   }
-  int fd = ::open(Os(path).c_str(), flags, 0666);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NotFound;
-    if (errno == EACCES || errno == EROFS || errno == EPERM) return OpenResult::AccessDenied;
-    return OpenResult::Failed;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return OpenResult::Failed;
-  }
-  if (lock != Lock::None) {
-    // flock locks belong to the open file, so two opens inside one process
-    // conflict just as two programs do.
-    int op = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    if (::flock(fd, op) != 0) {
+  const std::string osPath = Os(path);
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    int fd = ::open(osPath.c_str(), flags, 0666);
+    if (fd < 0) return OpenFailure();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const bool special = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
       ::close(fd);
-      return OpenResult::Locked;
+      return special ? OpenResult::NotAFile : OpenResult::Failed;
     }
+    if (lock != Lock::None) {
+      // flock locks belong to the open file, so two opens inside one process
+      // conflict just as two programs do.
+      int op = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+      if (::flock(fd, op) != 0) {
+        ::close(fd);
+        return OpenResult::Locked;
+      }
+      // Another program may have put a new file in this one's place while
+      // the lock was taken; a lock on the old one would guard nothing.
+      struct stat now {};
+      if (::stat(osPath.c_str(), &now) != 0 || !SameNode(now, st)) {
+        ::close(fd);
+        continue;
+      }
+    }
+    if (mode == Mode::CreateTruncate && ::ftruncate(fd, 0) != 0) {
+      ::close(fd);
+      return OpenResult::Failed;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    handle_ = fd;
+    path_ = path;
+    return OpenResult::Ok;
   }
-  handle_ = fd;
-  path_ = path;
-  return OpenResult::Ok;
+  return OpenResult::Failed;
 }
 
 bool File::IsOpen() const { return handle_ >= 0; }
@@ -500,10 +575,15 @@ bool FileExists(const std::string& path) {
   return ::stat(Os(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsSpecialFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(Os(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa {}, sb {};
   if (::stat(Os(a).c_str(), &sa) != 0 || ::stat(Os(b).c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return SameNode(sa, sb);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -518,9 +598,13 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
-  int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // A FIFO without a reader fails at once instead of waiting for one; with
+  // one it is refused below, like any file that is not a regular one.
+  int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return false;
-  bool ok = true;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (WriteRefused(path, 0, bytes.size())) ok = false;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {

@@ -12,7 +12,9 @@
 
 namespace velt::platform {
 
-enum class OpenResult { Ok, NotFound, AccessDenied, Locked, Failed };
+// NotAFile: the path names something other than a regular file (a pipe, a
+// device, a socket), which is never opened: reading it could wait forever.
+enum class OpenResult { Ok, NotFound, AccessDenied, Locked, NotAFile, Failed };
 
 class File {
  public:
@@ -24,7 +26,10 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Takes the lock without waiting; a conflict gives OpenResult::Locked.
+  // Takes the lock without waiting; a conflict gives OpenResult::Locked. A
+  // lock is held on the file that the path names once it is taken (a file
+  // renamed away meanwhile is let go and the path opened again), and
+  // CreateTruncate empties the file only after its lock is held.
   OpenResult Open(const std::string& path, Mode mode, Lock lock);
   bool IsOpen() const;
   void Close();
@@ -36,6 +41,9 @@ class File {
   std::uint64_t Size() const;
   bool Truncate(std::uint64_t size);
   bool Flush();
+  // Puts this open file in the place of `target` (see ReplaceFile); the file
+  // stays open, with its lock, under its new name.
+  bool MoveTo(const std::string& target);
   const std::string& Path() const { return path_; }
 
  private:
@@ -44,6 +52,9 @@ class File {
 };
 
 bool FileExists(const std::string& path);
+// True when the path names something that is neither a regular file nor a
+// folder (a pipe, a device, a socket).
+bool IsSpecialFile(const std::string& path);
 // True when both paths name one existing file, however the paths are spelt
 // (links, "..", letter case on a file system that ignores it).
 bool SameFile(const std::string& a, const std::string& b);
@@ -51,7 +62,8 @@ bool DirectoryExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces `to` by `from` in one step (the target may exist).
 bool ReplaceFile(const std::string& from, const std::string& to);
-// Appends bytes to a file, creating it when missing; false on any failure.
+// Appends bytes to a file, creating it when missing; false on any failure,
+// a path that names no regular file among them.
 bool AppendToFile(const std::string& path, const std::string& bytes);
 // Whole file into `out`; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& out);

@@ -48,12 +48,15 @@ bool KnownType(char type) { return std::strchr("CNFDLIM", type) != nullptr && ty
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// The most records a header can count.
+constexpr std::uint64_t kMaxRecords = 0xFFFFFFFFu;
+
 // Date bytes and record count: header bytes 1 to 7.
-void PutStamp(char* p, const platform::LocalTime& date, std::uint32_t count) {
+void PutStamp(char* p, const platform::LocalTime& date, std::uint64_t count) {
   p[0] = static_cast<char>((date.year - 1900) & 0xFF);
   p[1] = static_cast<char>(date.month);
   p[2] = static_cast<char>(date.day);
-  PutLe32(p + 3, count);
+  PutLe32(p + 3, static_cast<std::uint32_t>(count));
 }
 
 // Code page translation of the bytes that need it (the translation passes
@@ -165,21 +168,57 @@ std::string BuildHeader(const Layout& layout, const platform::LocalTime& date) {
   return header;
 }
 
-bool WriteEmptyTable(const std::string& path, const Layout& layout) {
-  // Written beside the target and renamed over it, so that a table another
-  // object holds open keeps its own file.
-  std::string temp = path + ".new~";
+std::string DuplicateFieldName(const Layout& layout) {
+  std::vector<std::string> names;
+  for (const FieldInfo& field : layout.fields) {
+    std::string name = field.name;
+    for (char& c : name) c = Upper(c);
+    names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  auto twice = std::adjacent_find(names.begin(), names.end());
+  return twice == names.end() ? std::string() : *twice;
+}
+
+CreateStatus WriteEmptyTable(const std::string& path, const Layout& layout,
+                             std::unique_ptr<platform::File>* keep) {
+  using platform::File;
+  using platform::OpenResult;
+  // The file in the target's place is held until the new one has taken its
+  // name, so that no other run takes it meanwhile; one that an open holds
+  // stays as it is. A file that cannot even be read is no one's table.
+  File old;
+  switch (old.Open(path, File::Mode::Read, File::Lock::Exclusive)) {
+    case OpenResult::Ok:
+    case OpenResult::NotFound:
+    case OpenResult::AccessDenied:
+      break;
+    case OpenResult::Locked:
+      return CreateStatus::Held;
+    case OpenResult::NotAFile:
+      return CreateStatus::NotAFile;
+    default:
+      return CreateStatus::Failed;
+  }
+  // Written beside the target and renamed over it, locked from the start: a
+  // second run creating the same table meets the lock.
+  auto fresh = std::make_unique<File>();
+  switch (fresh->Open(path + ".new~", File::Mode::CreateTruncate, File::Lock::Exclusive)) {
+    case OpenResult::Ok:
+      break;
+    case OpenResult::Locked:
+      return CreateStatus::Held;
+    default:
+      return CreateStatus::Failed;
+  }
   std::string bytes = BuildHeader(layout, platform::Now());
   bytes += kFileEnd;
-  if (!platform::WriteWholeFile(temp, bytes)) {
-    platform::RemoveFile(temp);
-    return false;
+  if (!fresh->WriteAt(0, bytes.data(), bytes.size()) || !fresh->MoveTo(path)) {
+    platform::RemoveFile(fresh->Path());  // while its lock is still held
+    return CreateStatus::Failed;
   }
-  if (!platform::ReplaceFile(temp, path)) {
-    platform::RemoveFile(temp);
-    return false;
-  }
-  return true;
+  if (keep != nullptr) *keep = std::move(fresh);
+  return CreateStatus::Ok;
 }
 
 // ---- DbfFile
@@ -199,6 +238,7 @@ OpenStatus DbfFile::Open(const std::string& path, bool exclusive, bool oemTransl
   }
   if (result == platform::OpenResult::NotFound) return OpenStatus::NotFound;
   if (result == platform::OpenResult::Locked) return OpenStatus::Locked;
+  if (result == platform::OpenResult::NotAFile) return OpenStatus::NotAFile;
   if (result != platform::OpenResult::Ok) return OpenStatus::Invalid;
   OpenStatus status = Attach(std::move(file), path);
   readOnly_ = readOnly;
@@ -212,9 +252,18 @@ OpenStatus DbfFile::OpenForReading(const std::string& path, bool oemTranslate) {
   auto result = file->Open(path, platform::File::Mode::Read, platform::File::Lock::Shared);
   if (result == platform::OpenResult::NotFound) return OpenStatus::NotFound;
   if (result == platform::OpenResult::Locked) return OpenStatus::Locked;
+  if (result == platform::OpenResult::NotAFile) return OpenStatus::NotAFile;
   if (result != platform::OpenResult::Ok) return OpenStatus::Invalid;
   OpenStatus status = Attach(std::move(file), path);
   readOnly_ = true;
+  if (status == OpenStatus::Ok) SetTranslation(oemTranslate);
+  return status;
+}
+
+OpenStatus DbfFile::Adopt(std::unique_ptr<platform::File> file, bool oemTranslate) {
+  Close();
+  const std::string path = file->Path();
+  OpenStatus status = Attach(std::move(file), path);
   if (status == OpenStatus::Ok) SetTranslation(oemTranslate);
   return status;
 }
@@ -232,12 +281,12 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
 
   // A truncated file is read up to its last whole record.
   std::uint64_t whole = (size - layout.headerLength) / layout.recordLength;
-  count_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.recordCount, whole));
+  count_ = std::min<std::uint64_t>(layout.recordCount, whole);
   // A last record whose deletion flag is still the end mark is an append
   // that a kill cut short before its end (see AppendBlock): never posted.
   if (count_ > 0) {
     char flag = 0;
-    const std::uint64_t last = layout.headerLength + std::uint64_t{count_ - 1} * layout.recordLength;
+    const std::uint64_t last = layout.headerLength + (count_ - 1) * layout.recordLength;
     if (file->ReadAt(last, &flag, 1) == 1 && flag == kFileEnd) --count_;
   }
   layout_ = std::move(layout);
@@ -280,56 +329,56 @@ void DbfFile::SetTranslation(bool on) {
   if (start < layout_.recordLength) textRuns_.emplace_back(start, layout_.recordLength);
 }
 
-void DbfFile::ToMemory(char* records, std::uint32_t count) const {
+void DbfFile::ToMemory(char* records, std::uint64_t count) const {
   if (!translate_) return;
   std::size_t length = layout_.recordLength;
   if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
     TranslateText(records, length * count, OemToAnsiInPlace);
     return;
   }
-  for (std::uint32_t r = 0; r < count; ++r)
+  for (std::uint64_t r = 0; r < count; ++r)
     for (auto [begin, end] : textRuns_)
       TranslateText(records + r * length + begin, end - begin, OemToAnsiInPlace);
 }
 
-void DbfFile::ToDisk(char* records, std::uint32_t count) const {
+void DbfFile::ToDisk(char* records, std::uint64_t count) const {
   if (!translate_) return;
   std::size_t length = layout_.recordLength;
   if (textRuns_.size() == 1 && textRuns_[0].first == 0 && textRuns_[0].second == length) {
     TranslateText(records, length * count, AnsiToOemInPlace);
     return;
   }
-  for (std::uint32_t r = 0; r < count; ++r)
+  for (std::uint64_t r = 0; r < count; ++r)
     for (auto [begin, end] : textRuns_)
       TranslateText(records + r * length + begin, end - begin, AnsiToOemInPlace);
 }
 
-std::uint32_t DbfFile::ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const {
+std::uint64_t DbfFile::ReadRaw(std::uint64_t first, std::uint64_t count, char* out) const {
   if (!file_ || first == 0 || first > RecordCount()) return 0;
   count = std::min(count, RecordCount() - first + 1);
   std::size_t length = layout_.recordLength;
-  std::uint32_t got = 0;
+  std::uint64_t got = 0;
   if (first <= count_) {
-    std::uint32_t onDisk = std::min(count, count_ - first + 1);
-    std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(first - 1) * length;
-    got = static_cast<std::uint32_t>(file_->ReadAt(offset, out, length * onDisk) / length);
+    std::uint64_t onDisk = std::min(count, count_ - first + 1);
+    std::uint64_t offset = layout_.headerLength + (first - 1) * length;
+    got = file_->ReadAt(offset, out, length * onDisk) / length;
     if (got < onDisk) return got;
   }
   if (got < count) {  // gathered appends
     std::size_t from = static_cast<std::size_t>(first + got - count_ - 1) * length;
-    std::memcpy(out + got * length, batch_.data() + from, (count - got) * length);
+    std::memcpy(out + got * length, batch_.data() + from, static_cast<std::size_t>(count - got) * length);
     got = count;
   }
   return got;
 }
 
-std::uint32_t DbfFile::Read(std::uint32_t first, std::uint32_t count, char* out) const {
-  std::uint32_t got = ReadRaw(first, count, out);
+std::uint64_t DbfFile::Read(std::uint64_t first, std::uint64_t count, char* out) const {
+  std::uint64_t got = ReadRaw(first, count, out);
   ToMemory(out, got);
   return got;
 }
 
-bool DbfFile::Write(std::uint32_t recno, const char* record) {
+bool DbfFile::Write(std::uint64_t recno, const char* record) {
   if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
   std::size_t length = layout_.recordLength;
   if (recno > count_) {
@@ -340,21 +389,19 @@ bool DbfFile::Write(std::uint32_t recno, const char* record) {
   }
   scratch_.assign(record, record + length);
   ToDisk(scratch_.data(), 1);
-  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * length,
-                        scratch_.data(), length);
+  return file_->WriteAt(layout_.headerLength + (recno - 1) * length, scratch_.data(), length);
 }
 
-bool DbfFile::WriteFlag(std::uint32_t recno, char flag) {
+bool DbfFile::WriteFlag(std::uint64_t recno, char flag) {
   if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
   if (recno > count_) {
     batch_[static_cast<std::size_t>(recno - count_ - 1) * layout_.recordLength] = flag;
     return true;
   }
-  return file_->WriteAt(layout_.headerLength + static_cast<std::uint64_t>(recno - 1) * layout_.recordLength,
-                        &flag, 1);
+  return file_->WriteAt(layout_.headerLength + (recno - 1) * layout_.recordLength, &flag, 1);
 }
 
-bool DbfFile::WriteCount(std::uint32_t count) {
+bool DbfFile::WriteCount(std::uint64_t count) {
   char stamp[7];
   PutStamp(stamp, today_, count);
   if (!file_->WriteAt(1, stamp, sizeof stamp)) return false;
@@ -373,10 +420,11 @@ bool DbfFile::WriteCount(std::uint32_t count) {
 // Perl XBase, this layer) does not reach them: every reader sees whole
 // records only, and the header never counts a record that is not all on
 // disk.
-bool DbfFile::AppendBlock(const char* records, std::uint32_t count) {
+bool DbfFile::AppendBlock(const char* records, std::uint64_t count) {
   std::size_t length = layout_.recordLength;
-  std::uint32_t before = count_;
-  std::uint64_t offset = layout_.headerLength + static_cast<std::uint64_t>(before) * length;
+  std::uint64_t before = count_;
+  if (count > kMaxRecords - before) return false;  // the header could not count them
+  std::uint64_t offset = layout_.headerLength + before * length;
   if ((!endMarked_ && !EndMarkAt(*file_, offset)) ||
       !file_->WriteAt(offset + 1, records + 1, length * count) || !file_->WriteAt(offset, records, 1) ||
       !WriteCount(before + count)) {
@@ -408,7 +456,7 @@ bool DbfFile::Append(const char* record) {
   return AppendBlock(scratch_.data(), 1);
 }
 
-bool DbfFile::AppendRaw(const char* records, std::uint32_t count) {
+bool DbfFile::AppendRaw(const char* records, std::uint64_t count) {
   if (!file_ || readOnly_ || !Flush()) return false;
   if (count == 0) return true;
   std::size_t length = layout_.recordLength;
@@ -455,7 +503,7 @@ bool DbfFile::Truncate() {
   return endMarked_;
 }
 
-bool DbfFile::Pack() {
+bool DbfFile::Pack(const StopCheck& stop) {
   if (!file_ || readOnly_ || !Flush()) return false;
   std::string temp = path_ + ".pack~";
   auto packed = std::make_unique<platform::File>();
@@ -471,15 +519,16 @@ bool DbfFile::Pack() {
   };
 
   std::size_t length = layout_.recordLength;
-  std::uint32_t block = BlockRecords(layout_.recordLength);
+  std::uint64_t block = BlockRecords(layout_.recordLength);
   std::vector<char> in(block * length), out(block * length);
   std::uint64_t writeAt = layout_.headerLength;
-  std::uint32_t kept = 0;
-  for (std::uint32_t first = 1; first <= count_; first += block) {
-    std::uint32_t got = ReadRaw(first, block, in.data());
+  std::uint64_t kept = 0;
+  for (std::uint64_t first = 1; first <= count_; first += block) {
+    if (stop && stop()) return fail();
+    std::uint64_t got = ReadRaw(first, block, in.data());
     if (got == 0) break;
     std::size_t used = 0;
-    for (std::uint32_t r = 0; r < got; ++r) {
+    for (std::uint64_t r = 0; r < got; ++r) {
       const char* record = in.data() + r * length;
       if (record[0] == kDeletedFlag) continue;
       std::memcpy(out.data() + used, record, length);
@@ -487,13 +536,13 @@ bool DbfFile::Pack() {
     }
     if (used > 0 && !packed->WriteAt(writeAt, out.data(), used)) return fail();
     writeAt += used;
-    kept += static_cast<std::uint32_t>(used / length);
+    kept += used / length;
   }
   std::string header = header_;
   PutStamp(header.data() + 1, today_, kept);
   const char end = kFileEnd;
   if (!packed->WriteAt(0, header.data(), header.size()) || !packed->WriteAt(writeAt, &end, 1)) return fail();
-  if (!platform::ReplaceFile(temp, path_)) return fail();
+  if (!packed->MoveTo(path_)) return fail();
   file_ = std::move(packed);
   header_ = std::move(header);
   count_ = kept;
@@ -515,12 +564,12 @@ void RecordCache::Clear() {
   all_ = false;
 }
 
-const char* RecordCache::Get(std::uint32_t recno) {
+const char* RecordCache::Get(std::uint64_t recno) {
   std::size_t length = blank_.size();
   if (recno - first_ < count_) return data_.data() + (recno - first_) * length;
   if (all_ || file_ == nullptr || recno == 0 || recno > file_->RecordCount()) return blank_.data();
-  std::uint32_t want =
-      std::min(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
+  std::uint64_t want =
+      std::min<std::uint64_t>(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
   data_.resize(want * length);
   count_ = file_->Read(recno, want, data_.data());
   first_ = recno;
@@ -529,7 +578,7 @@ const char* RecordCache::Get(std::uint32_t recno) {
 
 void RecordCache::LoadAll() {
   std::size_t length = blank_.size();
-  std::uint32_t total = file_->RecordCount();
+  std::uint64_t total = file_->RecordCount();
   data_.clear();
   data_.shrink_to_fit();
   data_.resize(total * length);
@@ -539,7 +588,7 @@ void RecordCache::LoadAll() {
   all_ = true;
 }
 
-void RecordCache::Store(std::uint32_t recno, const char* record) {
+void RecordCache::Store(std::uint64_t recno, const char* record) {
   std::size_t length = blank_.size();
   if (recno - first_ < count_) {
     std::memcpy(data_.data() + (recno - first_) * length, record, length);
@@ -549,7 +598,7 @@ void RecordCache::Store(std::uint32_t recno, const char* record) {
   }
 }
 
-void RecordCache::StoreFlag(std::uint32_t recno, char flag) {
+void RecordCache::StoreFlag(std::uint64_t recno, char flag) {
   if (recno - first_ < count_) data_[(recno - first_) * blank_.size()] = flag;
 }
 

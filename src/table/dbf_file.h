@@ -3,9 +3,12 @@
 // read and written in the memory code page (1251) while the file holds 866
 // when OEM translation is on.
 //
-// Record numbers are 1-based. A record's bytes start with the deletion flag
-// (' ' or '*'), as on disk.
+// Record numbers are 1-based and 64 bits wide, like every count of records:
+// a header may count up to 2^32 - 1 records, and a walk over them must not
+// wrap. A record's bytes start with the deletion flag (' ' or '*'), as on
+// disk.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,10 +70,23 @@ bool ParseHeader(std::string_view header, Layout& layout);
 bool PlanLayout(const std::vector<FieldInfo>& fields, std::uint8_t language, Layout& layout);
 // Header of a new table (version, date, count, descriptors, terminator).
 std::string BuildHeader(const Layout& layout, const platform::LocalTime& date);
-// Writes an empty table at path, replacing any file; false on failure.
-bool WriteEmptyTable(const std::string& path, const Layout& layout);
+// The first field name that the layout holds twice (letter case ignored),
+// or "" when every name is unique.
+std::string DuplicateFieldName(const Layout& layout);
 
-enum class OpenStatus { Ok, NotFound, Locked, Invalid };
+enum class CreateStatus { Ok, Held, NotAFile, Failed };
+// Writes an empty table at path in the place of any file there. A file there
+// that an open holds (a lock of this layer's, in this or another program) is
+// never replaced: Held, and so is a table that another run is creating at
+// that moment. The new file is locked exclusively from the moment it exists;
+// with `keep` the caller gets it, still locked, else it is let go.
+CreateStatus WriteEmptyTable(const std::string& path, const Layout& layout,
+                             std::unique_ptr<platform::File>* keep = nullptr);
+
+// Asked between the blocks of a long walk over a file; true stops the walk.
+using StopCheck = std::function<bool()>;
+
+enum class OpenStatus { Ok, NotFound, Locked, NotAFile, Invalid };
 
 class DbfFile {
  public:
@@ -84,6 +100,8 @@ class DbfFile {
   OpenStatus Open(const std::string& path, bool exclusive, bool oemTranslate);
   // Opens for reading only (AppendFrom's source).
   OpenStatus OpenForReading(const std::string& path, bool oemTranslate);
+  // Takes over a file that WriteEmptyTable kept, with its lock.
+  OpenStatus Adopt(std::unique_ptr<platform::File> file, bool oemTranslate);
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
   bool ReadOnly() const { return readOnly_; }
@@ -92,7 +110,7 @@ class DbfFile {
   std::uint32_t RecordLength() const { return layout_.recordLength; }
   // Whole records in the file (the header's count, cut to what the file
   // holds), with the appends gathered but not yet written.
-  std::uint32_t RecordCount() const { return count_ + pending_; }
+  std::uint64_t RecordCount() const { return count_ + pending_; }
 
   // Appends gather in memory and reach the file a batch at a time: when a
   // batch is full, at Flush and at Close. Only for a file that its caller
@@ -105,33 +123,34 @@ class DbfFile {
   bool Flush();
 
   // Records first.. into out, in the memory code page; the number read.
-  std::uint32_t Read(std::uint32_t first, std::uint32_t count, char* out) const;
+  std::uint64_t Read(std::uint64_t first, std::uint64_t count, char* out) const;
   // The same without translation.
-  std::uint32_t ReadRaw(std::uint32_t first, std::uint32_t count, char* out) const;
-  void ToMemory(char* records, std::uint32_t count) const;
-  void ToDisk(char* records, std::uint32_t count) const;
+  std::uint64_t ReadRaw(std::uint64_t first, std::uint64_t count, char* out) const;
+  void ToMemory(char* records, std::uint64_t count) const;
+  void ToDisk(char* records, std::uint64_t count) const;
 
   // Each write leaves a file that every reader opens whole (see
   // AppendBlock). False when the file could not be written.
-  bool Write(std::uint32_t recno, const char* record);
-  bool WriteFlag(std::uint32_t recno, char flag);
+  bool Write(std::uint64_t recno, const char* record);
+  bool WriteFlag(std::uint64_t recno, char flag);
   bool Append(const char* record);
-  bool AppendRaw(const char* records, std::uint32_t count);
+  bool AppendRaw(const char* records, std::uint64_t count);
   bool Truncate();  // drops every record
   // Writes the records not marked deleted to a file beside this one and puts
-  // it in this file's place; the table stays open (and locked) on it.
-  bool Pack();
+  // it in this file's place; the table stays open (and locked) on it. False
+  // when it failed or `stop` asked it to stop; the file is then as it was.
+  bool Pack(const StopCheck& stop = {});
 
  private:
   OpenStatus Attach(std::unique_ptr<platform::File> file, const std::string& path);
-  bool WriteCount(std::uint32_t count);
+  bool WriteCount(std::uint64_t count);
   void SetTranslation(bool on);
 
   std::unique_ptr<platform::File> file_;
   std::string path_;
   std::string header_;  // the header bytes as read
   Layout layout_;
-  std::uint32_t count_ = 0;
+  std::uint64_t count_ = 0;
   bool readOnly_ = false;
   bool translate_ = false;
   // The end mark is known to follow the counted records (this object's own
@@ -140,7 +159,7 @@ class DbfFile {
   // Byte ranges of a record that hold text (binary fields are left alone).
   std::vector<std::pair<std::uint32_t, std::uint32_t>> textRuns_;
   platform::LocalTime today_{};
-  bool AppendBlock(const char* records, std::uint32_t count);
+  bool AppendBlock(const char* records, std::uint64_t count);
 
   mutable std::vector<char> scratch_;
   // Gathered appends, in the file's code page.
@@ -158,21 +177,21 @@ class RecordCache {
   void Attach(const DbfFile* file);
   void Clear();
   // The record, loading the block that starts with it when it is not held.
-  const char* Get(std::uint32_t recno);
+  const char* Get(std::uint64_t recno);
   void LoadAll();
   bool HoldsAll() const { return all_; }
   const char* AllRecords() const { return data_.data(); }  // record n at (n-1)*length
   // Keeps the held copy equal to the file after recno was written (appended
   // records are taken in when every record is held).
-  void Store(std::uint32_t recno, const char* record);
-  void StoreFlag(std::uint32_t recno, char flag);
+  void Store(std::uint64_t recno, const char* record);
+  void StoreFlag(std::uint64_t recno, char flag);
 
  private:
   const DbfFile* file_ = nullptr;
   Buffer data_;
   std::string blank_;
-  std::uint32_t first_ = 0;
-  std::uint32_t count_ = 0;
+  std::uint64_t first_ = 0;
+  std::uint64_t count_ = 0;
   bool all_ = false;
 };
 

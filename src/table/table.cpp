@@ -9,7 +9,9 @@
 #include <optional>
 #include <unordered_map>
 
+#include "support/code_page.h"
 #include "support/error.h"
+#include "support/platform.h"
 #include "table/dbf_file.h"
 #include "table/dbf_value.h"
 #include "table/table_index.h"
@@ -25,6 +27,9 @@ const char kReadOnly[] = "Cannot modify a read-only data set";
 const char kNotEditing[] = "Dataset not in edit or insert mode";
 const char kOutOfBounds[] = "Translate error. Value out of bounds";
 const char kNeedsExclusive[] = "Table must be opened in Exclusive mode to perform this operation";
+
+// Records whose flags a walk looks at between two questions to its stop check.
+constexpr std::uint64_t kStopInterval = 1 << 16;
 
 std::atomic<std::uint64_t> openSerials{0};
 
@@ -65,6 +70,23 @@ bool ParseInt(std::string_view text, int& value) {
   return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
+// "Unable to open table: <path>" and, on a second line, why.
+std::string UnableToOpen(const std::string& path, const std::string& cause) {
+  return "Unable to open table: " + path + "\n" + cause;
+}
+
+const std::string& NotAFileCause() {
+  return W("Это не обычный файл (канал, устройство или сокет), он не открывается.");
+}
+
+std::string TwiceCause(const std::string& field) {
+  return W("Поле ") + field + W(" встречается в таблице дважды, такая таблица не читается.");
+}
+
+const std::string& HeldCause() {
+  return W("Файл занят другой программой или другим запуском конвертации и не заменён.");
+}
+
 bool IsTrue(char c) { return c == 'T' || c == 't' || c == 'Y' || c == 'y'; }
 bool IsFalse(char c) { return c == 'F' || c == 'f' || c == 'N' || c == 'n'; }
 
@@ -78,6 +100,9 @@ struct Table::Impl {
   Table& owner;
   dbf::DbfFile file;
   dbf::RecordCache cache;
+  dbf::StopCheck stop;
+  // A new table that CreateExec keeps locked for the next Open of its path.
+  std::unique_ptr<platform::File> made;
   std::vector<FieldKind> kinds;
   std::unordered_map<std::string, int> fieldByName;  // upper-case name -> position
   std::uint64_t serial = 0;
@@ -89,11 +114,11 @@ struct Table::Impl {
   std::vector<std::uint8_t> overflow;
   int overflowCount = 0;
 
-  std::uint32_t recno = 0;  // 0: no current record
+  std::uint64_t recno = 0;  // 0: no current record
   bool eof = true;
   std::ptrdiff_t pos = -1;  // position in the active index
   struct Saved {
-    std::uint32_t recno;
+    std::uint64_t recno;
     std::ptrdiff_t pos;
     bool eof;
   } saved{0, -1, true};
@@ -103,7 +128,7 @@ struct Table::Impl {
   bool scoped = false;
   std::string scopeLow, scopeHigh;
   std::size_t scopeBegin = 0, scopeEnd = 0;
-  int visibleCount = -1;  // physical order; -1 until counted
+  std::int64_t visibleCount = -1;  // physical order; -1 until counted
 
   // A table being defined by CreateNew / CreateField.
   bool creating = false;
@@ -162,14 +187,22 @@ struct Table::Impl {
   std::size_t OrderBegin() const { return scoped ? scopeBegin : 0; }
   std::size_t OrderEnd() const { return scoped ? scopeEnd : Active()->Size(); }
 
-  std::uint32_t NextVisible(std::uint32_t from) {
-    for (std::uint32_t r = from; r >= 1 && r <= file.RecordCount(); ++r)
+  bool Stopped() const { return stop && stop(); }
+
+  // 0 when no visible record follows, or when the stop check ends the walk.
+  std::uint64_t NextVisible(std::uint64_t from) {
+    const std::uint64_t total = file.RecordCount();
+    for (std::uint64_t r = std::max<std::uint64_t>(from, 1); r <= total; ++r) {
       if (cache.Get(r)[0] != dbf::kDeletedFlag) return r;
+      if (r % kStopInterval == 0 && Stopped()) return 0;
+    }
     return 0;
   }
-  std::uint32_t PreviousVisible(std::uint32_t from) {
-    for (std::uint32_t r = std::min(from, file.RecordCount()); r >= 1; --r)
+  std::uint64_t PreviousVisible(std::uint64_t from) {
+    for (std::uint64_t r = std::min(from, file.RecordCount()); r >= 1; --r) {
       if (cache.Get(r)[0] != dbf::kDeletedFlag) return r;
+      if (r % kStopInterval == 0 && Stopped()) return 0;
+    }
     return 0;
   }
   void StandAt(std::size_t position) {
@@ -206,7 +239,7 @@ struct Table::Impl {
         eof = true;
       return;
     }
-    std::uint32_t r = NextVisible(recno + 1);
+    std::uint64_t r = NextVisible(recno + 1);
     if (r != 0)
       recno = r;
     else
@@ -283,22 +316,23 @@ struct Table::Impl {
     RefreshScope();
   }
 
-  int CountVisible() {
+  std::int64_t CountVisible() {
     if (visibleCount >= 0) return visibleCount;
     // One pass over the deletion flags, in blocks, beside the record cache.
-    const std::uint32_t total = file.RecordCount();
+    const std::uint64_t total = file.RecordCount();
     const std::size_t length = Length();
-    int visible = 0;
+    std::int64_t visible = 0;
     if (cache.HoldsAll()) {
       const char* records = cache.AllRecords();
-      for (std::uint32_t r = 0; r < total; ++r) visible += records[r * length] != dbf::kDeletedFlag;
+      for (std::uint64_t r = 0; r < total; ++r) visible += records[r * length] != dbf::kDeletedFlag;
     } else {
-      const std::uint32_t block = std::max<std::uint32_t>(1, static_cast<std::uint32_t>((1u << 20) / length));
+      const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / length);
       std::vector<char> buffer(block * length);
-      for (std::uint32_t first = 1; first <= total; first += block) {
-        std::uint32_t got = file.ReadRaw(first, block, buffer.data());
+      for (std::uint64_t first = 1; first <= total; first += block) {
+        if (Stopped()) return visible;  // unfinished: not kept
+        std::uint64_t got = file.ReadRaw(first, block, buffer.data());
         if (got == 0) break;
-        for (std::uint32_t r = 0; r < got; ++r) visible += buffer[r * length] != dbf::kDeletedFlag;
+        for (std::uint64_t r = 0; r < got; ++r) visible += buffer[r * length] != dbf::kDeletedFlag;
       }
     }
     visibleCount = visible;
@@ -337,6 +371,7 @@ void Table::SetExclusive(bool exclusive) {
 }
 
 void Table::SetOEMTranslate(bool on) { oemTranslate_ = on; }
+void Table::SetStopCheck(std::function<bool()> stop) { impl_->stop = std::move(stop); }
 bool Table::Active() const { return impl_->file.IsOpen(); }
 bool Table::ReadOnly() const { return impl_->file.ReadOnly(); }
 std::uint8_t Table::LanguageDriver() const { return impl_->file.layout().language; }
@@ -346,13 +381,21 @@ void Table::Open() {
   if (Active()) return;
   if (tableName_.empty()) throw Error(objectName_ + " : Missing TableName property");
   Impl& m = *impl_;
-  switch (m.file.Open(tableName_, exclusive_, oemTranslate_)) {
+  std::unique_ptr<platform::File> made = std::move(m.made);
+  const bool adopt = made && exclusive_ && made->Path() == tableName_;
+  switch (adopt ? m.file.Adopt(std::move(made), oemTranslate_) : m.file.Open(tableName_, exclusive_, oemTranslate_)) {
     case dbf::OpenStatus::Ok:
       break;
     case dbf::OpenStatus::NotFound:
       throw Error("Table does not exist.\nFile or directory does not exist.\nFile: " + tableName_);
+    case dbf::OpenStatus::NotAFile:
+      throw Error(UnableToOpen(tableName_, NotAFileCause()));
     default:
       throw Error("Unable to open table: " + tableName_);
+  }
+  if (std::string twice = dbf::DuplicateFieldName(m.file.layout()); !twice.empty()) {
+    m.file.Close();
+    throw Error(UnableToOpen(tableName_, TwiceCause(twice)));
   }
   m.cache.Attach(&m.file);
   const auto& fields = m.file.layout().fields;
@@ -378,6 +421,7 @@ void Table::Open() {
 
 void Table::Close() {
   Impl& m = *impl_;
+  m.made.reset();
   m.file.Close();
   m.cache.Clear();
   m.cache.Attach(nullptr);
@@ -409,23 +453,23 @@ void Table::Next() {
   impl_->Next();
 }
 
-void Table::GoTo(int recno) {
+void Table::GoTo(std::int64_t recno) {
   Impl& m = *impl_;
   m.RequireOpenDataset();
   m.CheckBrowse();
-  if (recno < 1 || static_cast<std::uint32_t>(recno) > m.file.RecordCount() ||
-      m.cache.Get(static_cast<std::uint32_t>(recno))[0] == dbf::kDeletedFlag) {
+  if (recno < 1 || static_cast<std::uint64_t>(recno) > m.file.RecordCount() ||
+      m.cache.Get(static_cast<std::uint64_t>(recno))[0] == dbf::kDeletedFlag) {
     m.StandNowhere();
     return;
   }
-  m.recno = static_cast<std::uint32_t>(recno);
+  m.recno = static_cast<std::uint64_t>(recno);
   m.eof = false;
   m.Reposition();
 }
 
 bool Table::Eof() const { return impl_->eof; }
 
-int Table::RecNo() const { return static_cast<int>(impl_->recno); }
+std::int64_t Table::RecNo() const { return static_cast<std::int64_t>(impl_->recno); }
 
 bool Table::IsDeleted() const {
   Impl& m = *impl_;
@@ -433,14 +477,21 @@ bool Table::IsDeleted() const {
   return m.Current()[0] == dbf::kDeletedFlag;
 }
 
-int Table::Count() const {
+bool Table::IsDamaged() const {
+  Impl& m = *impl_;
+  if (!Active() || (m.recno == 0 && m.state == Impl::State::Browse)) return false;
+  const char flag = m.Current()[0];
+  return flag != ' ' && flag != dbf::kDeletedFlag;
+}
+
+std::int64_t Table::Count() const {
   Impl& m = *impl_;
   if (!Active()) return 0;
-  if (m.Active() != nullptr) return static_cast<int>(m.OrderEnd() - m.OrderBegin());
+  if (m.Active() != nullptr) return static_cast<std::int64_t>(m.OrderEnd() - m.OrderBegin());
   return m.CountVisible();
 }
 
-int Table::PhysicalCount() const { return static_cast<int>(impl_->file.RecordCount()); }
+std::int64_t Table::PhysicalCount() const { return static_cast<std::int64_t>(impl_->file.RecordCount()); }
 
 // ---- Fields
 
@@ -785,7 +836,7 @@ void Table::Delete() {
     }
     return;
   }
-  if (std::uint32_t next = m.NextVisible(m.recno + 1)) {
+  if (std::uint64_t next = m.NextVisible(m.recno + 1)) {
     m.recno = next;
     m.eof = false;
   } else {
@@ -806,7 +857,7 @@ void Table::Pack() {
   if (!exclusive_) throw Error(kNeedsExclusive);
   m.RequireWritable();
   m.CheckBrowse();
-  if (!m.file.Pack()) throw Error("Unable to pack table: " + tableName_);
+  if (!m.file.Pack(m.stop)) throw Error("Unable to pack table: " + tableName_);
   m.ReloadRecords();
   m.First();
 }
@@ -840,20 +891,22 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
   // Option 1 asks for a unique index (the first record of each key).
   auto index =
       std::make_unique<TableIndex>(std::move(key), std::move(filter), descending, option == 1, oemTranslate_);
-  const std::uint32_t count = m.file.RecordCount();
+  // A header counts at most 2^32 - 1 records: their numbers fit the index's.
+  const auto count = static_cast<std::uint32_t>(m.file.RecordCount());
   if (m.cache.HoldsAll()) {
     index->Build(m.cache.AllRecords(), m.Length(), count);
   } else {
     // Read in blocks: the keys are sorted and written before the records
     // are all held, which keeps the peak memory of a large table low.
     const std::size_t length = m.Length();
-    const std::uint32_t block = std::max<std::uint32_t>(1, static_cast<std::uint32_t>((1u << 20) / length));
+    const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / length);
     dbf::Buffer buffer(block * length);
     index->BeginBuild(count);
-    for (std::uint32_t first = 1; first <= count; first += block) {
-      std::uint32_t got = m.file.Read(first, block, buffer.data());
+    for (std::uint64_t first = 1; first <= count; first += block) {
+      std::uint64_t got = m.file.Read(first, block, buffer.data());
       if (got == 0) break;
-      for (std::uint32_t r = 0; r < got; ++r) index->AddRecord(buffer.data() + r * length, first + r);
+      for (std::uint64_t r = 0; r < got; ++r)
+        index->AddRecord(buffer.data() + r * length, static_cast<std::uint32_t>(first + r));
     }
     index->FinishBuild();
   }
@@ -933,6 +986,7 @@ void Table::CancelScope() {
 
 bool Table::CreateNew(const std::string& file, int /*driverType*/, int fieldCount) {
   Impl& m = *impl_;
+  m.made.reset();
   m.creating = false;
   m.createFields.clear();
   if (file.empty()) return false;
@@ -983,10 +1037,20 @@ int Table::CreateExec() {
   if (!m.creating) return 0;
   m.creating = false;
   dbf::Layout layout;
-  bool ok = dbf::PlanLayout(m.createFields, oemTranslate_ ? dbf::kLanguageCp866 : 0, layout) &&
-            dbf::WriteEmptyTable(m.createPath, layout);
+  const bool planned = dbf::PlanLayout(m.createFields, oemTranslate_ ? dbf::kLanguageCp866 : 0, layout);
   m.createFields.clear();
-  return ok ? 1 : 0;
+  if (!planned) return 0;
+  m.made.reset();
+  switch (dbf::WriteEmptyTable(m.createPath, layout, exclusive_ ? &m.made : nullptr)) {
+    case dbf::CreateStatus::Ok:
+      return 1;
+    case dbf::CreateStatus::Held:
+      throw Error(UnableToOpen(m.createPath, HeldCause()));
+    case dbf::CreateStatus::NotAFile:
+      throw Error(UnableToOpen(m.createPath, NotAFileCause()));
+    default:
+      return 0;
+  }
 }
 
 namespace {
@@ -1061,9 +1125,14 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
       break;
     case dbf::OpenStatus::Invalid:
       throw Error("Unable to open table: " + source);
+    case dbf::OpenStatus::NotAFile:
+      throw Error(UnableToOpen(source, NotAFileCause()));
     default:
       return false;
   }
+  // Fields are matched by name: a name given twice has no one meaning.
+  if (std::string twice = dbf::DuplicateFieldName(from.layout()); !twice.empty())
+    throw Error(UnableToOpen(source, TwiceCause(twice)));
   std::optional<xbase::Expression> filter;
   if (!dbf::IsBlank(condition)) filter = xbase::Expression::Compile(condition, from.layout().fields);
 
@@ -1081,15 +1150,15 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   // Source records are read and target records written a block at a time;
   // the bytes are copied without translation.
   const std::size_t inLength = from.RecordLength(), outLength = m.Length();
-  const std::uint32_t block = std::max<std::uint32_t>(1, static_cast<std::uint32_t>((1u << 20) / inLength));
+  const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / inLength);
   std::vector<char> in(block * inLength), out(block * outLength);
   std::string translated;
-  std::uint32_t appended = 0;
-  for (std::uint32_t first = 1; first <= from.RecordCount(); first += block) {
-    std::uint32_t got = from.ReadRaw(first, block, in.data());
+  std::uint64_t appended = 0;
+  for (std::uint64_t first = 1; first <= from.RecordCount(); first += block) {
+    std::uint64_t got = from.ReadRaw(first, block, in.data());
     if (got == 0) break;
-    std::uint32_t made = 0;
-    for (std::uint32_t r = 0; r < got; ++r) {
+    std::uint64_t made = 0;
+    for (std::uint64_t r = 0; r < got; ++r) {
       const char* record = in.data() + r * inLength;
       if (record[0] == dbf::kDeletedFlag) continue;
       if (filter) {
@@ -1106,9 +1175,9 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
     appended += made;
   }
   if (appended > 0) {
-    int visible = m.visibleCount;
+    std::int64_t visible = m.visibleCount;
     m.ReloadRecords();
-    if (visible >= 0) m.visibleCount = visible + static_cast<int>(appended);
+    if (visible >= 0) m.visibleCount = visible + static_cast<std::int64_t>(appended);
   }
   return true;
 }
@@ -1117,7 +1186,8 @@ int Table::CopyStructure(const std::string& target) {
   bool wasOpen = Active();
   if (!wasOpen) Open();
   dbf::Layout layout;
-  bool ok = dbf::PlanLayout(Fields(), LanguageDriver(), layout) && dbf::WriteEmptyTable(target, layout);
+  bool ok = dbf::PlanLayout(Fields(), LanguageDriver(), layout) &&
+            dbf::WriteEmptyTable(target, layout) == dbf::CreateStatus::Ok;
   if (!wasOpen) Close();
   return ok ? 1 : 0;
 }

@@ -11,6 +11,7 @@
 // closed table", ...). Texts marked so below carry the object name and ": "
 // in front when the table object has a name.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,11 +93,18 @@ class Table {
   // Changes with every Open, so that callers can tell a reopened table from
   // the one whose field positions they resolved.
   std::uint64_t OpenSerial() const;
+  // Asked between the blocks (about a megabyte each) of a long walk over the
+  // file (counting, skipping deleted records, packing); an answer of true stops
+  // the walk: navigation stands at Eof, Count gives the records counted so
+  // far, Pack fails and leaves the file as it was. Kept across opens.
+  void SetStopCheck(std::function<bool()> stop);
 
   // ---- Open and close.
   // Errors: "<name> : Missing TableName property"; "Table does not exist.\n
   // File or directory does not exist.\nFile: <path>"; "Unable to open table:
-  // <path>" (not a dBase table, locked by another open, unreadable).
+  // <path>" (not a dBase table, locked by another open, unreadable), with a
+  // second line that names the cause when the path names no regular file or
+  // the table has two fields of one name.
   void Open();
   void Close();
 
@@ -104,14 +112,19 @@ class Table {
   void First();
   void Next();
   bool Eof() const;
-  int RecNo() const;  // physical number from 1; 0 when closed or no record
+  // Record numbers and counts are 64 bits wide: a header may count up to
+  // 2^32 - 1 records.
+  std::int64_t RecNo() const;  // physical number from 1; 0 when closed or no record
   // Makes a record current by its physical number (for record-by-record
   // views); in an index order it stands at that record's entry. Eof when
   // the record does not exist or is deleted.
-  void GoTo(int recno);
+  void GoTo(std::int64_t recno);
   bool IsDeleted() const;
-  int Count() const;  // visible records in the current order and scope
-  int PhysicalCount() const;  // records in the file, deleted ones included
+  // The current record's deletion flag is neither blank nor '*' (a NUL, a
+  // stray end mark, any other byte): other dBase readers skip such a record.
+  bool IsDamaged() const;
+  std::int64_t Count() const;  // visible records in the current order and scope
+  std::int64_t PhysicalCount() const;  // records in the file, deleted ones included
 
   // ---- Fields.
   int FieldCount() const;
@@ -206,12 +219,18 @@ class Table {
   // ---- Creation and copying.
   bool CreateNew(const std::string& file, int driverType, int fieldCount);
   void CreateField(std::string_view name, std::string_view type, int width, int decimals);
-  int CreateExec();  // non-zero on success; the new table stays closed
+  // Non-zero on success; the new table stays closed. A file at the path that
+  // an open holds is never replaced: "Unable to open table: <path>" with a
+  // second line naming the cause, as for a path that names no regular file.
+  // With Exclusive set, the new file stays locked for this object from the
+  // moment it exists, and the next Open of that path takes it over.
+  int CreateExec();
   // Appends the non-deleted records of another table; fields matched by name
   // ignoring case; character data copied byte for byte.
   bool AppendFrom(const std::string& source, int sourceType, const std::string& condition);
   // An empty table with this table's fields at `target`; a closed table is
-  // opened for it and closed again. Non-zero on success.
+  // opened for it and closed again. Non-zero on success; 0 also when an open
+  // holds the file at `target`, which stays as it is.
   int CopyStructure(const std::string& target);
 
  private:
