@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,9 @@
 namespace velt {
 namespace {
 
-enum ExitStatus { kCompleted = 0, kCancelled = 1, kWrongArguments = 2, kFailed = 3 };
+// kDamaged: the run completed but skipped damaged archive records, which a
+// script must not take for a clean success.
+enum ExitStatus { kCompleted = 0, kCancelled = 1, kWrongArguments = 2, kFailed = 3, kDamaged = 4 };
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -37,10 +40,24 @@ class ConsoleHost : public RunHost {
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int) override {}
   void SetStatus(const std::string&) override {}
+  void Warn(const std::string& text) override { PrintWarning(text); }
+
+  static void PrintWarning(const std::string& text1251) {
+    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(W("Предупреждение")).c_str(), AnsiToUtf8(text1251).c_str());
+  }
 };
 
 void PrintError(const std::string& text1251) {
   std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str());
+}
+
+// An exception that no rule expects (memory exhausted, a library's own
+// error) ends the command with a message instead of an abort.
+void PrintUnexpected(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr)
+    PrintError(W("Недостаточно памяти для выполнения команды; команда прервана."));
+  else
+    PrintError(W("Непредвиденная ошибка, команда прервана: ") + Utf8ToAnsi(error.what()));
 }
 
 void PrintSummary(const RunSummary& s) {
@@ -53,6 +70,9 @@ void PrintSummary(const RunSummary& s) {
   std::printf("  written to other regions: %lld\n", static_cast<long long>(s.externalsWritten));
   std::printf("  skipped by profile:      %lld\n", static_cast<long long>(s.skipped));
   std::printf("  sent nowhere (region < 0): %lld\n", static_cast<long long>(s.unrouted));
+  if (s.damaged > 0)
+    std::printf("  damaged records skipped: %lld (first: record %lld)\n", static_cast<long long>(s.damaged),
+                static_cast<long long>(s.firstDamaged));
   std::printf("  log lines written:       %lld\n", static_cast<long long>(s.logLines));
 }
 
@@ -77,7 +97,7 @@ int Convert(const std::string& archive, const std::string& outDir, const std::st
   StartHeadless(appDir);
   State().InputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
   if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().InputCodePage))
-    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(W("Предупреждение")).c_str(), AnsiToUtf8(*hint).c_str());
+    ConsoleHost::PrintWarning(*hint);
   std::signal(SIGINT, OnInterrupt);
   RunTables tables;
   ConsoleHost host;
@@ -85,10 +105,12 @@ int Convert(const std::string& archive, const std::string& outDir, const std::st
   try {
     RunSummary summary = RunConversion(tables, host, Utf8ToAnsi(archive), Utf8ToAnsi(outDir));
     PrintSummary(summary);
-    status = summary.outcome == RunOutcome::Completed ? kCompleted : kCancelled;
+    status = summary.outcome != RunOutcome::Completed ? kCancelled : summary.damaged > 0 ? kDamaged : kCompleted;
     if (!reportPath.empty() && !WriteUnmappedReport(reportPath) && status == kCompleted) status = kFailed;
   } catch (const Error& error) {
     PrintError(error.what());
+  } catch (const std::exception& error) {
+    PrintUnexpected(error);
   }
   try {
     LogApplicationStopped();
@@ -170,6 +192,9 @@ int RunCommandLine(int argc, char** argv) {
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());
+    return kFailed;
+  } catch (const std::exception& error) {
+    PrintUnexpected(error);
     return kFailed;
   }
 }

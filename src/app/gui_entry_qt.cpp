@@ -17,12 +17,16 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "app/directory_dialog.h"
+#include "app/log_view_qt.h"
 #include "app/main_window.h"
 #include "app/settings_dialog.h"
 #include "app/window_look_qt.h"
 #include "support/code_page.h"
+#include "support/error.h"
 
 namespace velt {
 namespace {
@@ -30,6 +34,33 @@ namespace {
 struct WindowArguments {
   std::string appDir;
   QString tourDir;
+};
+
+// An exception that no handler caught must not end the program in an abort:
+// its text goes to a message box, as with the general error handler.
+void ShowUnexpected(const std::exception& error) {
+  QString text;
+  if (const auto* own = dynamic_cast<const Error*>(&error))
+    text = ToQt(own->what());
+  else if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr)
+    text = QStringLiteral("Недостаточно памяти для выполнения действия; действие прервано.");
+  else
+    text = QStringLiteral("Непредвиденная ошибка, действие прервано: ") + QString::fromUtf8(error.what());
+  QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+}
+
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      ShowUnexpected(error);
+      return false;
+    }
+  }
 };
 
 bool ParseArguments(const QStringList& arguments, WindowArguments& out) {
@@ -152,7 +183,7 @@ class Tour {
 }  // namespace velt
 
 int RunWindows(int argc, char** argv) {
-  QApplication app(argc, argv);
+  velt::GuardedApplication app(argc, argv);
   QApplication::setFont(velt::WindowFont());
   // Qt's own dialogs and buttons speak Russian like the rest of the program.
   QTranslator qtTexts;
@@ -175,8 +206,13 @@ int RunWindows(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     };
   }
-  velt::TMainForm form(options);
-  form.show();
-  if (!arguments.tourDir.isEmpty()) return velt::Tour(form, arguments.tourDir).Run();
-  return QApplication::exec();
+  try {
+    velt::TMainForm form(options);
+    form.show();
+    if (!arguments.tourDir.isEmpty()) return velt::Tour(form, arguments.tourDir).Run();
+    return QApplication::exec();
+  } catch (const std::exception& error) {
+    velt::ShowUnexpected(error);
+    return 3;
+  }
 }

@@ -45,12 +45,27 @@ std::string KeyLine(std::string_view key, std::string_view value) {
 
 }  // namespace
 
+// The whole file, when it is a regular file of a sane size; else why not.
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  std::string content;
-  if (!platform::ReadWholeFile(path_, content)) {
-    unreadable_ = platform::FileExists(path_);
+  platform::File file;
+  switch (file.Open(path_, platform::File::Mode::Read, platform::File::Lock::None)) {
+    case platform::OpenResult::Ok:
+      break;
+    case platform::OpenResult::NotAFile:
+      unreadable_ = true;
+      warning_ = W("Файл настроек ") + path_ + W(" не прочитан: это не обычный файл (канал или устройство).");
+      return;
+    default:
+      unreadable_ = platform::FileExists(path_);
+      return;
+  }
+  if (file.Size() > kMaxFileSize) {
+    unreadable_ = true;
+    warning_ = W("Файл настроек ") + path_ + W(" не прочитан: он больше 1 МБ, такого файла настроек не бывает.");
     return;
   }
+  std::string content(file.Size(), '\0');
+  content.resize(file.ReadAt(0, content.data(), content.size()));
   std::size_t start = 0;
   while (start < content.size()) {
     std::size_t end = content.find('\n', start);

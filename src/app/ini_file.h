@@ -20,6 +20,7 @@
 //   temporary file that is then renamed over the old one. A write that fails
 //   raises velt::Error("Unable to write to " + path) and leaves the file as
 //   it was.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,13 +31,20 @@ class IniFile {
  public:
   // The longest value a read gives back.
   static constexpr std::size_t kMaxValueLength = 2047;
+  // A settings file larger than this is no settings file of ours.
+  static constexpr std::uint64_t kMaxFileSize = 1 << 20;
 
   // Reads the file now. A missing file reads as empty; a file that exists
   // but cannot be read reads as empty and refuses every write, so that it is
-  // never overwritten by a partial view of it.
+  // never overwritten by a partial view of it. So does a file larger than
+  // kMaxFileSize or a path that names no regular file (a pipe, a device),
+  // which is not even opened for reading; Warning() then tells why.
   explicit IniFile(std::string path);
 
   const std::string& Path() const { return path_; }
+  // Why the file was ignored, naming it (1251); empty when it was read or
+  // is missing.
+  const std::string& Warning() const { return warning_; }
 
   // `fallback` when the section or the key is absent; an empty value is a
   // value.
@@ -73,6 +81,7 @@ class IniFile {
   std::string path_;
   std::vector<Line> lines_;
   bool unreadable_ = false;
+  std::string warning_;
 };
 
 }  // namespace velt

@@ -197,7 +197,7 @@ TMainForm::~TMainForm() {
   // reported at the close is not reported twice.
   try {
     FormStorage.SaveOnDestroy();
-  } catch (const Error& error) {
+  } catch (const std::exception& error) {
     if (!saveFailed_) ShowMessageText(error.what());
   }
   FormDestroy();
@@ -387,7 +387,7 @@ void TMainForm::FormStorageRestorePlacement() {
 void TMainForm::FormDestroy() {
   try {
     LogApplicationStopped();
-  } catch (const Error& error) {
+  } catch (const std::exception& error) {
     ShowMessageText(error.what());
   }
 }
@@ -415,7 +415,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   }
   try {
     FormStorage.SaveOnClose();
-  } catch (const Error& error) {
+  } catch (const std::exception& error) {
     saveFailed_ = true;
     ShowMessageText(error.what());
   }

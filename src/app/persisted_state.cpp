@@ -6,6 +6,7 @@
 
 #include "app/ini_file.h"
 #include "support/text.h"
+#include "support/user_messages.h"
 
 namespace velt {
 namespace {
@@ -88,6 +89,8 @@ void PersistedState::Restore() {
   if (!active_) return;
   saved_ = false;
   IniFile ini(file_);
+  // A file that is no settings file is read as empty, with a word to the user.
+  if (!ini.Warning().empty()) Messages().ShowMessage(ini.Warning());
   if (ini.ReadInteger(section_, kFormVersionKey, 0) < kFormVersion) {
     restored_ = true;
     return;

@@ -7,6 +7,7 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
+#include "support/user_messages.h"
 
 namespace velt {
 
@@ -35,6 +36,7 @@ std::string PersistedCodePage() {
   std::string value;
   try {
     IniFile ini(IniFilePath());
+    if (!ini.Warning().empty()) Messages().ShowMessage(ini.Warning());
     value = Trim(ini.ReadString("VELT_CONV", "lbCodePage_Caption", ""));
   } catch (const Error&) {
   }

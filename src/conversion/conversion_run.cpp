@@ -1,6 +1,7 @@
 #include "conversion/conversion_run.h"
 
 #include <chrono>
+#include <optional>
 
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
@@ -10,6 +11,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/event_log.h"
+#include "support/pacer.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
@@ -19,16 +21,18 @@ namespace velt {
 namespace {
 
 constexpr int kHomeRegion = 74;
+// How often a long walk lets the window process its events at least.
+constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
 void Log(const std::string& message) {
   AddToLog(State().LogFilePath, message, true, kStampPattern);
 }
 
-int RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
+std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
   std::int64_t q = numerator / denominator;
   std::int64_t r2 = (numerator % denominator) * 2;
   if (r2 > denominator || (r2 == denominator && q % 2 != 0)) ++q;
-  return static_cast<int>(q);
+  return q;
 }
 
 // The records that the output tables gathered reach their files.
@@ -70,16 +74,43 @@ void RestoreAfterAbnormalEnd(RunTables& tables, ReferenceTables* references, Run
   host.SetStatus(W("Конвертация отменена"));
 }
 
-bool OpenArchive(Table& archive, const RunSession& session) {
+// The error's text when the archive cannot be opened.
+std::optional<std::string> OpenArchive(Table& archive, const RunSession& session) {
   try {
     archive.SetOEMTranslate(session.state.InputCodePage != "ANSI");
     archive.SetTableName(session.InputFilePath);
     archive.Open();
     archive.First();
-    return true;
-  } catch (const Error&) {
-    return false;
+    return std::nullopt;
+  } catch (const Error& error) {
+    return std::string(error.what());
   }
+}
+
+// While the run walks the archive (counting it, passing over deleted
+// records) the window processes its events a few times a second, and a
+// cancel stops the walk.
+class ArchiveStopCheck {
+ public:
+  ArchiveStopCheck(Table& archive, RunHost& host, const RunState& state) : archive_(archive) {
+    archive.SetStopCheck([&host, &state, pacer = Pacer(kEventInterval)]() mutable {
+      if (pacer.Due()) host.ProcessEvents();
+      return state.AbortRequested;
+    });
+  }
+  ~ArchiveStopCheck() { archive_.SetStopCheck({}); }
+  ArchiveStopCheck(const ArchiveStopCheck&) = delete;
+  ArchiveStopCheck& operator=(const ArchiveStopCheck&) = delete;
+
+ private:
+  Table& archive_;
+};
+
+std::string DamagedWarning(const std::string& archivePath, const RunSummary& summary) {
+  return W("В архиве ") + archivePath + W(" пропущено повреждённых записей: ") + std::to_string(summary.damaged) +
+         W(", первая из них — запись № ") + std::to_string(summary.firstDamaged) +
+         W(". Их флаг удаления не пробел и не «*»: такие записи не конвертируются, другие программы dBase их "
+           "тоже не читают.");
 }
 
 // The first two characters of SMO as an integer, 0 when they are none.
@@ -101,21 +132,34 @@ class Loop {
 
   void Run() {
     Table& archive = tables_.VELTDBF;
-    int count = archive.Count();
+    const std::int64_t count = archive.Count();
     session_.archive.Resolve(archive);
+    Pacer pacer(kEventInterval);
+    unsigned turns = 0;
     while (!archive.Eof() && !session_.state.AbortRequested) {
-      if (!archive.IsDeleted()) ConvertCurrent(archive);
+      if (archive.IsDamaged())
+        NoteDamaged(archive.RecNo());
+      else if (!archive.IsDeleted())
+        ConvertCurrent(archive);
       archive.Next();
-      int recNo = archive.RecNo();
+      const std::int64_t recNo = archive.RecNo();
       if (recNo % session_.ProgressStep == 0) {
         FlushOutputs(tables_);
         host_.ShowProgress(true, ProgressPosition(recNo, count));
+        host_.ProcessEvents();
+      } else if (++turns % 64 == 0 && pacer.Due()) {
+        // The records of one step may take long in a huge archive.
         host_.ProcessEvents();
       }
     }
   }
 
  private:
+  // A damaged record is not converted: its bytes are no call.
+  void NoteDamaged(std::int64_t recNo) {
+    if (summary_.damaged++ == 0) summary_.firstDamaged = recNo;
+  }
+
   void ConvertCurrent(Table& archive) {
     ++summary_.recordsRead;
     if (smoField_ < 0) smoField_ = archive.FieldByName("SMO").Index();
@@ -173,12 +217,15 @@ class KeepUnmapped {
 
 }  // namespace
 
-int ProgressStepFor(int count) { return RoundHalfEven(count, 100) + 1; }
+int ProgressStepFor(std::int64_t count) {
+  // A header counts at most 2^32 - 1 records, so the step fits an int.
+  return static_cast<int>(RoundHalfEven(count > 0 ? count : 0, 100) + 1);
+}
 
-int ProgressPosition(int recNo, int count) {
+int ProgressPosition(std::int64_t recNo, std::int64_t count) {
   if (count <= 0) return 100;
-  int position = RoundHalfEven(static_cast<std::int64_t>(recNo) * 100, count);
-  return position > 100 ? 100 : position;
+  std::int64_t position = RoundHalfEven(recNo * 100, count);
+  return position > 100 ? 100 : static_cast<int>(position);
 }
 
 namespace {
@@ -223,8 +270,11 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
-  if (!OpenArchive(tables.VELTDBF, session)) {
-    Messages().ShowMessage(W("Закройте все открытые файлы DBF"));
+  ArchiveStopCheck stopCheck(tables.VELTDBF, host, session.state);
+  if (std::optional<std::string> failure = OpenArchive(tables.VELTDBF, session)) {
+    // The cause (a table held by another program, no dBase table, ...) on
+    // a second line.
+    Messages().ShowMessage(W("Закройте все открытые файлы DBF") + "\n" + *failure);
     Log(W("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
@@ -244,6 +294,12 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     throw Error(text);
   }
   FillSummaryCounts(tables, session, summary);
+  if (summary.damaged > 0) {
+    // Never a plain success: the log and the user hear of the skipped records.
+    const std::string warning = DamagedWarning(session.InputFilePath, summary);
+    Log(warning);
+    host.Warn(warning);
+  }
 
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
@@ -262,13 +318,16 @@ RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& ar
   LastRunUnmapped().Clear();
   try {
     return RunOnce(tables, host, archivePath, outputDir);
-  } catch (const Error&) {
+  } catch (...) {
     // An error outside the record loop (an event log that cannot be written
-    // at the start or at the end) leaves the tables released and the window
-    // usable too, or the next run could not open them again.
+    // at the start or at the end), or one of memory, leaves the tables
+    // released and the window usable too, or the next run could not open
+    // them again.
     RestoreAfterAbnormalEnd(tables, nullptr, host);
     throw;
   }
 }
+
+void RunHost::Warn(const std::string& text) { Messages().ShowMessage(text); }
 
 }  // namespace velt

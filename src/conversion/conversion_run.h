@@ -24,6 +24,10 @@ class RunHost {
   virtual void SetMappingMenuEnabled(bool enabled) = 0;
   virtual void ShowProgress(bool visible, int position) = 0;  // position 0..100
   virtual void SetStatus(const std::string& text) = 0;        // the status line, 1251
+  // Something the user must know although the run went on (damaged archive
+  // records that were skipped), 1251. The window shows a message box, as
+  // velt::Messages() does.
+  virtual void Warn(const std::string& text);
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };
@@ -35,6 +39,8 @@ struct RunSummary {
   std::int64_t externalsWritten = 0; // records posted to the other-region table
   std::int64_t skipped = 0;          // routed but skipped by the profile filter
   std::int64_t unrouted = 0;         // negative insurer region: sent nowhere
+  std::int64_t damaged = 0;          // records whose deletion flag is neither ' ' nor '*': skipped
+  std::int64_t firstDamaged = 0;     // record number of the first of them
   std::int64_t logLines = 0;         // event-log lines written by the run
   int stationCode = 0;               // from the archive's name (0 before it is known)
   double seconds = 0;
@@ -67,9 +73,9 @@ RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& ar
                          const std::string& outputDir);
 
 // Records between two progress updates: Count / 100 rounded half to even,
-// plus one.
-int ProgressStepFor(int count);
+// plus one; never below one.
+int ProgressStepFor(std::int64_t count);
 // Percent of `recNo` in `count`, rounded half to even, at most 100.
-int ProgressPosition(int recNo, int count);
+int ProgressPosition(std::int64_t recNo, std::int64_t count);
 
 }  // namespace velt

@@ -171,8 +171,9 @@ enum class Out : int {
 };
 
 // Creates a new empty table of the layout at path (an existing file is
-// replaced) and opens it in `table`. False when the creation failed; an
-// error while opening the new file is raised to the caller.
+// replaced, unless an open holds it) and opens it exclusively in `table`.
+// False when the creation failed; a file that another open holds, and an
+// error while opening the new file, are raised to the caller.
 bool CreateOutputTable(Table& table, const std::string& path);
 
 }  // namespace velt

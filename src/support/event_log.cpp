@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "support/code_page.h"
 #include "support/error.h"
 #include "support/text.h"
 
@@ -19,6 +20,13 @@ std::string FallbackLogPath() {
 }
 
 std::uint64_t g_linesWritten = 0;
+
+// Why a line could not be appended, for the second line of the error.
+const std::string& WhyNotWritten(const std::string& path) {
+  if (platform::IsSpecialFile(path))
+    return W("Это не обычный файл (канал, устройство или сокет), журнал в него не пишется.");
+  return W("Нет доступа к файлу или папке, файл занят другой программой, или диск заполнен.");
+}
 
 }  // namespace
 
@@ -62,9 +70,12 @@ void AddToLog(const std::string& path, const std::string& message, bool stamped,
   EnsureFileExists(target);
   std::string line;
   if (stamped) line = FormatStamp(pattern, platform::Now());
-  line += message;
+  // One event, one line: a value with a line break or another control
+  // character in it (a call number typed with CR LF) cannot split it.
+  for (char c : message) line += static_cast<unsigned char>(c) < 32 ? ' ' : c;
   line += "\r\n";
-  if (!platform::AppendToFile(target, line)) throw Error("Cannot write to the event log " + target);
+  if (!platform::AppendToFile(target, line))
+    throw Error("Cannot write to the event log " + target + "\n" + WhyNotWritten(target));
   ++g_linesWritten;
 }
 

@@ -16,8 +16,10 @@ inline constexpr const char* kStampPattern = "dd.mm.yyyy, hh:nn:ss. ";
 // copied.
 std::string FormatStamp(const std::string& pattern, const platform::LocalTime& moment);
 
-// Appends one line ended by CR LF; throws Error when the file cannot be
-// written. An empty path means the executable's path with ".log".
+// Appends one line ended by CR LF; characters below 32 in the message
+// become blanks. Throws Error when the file cannot be written (a path that
+// names no regular file among them). An empty path means the executable's
+// path with ".log".
 void AddToLog(const std::string& path, const std::string& message, bool stamped,
               const std::string& pattern);
 void EnsureFileExists(const std::string& path);

@@ -258,7 +258,7 @@ TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened
   messages_.shown.clear();
   EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], A("Закройте все открытые файлы DBF"));
+  EXPECT_EQ(messages_.shown[0], A("Закройте все открытые файлы DBF") + "\nUnable to open table: " + archive);
   EXPECT_NE(Log().find(A("Конвертация отменена. Ошибка открытия VELTDBF\r\n")), std::string::npos);
 }
 
