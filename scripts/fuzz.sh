@@ -6,7 +6,7 @@
 # did it is kept in $FUZZ_BUILD_DIR/fuzz-artifacts/<target>/.
 #
 #   FUZZ_BUILD_DIR  clang build to use or make (default build-asan)
-#   FUZZ_TARGETS    targets to run (default: all five)
+#   FUZZ_TARGETS    targets to run (default: all six)
 #   FUZZ_JOBS       targets run at once (default 2)
 #   FUZZ_TIMEOUT    seconds one input may take (default 10; raise it for
 #                   long runs at a low priority on a busy machine, where the
@@ -21,7 +21,7 @@ cd "$(dirname "$0")/.."
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 BUILD_DIR=${FUZZ_BUILD_DIR:-build-asan}
-TARGETS=${FUZZ_TARGETS:-"table xbase_expr ini_file rtf_reader record_converter"}
+TARGETS=${FUZZ_TARGETS:-"table xbase_expr ini_file rtf_reader record_converter conversion_run"}
 JOBS=${FUZZ_JOBS:-2}
 TIMEOUT=${FUZZ_TIMEOUT:-10}
 
