@@ -2,6 +2,7 @@
 // packed table takes the file's name in one rename.
 //
 //   velt_pack FILE    prints "packed KEPT of RECORDS"
+#include <cstdint>
 #include <iostream>
 #include <string>
 
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     table.SetTableName(velt::Utf8ToAnsi(argv[1]));
     table.SetExclusive(true);
     table.Open();
-    const int records = table.PhysicalCount();
+    const std::int64_t records = table.PhysicalCount();
     table.Pack();
     std::cout << "packed " << table.PhysicalCount() << " of " << records << std::endl;
   } catch (const velt::Error& error) {

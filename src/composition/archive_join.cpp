@@ -134,7 +134,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     host.ProcessEvents();
   }
 
-  const int total = joined.Count();
+  const std::int64_t total = joined.Count();
   if (total == sum) {
     host.Joined(output);
     Tell(W("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);

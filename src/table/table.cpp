@@ -1168,6 +1168,7 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
       }
       char* target = out.data() + made * outLength;
       std::memcpy(target, m.blank.data(), outLength);
+      target[0] = record[0];  // a damaged flag stays damaged: no junk passes as a live record
       for (const FieldCopy& copy : plan) CopyField(copy, record, target);
       ++made;
     }

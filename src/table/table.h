@@ -226,7 +226,9 @@ class Table {
   // moment it exists, and the next Open of that path takes it over.
   int CreateExec();
   // Appends the non-deleted records of another table; fields matched by name
-  // ignoring case; character data copied byte for byte.
+  // ignoring case; character data copied byte for byte; a damaged deletion
+  // flag (IsDamaged) is copied too. A source with two fields of one name is
+  // refused like a table that cannot be opened.
   bool AppendFrom(const std::string& source, int sourceType, const std::string& condition);
   // An empty table with this table's fields at `target`; a closed table is
   // opened for it and closed again. Non-zero on success; 0 also when an open
