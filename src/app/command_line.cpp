@@ -164,6 +164,9 @@ bool IsCommandLineCall(int argc, char** argv) {
 int RunCommandLine(int argc, char** argv) {
   CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN"};
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 the run completed, 1 it was cancelled or ended early, 2 wrong arguments, 3 an error "
+      "ended it, 4 it completed but skipped damaged archive records (a warning on standard error says which).");
 
   std::string archive, outDir, codePage, appDir, reportPath;
   CLI::App* convert = app.add_subcommand("convert", "convert one archive table");
