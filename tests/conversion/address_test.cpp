@@ -305,7 +305,7 @@ TEST_F(AddressTest, StreetDirectoryAnswersAsTheScopeWalk) {
     rows.push_back({names[rng() % names.size()], socrs[rng() % socrs.size()], code});
   }
   const std::string path = State().PavkDirPath + "/street.dbf";
-  ReleaseReferenceTables();  // a table that an open holds is never replaced
+  session_.tables.ReleaseAll();  // a table that an open holds is never replaced
   WriteTable(path, {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}}, rows);
   {
     Table table;
