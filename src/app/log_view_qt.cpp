@@ -1,5 +1,6 @@
 #include "app/log_view_qt.h"
 
+#include <QLocale>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -75,6 +76,30 @@ void ShowRichOrPlainText(QTextEdit& box, const std::string& bytes) {
   // The log is written with CR LF line ends.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   box.setPlainText(text);
+}
+
+void LoadLogTail(QTextEdit& box, const std::string& path, std::uint64_t limit) {
+  platform::File file;
+  if (file.Open(path, platform::File::Mode::Read, platform::File::Lock::None) != platform::OpenResult::Ok)
+    throw Error("Cannot open file \"" + path + "\".");
+  const std::uint64_t size = file.Size();
+  if (size <= limit) {
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+    ShowRichOrPlainText(box, bytes);
+    return;
+  }
+  std::string bytes(static_cast<std::size_t>(limit), '\0');
+  bytes.resize(file.ReadAt(size - limit, bytes.data(), bytes.size()));
+  // The part shown begins with a whole line.
+  const std::size_t lineEnd = bytes.find('\n');
+  const std::size_t start = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+  const double omittedMb = static_cast<double>(size - (bytes.size() - start)) / (1024.0 * 1024.0);
+  QString text = QString::fromStdString(AnsiToUtf8(std::string_view(bytes).substr(start)));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  box.setPlainText(QStringLiteral("… Показан конец журнала; более ранние строки (%1 МБ) находятся в файле %2\n")
+                       .arg(QLocale(QLocale::Russian).toString(omittedMb, 'f', 1), ToQt(path)) +
+                   text);
 }
 
 void LoadTextFile(QTextEdit& box, const std::string& path) {

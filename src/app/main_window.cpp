@@ -9,6 +9,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,6 +34,7 @@
 #include <vector>
 
 #include "app/directory_dialog.h"
+#include "app/keyboard_access_qt.h"
 #include "app/log_view_qt.h"
 #include "app/main_window.h"
 #include "app/settings_dialog.h"
@@ -57,6 +60,13 @@ const QString kCloseLog = QStringLiteral("Закрыть журнал");
 constexpr const char* kInstructionFile = "BottomMesg.txt";
 constexpr int kWindowWidth = 780;
 constexpr int kWindowHeight = 640;
+// Room for the frame that the window manager adds (title bar and borders)
+// before the window is shown and its real frame is known.
+constexpr int kFrameAllowanceWidth = 8;
+constexpr int kFrameAllowanceHeight = 32;
+constexpr int kInstructionMinimumHeight = 90;
+// The log view shows the end of a longer log; the rest stays in the file.
+constexpr std::int64_t kLogViewBytes = 2 * 1024 * 1024;
 
 // The instruction box before any instructions are loaded.
 const QString kPlaceholder = QStringLiteral(
@@ -71,20 +81,23 @@ const QString kPlaceholder = QStringLiteral(
     "<p>Инструкция загружается из файла BottomMesg.txt рабочего каталога программы.</p>");
 
 // The seven classifier mappings of the menu, in menu order.
+// The texts carry their mnemonic as "&" before its letter.
 struct MappingItem {
   const char* object;
-  const char* text;
+  const char* marked;
   int kind;
 };
 constexpr std::array<MappingItem, 7> kMappingItems = {{
-    {"reasdir", "Повод для вызова (по классификатору ВЕЛТ \"Повод для вызова\")", 1},
-    {"reas1dir", "Повод для вызова (по классификатору ВЕЛТ \"Причина несчастного случая\")", 11},
-    {"fromdir", "Место вызова", 2},
-    {"rsltdir", "Результат выезда", 3},
-    {"viddir", "Вид вызова", 4},
-    {"lpudir", "ЛПУ", 5},
-    {"tragdir", "Причина несчастного случая", 6},
+    {"reasdir", "&Повод для вызова (по классификатору ВЕЛТ \"Повод для вызова\")", 1},
+    {"reas1dir", "Повод для вызова (по классификатору ВЕЛТ \"Причина &несчастного случая\")", 11},
+    {"fromdir", "&Место вызова", 2},
+    {"rsltdir", "&Результат выезда", 3},
+    {"viddir", "&Вид вызова", 4},
+    {"lpudir", "&ЛПУ", 5},
+    {"tragdir", "При&чина несчастного случая", 6},
 }};
+
+QString Plain(const QString& marked) { return QString(marked).remove(QLatin1Char('&')); }
 
 // A path label: a long path is shown shortened in its middle (the whole of
 // it in the tooltip), so that it never widens the fixed window. Its text
@@ -132,9 +145,12 @@ void MarkValueLabel(QLabel& label, const QColor& text) {
   label.setContentsMargins(6, 4, 6, 4);
 }
 
-QPushButton* Button(const char* object, const QString& text, QWidget* parent) {
+// `marked`: the caption with "&" before its mnemonic letter.
+QPushButton* Button(const char* object, const QString& marked, QWidget* parent) {
+  const QString text = Plain(marked);
   auto* button = new QPushButton(text, parent);
   button->setObjectName(object);
+  if (text != marked) SetMnemonic(*button, marked);
   button->setAutoDefault(false);
   button->setMinimumHeight(28);
   button->setMinimumWidth(button->fontMetrics().horizontalAdvance(text) + 28);
@@ -187,7 +203,7 @@ TMainForm::TMainForm(MainFormOptions options) : options_(std::move(options)) {
   ApplyWindowLook(*this);
   BuildMenu();
   BuildControls();
-  setFixedSize(kWindowWidth, kWindowHeight);
+  FitToScreen();
   SetMessages(&messages_);
   FormCreate();
 }
@@ -204,30 +220,58 @@ TMainForm::~TMainForm() {
   SetMessages(nullptr);
 }
 
+namespace {
+
+// A menu of the menu bar, or an item of `menu`, with its mnemonic.
+QMenu* AddMenu(QMenuBar& bar, const char* object, const QString& marked) {
+  QMenu* menu = bar.addMenu(Plain(marked));
+  menu->setObjectName(object);
+  SetMnemonic(*menu->menuAction(), marked);
+  return menu;
+}
+
+QAction* AddItem(QMenu& menu, const char* object, const QString& marked) {
+  QAction* action = menu.addAction(Plain(marked));
+  action->setObjectName(object);
+  SetMnemonic(*action, marked);
+  return action;
+}
+
+}  // namespace
+
 void TMainForm::BuildMenu() {
-  QMenu* prexit = menuBar()->addMenu(QStringLiteral("Файл"));
-  prexit->setObjectName("prexit");
-  QAction* N4 = prexit->addAction(QStringLiteral("Настройки"));
-  N4->setObjectName("N4");
-  QAction* N5 = prexit->addAction(QStringLiteral("Выход"));
-  N5->setObjectName("N5");
-  connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
+  QMenu* prexit = AddMenu(*menuBar(), "prexit", QStringLiteral("&Файл"));
+  N4_ = AddItem(*prexit, "N4", QStringLiteral("&Настройки"));
+  QAction* N5 = AddItem(*prexit, "N5", QStringLiteral("&Выход"));
+  connect(N4_, &QAction::triggered, this, &TMainForm::N4Click);
   connect(N5, &QAction::triggered, this, &TMainForm::N5Click);
 
-  dirconv_ = menuBar()->addMenu(QStringLiteral("Перекодировка классификаторов"));
-  dirconv_->setObjectName("dirconv");
+  dirconv_ = AddMenu(*menuBar(), "dirconv", QStringLiteral("&Перекодировка классификаторов"));
   for (const MappingItem& item : kMappingItems) {
-    QAction* action = dirconv_->addAction(QString::fromUtf8(item.text));
-    action->setObjectName(item.object);
+    QAction* action = AddItem(*dirconv_, item.object, QString::fromUtf8(item.marked));
     const int kind = item.kind;
     connect(action, &QAction::triggered, this, [this, kind] { dconvclick(kind); });
   }
 
-  QMenu* N2 = menuBar()->addMenu(QStringLiteral("О программе"));
-  N2->setObjectName("N2");
-  QAction* N3 = N2->addAction(QStringLiteral("Техподдержка"));
-  N3->setObjectName("N3");
-  connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
+  QMenu* N2 = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
+  N3_ = AddItem(*N2, "N3", QStringLiteral("&Техподдержка"));
+  connect(N3_, &QAction::triggered, this, &TMainForm::N3Click);
+  EnableMenuKeyboard(*this);
+}
+
+// The described size where the screen has room for it, else what fits; the
+// width stays, the height may be changed by the user, the instruction box
+// taking the difference.
+void TMainForm::FitToScreen() {
+  QRect available(0, 0, kWindowWidth + kFrameAllowanceWidth, kWindowHeight + kFrameAllowanceHeight);
+  if (QScreen* screen = this->screen()) available = screen->availableGeometry();
+  const QSize least = minimumSizeHint();
+  const int width = std::max(least.width(), std::min(kWindowWidth, available.width() - kFrameAllowanceWidth));
+  const int height =
+      std::max(least.height(), std::min(kWindowHeight, available.height() - kFrameAllowanceHeight));
+  setMinimumSize(width, least.height());
+  setMaximumSize(width, QWIDGETSIZE_MAX);
+  resize(width, height);
 }
 
 void TMainForm::BuildControls() {
@@ -236,8 +280,8 @@ void TMainForm::BuildControls() {
   setCentralWidget(central);
 
   Label1_ = Label("Label1", QStringLiteral("1. Выбрать файл(ы) архива вызовов ВЕЛТ"), central);
-  ChooseVELTFile_ = Button("ChooseVELTFile", QStringLiteral("Выбрать один ..."), central);
-  ComposeVELTFiles_ = Button("ComposeVELTFiles", QStringLiteral("Скомпоновать несколько..."), central);
+  ChooseVELTFile_ = Button("ChooseVELTFile", QStringLiteral("&Выбрать один ..."), central);
+  ComposeVELTFiles_ = Button("ComposeVELTFiles", QStringLiteral("&Скомпоновать несколько..."), central);
   velt_file_ = new PathLabel(kNoArchive, central);
   velt_file_->setObjectName("velt_file");
   MarkValueLabel(*velt_file_, kMaroon);
@@ -250,14 +294,20 @@ void TMainForm::BuildControls() {
       Label("outdirlable", QStringLiteral("2. Каталог выгрузки промежуточных файлов для ТОРАН"), central);
   ChooseOutPutDir_ = Button("ChooseOutPutDir", QStringLiteral("..."), central);
   ChooseOutPutDir_->setFixedWidth(44);
+  // The button has no letter of its own: Alt+2 names the second row.
+  ChooseOutPutDir_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_2));
+  ChooseOutPutDir_->setToolTip(QStringLiteral("Выбрать каталог выгрузки (Alt+2)"));
   outdirpath_ = new PathLabel(kNoOutputDir, central);
   outdirpath_->setObjectName("outdirpath");
   MarkValueLabel(*outdirpath_, kMaroon);
 
-  convert_ = Button("convert", QStringLiteral("Конвертировать файл ВЕЛТ"), central);
-  Abort_ = Button("Abort", QStringLiteral("Отменить"), central);
-  BrouseOut_ = Button("BrouseOut", QStringLiteral("Открыть вых. каталог"), central);
+  convert_ = Button("convert", QStringLiteral("&Конвертировать файл ВЕЛТ"), central);
+  Abort_ = Button("Abort", QStringLiteral("О&тменить"), central);
+  // A cancel can only cancel a run that is going.
+  Abort_->setEnabled(false);
+  BrouseOut_ = Button("BrouseOut", QStringLiteral("Открыть вы&х. каталог"), central);
   showlog_ = Button("showlog", kOpenLog, central);
+  SetMnemonic(*showlog_, {QStringLiteral("Открыть &журнал"), QStringLiteral("Закрыть &журнал")});
   // The caption changes between the two texts; the button keeps its width.
   showlog_->setMinimumWidth(std::max(showlog_->fontMetrics().horizontalAdvance(kCloseLog),
                                      showlog_->fontMetrics().horizontalAdvance(kOpenLog)) +
@@ -269,7 +319,7 @@ void TMainForm::BuildControls() {
   codePageHint_->setWordWrap(true);
   Colour(*codePageHint_, kMaroon, nullptr);
   codePageHint_->hide();
-  unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные значения..."), central);
+  unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные &значения..."), central);
   unmappedReport_->hide();  // until a run has something to report
   runSummary_ = Label("runSummary", QString(), central);
   runSummary_->setWordWrap(true);
@@ -285,6 +335,7 @@ void TMainForm::BuildControls() {
   ToranInstr_ = new QGroupBox(
       QStringLiteral("Инструкция по дальнейшей загрузке в Toran файлов ВЕЛТ после конвертации:"), central);
   ToranInstr_->setObjectName("ToranInstr");
+  ToranInstr_->setMinimumHeight(kInstructionMinimumHeight);
   ToranInstrBox_ = new QTextEdit(ToranInstr_);
   ToranInstrBox_->setObjectName("ToranInstrBox");
   ToranInstrBox_->setReadOnly(true);
@@ -400,6 +451,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     } catch (const std::exception& error) {
       ShowMessageText(error.what());
     }
+    KeepOnScreenWhenShown(*this);
   }
   QMainWindow::showEvent(event);
 }
@@ -431,8 +483,12 @@ void TMainForm::Guarded(const std::function<void()>& action) {
 }
 
 void TMainForm::ShowMessageText(const std::string& text1251) {
-  if (options_.dialogs.showMessage)
-    options_.dialogs.showMessage(isVisible() ? this : nullptr, ToQt(text1251));
+  if (!options_.dialogs.showMessage) return;
+  QElapsedTimer shown;
+  shown.start();
+  options_.dialogs.showMessage(isVisible() ? this : nullptr, ToQt(text1251));
+  // The time a message of a run waits for the user is not the run's.
+  if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
 }
 
 void TMainForm::ProcessEvents() { QApplication::processEvents(); }
@@ -446,25 +502,38 @@ void TMainForm::ShowProgress(bool visible, int position) {
 
 void TMainForm::SetStatus(const std::string& text) { ProgressMsg_->setText(ToQt(text)); }
 
-// While a run pumps events its start button is disabled, and so is the
-// composition, which pumps events of its own.
+// While a run pumps events its start button is disabled, and so is every
+// control that could change its archive or folder or open a modal window
+// (which would hold the run until it closes); the cancel works only then.
 void TMainForm::SetRunning(bool running) {
   running_ = running;
-  convert_->setEnabled(!running);
-  ComposeVELTFiles_->setEnabled(!running);
+  for (QWidget* control : {static_cast<QWidget*>(convert_), static_cast<QWidget*>(ComposeVELTFiles_),
+                           static_cast<QWidget*>(ChooseVELTFile_), static_cast<QWidget*>(ChooseOutPutDir_),
+                           static_cast<QWidget*>(unmappedReport_)})
+    control->setEnabled(!running);
+  N4_->setEnabled(!running);
+  N3_->setEnabled(!running);
+  Abort_->setEnabled(running);
 }
 
 void TMainForm::convertClick() {
   if (running_) return;
   SetRunning(true);
+  messageSeconds_ = 0;
   UpdateCodePageHint();
   runSummary_->hide();
+  // The report of the last run goes; this run's is offered when it ends.
+  unmappedReport_->hide();
   Guarded([this] {
-    ShowRunSummary(RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text())));
+    RunSummary summary = RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text()));
+    summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
+    ShowRunSummary(summary);
   });
   // Also after a run that an error ended: what it met so far is reported.
   unmappedReport_->setVisible(!LastRunUnmapped().Empty());
   SetRunning(false);
+  // The keyboard is back on the start button, not on the cancel.
+  convert_->setFocus(Qt::OtherFocusReason);
   if (closePending_) {
     closePending_ = false;
     close();
@@ -472,6 +541,7 @@ void TMainForm::convertClick() {
 }
 
 void TMainForm::AbortClick() {
+  if (!running_) return;  // nothing to cancel: the next run must not inherit it
   State().AbortRequested = true;
   QApplication::processEvents();
 }
@@ -485,8 +555,7 @@ void TMainForm::ChooseVELTFileClick() {
     if (options_.dialogs.chooseArchive)
       if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, archiveFileName_))
         archiveFileName_ = *chosen;
-    velt_file_->setText(archiveFileName_);
-    UpdateCodePageHint();
+    SetArchive(archiveFileName_);
   });
 }
 
@@ -545,7 +614,7 @@ void TMainForm::showlogClick() {
       LogDisplay_->raise();
       showlog_->setText(kCloseLog);
       LogDisplay_->clear();
-      LoadTextFile(*LogDisplay_, State().LogFilePath);
+      LoadLogTail(*LogDisplay_, State().LogFilePath, kLogViewBytes);
       // The latest runs are at the end.
       LogDisplay_->moveCursor(QTextCursor::End);
     }
@@ -557,7 +626,14 @@ void TMainForm::unmappedReportClick() {
   Guarded([this] { ShowUnmappedReport(this); });
 }
 
+// Another archive: what the status line and the summary said was of the
+// last one.
 void TMainForm::SetArchive(const QString& path) {
+  if (path != velt_file_->text()) {
+    ProgressMsg_->setText(QStringLiteral("Конвертация не выполнялась"));
+    runSummary_->hide();
+    unmappedReport_->hide();
+  }
   velt_file_->setText(path);
   UpdateCodePageHint();
 }

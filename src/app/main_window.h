@@ -108,6 +108,7 @@ class TMainForm : public QMainWindow, private RunHost {
 
   void BuildControls();
   void BuildMenu();
+  void FitToScreen();
   void FormCreate();
   void FormStorageRestorePlacement();
   void FormDestroy();
@@ -136,6 +137,7 @@ class TMainForm : public QMainWindow, private RunHost {
   bool shownOnce_ = false;
   bool saveFailed_ = false;
   bool logShown_ = false;
+  double messageSeconds_ = 0;  // the running run's messages were open this long
 
   QLabel* Label1_ = nullptr;
   QPushButton* ChooseVELTFile_ = nullptr;
@@ -158,6 +160,8 @@ class TMainForm : public QMainWindow, private RunHost {
   QTextEdit* ToranInstrBox_ = nullptr;
   QTextEdit* LogDisplay_ = nullptr;
   QMenu* dirconv_ = nullptr;
+  QAction* N3_ = nullptr;
+  QAction* N4_ = nullptr;
 };
 
 }  // namespace velt

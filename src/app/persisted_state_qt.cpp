@@ -8,7 +8,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
+#include <algorithm>
 #include <QTextEdit>
 #include <QVariant>
 #include <functional>
@@ -125,6 +128,35 @@ ListProperty FindList(QObject* object, std::string_view property) {
   return p;
 }
 
+// The frame that the window manager draws around the client area; none
+// before the window is first shown.
+QMargins FrameOf(const QWidget& window) {
+  const QRect frame = window.frameGeometry(), client = window.geometry();
+  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+          frame.bottom() - client.bottom()};
+}
+
+// Fits the window once it is on the screen and its frame is known: a frame
+// that reaches beyond the screen (a title bar above it) moves onto it.
+class FirstExposure : public QObject {
+ public:
+  explicit FirstExposure(QWidget& window) : QObject(&window), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Expose && window_.windowHandle() != nullptr &&
+        window_.windowHandle()->isExposed()) {
+      const QRect fitted = OnScreen(window_, window_.geometry());
+      if (fitted != window_.geometry()) window_.setGeometry(fitted);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+};
+
 }  // namespace
 
 QObject* QtPersistedWindow::Find(std::string_view object) const {
@@ -133,6 +165,12 @@ QObject* QtPersistedWindow::Find(std::string_view object) const {
   return window_.findChild<QObject*>(name);
 }
 
+// The placement is that of the client area (the window without the frame
+// that the window manager draws around it): the rectangle saved is the one
+// restored, whatever the frame measures. It is kept in the screen's device
+// pixels, as the platform reports it, and the density written beside it is
+// that of those pixels, so that a placement taken at another scale is not
+// applied.
 WindowPlacement QtPersistedWindow::GetPlacement() const {
   WindowPlacement placement;
   Qt::WindowStates states = window_.windowState();
@@ -140,26 +178,27 @@ WindowPlacement QtPersistedWindow::GetPlacement() const {
   // The window was never minimised or maximised to a position of its own.
   placement.minPosition = {-1, -1};
   placement.maxPosition = {-1, -1};
-  const WindowBounds bounds = Bounds();
-  placement.normalPosition = {bounds.left, bounds.top, bounds.left + bounds.width,
-                              bounds.top + bounds.height};
+  QRect normal = window_.geometry();
+  if (states & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+    if (window_.normalGeometry().isValid()) normal = window_.normalGeometry();
+  }
+  placement.normalPosition = ToDevice(normal);
   return placement;
 }
 
 void QtPersistedWindow::SetPlacement(const WindowPlacement& placement) {
-  const WindowRect& rect = placement.normalPosition;
-  // Positions and sizes are those of the frame; the frame's own margins are
-  // taken off the size the window itself gets.
-  if (!HasFixedBorder()) {
-    QSize margins = window_.frameGeometry().size() - window_.geometry().size();
-    window_.resize(rect.right - rect.left - margins.width(), rect.bottom - rect.top - margins.height());
+  QRect client = FromDevice(placement.normalPosition);
+  if (HasFixedBorder()) {
+    client.setSize(window_.size());
+  } else {
+    client.setSize(client.size().expandedTo(window_.minimumSize()).boundedTo(window_.maximumSize()));
   }
-  window_.move(rect.left, rect.top);
+  window_.setGeometry(OnScreen(window_, client));
 }
 
 WindowBounds QtPersistedWindow::Bounds() const {
-  QRect frame = window_.frameGeometry();
-  return {frame.left(), frame.top(), frame.width(), frame.height()};
+  const WindowRect rect = ToDevice(window_.geometry());
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
 bool QtPersistedWindow::HasFixedBorder() const { return window_.minimumSize() == window_.maximumSize(); }
@@ -167,20 +206,71 @@ bool QtPersistedWindow::HasFixedBorder() const { return window_.minimumSize() ==
 void QtPersistedWindow::SetWindowState(WindowState state) {
   Qt::WindowStates states = window_.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
   if (state == WindowState::kMinimized) states |= Qt::WindowMinimized;
-  // A window of fixed size has nothing to maximise.
-  if (state == WindowState::kMaximized && !HasFixedBorder()) states |= Qt::WindowMaximized;
+  // A window of fixed size, or one without a maximise box, has nothing to
+  // maximise.
+  const Qt::WindowFlags flags = window_.windowFlags();
+  const bool noMaximiseBox =
+      flags.testFlag(Qt::CustomizeWindowHint) && !flags.testFlag(Qt::WindowMaximizeButtonHint);
+  if (state == WindowState::kMaximized && !HasFixedBorder() && !noMaximiseBox) states |= Qt::WindowMaximized;
   window_.setWindowState(states);
 }
 
 int QtPersistedWindow::PixelsPerInch() const {
   QScreen* screen = window_.screen();
-  return screen != nullptr ? qRound(screen->logicalDotsPerInch()) : 96;
+  return screen != nullptr ? qRound(screen->logicalDotsPerInch() * screen->devicePixelRatio()) : 96;
 }
 
 ScreenSize QtPersistedWindow::Screen() const {
   QScreen* screen = window_.screen();
   if (screen == nullptr) return {};
-  return {screen->geometry().width(), screen->geometry().height()};
+  const QSize size = screen->geometry().size() * screen->devicePixelRatio();
+  return {size.width(), size.height()};
+}
+
+double QtPersistedWindow::DeviceRatio() const {
+  QScreen* screen = window_.screen();
+  return screen != nullptr ? screen->devicePixelRatio() : 1.0;
+}
+
+WindowRect QtPersistedWindow::ToDevice(const QRect& rect) const {
+  const double ratio = DeviceRatio();
+  return {qRound(rect.left() * ratio), qRound(rect.top() * ratio), qRound((rect.left() + rect.width()) * ratio),
+          qRound((rect.top() + rect.height()) * ratio)};
+}
+
+QRect QtPersistedWindow::FromDevice(const WindowRect& rect) const {
+  const double ratio = DeviceRatio();
+  const int left = qRound(rect.left / ratio), top = qRound(rect.top / ratio);
+  return QRect(left, top, qRound(rect.right / ratio) - left, qRound(rect.bottom / ratio) - top);
+}
+
+QRect OnScreen(const QWidget& window, QRect client) {
+  QScreen* screen = nullptr;
+  qint64 shared = 0;
+  for (QScreen* candidate : QGuiApplication::screens()) {
+    const QRect common = candidate->availableGeometry() & client;
+    const qint64 area = static_cast<qint64>(common.width()) * common.height();
+    if (area > shared) {
+      shared = area;
+      screen = candidate;
+    }
+  }
+  // A window that lies on no screen at all comes to its own one.
+  if (screen == nullptr) screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return client;
+  // Where the client area may lie for the whole frame to be seen.
+  const QRect area = screen->availableGeometry().marginsRemoved(FrameOf(window));
+  if (area.contains(client)) return client;
+  if (window.minimumSize() != window.maximumSize())
+    client.setSize(client.size().boundedTo(area.size()).expandedTo(window.minimumSize()));
+  client.moveLeft(std::clamp(client.left(), area.left(), std::max(area.left(), area.right() + 1 - client.width())));
+  client.moveTop(std::clamp(client.top(), area.top(), std::max(area.top(), area.bottom() + 1 - client.height())));
+  return client;
+}
+
+void KeepOnScreenWhenShown(QWidget& window) {
+  if (window.windowHandle() == nullptr) (void)window.winId();  // the native window, made at the showing
+  window.windowHandle()->installEventFilter(new FirstExposure(window));
 }
 
 PropertyKind QtPersistedWindow::KindOf(std::string_view object, std::string_view property) const {

@@ -9,11 +9,20 @@
 // and any other name a string or string-list property of the object (a Qt
 // property, declared or dynamic), so that a window can expose a non-widget
 // setting such as a dialog's remembered folder.
+#include <QRect>
 #include <QWidget>
 
 #include "app/persisted_state.h"
 
 namespace velt {
+
+// `client` (the window's client area) moved, and shrunk when the window may
+// be resized, so that the window with its frame lies on the available part
+// of the screen it shares most with; unchanged when it lies there already.
+QRect OnScreen(const QWidget& window, QRect client);
+// Once the window is first shown and its frame is known, OnScreen puts it
+// right (a title bar above the screen, a frame taller than the screen).
+void KeepOnScreenWhenShown(QWidget& window);
 
 class QtPersistedWindow : public PersistedWindow {
  public:
@@ -36,6 +45,9 @@ class QtPersistedWindow : public PersistedWindow {
 
  private:
   QObject* Find(std::string_view object) const;
+  double DeviceRatio() const;
+  WindowRect ToDevice(const QRect& rect) const;
+  QRect FromDevice(const WindowRect& rect) const;
 
   QWidget& window_;
 };

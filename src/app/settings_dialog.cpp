@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/keyboard_access_qt.h"
 #include "app/settings_dialog.h"
 #include "app/window_look_qt.h"
 
@@ -47,6 +48,8 @@ void Tparform::BuildControls() {
   // Enter must not take a choice the user has not confirmed.
   save_->setAutoDefault(false);
   FormExit_->setAutoDefault(false);
+  SetMnemonic(*save_, QStringLiteral("&Сохранить изменения"));
+  SetMnemonic(*FormExit_, QStringLiteral("&Закрыть"));
   connect(save_, &QPushButton::clicked, this, &Tparform::saveClick);
   connect(FormExit_, &QPushButton::clicked, this, &Tparform::FormExitClick);
 

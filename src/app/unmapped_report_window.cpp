@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "app/keyboard_access_qt.h"
 #include "app/window_look_qt.h"
 #include "support/code_page.h"
 
@@ -71,9 +72,11 @@ UnmappedReportWindow::UnmappedReportWindow(const UnmappedReport& report, QWidget
   auto* copy = new QPushButton(QStringLiteral("Копировать"), this);
   copy->setObjectName(QStringLiteral("CopyAll"));
   copy->setAutoDefault(false);
+  SetMnemonic(*copy, QStringLiteral("&Копировать"));
   connect(copy, &QPushButton::clicked, this, &UnmappedReportWindow::CopyAll);
   auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
   close->setObjectName(QStringLiteral("CloseReport"));
+  SetMnemonic(*close, QStringLiteral("&Закрыть"));
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   auto* copySelected = new QShortcut(QKeySequence::Copy, view_);
   connect(copySelected, &QShortcut::activated, this, &UnmappedReportWindow::CopySelected);

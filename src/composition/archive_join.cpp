@@ -42,7 +42,11 @@ unsigned char Folded(char c) { return static_cast<unsigned char>(UpperChar(c)); 
 }  // namespace
 
 std::string JoinedFilePath(std::string_view name) {
-  return State().AppDir + "in" + platform::PathSeparator() + Trim(name);
+  std::string file = Trim(name);
+  // A name typed without an extension would give a file that the archive
+  // dialogs (*.dbf) do not show.
+  if (!file.empty() && file.find('.') == std::string::npos) file += ".DBF";
+  return State().AppDir + "in" + platform::PathSeparator() + file;
 }
 
 bool LessIgnoringCase(std::string_view a, std::string_view b) {

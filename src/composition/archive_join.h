@@ -43,7 +43,8 @@ enum class JoinOutcome {
 };
 
 // The joined table's path: AppDir + "in" + separator + the name with blanks
-// (and control characters) removed at both ends. No extension is added.
+// (and control characters) removed at both ends, and ".DBF" added to a name
+// that has no extension.
 std::string JoinedFilePath(std::string_view name);
 
 // The list order of the composition window: letter case ignored (1251

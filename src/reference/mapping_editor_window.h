@@ -3,10 +3,13 @@
 // maps each VELT value of a classifier to a PAVK choice. While the window is
 // shown it holds its mapping table exclusively.
 #include <QDialog>
+#include <QString>
+#include <QStringList>
 #include <string>
 
 #include "table/table.h"
 
+class QKeyEvent;
 class QPushButton;
 class QTableView;
 
@@ -52,12 +55,16 @@ class Tdircform : public QDialog {
  protected:
   // Every way of closing the window ends here.
   void done(int result) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   class MappingGrid;
 
   void FormClose();
   void SelectRow(int row);
+  QString DeleteQuestion(int row) const;
+  void FitColumns();
+  void ReportUnresolved(const QString& typed, const QStringList& candidates);
 
   Table dir_{"Dir"};
   MappingTableModel* model_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 
 namespace velt {
@@ -62,16 +64,40 @@ bool PavkComboBox::eventFilter(QObject* watched, QEvent* event) {
 
 PavkChoiceDelegate::PavkChoiceDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view_(view) {}
 
+namespace {
+
+// The one choice that `fits`, or none when no choice or several do.
+template <typename Fits>
+std::optional<QString> OnlyChoice(const QStringList& choices, Fits fits) {
+  std::optional<QString> found;
+  for (const QString& choice : choices) {
+    if (!fits(choice)) continue;
+    if (found.has_value()) return std::nullopt;  // several fit: the user must pick one
+    found = choice;
+  }
+  return found;
+}
+
+}  // namespace
+
 std::optional<QString> PavkChoiceDelegate::ResolveChoice(const QStringList& choices, const QString& typed) {
   const QString text = typed.trimmed();
   if (text.isEmpty()) return QString();
   if (choices.contains(text)) return text;
-  std::optional<QString> found;
-  for (const QString& choice : choices) {
-    if (!choice.contains(text, Qt::CaseInsensitive)) continue;
-    if (found.has_value()) return std::nullopt;  // several fit: the user must pick one
-    found = choice;
-  }
+  // A code typed whole ("1") means its choice, though "11" and "199"
+  // contain it too.
+  if (std::optional<QString> byCode = OnlyChoice(choices, [&](const QString& choice) {
+        return choice.section(QStringLiteral(" - "), 0, 0).trimmed().compare(text, Qt::CaseInsensitive) == 0;
+      }))
+    return byCode;
+  return OnlyChoice(choices, [&](const QString& choice) { return choice.contains(text, Qt::CaseInsensitive); });
+}
+
+QStringList PavkChoiceDelegate::Candidates(const QStringList& choices, const QString& typed) {
+  const QString text = typed.trimmed();
+  QStringList found;
+  for (const QString& choice : choices)
+    if (choice.contains(text, Qt::CaseInsensitive)) found << choice;
   return found;
 }
 
@@ -132,10 +158,36 @@ void PavkChoiceDelegate::setEditorData(QWidget* editor, const QModelIndex& index
 void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                       const QModelIndex& index) const {
   auto* combo = static_cast<QComboBox*>(editor);
-  // Text that stands for no single choice leaves the stored value alone.
-  if (std::optional<QString> choice = ResolveChoice(choices_, combo->currentText())) {
+  // Text that stands for no single choice leaves the stored value alone,
+  // and the user is told.
+  const QString typed = combo->currentText();
+  if (std::optional<QString> choice = ResolveChoice(choices_, typed)) {
     model->setData(index, *choice, Qt::EditRole);
+  } else if (typed.trimmed() != index.data(Qt::EditRole).toString().trimmed()) {
+    emit Unresolved(typed.trimmed(), Candidates(choices_, typed));
   }
+}
+
+bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
+  auto* combo = qobject_cast<PavkComboBox*>(object);
+  if (combo == nullptr || event->type() != QEvent::KeyPress)
+    return QStyledItemDelegate::eventFilter(object, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  const bool commits = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+  const QString typed = combo->currentText();
+  if (!commits || ResolveChoice(choices_, typed).has_value())
+    return QStyledItemDelegate::eventFilter(object, event);
+  // The editor stays open: the choices that the text fits to pick from, or
+  // a word that it fits none.
+  if (Candidates(choices_, typed).isEmpty()) {
+    QToolTip::showText(combo->mapToGlobal(QPoint(0, combo->height())),
+                       QStringLiteral("Нет кода ПАВК, подходящего к «%1»").arg(typed.trimmed()), combo);
+    if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
+  } else {
+    combo->completer()->setCompletionPrefix(typed.trimmed());
+    combo->completer()->complete();
+  }
+  return true;
 }
 
 void PavkChoiceDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

@@ -3,7 +3,10 @@
 // the editor is an editable list of the kind's PAVK choices (15 rows, the
 // list resizable) that filters as the user types: every choice containing
 // the typed text, whatever its letter case. The cell stores a choice's
-// text, or nothing when the user clears it.
+// text, or nothing when the user clears it. Typed text that names no single
+// choice is never taken silently: Enter shows the choices it fits (or says
+// that it fits none) and keeps the editor open; leaving the cell reports it
+// through Unresolved and keeps the stored value.
 #include <QComboBox>
 #include <QSize>
 #include <QStringList>
@@ -26,9 +29,12 @@ class PavkChoiceDelegate : public QStyledItemDelegate {
   const QStringList& Choices() const { return choices_; }
 
   // The choice that typed text stands for: the empty text (the value is
-  // cleared), a choice itself, or the one choice that contains the text
-  // (ignoring case). None when the text fits no choice or several.
+  // cleared), a choice itself, the one choice whose PAVK code is the text,
+  // or else the one choice that contains the text (ignoring case). None
+  // when the text fits no choice or several.
   static std::optional<QString> ResolveChoice(const QStringList& choices, const QString& typed);
+  // The choices that contain the typed text (ignoring case).
+  static QStringList Candidates(const QStringList& choices, const QString& typed);
 
   // Opens the editor of `index` with its list dropped down, as a click on
   // the cell's button does.
@@ -42,7 +48,13 @@ class PavkChoiceDelegate : public QStyledItemDelegate {
                             const QModelIndex& index) const override;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+ Q_SIGNALS:
+  // The editor closed on text that names no single choice; the cell kept
+  // its value.
+  void Unresolved(const QString& typed, const QStringList& candidates) const;
+
  protected:
+  bool eventFilter(QObject* editor, QEvent* event) override;
   bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 

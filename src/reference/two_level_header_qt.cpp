@@ -22,28 +22,62 @@ void TwoLevelHeaderView::SetBaseWidths(std::vector<int> widths) {
   FitSections();
 }
 
+void TwoLevelHeaderView::SetLeastWidths(std::vector<int> widths) {
+  leastWidths_ = std::move(widths);
+  FitSections();
+}
+
 void TwoLevelHeaderView::FitSections() {
   if (fitting_ || count() == 0 || baseWidths_.empty()) return;
-  fitting_ = true;
-  int baseTotal = 0;
-  int lastVisible = -1;
-  for (int i = 0; i < count() && i < static_cast<int>(baseWidths_.size()); ++i) {
-    if (isSectionHidden(i)) continue;
-    baseTotal += baseWidths_[static_cast<std::size_t>(i)];
-    lastVisible = i;
-  }
   const int available = width();
-  if (baseTotal > 0 && available > 0) {
-    int used = 0;
-    for (int i = 0; i <= lastVisible; ++i) {
-      if (isSectionHidden(i)) continue;
-      // The last column takes what rounding left over, so the row ends flush.
-      int size = i == lastVisible ? available - used
-                                  : baseWidths_[static_cast<std::size_t>(i)] * available / baseTotal;
-      size = std::max(size, minimumSectionSize());
-      resizeSection(i, size);
+  if (available <= 0) return;
+  fitting_ = true;
+  auto base = [&](int i) { return i < static_cast<int>(baseWidths_.size()) ? baseWidths_[i] : 0; };
+  // A value wider than its share of the header shows whole in its tooltip.
+  const int widest = static_cast<int>(available * kWidestShare);
+  auto least = [&](int i) {
+    const int wanted = i < static_cast<int>(leastWidths_.size()) ? leastWidths_[i] : 0;
+    return std::max(std::min(wanted, widest), minimumSectionSize());
+  };
+  std::vector<int> columns;
+  for (int i = 0; i < count(); ++i)
+    if (!isSectionHidden(i) && base(i) > 0) columns.push_back(i);
+  // A column whose share of the width is below its least width gets that
+  // width; the others share what is left in proportion, until all agree.
+  std::vector<bool> atLeast(static_cast<std::size_t>(count()), false);
+  for (bool changed = true; changed;) {
+    changed = false;
+    int rest = available, restBase = 0;
+    for (int i : columns) {
+      if (atLeast[i])
+        rest -= least(i);
+      else
+        restBase += base(i);
+    }
+    for (int i : columns) {
+      if (atLeast[i] || restBase <= 0 || base(i) * std::max(rest, 0) / restBase >= least(i)) continue;
+      atLeast[i] = changed = true;
+    }
+  }
+  int rest = available, restBase = 0, lastShared = -1;
+  for (int i : columns) {
+    if (atLeast[i]) {
+      rest -= least(i);
+    } else {
+      restBase += base(i);
+      lastShared = i;
+    }
+  }
+  int used = 0;
+  for (int i : columns) {
+    int size = least(i);
+    if (!atLeast[i]) {
+      // The last shared column takes what rounding left over, so the row
+      // ends flush.
+      size = i == lastShared ? rest - used : base(i) * rest / restBase;
       used += size;
     }
+    resizeSection(i, size);
   }
   fitting_ = false;
 }

@@ -3,7 +3,9 @@
 // separates the upper from the lower level ("ВЕЛТ | Код"); neighbouring
 // visible columns with the same upper level share one joined upper cell; a
 // title without "|" fills both rows. The header also fits the columns to
-// the grid's width, keeping the proportions of their base widths.
+// the grid's width, keeping the proportions of their base widths, but never
+// narrower than a column's least width (its widest value) up to a share of
+// the header's width.
 #include <QHeaderView>
 #include <QString>
 #include <vector>
@@ -18,6 +20,11 @@ class TwoLevelHeaderView : public QHeaderView {
 
   // Widths in pixels that the fitting keeps in proportion, one per column.
   void SetBaseWidths(std::vector<int> widths);
+  static constexpr double kWidestShare = 0.6;
+
+  // Widths in pixels below which a column is not made (up to kWidestShare of
+  // the header's width), one per column.
+  void SetLeastWidths(std::vector<int> widths);
   // Spreads the header's width over the visible columns.
   void FitSections();
 
@@ -40,6 +47,7 @@ class TwoLevelHeaderView : public QHeaderView {
   void PaintCell(QPainter* painter, const QRect& rect, int section, const QString& text) const;
 
   std::vector<int> baseWidths_;
+  std::vector<int> leastWidths_;
   bool fitting_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
 #include <deque>
@@ -21,6 +22,7 @@
 #include <memory>
 
 #include "app/directory_dialog.h"
+#include "app/keyboard_access_qt.h"
 #include "app/main_window.h"
 #include "app/settings_dialog.h"
 #include "app/startup.h"
@@ -85,6 +87,7 @@ class MainWindowTest : public ::testing::Test {
     options.appDir = app_.Path();
     options.dialogs.showMessage = [this](QWidget*, const QString& text) {
       messages_.push_back(text.toStdString());
+      if (messageDelay_ > 0) QTest::qSleep(messageDelay_);
     };
     options.dialogs.chooseArchive = [this](QWidget*, const QString& initialDir, const QString& fileName) {
       archiveCalls_.push_back({initialDir.toStdString(), fileName.toStdString()});
@@ -135,13 +138,18 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> archiveCalls_;
   std::vector<std::string> directoryStarts_;
   std::vector<QUrl> openedFolders_;
+  int messageDelay_ = 0;  // milliseconds a message stays open
 };
 
 TEST_F(MainWindowTest, FirstStartShowsInitialCaptionsAndTheOemCodePage) {
   TMainForm& form = Open(false);
   EXPECT_EQ(form.objectName(), "MainForm");
   EXPECT_EQ(form.windowTitle().toStdString(), "Конвертер архивных файлов ВЕЛТ (Версия 27.11.2018.01)");
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  // The width is fixed, the height the user's; the window fits the screen
+  // (offscreen: 800x800) at the described 780x640.
+  EXPECT_EQ(form.minimumWidth(), form.maximumWidth());
+  EXPECT_LT(form.minimumHeight(), form.maximumHeight());
+  EXPECT_EQ(form.size(), QSize(780, 640));
   EXPECT_EQ(Text("velt_file"), "Не выбран файл архива ВЕЛТ");
   EXPECT_EQ(Text("outdirpath"), "Не выбран каталог выгрузки");
   EXPECT_EQ(Text("lbCodePage"), "");
@@ -362,6 +370,21 @@ TEST_F(MainWindowTest, LogViewCoversTheInstructionsAndReadsTheLogWhenOpened) {
   form_->showlogClick();
   EXPECT_TRUE(form_->LogShown());
   EXPECT_TRUE(view->toPlainText().contains("again"));
+  form_->showlogClick();
+
+  // A log of years: its last lines at once, the older ones left in the file.
+  std::string years;
+  for (int i = 0; years.size() < 5u * 1024 * 1024; ++i)
+    years += "01.02.2015, 10:00:00.  line " + std::to_string(i) + "\r\n";
+  WriteFile(State().LogFilePath, years + "last line\r\n");
+  form_->showlogClick();
+  const QString shown = view->toPlainText();
+  EXPECT_TRUE(shown.startsWith(QStringLiteral("… Показан конец журнала; более ранние строки (3,0 МБ) находятся в файле ")))
+      << shown.left(120).toStdString();
+  EXPECT_TRUE(shown.trimmed().endsWith("last line"));
+  EXPECT_FALSE(shown.contains(" line 0\n"));
+  EXPECT_LE(shown.size(), 2 * 1024 * 1024 + 200);
+  EXPECT_TRUE(shown.section('\n', 1, 1).startsWith("01.02.2015"));  // whole lines only
 }
 
 TEST_F(MainWindowTest, SupportMessage) {
@@ -405,18 +428,33 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
 
   // What the window looks like while the run pumps its events; a second
   // click there starts nothing.
+  // A cancel while idle cancels nothing: the button is off, and the next
+  // run converts.
+  EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
+  form_->AbortClick();
+  EXPECT_FALSE(State().AbortRequested);
+
+  // Nothing that could change the run's inputs or open a modal window
+  // (which would hold the run) can be used while it goes.
   bool seen = false;
   QTimer::singleShot(0, [&] {
     seen = true;
     EXPECT_TRUE(form_->Running());
-    EXPECT_FALSE(Child<QPushButton>("convert")->isEnabled());
+    for (const char* button : {"convert", "ChooseVELTFile", "ComposeVELTFiles", "ChooseOutPutDir", "unmappedReport"})
+      EXPECT_FALSE(Child<QPushButton>(button)->isEnabled()) << button;
+    for (const char* action : {"N3", "N4"}) EXPECT_FALSE(Child<QAction>(action)->isEnabled()) << action;
+    EXPECT_TRUE(Child<QPushButton>("Abort")->isEnabled());
     EXPECT_FALSE(Child<QMenu>("dirconv")->menuAction()->isEnabled());
     EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isVisible());
     EXPECT_EQ(Text("ProgressMsg"), "Выполняется конвертация...");
     form_->convertClick();
   });
+  Child<QPushButton>("Abort")->setFocus();
   form_->convertClick();
   EXPECT_TRUE(seen);
+  EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
+  EXPECT_EQ(form_->focusWidget(), Child<QPushButton>("convert"));  // not the cancel
+  for (const char* action : {"N3", "N4"}) EXPECT_TRUE(Child<QAction>(action)->isEnabled()) << action;
 
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация выполнена");
   EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
@@ -428,6 +466,14 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
   for (const std::string& line : Log()) starts += line.find("Запущена конвертация") != std::string::npos;
   EXPECT_EQ(starts, 1);
   EXPECT_TRUE(messages_.empty()) << messages_[0];
+
+  // Another archive: the status and the summary were the last one's.
+  EXPECT_FALSE(Child("runSummary")->isHidden());
+  answers_ = {QString::fromStdString(app_.File("F1232402.DBF"))};
+  form_->ChooseVELTFileClick();
+  EXPECT_EQ(Text("ProgressMsg"), "Конвертация не выполнялась");
+  EXPECT_TRUE(Child("runSummary")->isHidden());
+  EXPECT_TRUE(Child<QPushButton>("unmappedReport")->isHidden());
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
@@ -447,8 +493,13 @@ TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
 TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   UseSampleApplication();
   Open();
+  // The time its message waits for the user is not the run's.
+  QTimer::singleShot(0, [] {});
+  messageDelay_ = 1200;
   form_->convertClick();  // no archive chosen: no station code
+  messageDelay_ = 0;
   ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(Text("runSummary").find("время: 0,"), std::string::npos) << Text("runSummary");
   EXPECT_TRUE(messages_[0].starts_with("Неверный код ЛПУ в имени файла."));
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
   EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
@@ -477,6 +528,39 @@ TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
   EXPECT_TRUE(Child<QMenu>("dirconv")->menuAction()->isEnabled());
   EXPECT_TRUE(Child<QPushButton>("convert")->isEnabled());
+}
+
+TEST_F(MainWindowTest, MenusAndButtonsAnswerTheKeyboard) {
+  Open();
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* showlog = Child<QPushButton>("showlog");
+  // The texts stay the captions; the letter is drawn underlined.
+  EXPECT_EQ(showlog->text().toStdString(), "Открыть журнал");
+  EXPECT_EQ(MarkedCaption(*showlog, showlog->text()).toStdString(), "Открыть &журнал");
+  QTest::sendKeyEvent(QTest::Click, form_.get(), Qt::Key(0x0416), QStringLiteral("ж"), Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->LogShown(); }, 2000));
+  EXPECT_EQ(MarkedCaption(*showlog, showlog->text()).toStdString(), "Закрыть &журнал");
+
+  // F10 opens the first menu, a letter there picks its item.
+  auto* file = Child<QMenu>("prexit");
+  QTest::keyClick(form_.get(), Qt::Key_F10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 2000));
+  std::string opened;
+  QTimer::singleShot(0, [&opened] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    opened = modal->objectName().toStdString();
+    modal->close();
+  });
+  QTest::sendKeyEvent(QTest::Click, file, Qt::Key(0x041D), QStringLiteral("н"), Qt::NoModifier);  // "Настройки"
+  EXPECT_EQ(opened, "parform");
+  // Alt + a menu's letter opens it.
+  form_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  QTest::sendKeyEvent(QTest::Click, form_.get(), Qt::Key(0x041F), QStringLiteral("п"), Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Child<QMenu>("dirconv")->isVisible(); }, 2000));
+  Child<QMenu>("dirconv")->close();
 }
 
 TEST(DirectoryDialogTest, TypedFolderIsCreatedOnlyWhenTheUserAgrees) {

@@ -120,6 +120,10 @@ TEST_F(ArchiveJoinTest, OrdersPathsIgnoringLetterCaseAndRoundsProgressHalfToEven
   EXPECT_EQ(JoinProgress(3, 38), 12);  // 12.5
 
   EXPECT_EQ(JoinedFilePath(A(" \tF1232401.DBF  ")), Output("F1232401.DBF"));
+  // A name without an extension gets the one the archive dialogs show.
+  EXPECT_EQ(JoinedFilePath("F1232401 "), Output("F1232401.DBF"));
+  EXPECT_EQ(JoinedFilePath("F1232401.dbf"), Output("F1232401.dbf"));
+  EXPECT_EQ(JoinedFilePath("  "), Output(""));
 }
 
 TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyListIsRefused) {

@@ -178,6 +178,8 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
 
   window->ComposeClick();  // no name: red label, no message, nothing written
   EXPECT_EQ(LabelColour(*window), QColor(255, 0, 0));
+  // Its text stays readable on the red (black: 5.3:1).
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
   EXPECT_TRUE(window->isVisible());
@@ -188,6 +190,7 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
   EXPECT_EQ(edit->text(), QStringLiteral(" F12Ё.DBF"));
   EXPECT_EQ(label->text(), Q(State().AppDir) + QStringLiteral("in/F12Ё.DBF"));
   EXPECT_EQ(LabelColour(*window), kFormColour);
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
 
   QTest::mouseDClick(edit, Qt::LeftButton);
   EXPECT_EQ(edit->text(), QString());

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -69,6 +70,16 @@ class MappingEditorTest : public testing::AppFolderTest {
     EXPECT_TRUE(form_->Model().setData(form_->Model().index(row, column), QString::fromUtf8(utf8)));
   }
   void GoToRow(int row) { form_->Grid().setCurrentIndex(form_->Model().index(row, 1)); }
+  // The next question of the window is answered with `button`; its text
+  // lands in `questions_`.
+  void Answer(QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      questions_.push_back(box->text().toStdString());
+      box->button(button)->click();
+    });
+  }
 
   // The live records of a table file as "code|name|pavk" (UTF-8), after a
   // first line with the header's record count, as python3-dbfread reads them.
@@ -94,6 +105,7 @@ class MappingEditorTest : public testing::AppFolderTest {
   }
 
   std::unique_ptr<Tdircform> form_;
+  std::vector<std::string> questions_;
 };
 
 TEST_F(MappingEditorTest, ColumnsCaptionAndChoicesFollowTheKind) {
@@ -217,6 +229,34 @@ TEST_F(MappingEditorTest, ClosingDropsAPendingEdit) {
   }
 }
 
+TEST_F(MappingEditorTest, EscAsksWhetherToSaveTheRowBeingEdited) {
+  Open(3);
+  const std::string before = FileBytes("tr_rslt.dbf");
+  QTest::keyClick(form_.get(), Qt::Key_Escape);  // nothing pending: closes at once
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(questions_.empty());
+
+  Open(3);
+  Edit(0, MappingTableModel::kNameColumn, "Изменено");
+  Answer(QMessageBox::Cancel);
+  QTest::keyClick(form_.get(), Qt::Key_Escape);
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(form_->Model().PendingRow(), 0);
+  Answer(QMessageBox::Discard);
+  QTest::keyClick(form_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(FileBytes("tr_rslt.dbf"), before);
+
+  Open(3);
+  Edit(0, MappingTableModel::kNameColumn, "Изменено");
+  Answer(QMessageBox::Save);
+  QTest::keyClick(form_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_NE(DiskRows("tr_rslt.dbf")[1].find("|Изменено|"), std::string::npos);
+  ASSERT_EQ(questions_.size(), 3u);
+  EXPECT_EQ(questions_[0], "Сохранить изменения в текущей записи?");
+}
+
 TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   const QStringList choices = {QStringLiteral("4 - Роды"), QStringLiteral("5 - Патология беременности"),
                                QStringLiteral("1 - Несчастный случай")};
@@ -226,6 +266,11 @@ TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   EXPECT_EQ(D::ResolveChoice(choices, QString()), QString());
   EXPECT_FALSE(D::ResolveChoice(choices, QStringLiteral("СТ")).has_value());  // two choices contain it
   EXPECT_FALSE(D::ResolveChoice(choices, QStringLiteral("Травма")).has_value());
+  // A code typed whole takes its choice before the ones that contain it.
+  const QStringList codes = {QStringLiteral("11 - Другое"), QStringLiteral("1 - Несчастный случай"),
+                             QStringLiteral("199 - Не определено")};
+  EXPECT_EQ(D::ResolveChoice(codes, QStringLiteral(" 1 ")), QStringLiteral("1 - Несчастный случай"));
+  EXPECT_EQ(D::ResolveChoice(codes, QStringLiteral("19")), QStringLiteral("199 - Не определено"));
 
   // Through the grid's own editor: typed text, then the save button.
   Open(1);
@@ -255,6 +300,40 @@ TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   EXPECT_EQ(form_->Model().PendingRow(), 3);
   GoToRow(0);
   EXPECT_EQ(DiskRows("tr_reas.dbf")[4], "04|Внезапные роды|1 - Несчастный случай");
+
+  // Enter on text that fits several choices shows them and keeps the
+  // editor; on text that fits none it keeps the editor too; a code typed
+  // whole is taken.
+  const QModelIndex third = form_->Model().index(4, MappingTableModel::kPavkColumn);
+  const QString stored = form_->Model().data(third).toString();
+  form_->PavkDelegate().DropDown(third);
+  combo = qobject_cast<QComboBox*>(form_->Grid().indexWidget(third));
+  ASSERT_NE(combo, nullptr);
+  combo->hidePopup();
+  for (const char* typed : {"случа", "Травма", "1"}) {
+    combo->setEditText(QString::fromUtf8(typed));
+    QTest::keyClick(combo, Qt::Key_Return);
+    QApplication::processEvents();
+    if (std::string(typed) == "1") break;
+    EXPECT_EQ(form_->Grid().indexWidget(third), combo) << typed;
+    EXPECT_EQ(form_->Model().data(third).toString(), stored) << typed;
+  }
+  EXPECT_EQ(form_->Grid().indexWidget(third), nullptr);
+  EXPECT_EQ(form_->Model().data(third).toString(), QStringLiteral("1 - Несчастный случай"));
+  EXPECT_TRUE(messages_.shown.empty());
+
+  // Leaving the cell on text that fits nothing keeps the value and says why.
+  form_->PavkDelegate().DropDown(third);
+  combo = qobject_cast<QComboBox*>(form_->Grid().indexWidget(third));
+  ASSERT_NE(combo, nullptr);
+  combo->hidePopup();
+  combo->setEditText(QStringLiteral("Травма"));
+  Click("save");  // writes what the editor holds first
+  QApplication::processEvents();
+  EXPECT_EQ(form_->Model().data(third).toString(), QStringLiteral("1 - Несчастный случай"));
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].find(A("«Травма» не подходит ни к одному коду ПАВК")), std::string::npos);
+  EXPECT_EQ(form_->Model().PendingRow(), -1);
 }
 
 TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
@@ -264,10 +343,18 @@ TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
   Click("InsRec");
   EXPECT_EQ(form_->Model().rowCount(), rows + 2);
   EXPECT_EQ(form_->CurrentRow(), rows + 1);
+  // The keyboard is in the new row's first cell, not on the button.
+  EXPECT_EQ(form_->focusWidget(), &form_->Grid());
+  EXPECT_EQ(form_->Grid().currentIndex().column(), MappingTableModel::kCodeColumn);
+  // A code of the field's full width shows whole.
+  Edit(rows + 1, MappingTableModel::kCodeColumn, "WWWWW");
+  const int needed = form_->Grid().fontMetrics().horizontalAdvance(QStringLiteral("WWWWW"));
+  EXPECT_GT(form_->Grid().columnWidth(MappingTableModel::kCodeColumn), needed);
   const std::vector<std::string> disk = DiskRows("tr_vid.dbf");
   EXPECT_EQ(disk[0], "count=" + std::to_string(rows + 2));
   EXPECT_EQ(disk[disk.size() - 1], "||");
   EXPECT_EQ(disk[disk.size() - 2], "||");
+  Click("save");
 }
 
 TEST_F(MappingEditorTest, DeletePacksToExactlyTheLiveRecords) {
@@ -287,14 +374,25 @@ TEST_F(MappingEditorTest, DeletePacksToExactlyTheLiveRecords) {
   ASSERT_EQ(form_->Model().rowCount(), 3);
   GoToRow(1);  // "3"
   Edit(1, MappingTableModel::kNameColumn, "пропадёт вместе с записью");
+  // The record goes for good: the user confirms, the question names it.
+  Answer(QMessageBox::No);
   Click("DelRec");
+  EXPECT_EQ(form_->Model().rowCount(), 3);
+  Answer(QMessageBox::Yes);
+  Click("DelRec");
+  ASSERT_EQ(questions_.size(), 2u);
+  EXPECT_EQ(questions_[0], "Удалить запись «3 пропадёт вместе с записью»?\n"
+                           "Запись будет удалена из файла безвозвратно.");
   EXPECT_EQ(DiskRows("tr_trag.dbf"), (std::vector<std::string>{"count=2", "1|один|", "4|четыре|"}));
   EXPECT_EQ(form_->Model().rowCount(), 2);
   EXPECT_EQ(form_->CurrentRow(), 1);
 
+  Answer(QMessageBox::Yes);
   Click("DelRec");
+  Answer(QMessageBox::Yes);
   Click("DelRec");
-  Click("DelRec");  // nothing left to delete: the table is still packed
+  Click("DelRec");  // nothing left to delete, nothing asked: the table is still packed
+  EXPECT_EQ(questions_.size(), 4u);
   EXPECT_EQ(DiskRows("tr_trag.dbf"), std::vector<std::string>{"count=0"});
   EXPECT_TRUE(messages_.shown.empty());
 }
