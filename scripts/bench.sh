@@ -10,3 +10,11 @@ for b in "$BUILD_DIR"/bench/*_bench; do
 done
 echo "== conversion end to end"
 bench/conversion_bench.sh "$BUILD_DIR"
+# The log view needs the windows: it comes from the ordinary build.
+GUI_BUILD_DIR=${GUI_BUILD_DIR:-build}
+echo "== log view ($GUI_BUILD_DIR)"
+if [ -f "$GUI_BUILD_DIR/build.ninja" ] && cmake --build "$GUI_BUILD_DIR" --target log_view_bench >/dev/null; then
+  "$GUI_BUILD_DIR/bench/log_view_bench" "${REPETITIONS:-3}"
+else
+  echo "not built: configure $GUI_BUILD_DIR with the windows (scripts/setup.sh)"
+fi

@@ -138,7 +138,8 @@ TFileList::TFileList(QWidget* owner) : QDialog(owner) {
   setAutoFillBackground(true);
   Choosefile_ = new TChoosefile(this);
   BuildControls();
-  setFixedSize(kWindowWidth, sizeHint().height());
+  // As wide as its buttons need, at least the described width.
+  setFixedSize(std::max(kWindowWidth, sizeHint().width()), sizeHint().height());
   FormCreate();
 }
 

@@ -132,7 +132,9 @@ Tdircform::Tdircform(QWidget* owner)
   QRect available(0, 0, kWindowWidth + kFrameAllowanceWidth, kWindowHeight + kFrameAllowanceHeight);
   if (QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen())
     available = screen->availableGeometry();
-  setFixedSize(std::min(kWindowWidth, available.width() - kFrameAllowanceWidth),
+  const QMargins margins = layout->contentsMargins();
+  const int wanted = std::max(kWindowWidth, buttons->sizeHint().width() + margins.left() + margins.right());
+  setFixedSize(std::min(wanted, available.width() - kFrameAllowanceWidth),
                std::min(kWindowHeight, available.height() - kFrameAllowanceHeight));
 }
 

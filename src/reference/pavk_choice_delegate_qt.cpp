@@ -18,6 +18,16 @@
 
 namespace velt {
 
+namespace {
+
+constexpr const char* kEditorProperty = "veltPavkEditor";  // the editor a completer list belongs to
+
+bool IsCommitKey(int key) {
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- PavkComboBox
 
 PavkComboBox::PavkComboBox(QWidget* parent, QSize* rememberedListSize)
@@ -116,6 +126,9 @@ QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionVie
   completer->setCompletionMode(QCompleter::PopupCompletion);
   completer->setMaxVisibleItems(kVisibleRows);
   combo->setCompleter(completer);
+  // Ahead of the completer's own handling of its list's keys.
+  completer->popup()->setProperty(kEditorProperty, QVariant::fromValue<QObject*>(combo));
+  completer->popup()->installEventFilter(const_cast<PavkChoiceDelegate*>(this));
 
   auto* self = const_cast<PavkChoiceDelegate*>(this);
   // A choice picked from either list is the user's answer: write it at once.
@@ -169,13 +182,32 @@ void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model
 }
 
 bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QStyledItemDelegate::eventFilter(object, event);
+  const auto* keyEvent = static_cast<QKeyEvent*>(event);
+  const int key = keyEvent->key();
+
+  // Enter in the list of matching choices with none picked: the typed text
+  // is the answer, as without the list.
+  if (auto* list = qobject_cast<QAbstractItemView*>(object)) {
+    auto* combo = qobject_cast<PavkComboBox*>(list->property(kEditorProperty).value<QObject*>());
+    if (combo == nullptr || !IsCommitKey(key) || list->currentIndex().isValid()) return false;
+    if (ResolveChoice(choices_, combo->currentText()).has_value()) {
+      list->hide();
+      CommitAndClose(combo);
+    }
+    return true;  // several still fit: the list stays for a pick
+  }
+
   auto* combo = qobject_cast<PavkComboBox*>(object);
-  if (combo == nullptr || event->type() != QEvent::KeyPress)
-    return QStyledItemDelegate::eventFilter(object, event);
-  const int key = static_cast<QKeyEvent*>(event)->key();
-  const bool commits = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+  if (combo == nullptr) return QStyledItemDelegate::eventFilter(object, event);
+  // The arrows open the list instead of stepping the value to the next
+  // choice (which would write it at once).
+  if ((key == Qt::Key_Down || key == Qt::Key_Up) && keyEvent->modifiers() == Qt::NoModifier) {
+    combo->showPopup();
+    return true;
+  }
   const QString typed = combo->currentText();
-  if (!commits || ResolveChoice(choices_, typed).has_value())
+  if (!IsCommitKey(key) || ResolveChoice(choices_, typed).has_value())
     return QStyledItemDelegate::eventFilter(object, event);
   // The editor stays open: the choices that the text fits to pick from, or
   // a word that it fits none.

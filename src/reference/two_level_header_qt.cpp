@@ -33,48 +33,51 @@ void TwoLevelHeaderView::FitSections() {
   if (available <= 0) return;
   fitting_ = true;
   auto base = [&](int i) { return i < static_cast<int>(baseWidths_.size()) ? baseWidths_[i] : 0; };
-  // A value wider than its share of the header shows whole in its tooltip.
-  const int widest = static_cast<int>(available * kWidestShare);
   auto least = [&](int i) {
     const int wanted = i < static_cast<int>(leastWidths_.size()) ? leastWidths_[i] : 0;
-    return std::max(std::min(wanted, widest), minimumSectionSize());
+    return std::max(wanted, minimumSectionSize());
   };
   std::vector<int> columns;
-  for (int i = 0; i < count(); ++i)
-    if (!isSectionHidden(i) && base(i) > 0) columns.push_back(i);
-  // A column whose share of the width is below its least width gets that
-  // width; the others share what is left in proportion, until all agree.
-  std::vector<bool> atLeast(static_cast<std::size_t>(count()), false);
+  int leastTotal = 0;
+  for (int i = 0; i < count(); ++i) {
+    if (isSectionHidden(i) || base(i) <= 0) continue;
+    columns.push_back(i);
+    leastTotal += least(i);
+  }
+  // When every column fits its widest value, the width is shared in
+  // proportion to the base widths, a column below its least width getting
+  // that. When they do not all fit, the width is shared equally, a column
+  // that needs less than its share getting only what it needs; the others
+  // show the start of their values (and the whole in the tooltip).
+  const bool allFit = leastTotal <= available;
+  auto weight = [&](int i) { return allFit ? base(i) : 1; };
+  std::vector<bool> fixed(static_cast<std::size_t>(count()), false);
+  int rest = available, restWeight = 0, lastShared = -1;
   for (bool changed = true; changed;) {
     changed = false;
-    int rest = available, restBase = 0;
+    rest = available;
+    restWeight = 0;
     for (int i : columns) {
-      if (atLeast[i])
+      if (fixed[i])
         rest -= least(i);
       else
-        restBase += base(i);
+        restWeight += weight(i);
     }
     for (int i : columns) {
-      if (atLeast[i] || restBase <= 0 || base(i) * std::max(rest, 0) / restBase >= least(i)) continue;
-      atLeast[i] = changed = true;
+      if (fixed[i] || restWeight <= 0) continue;
+      const bool belowLeast = weight(i) * std::max(rest, 0) / restWeight < least(i);
+      if (belowLeast == allFit) fixed[i] = changed = true;
     }
   }
-  int rest = available, restBase = 0, lastShared = -1;
-  for (int i : columns) {
-    if (atLeast[i]) {
-      rest -= least(i);
-    } else {
-      restBase += base(i);
-      lastShared = i;
-    }
-  }
+  for (int i : columns)
+    if (!fixed[i]) lastShared = i;
   int used = 0;
   for (int i : columns) {
     int size = least(i);
-    if (!atLeast[i]) {
+    if (!fixed[i]) {
       // The last shared column takes what rounding left over, so the row
       // ends flush.
-      size = i == lastShared ? rest - used : base(i) * rest / restBase;
+      size = i == lastShared ? rest - used : weight(i) * rest / restWeight;
       used += size;
     }
     resizeSection(i, size);

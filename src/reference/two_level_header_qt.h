@@ -4,8 +4,9 @@
 // visible columns with the same upper level share one joined upper cell; a
 // title without "|" fills both rows. The header also fits the columns to
 // the grid's width, keeping the proportions of their base widths, but never
-// narrower than a column's least width (its widest value) up to a share of
-// the header's width.
+// narrower than a column's least width (its widest value) while all columns
+// can have theirs; otherwise the width is shared equally, a column that
+// needs less than its share keeping only what it needs.
 #include <QHeaderView>
 #include <QString>
 #include <vector>
@@ -20,10 +21,8 @@ class TwoLevelHeaderView : public QHeaderView {
 
   // Widths in pixels that the fitting keeps in proportion, one per column.
   void SetBaseWidths(std::vector<int> widths);
-  static constexpr double kWidestShare = 0.6;
-
-  // Widths in pixels below which a column is not made (up to kWidestShare of
-  // the header's width), one per column.
+  // Widths in pixels that the columns need (their widest values), one per
+  // column.
   void SetLeastWidths(std::vector<int> widths);
   // Spreads the header's width over the visible columns.
   void FitSections();
