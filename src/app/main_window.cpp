@@ -66,7 +66,7 @@ constexpr int kFrameAllowanceWidth = 8;
 constexpr int kFrameAllowanceHeight = 32;
 constexpr int kInstructionMinimumHeight = 90;
 // The log view shows the end of a longer log; the rest stays in the file.
-constexpr std::int64_t kLogViewBytes = 2 * 1024 * 1024;
+constexpr std::uint64_t kLogViewBytes = 2 * 1024 * 1024;
 
 // The instruction box before any instructions are loaded.
 const QString kPlaceholder = QStringLiteral(

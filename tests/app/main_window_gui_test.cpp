@@ -555,12 +555,6 @@ TEST_F(MainWindowTest, MenusAndButtonsAnswerTheKeyboard) {
   });
   QTest::sendKeyEvent(QTest::Click, file, Qt::Key(0x041D), QStringLiteral("н"), Qt::NoModifier);  // "Настройки"
   EXPECT_EQ(opened, "parform");
-  // Alt + a menu's letter opens it.
-  form_->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-  QTest::sendKeyEvent(QTest::Click, form_.get(), Qt::Key(0x041F), QStringLiteral("п"), Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Child<QMenu>("dirconv")->isVisible(); }, 2000));
-  Child<QMenu>("dirconv")->close();
 }
 
 TEST(DirectoryDialogTest, TypedFolderIsCreatedOnlyWhenTheUserAgrees) {
