@@ -4,7 +4,7 @@
 // must keep its value.
 #include <string>
 
-#include "app/ini_file.h"
+#include "state/ini_file.h"
 #include "fuzz_support.h"
 #include "support/error.h"
 

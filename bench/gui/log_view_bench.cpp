@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log_view_qt.h"
+#include "gui/log_view_qt.h"
 #include "support/code_page.h"
 
 namespace {

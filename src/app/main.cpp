@@ -2,7 +2,7 @@
 // it opens the main window.
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "support/platform.h"
 
 #ifdef VELT_WITH_GUI

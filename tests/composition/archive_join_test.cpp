@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "conversion/conversion_run.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"

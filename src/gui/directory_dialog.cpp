@@ -1,0 +1,91 @@
+#include "gui/directory_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "gui/window_look_qt.h"
+
+namespace velt {
+namespace {
+
+bool AskYesNo(QWidget* owner, const QString& text) {
+  return QMessageBox::question(owner, owner != nullptr ? owner->windowTitle() : QString(), text,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+}  // namespace
+
+DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate)
+    : QDialog(owner), startDir_(startDir), askCreate_(askCreate ? std::move(askCreate) : AskYesNo) {
+  setObjectName("DirectoryDialog");
+  setWindowTitle(QStringLiteral("Выбор каталога"));
+  ApplyWindowLook(*this);
+
+  edit_ = new QLineEdit(QDir::toNativeSeparators(startDir), this);
+  edit_->setObjectName("DirectoryName");
+
+  model_ = new QFileSystemModel(this);
+  model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+  model_->setRootPath(QString());
+  tree_ = new QTreeView(this);
+  tree_->setObjectName("Directories");
+  tree_->setModel(model_);
+  for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+  tree_->header()->hide();
+  QModelIndex start = model_->index(startDir);
+  for (QModelIndex above = start.parent(); above.isValid(); above = above.parent()) tree_->expand(above);
+  tree_->setCurrentIndex(start);
+  tree_->expand(start);
+  // The folders load in the background; the start folder is brought into
+  // view once its parent has been read.
+  connect(model_, &QFileSystemModel::directoryLoaded, this,
+          [this] { tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter); });
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { FollowTree(current); });
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("ОК"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &DirectoryDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &DirectoryDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(QStringLiteral("Имя каталога:"), this));
+  layout->addWidget(edit_);
+  layout->addWidget(new QLabel(QStringLiteral("Каталоги:"), this));
+  layout->addWidget(tree_, 1);
+  layout->addWidget(buttons);
+  resize(520, 460);
+}
+
+void DirectoryDialog::FollowTree(const QModelIndex& index) {
+  if (index.isValid()) edit_->setText(QDir::toNativeSeparators(model_->filePath(index)));
+}
+
+QString DirectoryDialog::Directory() const {
+  QString typed = QDir::fromNativeSeparators(edit_->text().trimmed());
+  return QDir::toNativeSeparators(QDir::cleanPath(QDir(startDir_).absoluteFilePath(typed)));
+}
+
+void DirectoryDialog::accept() {
+  if (edit_->text().trimmed().isEmpty()) return;
+  const QString directory = Directory();
+  QFileInfo info(directory);
+  if (!info.isDir()) {
+    if (info.exists()) return;  // a file of that name: nothing to choose
+    if (!askCreate_(this, QStringLiteral("The specified directory does not exist. Create it?"))) return;
+    if (!QDir().mkpath(directory)) return;
+  }
+  QDialog::accept();
+}
+
+}  // namespace velt

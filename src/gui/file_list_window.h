@@ -1,0 +1,131 @@
+#pragma once
+// The composition window "Выбор файлов ВЕЛТ для склеивания": the user lists
+// archive tables, names the joined table and joins them (archive_join.h).
+// The list, the name, the path label and the open-file dialog's folder and
+// file are remembered in the program's ini file between openings.
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "state/persisted_state.h"
+#include "gui/persisted_state_qt.h"
+#include "composition/archive_join.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace velt {
+
+// The open-file dialog `Choosefile`. Its folder and file name are published
+// as properties, so that the persisted state finds them as
+// "Choosefile.InitialDir" and "Choosefile.FileName".
+class TChoosefile : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(QString InitialDir READ InitialDir WRITE SetInitialDir)
+  Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
+
+ public:
+  // Runs the dialog at `initialDir` with `fileName` preselected: the chosen
+  // file, or nothing when cancelled. Tests put their own in.
+  using Runner = std::function<std::optional<QString>(QWidget* owner, const QString& initialDir,
+                                                      const QString& fileName, const QString& filter)>;
+
+  explicit TChoosefile(QObject* parent);
+
+  QString InitialDir() const { return initialDir_; }
+  void SetInitialDir(const QString& dir) { initialDir_ = dir; }
+  QString FileName() const { return fileName_; }
+  void SetFileName(const QString& name) { fileName_ = name; }
+  void SetRunner(Runner runner) { runner_ = std::move(runner); }
+
+  // True when a file was chosen; FileName then holds it.
+  bool Execute(QWidget* owner);
+
+ private:
+  QString initialDir_;
+  QString fileName_;
+  Runner runner_;
+};
+
+class TFileList : public QDialog, private JoinHost {
+  Q_OBJECT
+
+ public:
+  explicit TFileList(QWidget* owner = nullptr);
+  // Writes the persisted state when no close wrote it.
+  ~TFileList() override;
+
+  // The joined table's path after a successful join, else empty (1251).
+  const std::string& JoinedPath() const { return joinedPath_; }
+  TChoosefile& Choosefile() { return *Choosefile_; }
+  // Files to list as the window opens (dropped on the main window): added
+  // to the remembered list in its order, a file already listed (in any
+  // letter case) left out.
+  void AddFilesOnShow(std::vector<std::string> files1251) { filesOnShow_ = std::move(files1251); }
+
+  // Handlers, named after their control and event.
+  void FormCreate();
+  void EditOutFilenameChange();
+  void EditOutFilenameDblClick();
+  void AddFileClick();
+  void DelCurrRecClick();
+  void ClearFLClick();
+  void ComposeClick();
+
+  // Every close (the buttons, Esc, the close box, a successful join) passes
+  // here and writes the persisted state first.
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // JoinHost: the join drives the window through these.
+  void ShowProgress(int position) override;
+  void HideProgress() override;
+  void ProcessEvents() override;
+  void NameMissing() override;
+  void Joined(const std::string& outputPath) override;
+
+  void BuildControls();
+  void SetPathLabelColour(const QColor& colour);
+  void SortList();
+  std::vector<std::string> Entries() const;
+  void ShowErrorText(const std::string& text1251);
+
+  QLabel* Label3_ = nullptr;
+  QPushButton* DelCurrRec_ = nullptr;
+  QPushButton* ClearFL_ = nullptr;
+  QListWidget* FileListBox_ = nullptr;
+  QLabel* Label1_ = nullptr;
+  QLineEdit* EditOutFilename_ = nullptr;
+  QProgressBar* FconcatPG_ = nullptr;
+  QLabel* Label2_ = nullptr;
+  QLabel* OutFilename_ = nullptr;
+  QPushButton* AddFile_ = nullptr;
+  QPushButton* Compose_ = nullptr;
+  QPushButton* CancExit_ = nullptr;
+  TChoosefile* Choosefile_ = nullptr;
+
+  QtPersistedWindow persistedWindow_{*this};
+  PersistedState FormStorageFL{persistedWindow_};
+  bool shownOnce_ = false;
+  bool composing_ = false;
+  std::string joinedPath_;
+  std::vector<std::string> filesOnShow_;
+};
+
+// Opens a new composition window owned by `owner` and waits for it to
+// close. True after a successful join, with the joined table's path.
+// `initialFiles` are listed besides the remembered ones.
+bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
+                        const std::vector<std::string>& initialFiles1251 = {});
+
+}  // namespace velt

@@ -1,0 +1,699 @@
+// Before any Qt header: the run state has a member named like Qt's "slots"
+// keyword.
+#include "support/run_state.h"
+//
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "gui/directory_dialog.h"
+#include "gui/keyboard_access_qt.h"
+#include "gui/log_view_qt.h"
+#include "gui/main_window.h"
+#include "gui/settings_dialog.h"
+#include "state/startup.h"
+#include "gui/unmapped_report_window.h"
+#include "gui/window_look_qt.h"
+#include "gui/file_list_window.h"
+#include "conversion/code_page_hint.h"
+#include "conversion/unmapped_report.h"
+#include "gui/mapping_editor_window.h"
+#include "reference/mapping_preparation.h"
+#include "support/error.h"
+#include "support/platform.h"
+
+namespace velt {
+namespace {
+
+const QString kCaption = QStringLiteral("Конвертер архивных файлов ВЕЛТ (Версия 27.11.2018.01)");
+const QString kNoArchive = QStringLiteral("Не выбран файл архива ВЕЛТ");
+const QString kNoOutputDir = QStringLiteral("Не выбран каталог выгрузки");
+const QString kOpenLog = QStringLiteral("Открыть журнал");
+const QString kCloseLog = QStringLiteral("Закрыть журнал");
+constexpr const char* kInstructionFile = "BottomMesg.txt";
+constexpr int kWindowWidth = 780;
+constexpr int kWindowHeight = 640;
+// Room for the frame that the window manager adds (title bar and borders)
+// before the window is shown and its real frame is known.
+constexpr int kFrameAllowanceWidth = 8;
+constexpr int kFrameAllowanceHeight = 32;
+constexpr int kInstructionMinimumHeight = 90;
+// The log view shows the end of a longer log; the rest stays in the file.
+constexpr std::uint64_t kLogViewBytes = 2 * 1024 * 1024;
+
+// The instruction box before any instructions are loaded.
+const QString kPlaceholder = QStringLiteral(
+    "<pre style=\"font-family: 'DejaVu Sans Mono', monospace; font-size: 13px;\">"
+    "        __________________________\n"
+    "       |   ___    ___   |   ___   \\___\n"
+    "       |  |   |  |   |  |  | + |      \\\n"
+    "       |  |___|  |___|  |  |___|  ВЕЛТ |\n"
+    "       |________________|______________|\n"
+    "          (O)                   (O)\n"
+    "</pre>"
+    "<p>Инструкция загружается из файла BottomMesg.txt рабочего каталога программы.</p>");
+
+// The seven classifier mappings of the menu, in menu order.
+// The texts carry their mnemonic as "&" before its letter.
+struct MappingItem {
+  const char* object;
+  const char* marked;
+  int kind;
+};
+constexpr std::array<MappingItem, 7> kMappingItems = {{
+    {"reasdir", "&Повод для вызова (по классификатору ВЕЛТ \"Повод для вызова\")", 1},
+    {"reas1dir", "Повод для вызова (по классификатору ВЕЛТ \"Причина &несчастного случая\")", 11},
+    {"fromdir", "&Место вызова", 2},
+    {"rsltdir", "&Результат выезда", 3},
+    {"viddir", "&Вид вызова", 4},
+    {"lpudir", "&ЛПУ", 5},
+    {"tragdir", "При&чина несчастного случая", 6},
+}};
+
+QString Plain(const QString& marked) { return QString(marked).remove(QLatin1Char('&')); }
+
+// A path label: a long path is shown shortened in its middle (the whole of
+// it in the tooltip), so that it never widens the fixed window. Its text
+// stays the whole path.
+class PathLabel : public QLabel {
+ public:
+  PathLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+  QSize sizeHint() const override { return {120, QLabel::sizeHint().height()}; }
+  QSize minimumSizeHint() const override { return {40, QLabel::sizeHint().height()}; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QRect area = contentsRect().adjusted(margin() + indent(), margin(), -margin() - indent(), -margin());
+    QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
+    style()->drawItemText(&painter, area, alignment(), palette(), isEnabled(), shown, foregroundRole());
+  }
+
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+      return true;
+    }
+    return QLabel::event(event);
+  }
+};
+
+void Colour(QWidget& widget, const QColor& text, const QColor* background) {
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::WindowText, text);
+  if (background != nullptr) {
+    palette.setColor(QPalette::Window, *background);
+    widget.setAutoFillBackground(true);
+  }
+  widget.setPalette(palette);
+}
+
+// The path and code-page labels: bold on their own background.
+void MarkValueLabel(QLabel& label, const QColor& text) {
+  QFont font = label.font();
+  font.setBold(true);
+  label.setFont(font);
+  Colour(label, text, &kPathBackground);
+  label.setContentsMargins(6, 4, 6, 4);
+}
+
+// `marked`: the caption with "&" before its mnemonic letter.
+QPushButton* Button(const char* object, const QString& marked, QWidget* parent) {
+  const QString text = Plain(marked);
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(object);
+  if (text != marked) SetMnemonic(*button, marked);
+  button->setAutoDefault(false);
+  button->setMinimumHeight(28);
+  button->setMinimumWidth(button->fontMetrics().horizontalAdvance(text) + 28);
+  return button;
+}
+
+QLabel* Label(const char* object, const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(object);
+  return label;
+}
+
+void StandardMessage(QWidget* owner, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+std::optional<QString> StandardArchiveDialog(QWidget* owner, const QString& initialDir,
+                                             const QString& fileName) {
+  QFileDialog dialog(owner, QStringLiteral("Открыть"), initialDir,
+                     QStringLiteral("Файлы dBase (*.dbf *.DBF)"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!fileName.isEmpty()) dialog.selectFile(QFileInfo(fileName).fileName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(dialog.selectedFiles().first());
+}
+
+std::optional<QString> StandardDirectoryDialog(QWidget* owner, const QString& startDir) {
+  DirectoryDialog dialog(owner, startDir);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Directory();
+}
+
+void StandardOpenFolder(const QUrl& folder) { QDesktopServices::openUrl(folder); }
+
+}  // namespace
+
+MainFormDialogs StandardDialogs() {
+  return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder};
+}
+
+TMainForm::TMainForm(MainFormOptions options) : options_(std::move(options)) {
+  setObjectName("MainForm");
+  setWindowTitle(kCaption);
+  // A fixed single border with only the system menu: no minimise or
+  // maximise box.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  ApplyWindowLook(*this);
+  BuildMenu();
+  BuildControls();
+  FitToScreen();
+  SetMessages(&messages_);
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // The state goes to the file before the stop line; a failure already
+  // reported at the close is not reported twice.
+  try {
+    FormStorage.SaveOnDestroy();
+  } catch (const std::exception& error) {
+    if (!saveFailed_) ShowMessageText(error.what());
+  }
+  FormDestroy();
+  SetMessages(nullptr);
+}
+
+namespace {
+
+// A menu of the menu bar, or an item of `menu`, with its mnemonic.
+QMenu* AddMenu(QMenuBar& bar, const char* object, const QString& marked) {
+  QMenu* menu = bar.addMenu(Plain(marked));
+  menu->setObjectName(object);
+  SetMnemonic(*menu->menuAction(), marked);
+  return menu;
+}
+
+QAction* AddItem(QMenu& menu, const char* object, const QString& marked) {
+  QAction* action = menu.addAction(Plain(marked));
+  action->setObjectName(object);
+  SetMnemonic(*action, marked);
+  return action;
+}
+
+}  // namespace
+
+void TMainForm::BuildMenu() {
+  QMenu* prexit = AddMenu(*menuBar(), "prexit", QStringLiteral("&Файл"));
+  N4_ = AddItem(*prexit, "N4", QStringLiteral("&Настройки"));
+  QAction* N5 = AddItem(*prexit, "N5", QStringLiteral("&Выход"));
+  connect(N4_, &QAction::triggered, this, &TMainForm::N4Click);
+  connect(N5, &QAction::triggered, this, &TMainForm::N5Click);
+
+  dirconv_ = AddMenu(*menuBar(), "dirconv", QStringLiteral("&Перекодировка классификаторов"));
+  for (const MappingItem& item : kMappingItems) {
+    QAction* action = AddItem(*dirconv_, item.object, QString::fromUtf8(item.marked));
+    const int kind = item.kind;
+    connect(action, &QAction::triggered, this, [this, kind] { dconvclick(kind); });
+  }
+
+  QMenu* N2 = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
+  N3_ = AddItem(*N2, "N3", QStringLiteral("&Техподдержка"));
+  connect(N3_, &QAction::triggered, this, &TMainForm::N3Click);
+  EnableMenuKeyboard(*this);
+}
+
+// The described size where the screen has room for it, else what fits; the
+// width stays, the height may be changed by the user, the instruction box
+// taking the difference.
+void TMainForm::FitToScreen() {
+  QRect available(0, 0, kWindowWidth + kFrameAllowanceWidth, kWindowHeight + kFrameAllowanceHeight);
+  if (QScreen* screen = this->screen()) available = screen->availableGeometry();
+  const QSize least = minimumSizeHint();
+  const int width = std::max(least.width(), std::min(kWindowWidth, available.width() - kFrameAllowanceWidth));
+  const int height =
+      std::max(least.height(), std::min(kWindowHeight, available.height() - kFrameAllowanceHeight));
+  setMinimumSize(width, least.height());
+  setMaximumSize(width, QWIDGETSIZE_MAX);
+  resize(width, height);
+}
+
+void TMainForm::BuildControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName("MainPanel");
+  setCentralWidget(central);
+
+  Label1_ = Label("Label1", QStringLiteral("1. Выбрать файл(ы) архива вызовов ВЕЛТ"), central);
+  ChooseVELTFile_ = Button("ChooseVELTFile", QStringLiteral("&Выбрать один ..."), central);
+  ComposeVELTFiles_ = Button("ComposeVELTFiles", QStringLiteral("&Скомпоновать несколько..."), central);
+  velt_file_ = new PathLabel(kNoArchive, central);
+  velt_file_->setObjectName("velt_file");
+  MarkValueLabel(*velt_file_, kMaroon);
+  lbCodePage_ = Label("lbCodePage", QString(), central);
+  lbCodePage_->setAlignment(Qt::AlignCenter);
+  lbCodePage_->setFixedWidth(80);
+  MarkValueLabel(*lbCodePage_, kNavy);
+
+  outdirlable_ =
+      Label("outdirlable", QStringLiteral("2. Каталог выгрузки промежуточных файлов для ТОРАН"), central);
+  ChooseOutPutDir_ = Button("ChooseOutPutDir", QStringLiteral("..."), central);
+  ChooseOutPutDir_->setFixedWidth(44);
+  // The button has no letter of its own: Alt+2 names the second row.
+  ChooseOutPutDir_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_2));
+  ChooseOutPutDir_->setToolTip(QStringLiteral("Выбрать каталог выгрузки (Alt+2)"));
+  outdirpath_ = new PathLabel(kNoOutputDir, central);
+  outdirpath_->setObjectName("outdirpath");
+  MarkValueLabel(*outdirpath_, kMaroon);
+
+  convert_ = Button("convert", QStringLiteral("&Конвертировать файл ВЕЛТ"), central);
+  Abort_ = Button("Abort", QStringLiteral("О&тменить"), central);
+  // A cancel can only cancel a run that is going.
+  Abort_->setEnabled(false);
+  BrouseOut_ = Button("BrouseOut", QStringLiteral("Открыть вы&х. каталог"), central);
+  showlog_ = Button("showlog", kOpenLog, central);
+  SetMnemonic(*showlog_, {QStringLiteral("Открыть &журнал"), QStringLiteral("Закрыть &журнал")});
+  // The caption changes between the two texts; the button keeps its width.
+  showlog_->setMinimumWidth(std::max(showlog_->fontMetrics().horizontalAdvance(kCloseLog),
+                                     showlog_->fontMetrics().horizontalAdvance(kOpenLog)) +
+                            32);
+
+  ProgressMsg_ = Label("ProgressMsg", QString(), central);
+  Colour(*ProgressMsg_, kNavy, nullptr);
+  codePageHint_ = Label("codePageHint", QString(), central);
+  codePageHint_->setWordWrap(true);
+  Colour(*codePageHint_, kMaroon, nullptr);
+  codePageHint_->hide();
+  unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные &значения..."), central);
+  unmappedReport_->hide();  // until a run has something to report
+  runSummary_ = Label("runSummary", QString(), central);
+  runSummary_->setWordWrap(true);
+  runSummary_->hide();
+  ProgressBar_ = new QProgressBar(central);
+  ProgressBar_->setObjectName("ProgressBar");
+  ProgressBar_->setRange(0, 100);
+  // Showing and hiding the bar must not move the boxes below it.
+  QSizePolicy keep = ProgressBar_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  ProgressBar_->setSizePolicy(keep);
+
+  ToranInstr_ = new QGroupBox(
+      QStringLiteral("Инструкция по дальнейшей загрузке в Toran файлов ВЕЛТ после конвертации:"), central);
+  ToranInstr_->setObjectName("ToranInstr");
+  ToranInstr_->setMinimumHeight(kInstructionMinimumHeight);
+  ToranInstrBox_ = new QTextEdit(ToranInstr_);
+  ToranInstrBox_->setObjectName("ToranInstrBox");
+  ToranInstrBox_->setReadOnly(true);
+  ToranInstrBox_->setFrameShape(QFrame::NoFrame);
+  ToranInstrBox_->setHtml(kPlaceholder);
+  QPalette instrPalette = ToranInstrBox_->palette();
+  instrPalette.setColor(QPalette::Base, kWindowColour);
+  ToranInstrBox_->setPalette(instrPalette);
+  auto* instrLayout = new QVBoxLayout(ToranInstr_);
+  instrLayout->addWidget(ToranInstrBox_);
+
+  LogDisplay_ = new QTextEdit(central);
+  LogDisplay_->setObjectName("LogDisplay");
+  LogDisplay_->setReadOnly(true);
+  LogDisplay_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  LogDisplay_->setLineWrapMode(QTextEdit::WidgetWidth);
+  LogDisplay_->hide();
+
+  auto* archiveButtons = new QHBoxLayout;
+  archiveButtons->addWidget(ChooseVELTFile_);
+  archiveButtons->addWidget(ComposeVELTFiles_);
+  archiveButtons->addStretch();
+  auto* archiveRow = new QHBoxLayout;
+  archiveRow->addWidget(velt_file_, 1);
+  archiveRow->addWidget(lbCodePage_);
+  auto* outputRow = new QHBoxLayout;
+  outputRow->addWidget(ChooseOutPutDir_);
+  outputRow->addWidget(outdirpath_, 1);
+  auto* commandRow = new QHBoxLayout;
+  for (QPushButton* button : {convert_, Abort_, BrouseOut_, showlog_}) commandRow->addWidget(button);
+  commandRow->addStretch();
+  // The log view lies over the instruction frame, in the same cell.
+  auto* boxes = new QGridLayout;
+  boxes->addWidget(ToranInstr_, 0, 0);
+  boxes->addWidget(LogDisplay_, 0, 0);
+
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(12, 10, 12, 12);
+  layout->setSpacing(6);
+  layout->addWidget(Label1_);
+  layout->addLayout(archiveButtons);
+  layout->addLayout(archiveRow);
+  layout->addSpacing(6);
+  layout->addWidget(outdirlable_);
+  layout->addLayout(outputRow);
+  layout->addSpacing(6);
+  layout->addLayout(commandRow);
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(ProgressMsg_, 1);
+  statusRow->addWidget(unmappedReport_);
+  layout->addLayout(statusRow);
+  layout->addWidget(runSummary_);
+  layout->addWidget(codePageHint_);
+  layout->addWidget(ProgressBar_);
+  layout->addLayout(boxes, 1);
+
+  connect(ChooseVELTFile_, &QPushButton::clicked, this, &TMainForm::ChooseVELTFileClick);
+  connect(ComposeVELTFiles_, &QPushButton::clicked, this, &TMainForm::ComposeVELTFilesClick);
+  connect(ChooseOutPutDir_, &QPushButton::clicked, this, &TMainForm::ChooseOutPutDirClick);
+  connect(convert_, &QPushButton::clicked, this, &TMainForm::convertClick);
+  connect(Abort_, &QPushButton::clicked, this, &TMainForm::AbortClick);
+  connect(BrouseOut_, &QPushButton::clicked, this, &TMainForm::BrouseOutClick);
+  connect(showlog_, &QPushButton::clicked, this, &TMainForm::showlogClick);
+  connect(unmappedReport_, &QPushButton::clicked, this, &TMainForm::unmappedReportClick);
+  setAcceptDrops(true);
+}
+
+void TMainForm::FormCreate() {
+  Guarded([this] {
+    InitialisePaths(options_.appDir);
+    FormStorage.SetFile(IniFilePath());
+    FormStorage.SetSection("VELT_CONV");
+    FormStorage.SetStoredProperties({"velt_file.Caption", "outdirpath.Caption", "lbCodePage.Caption"});
+    FormStorage.SetRestoreHandler([this] { FormStorageRestorePlacement(); });
+    LoadInstructions();
+    ProgressBar_->hide();
+    ProgressBar_->setValue(0);
+    ProgressMsg_->setText(QStringLiteral("Конвертация не выполнялась"));
+    PrepareAllMappingTablesSilently();
+    LogApplicationStarted();
+  });
+}
+
+// Resolved against the process's current folder, not the program's.
+void TMainForm::LoadInstructions() {
+  if (!platform::FileExists(kInstructionFile)) return;
+  std::string bytes;
+  if (!platform::ReadWholeFile(kInstructionFile, bytes)) return;
+  ToranInstrBox_->clear();
+  ShowRichOrPlainText(*ToranInstrBox_, bytes);
+}
+
+void TMainForm::FormStorageRestorePlacement() {
+  std::string page = FromQt(lbCodePage_->text());
+  State().InputCodePage = page.empty() ? "OEM" : page;
+  lbCodePage_->setText(ToQt(State().InputCodePage));
+  UpdateCodePageHint();
+}
+
+void TMainForm::FormDestroy() {
+  try {
+    LogApplicationStopped();
+  } catch (const std::exception& error) {
+    ShowMessageText(error.what());
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    try {
+      FormStorage.Restore();
+    } catch (const std::exception& error) {
+      ShowMessageText(error.what());
+    }
+    KeepOnScreenWhenShown(*this);
+  }
+  QMainWindow::showEvent(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // The run's tables must not go away under it: the run is cancelled and
+    // the window closes once it has ended.
+    closePending_ = true;
+    State().AbortRequested = true;
+    event->ignore();
+    return;
+  }
+  try {
+    FormStorage.SaveOnClose();
+  } catch (const std::exception& error) {
+    saveFailed_ = true;
+    ShowMessageText(error.what());
+  }
+  event->accept();
+}
+
+void TMainForm::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    ShowMessageText(error.what());
+  }
+}
+
+void TMainForm::ShowMessageText(const std::string& text1251) {
+  if (!options_.dialogs.showMessage) return;
+  QElapsedTimer shown;
+  shown.start();
+  options_.dialogs.showMessage(isVisible() ? this : nullptr, ToQt(text1251));
+  // The time a message of a run waits for the user is not the run's.
+  if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
+}
+
+void TMainForm::ProcessEvents() { QApplication::processEvents(); }
+
+void TMainForm::SetMappingMenuEnabled(bool enabled) { dirconv_->menuAction()->setEnabled(enabled); }
+
+void TMainForm::ShowProgress(bool visible, int position) {
+  ProgressBar_->setValue(position);
+  ProgressBar_->setVisible(visible);
+}
+
+void TMainForm::SetStatus(const std::string& text) { ProgressMsg_->setText(ToQt(text)); }
+
+// While a run pumps events its start button is disabled, and so is every
+// control that could change its archive or folder or open a modal window
+// (which would hold the run until it closes); the cancel works only then.
+void TMainForm::SetRunning(bool running) {
+  running_ = running;
+  for (QWidget* control : {static_cast<QWidget*>(convert_), static_cast<QWidget*>(ComposeVELTFiles_),
+                           static_cast<QWidget*>(ChooseVELTFile_), static_cast<QWidget*>(ChooseOutPutDir_),
+                           static_cast<QWidget*>(unmappedReport_)})
+    control->setEnabled(!running);
+  N4_->setEnabled(!running);
+  N3_->setEnabled(!running);
+  Abort_->setEnabled(running);
+}
+
+void TMainForm::convertClick() {
+  if (running_) return;
+  SetRunning(true);
+  messageSeconds_ = 0;
+  UpdateCodePageHint();
+  runSummary_->hide();
+  // The report of the last run goes; this run's is offered when it ends.
+  unmappedReport_->hide();
+  Guarded([this] {
+    RunSummary summary = RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text()));
+    summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
+    ShowRunSummary(summary);
+  });
+  // Also after a run that an error ended: what it met so far is reported.
+  unmappedReport_->setVisible(!LastRunUnmapped().Empty());
+  SetRunning(false);
+  // The keyboard is back on the start button, not on the cancel.
+  convert_->setFocus(Qt::OtherFocusReason);
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void TMainForm::AbortClick() {
+  if (!running_) return;  // nothing to cancel: the next run must not inherit it
+  State().AbortRequested = true;
+  QApplication::processEvents();
+}
+
+// A cancelled dialog leaves the file it last confirmed in this run of the
+// program (or none), and that is what the label shows then.
+void TMainForm::ChooseVELTFileClick() {
+  Guarded([this] {
+    QString initialDir = archiveFileName_.isEmpty() ? ToQt(State().AppDir)
+                                                    : ToQt(platform::DirectoryPart(FromQt(archiveFileName_)));
+    if (options_.dialogs.chooseArchive)
+      if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, archiveFileName_))
+        archiveFileName_ = *chosen;
+    SetArchive(archiveFileName_);
+  });
+}
+
+void TMainForm::ChooseOutPutDirClick() {
+  Guarded([this] {
+    if (!options_.dialogs.chooseDirectory) return;
+    if (std::optional<QString> chosen =
+            options_.dialogs.chooseDirectory(this, ToQt(platform::CurrentDirectory())))
+      outdirpath_->setText(*chosen);
+  });
+}
+
+// Whatever the label holds: a folder that does not exist (the initial
+// caption among them) shows nothing.
+void TMainForm::BrouseOutClick() {
+  QString folder = outdirpath_->text();
+  if (folder.isEmpty() || !QFileInfo(folder).isDir() || !options_.dialogs.openFolder) return;
+  options_.dialogs.openFolder(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
+}
+
+void TMainForm::ComposeVELTFilesClick() {
+  Guarded([this] {
+    std::string joined;
+    if (ShowFileListWindow(this, joined)) SetArchive(ToQt(joined));
+  });
+}
+
+void TMainForm::dconvclick(int kind) {
+  Guarded([this, kind] { ShowMappingEditor(this, kind); });
+}
+
+void TMainForm::N3Click() {
+  ShowMessageText(FromQt(QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ")) + kSupportPhone);
+}
+
+void TMainForm::N4Click() {
+  Guarded([this] {
+    Tparform parform(this);
+    if (parform.exec() == QDialog::Accepted) lbCodePage_->setText(ToQt(State().InputCodePage));
+    UpdateCodePageHint();
+  });
+}
+
+void TMainForm::N5Click() { close(); }
+
+// The log is read only when the view opens; a file that cannot be read
+// leaves the view shown and LogShown as it was, so the next click tries the
+// opening again.
+void TMainForm::showlogClick() {
+  Guarded([this] {
+    if (logShown_) {
+      LogDisplay_->hide();
+      showlog_->setText(kOpenLog);
+    } else {
+      LogDisplay_->show();
+      LogDisplay_->raise();
+      showlog_->setText(kCloseLog);
+      LogDisplay_->clear();
+      LoadLogTail(*LogDisplay_, State().LogFilePath, kLogViewBytes);
+      // The latest runs are at the end.
+      LogDisplay_->moveCursor(QTextCursor::End);
+    }
+    logShown_ = !logShown_;
+  });
+}
+
+void TMainForm::unmappedReportClick() {
+  Guarded([this] { ShowUnmappedReport(this); });
+}
+
+// Another archive: what the status line and the summary said was of the
+// last one.
+void TMainForm::SetArchive(const QString& path) {
+  if (path != velt_file_->text()) {
+    ProgressMsg_->setText(QStringLiteral("Конвертация не выполнялась"));
+    runSummary_->hide();
+    unmappedReport_->hide();
+  }
+  velt_file_->setText(path);
+  UpdateCodePageHint();
+}
+
+void TMainForm::UpdateCodePageHint() {
+  std::optional<std::string> hint;
+  if (QFileInfo(velt_file_->text()).isFile())
+    hint = CodePageHintForFile(FromQt(velt_file_->text()), State().InputCodePage);
+  codePageHint_->setText(hint ? ToQt(*hint) : QString());
+  codePageHint_->setVisible(hint.has_value());
+}
+
+void TMainForm::ShowRunSummary(const RunSummary& s) {
+  runSummary_->setText(QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
+                                      "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
+                           .arg(s.recordsRead)
+                           .arg(s.nativesWritten)
+                           .arg(s.externalsWritten)
+                           .arg(s.skipped)
+                           .arg(s.logLines)
+                           .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
+  runSummary_->show();
+}
+
+namespace {
+
+bool IsTableFile(const QString& path) {
+  return QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".dbf"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+void TMainForm::DropFiles(const QStringList& paths) {
+  if (running_ || paths.isEmpty()) return;
+  if (!std::all_of(paths.begin(), paths.end(), IsTableFile)) {
+    ShowMessageText(FromQt(QStringLiteral("Перетащите файлы архива ВЕЛТ с расширением .dbf")));
+    return;
+  }
+  if (paths.size() == 1) {
+    archiveFileName_ = QDir::toNativeSeparators(paths.front());
+    SetArchive(archiveFileName_);
+    return;
+  }
+  Guarded([this, &paths] {
+    std::vector<std::string> files;
+    for (const QString& path : paths) files.push_back(FromQt(QDir::toNativeSeparators(path)));
+    std::string joined;
+    if (ShowFileListWindow(this, joined, files)) SetArchive(ToQt(joined));
+  });
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+  event->acceptProposedAction();
+  DropFiles(paths);
+}
+
+}  // namespace velt

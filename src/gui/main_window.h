@@ -1,0 +1,167 @@
+#pragma once
+// The main window: the program's start-up and shut-down, the choice of the
+// archive and of the output folder, the conversion with its progress and
+// cancel, the settings, mapping editor and composition windows, the support
+// message and the event log view.
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "state/persisted_state.h"
+#include "gui/persisted_state_qt.h"
+#include "conversion/conversion_run.h"
+#include "support/user_messages.h"
+
+class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+
+namespace velt {
+
+// The dialogs and the shell call of the window; tests put their own in.
+struct MainFormDialogs {
+  // A message box with one OK button.
+  std::function<void(QWidget* owner, const QString& text)> showMessage;
+  // The archive dialog, opened at `initialDir` with `fileName` preselected:
+  // the confirmed file, or nothing when cancelled.
+  std::function<std::optional<QString>(QWidget* owner, const QString& initialDir, const QString& fileName)>
+      chooseArchive;
+  // The output-folder dialog, opened at `startDir`: the confirmed folder, or
+  // nothing when cancelled.
+  std::function<std::optional<QString>(QWidget* owner, const QString& startDir)> chooseDirectory;
+  // Shows a folder in the platform's file manager.
+  std::function<void(const QUrl& folder)> openFolder;
+};
+
+MainFormDialogs StandardDialogs();
+
+struct MainFormOptions {
+  std::string appDir;  // --app-dir; empty: the executable's own folder
+  MainFormDialogs dialogs = StandardDialogs();
+};
+
+inline constexpr const char* kSupportPhone = "8 (351) 000-00-00";
+
+class TMainForm : public QMainWindow, private RunHost {
+  Q_OBJECT
+
+ public:
+  // Runs the start-up: paths, instructions, status line, mapping tables,
+  // start line in the event log.
+  explicit TMainForm(MainFormOptions options = {});
+  // Writes the persisted state when the close did not, then the stop line.
+  ~TMainForm() override;
+
+  bool Running() const { return running_; }
+  bool LogShown() const { return logShown_; }
+
+  // Files dropped on the window: one .dbf file becomes the archive, several
+  // open the composition window with them listed; anything else is refused
+  // with a message. Also what a drop event does.
+  void DropFiles(const QStringList& paths);
+
+ public Q_SLOTS:
+  void convertClick();
+  void AbortClick();
+  void ChooseVELTFileClick();
+  void ChooseOutPutDirClick();
+  void BrouseOutClick();
+  void ComposeVELTFilesClick();
+  void dconvclick(int kind);
+  void N3Click();
+  void N4Click();
+  void N5Click();
+  void showlogClick();
+  void unmappedReportClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  class WindowMessages : public UserMessages {
+   public:
+    explicit WindowMessages(TMainForm& form) : form_(form) {}
+    void ShowMessage(const std::string& text) override { form_.ShowMessageText(text); }
+
+   private:
+    TMainForm& form_;
+  };
+
+  // RunHost: the conversion drives the window through these.
+  void ProcessEvents() override;
+  void SetMappingMenuEnabled(bool enabled) override;
+  void ShowProgress(bool visible, int position) override;
+  void SetStatus(const std::string& text) override;
+
+  void BuildControls();
+  void BuildMenu();
+  void FitToScreen();
+  void FormCreate();
+  void FormStorageRestorePlacement();
+  void FormDestroy();
+  void LoadInstructions();
+  void SetRunning(bool running);
+  // The notice beside the status line when the archive's header names the
+  // other code page; hidden otherwise.
+  void UpdateCodePageHint();
+  void ShowRunSummary(const RunSummary& summary);
+  void SetArchive(const QString& path);
+
+  // The application's general error handler: an error that leaves a handler
+  // is shown in a message box and the program goes on.
+  void Guarded(const std::function<void()>& action);
+  void ShowMessageText(const std::string& text1251);
+
+  MainFormOptions options_;
+  WindowMessages messages_{*this};
+  QtPersistedWindow persistedWindow_{*this};
+  PersistedState FormStorage{persistedWindow_};
+  RunTables tables_;
+
+  QString archiveFileName_;  // the archive dialog's last confirmed file in this run
+  bool running_ = false;
+  bool closePending_ = false;  // a close asked for during a run
+  bool shownOnce_ = false;
+  bool saveFailed_ = false;
+  bool logShown_ = false;
+  double messageSeconds_ = 0;  // the running run's messages were open this long
+
+  QLabel* Label1_ = nullptr;
+  QPushButton* ChooseVELTFile_ = nullptr;
+  QPushButton* ComposeVELTFiles_ = nullptr;
+  QLabel* velt_file_ = nullptr;
+  QLabel* lbCodePage_ = nullptr;
+  QLabel* outdirlable_ = nullptr;
+  QPushButton* ChooseOutPutDir_ = nullptr;
+  QLabel* outdirpath_ = nullptr;
+  QPushButton* convert_ = nullptr;
+  QPushButton* Abort_ = nullptr;
+  QPushButton* BrouseOut_ = nullptr;
+  QPushButton* showlog_ = nullptr;
+  QLabel* ProgressMsg_ = nullptr;
+  QLabel* codePageHint_ = nullptr;
+  QPushButton* unmappedReport_ = nullptr;
+  QLabel* runSummary_ = nullptr;
+  QProgressBar* ProgressBar_ = nullptr;
+  QGroupBox* ToranInstr_ = nullptr;
+  QTextEdit* ToranInstrBox_ = nullptr;
+  QTextEdit* LogDisplay_ = nullptr;
+  QMenu* dirconv_ = nullptr;
+  QAction* N3_ = nullptr;
+  QAction* N4_ = nullptr;
+};
+
+}  // namespace velt

@@ -1,0 +1,319 @@
+#include "gui/mapping_editor_window.h"
+
+#include <QBoxLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <algorithm>
+#include <exception>
+#include <set>
+
+#include "gui/keyboard_access_qt.h"
+#include "conversion/unmapped_report.h"
+#include "reference/mapping_preparation.h"
+#include "gui/mapping_table_model.h"
+#include "gui/pavk_choice_delegate_qt.h"
+#include "gui/two_level_header_qt.h"
+#include "support/code_page.h"
+#include "support/text.h"
+#include "support/user_messages.h"
+
+namespace velt {
+namespace {
+
+constexpr int kLpuKind = 5;  // keyed on the institution's name: no code column
+constexpr int kWindowWidth = 800;
+constexpr int kWindowHeight = 560;
+// Room for the frame that the window manager adds.
+constexpr int kFrameAllowanceWidth = 8;
+constexpr int kFrameAllowanceHeight = 32;
+
+QString ToQt(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
+std::string FromQt(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
+
+// A yes/no/cancel question in a message box of the window.
+QMessageBox::StandardButton Ask(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton byDefault) {
+  QMessageBox box(QMessageBox::Question, owner->windowTitle(), text, buttons, owner);
+  box.setDefaultButton(byDefault);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+// The grid, with a hand on the cell editor that is open: the buttons write
+// what the user typed before they act, closing the window throws it away.
+class Tdircform::MappingGrid : public QTableView {
+ public:
+  using QTableView::QTableView;
+
+  void CommitEditor() {
+    if (QWidget* editor = indexWidget(currentIndex())) {
+      commitData(editor);
+      closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+  }
+  void DiscardEditor() {
+    if (QWidget* editor = indexWidget(currentIndex()))
+      closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+  }
+};
+
+Tdircform::Tdircform(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("dircform"));
+  setWindowTitle(QStringLiteral("Ведение связок значений справочника"));
+
+  model_ = new MappingTableModel(dir_, this);
+  grid_ = new MappingGrid(this);
+  grid_->setObjectName(QStringLiteral("DirGrid"));
+  header_ = new TwoLevelHeaderView(grid_);
+  grid_->setHorizontalHeader(header_);
+  grid_->setModel(model_);
+  pavkDelegate_ = new PavkChoiceDelegate(grid_);
+  grid_->setItemDelegateForColumn(MappingTableModel::kPavkColumn, pavkDelegate_);
+  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // only after the user widens a column
+  grid_->setWordWrap(false);
+  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
+  grid_->verticalHeader()->setFixedWidth(22);
+  header_->SetBaseWidths({40, 350, 350});
+  // Leaving a row writes the change made in it.
+  connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) { model_->CurrentRowChanged(current.row()); });
+
+  // `marked`: the caption with "&" before its mnemonic letter.
+  auto makeButton = [this](const char* object, const QString& marked, void (Tdircform::*handler)()) {
+    auto* button = new QPushButton(QString(marked).remove(QLatin1Char('&')), this);
+    button->setObjectName(QString::fromLatin1(object));
+    button->setAutoDefault(false);
+    SetMnemonic(*button, marked);
+    if (handler != nullptr) connect(button, &QPushButton::clicked, this, handler);
+    return button;
+  };
+  insRec_ = makeButton("InsRec", QStringLiteral("&Новая запись"), &Tdircform::InsRecClick);
+  delRec_ = makeButton("DelRec", QStringLiteral("&Удалить текущую"), &Tdircform::DelRecClick);
+  save_ = makeButton("save", QStringLiteral("&Сохранить изменения"), &Tdircform::saveClick);
+  formExit_ = makeButton("FormExit", QStringLiteral("&Закрыть"), &Tdircform::FormExitClick);
+  addUnmapped_ = makeButton("AddUnmapped", QStringLiteral("&Добавить несопоставленные"), nullptr);
+  addUnmapped_->setToolTip(QStringLiteral("Добавить значения, не нашедшие связки при последней конвертации"));
+  connect(addUnmapped_, &QPushButton::clicked, this, [this] { AddUnmappedClick(); });
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(insRec_);
+  buttons->addWidget(delRec_);
+  buttons->addWidget(save_);
+  buttons->addWidget(addUnmapped_);
+  buttons->addStretch(1);
+  buttons->addWidget(formExit_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(grid_, 1);
+  layout->addLayout(buttons);
+
+  // Columns as wide as their widest value, while the user edits too.
+  connect(model_, &QAbstractItemModel::modelReset, this, &Tdircform::FitColumns);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &Tdircform::FitColumns);
+  connect(model_, &QAbstractItemModel::dataChanged, this, &Tdircform::FitColumns);
+  connect(pavkDelegate_, &PavkChoiceDelegate::Unresolved, this, &Tdircform::ReportUnresolved,
+          Qt::QueuedConnection);
+
+  // A fixed single border: the window keeps the size made for the columns,
+  // or what the screen has room for.
+  QRect available(0, 0, kWindowWidth + kFrameAllowanceWidth, kWindowHeight + kFrameAllowanceHeight);
+  if (QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen())
+    available = screen->availableGeometry();
+  const QMargins margins = layout->contentsMargins();
+  const int wanted = std::max(kWindowWidth, buttons->sizeHint().width() + margins.left() + margins.right());
+  setFixedSize(std::min(wanted, available.width() - kFrameAllowanceWidth),
+               std::min(kWindowHeight, available.height() - kFrameAllowanceHeight));
+}
+
+Tdircform::~Tdircform() = default;
+
+QTableView& Tdircform::Grid() { return *grid_; }
+
+bool Tdircform::PrepareMapping(int kind, bool show) {
+  initError_.clear();
+  kind_ = kind;
+  try {
+    model_->Clear();
+    PreparedMapping prepared = PrepareMappingTable(kind, dir_);
+    QStringList choices;
+    for (const std::string& choice : prepared.pavk.choices) choices << ToQt(choice);
+    pavkDelegate_->SetChoices(choices);
+    if (prepared.pavk.classifierName.has_value()) {
+      setWindowTitle(QStringLiteral("Перекодировка классификатора \"") + ToQt(*prepared.pavk.classifierName) +
+                     QStringLiteral("\""));
+    }
+    grid_->setColumnHidden(MappingTableModel::kCodeColumn, kind == kLpuKind);
+    model_->Reload();
+    header_->FitSections();
+    SelectRow(0);
+  } catch (const std::exception&) {
+    initError_ = W("Ошибка инициализации окна связок. ");
+    model_->Clear();
+    dir_.Close();
+    if (show) Messages().ShowMessage(initError_);
+    return false;
+  }
+  if (show) exec();
+  return true;
+}
+
+int Tdircform::CurrentRow() const {
+  const QModelIndex current = grid_->currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void Tdircform::SelectRow(int row) {
+  if (row < 0 || row >= model_->rowCount()) return;
+  int column = MappingTableModel::kCodeColumn;
+  if (grid_->isColumnHidden(column)) column = MappingTableModel::kNameColumn;
+  grid_->setCurrentIndex(model_->index(row, column));
+}
+
+// The keyboard goes to the new row's first cell, ready for typing.
+void Tdircform::InsRecClick() {
+  grid_->CommitEditor();
+  const int row = model_->InsertBlankRow();
+  if (row < 0) return;
+  SelectRow(row);
+  grid_->setFocus(Qt::OtherFocusReason);
+}
+
+// Deleting packs the table: the record is gone for good, so the user
+// confirms it first.
+void Tdircform::DelRecClick() {
+  const int row = CurrentRow();
+  if (row >= 0 && Ask(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+                      QMessageBox::Yes)
+    return;
+  // What was typed into the record being deleted goes with it.
+  grid_->DiscardEditor();
+  model_->DeleteRowAndPack(row);
+  SelectRow(std::min(std::max(row, 0), model_->rowCount() - 1));
+}
+
+QString Tdircform::DeleteQuestion(int row) const {
+  QStringList parts;
+  for (int column : {MappingTableModel::kCodeColumn, MappingTableModel::kNameColumn}) {
+    const QString text = model_->index(row, column).data().toString().trimmed();
+    if (!text.isEmpty() && !grid_->isColumnHidden(column)) parts << text;
+  }
+  const QString named = parts.isEmpty() ? QStringLiteral("Удалить пустую запись (строка %1)?").arg(row + 1)
+                                        : QStringLiteral("Удалить запись «%1»?").arg(parts.join(QStringLiteral(" ")));
+  return named + QStringLiteral("\nЗапись будет удалена из файла безвозвратно.");
+}
+
+// Esc would close the window and drop the row being edited: the user is
+// asked first.
+void Tdircform::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier || model_->PendingRow() < 0) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  switch (Ask(this, QStringLiteral("Сохранить изменения в текущей записи?"),
+              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
+    case QMessageBox::Save:
+      saveClick();
+      if (model_->PendingRow() < 0) reject();  // a refused write keeps the window open
+      break;
+    case QMessageBox::Discard:
+      reject();
+      break;
+    default:
+      break;
+  }
+}
+
+void Tdircform::FitColumns() {
+  const QFontMetrics metrics = grid_->fontMetrics();
+  // The cell's text margins, and the drop-down button of the PAVK column.
+  const int margin = 2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) + 8;
+  const int button = grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_) + 2;
+  std::vector<int> least(MappingTableModel::kColumnCount, 0);
+  for (int column = 0; column < MappingTableModel::kColumnCount; ++column) {
+    const auto title = TwoLevelHeaderView::SplitTitle(model_->headerData(column, Qt::Horizontal).toString());
+    int widest = std::max(metrics.horizontalAdvance(title.lower), metrics.horizontalAdvance(title.upper));
+    for (int row = 0; row < model_->rowCount(); ++row)
+      widest = std::max(widest, metrics.horizontalAdvance(model_->index(row, column).data().toString()));
+    least[column] = widest + margin + (column == MappingTableModel::kPavkColumn ? button : 0);
+  }
+  header_->SetLeastWidths(std::move(least));
+}
+
+void Tdircform::ReportUnresolved(const QString& typed, const QStringList& candidates) {
+  QString text;
+  if (candidates.isEmpty()) {
+    text = QStringLiteral("Значение «%1» не подходит ни к одному коду ПАВК; связка не изменена.").arg(typed);
+  } else {
+    constexpr int kListed = 8;
+    QStringList listed = candidates.mid(0, kListed);
+    if (candidates.size() > kListed) listed << QStringLiteral("…");
+    text = QStringLiteral("Значение «%1» подходит к нескольким кодам ПАВК:\n%2\nСвязка не изменена: "
+                          "выберите код из списка.")
+               .arg(typed, listed.join(QLatin1Char('\n')));
+  }
+  Messages().ShowMessage(FromQt(text));
+}
+
+void Tdircform::saveClick() {
+  grid_->CommitEditor();
+  model_->PostPending();
+}
+
+void Tdircform::FormExitClick() { reject(); }
+
+int Tdircform::AddUnmappedClick() {
+  grid_->CommitEditor();
+  if (!model_->PostPending()) return 0;
+  // Institutions are keyed by their name, the other classifiers by the code.
+  const int keyColumn = kind_ == kLpuKind ? MappingTableModel::kNameColumn : MappingTableModel::kCodeColumn;
+  std::set<std::string> present;
+  for (int row = 0; row < model_->rowCount(); ++row)
+    present.insert(Trim(Utf8ToAnsi(model_->index(row, keyColumn).data().toString().toStdString())));
+  int added = 0;
+  int lastRow = -1;
+  for (const std::string& value : LastRunUnmapped().ValuesForMappingKind(kind_)) {
+    if (!present.insert(Trim(value)).second) continue;
+    const int row = model_->InsertBlankRow();
+    if (row < 0) break;  // the user was told why
+    model_->setData(model_->index(row, keyColumn), ToQt(value));
+    if (!model_->PostPending()) break;
+    lastRow = row;
+    ++added;
+  }
+  if (lastRow >= 0) SelectRow(lastRow);
+  return added;
+}
+
+void Tdircform::done(int result) {
+  FormClose();
+  QDialog::done(result);
+}
+
+void Tdircform::FormClose() {
+  // A change still pending in the current row is not written.
+  grid_->DiscardEditor();
+  model_->CancelPending();
+  model_->Clear();
+  dir_.Close();
+}
+
+void ShowMappingEditor(QWidget* owner, int kind) {
+  QPointer<Tdircform> form = new Tdircform(owner);
+  form->PrepareMapping(kind, true);
+  delete form.data();
+}
+
+}  // namespace velt

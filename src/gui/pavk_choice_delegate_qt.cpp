@@ -1,0 +1,278 @@
+#include "gui/pavk_choice_delegate_qt.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSizeGrip>
+#include <QTimer>
+#include <QToolTip>
+#include <algorithm>
+
+namespace velt {
+
+namespace {
+
+constexpr const char* kEditorProperty = "veltPavkEditor";  // the editor a completer list belongs to
+
+bool IsCommitKey(int key) {
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- PavkComboBox
+
+PavkComboBox::PavkComboBox(QWidget* parent, QSize* rememberedListSize)
+    : QComboBox(parent), listSize_(rememberedListSize) {}
+
+void PavkComboBox::showPopup() {
+  // The list is at least as wide as its longest choice, not only the cell.
+  QAbstractItemView* list = view();
+  const int wanted =
+      list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() + 2 * list->frameWidth() + 8;
+  list->setMinimumWidth(std::min(std::max(width(), wanted), screen()->availableGeometry().width() / 2));
+
+  QWidget* popup = list->window();
+  if (grip_ == nullptr) {
+    // A strip under the list with a grip in its corner, by which the user
+    // resizes the list (the popup is a window of its own).
+    grip_ = new QSizeGrip(popup);
+    grip_->installEventFilter(this);
+    if (auto* box = qobject_cast<QBoxLayout*>(popup->layout())) box->addWidget(grip_, 0, Qt::AlignRight);
+  }
+  QComboBox::showPopup();
+
+  // The combo box sized the popup for the list alone; make room for the grip.
+  QRect geometry = popup->geometry();
+  const int extra = grip_->sizeHint().height();
+  const bool above = geometry.top() < mapToGlobal(QPoint(0, 0)).y();
+  if (listSize_ != nullptr && listSize_->isValid()) {
+    geometry.setSize(listSize_->expandedTo(QSize(width(), extra * 3)));
+  } else {
+    geometry.setHeight(geometry.height() + extra);
+  }
+  if (above) geometry.moveBottom(mapToGlobal(QPoint(0, 0)).y() - 1);
+  popup->setGeometry(geometry);
+}
+
+bool PavkComboBox::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grip_ && event->type() == QEvent::MouseButtonRelease && listSize_ != nullptr) {
+    *listSize_ = view()->window()->size();
+  }
+  return QComboBox::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- PavkChoiceDelegate
+
+PavkChoiceDelegate::PavkChoiceDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view_(view) {}
+
+namespace {
+
+// The one choice that `fits`, or none when no choice or several do.
+template <typename Fits>
+std::optional<QString> OnlyChoice(const QStringList& choices, Fits fits) {
+  std::optional<QString> found;
+  for (const QString& choice : choices) {
+    if (!fits(choice)) continue;
+    if (found.has_value()) return std::nullopt;  // several fit: the user must pick one
+    found = choice;
+  }
+  return found;
+}
+
+}  // namespace
+
+std::optional<QString> PavkChoiceDelegate::ResolveChoice(const QStringList& choices, const QString& typed) {
+  const QString text = typed.trimmed();
+  if (text.isEmpty()) return QString();
+  if (choices.contains(text)) return text;
+  // A code typed whole ("1") means its choice, though "11" and "199"
+  // contain it too.
+  if (std::optional<QString> byCode = OnlyChoice(choices, [&](const QString& choice) {
+        return choice.section(QStringLiteral(" - "), 0, 0).trimmed().compare(text, Qt::CaseInsensitive) == 0;
+      }))
+    return byCode;
+  return OnlyChoice(choices, [&](const QString& choice) { return choice.contains(text, Qt::CaseInsensitive); });
+}
+
+QStringList PavkChoiceDelegate::Candidates(const QStringList& choices, const QString& typed) {
+  const QString text = typed.trimmed();
+  QStringList found;
+  for (const QString& choice : choices)
+    if (choice.contains(text, Qt::CaseInsensitive)) found << choice;
+  return found;
+}
+
+QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                          const QModelIndex&) const {
+  auto* combo = new PavkComboBox(parent, &listSize_);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  combo->setMaxVisibleItems(kVisibleRows);
+  combo->addItems(choices_);
+  combo->setFrame(false);
+
+  auto* completer = new QCompleter(combo->model(), combo);
+  completer->setFilterMode(Qt::MatchContains);
+  completer->setCaseSensitivity(Qt::CaseInsensitive);
+  completer->setCompletionMode(QCompleter::PopupCompletion);
+  completer->setMaxVisibleItems(kVisibleRows);
+  combo->setCompleter(completer);
+  // Ahead of the completer's own handling of its list's keys.
+  completer->popup()->setProperty(kEditorProperty, QVariant::fromValue<QObject*>(combo));
+  completer->popup()->installEventFilter(const_cast<PavkChoiceDelegate*>(this));
+
+  auto* self = const_cast<PavkChoiceDelegate*>(this);
+  // A choice picked from either list is the user's answer: write it at once.
+  connect(combo, &QComboBox::activated, self, [self, combo] { self->CommitAndClose(combo); });
+  connect(completer, qOverload<const QString&>(&QCompleter::activated), self,
+          [self, combo](const QString& text) {
+            combo->setEditText(text);
+            self->CommitAndClose(combo);
+          });
+
+  if (dropDownOnOpen_) {
+    dropDownOnOpen_ = false;
+    QPointer<PavkComboBox> guard(combo);
+    QTimer::singleShot(0, combo, [guard] {
+      if (guard) guard->showPopup();
+    });
+  }
+  return combo;
+}
+
+void PavkChoiceDelegate::CommitAndClose(QComboBox* editor) {
+  // Both lists may report the same pick; the editor closes once.
+  if (editor->property("veltClosing").toBool()) return;
+  editor->setProperty("veltClosing", true);
+  emit commitData(editor);
+  emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void PavkChoiceDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+  auto* combo = static_cast<QComboBox*>(editor);
+  const QString value = index.data(Qt::EditRole).toString();
+  const int at = combo->findText(value);
+  combo->setCurrentIndex(at);
+  // A stored value that is no longer a choice still shows as it is.
+  combo->setEditText(value);
+  // Typing replaces the value, as in the other cells.
+  if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
+}
+
+void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                      const QModelIndex& index) const {
+  auto* combo = static_cast<QComboBox*>(editor);
+  // Text that stands for no single choice leaves the stored value alone,
+  // and the user is told.
+  const QString typed = combo->currentText();
+  if (std::optional<QString> choice = ResolveChoice(choices_, typed)) {
+    model->setData(index, *choice, Qt::EditRole);
+  } else if (typed.trimmed() != index.data(Qt::EditRole).toString().trimmed()) {
+    emit Unresolved(typed.trimmed(), Candidates(choices_, typed));
+  }
+}
+
+bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QStyledItemDelegate::eventFilter(object, event);
+  const auto* keyEvent = static_cast<QKeyEvent*>(event);
+  const int key = keyEvent->key();
+
+  // Enter in the list of matching choices with none picked: the typed text
+  // is the answer, as without the list.
+  if (auto* list = qobject_cast<QAbstractItemView*>(object)) {
+    auto* combo = qobject_cast<PavkComboBox*>(list->property(kEditorProperty).value<QObject*>());
+    if (combo == nullptr || !IsCommitKey(key) || list->currentIndex().isValid()) return false;
+    if (ResolveChoice(choices_, combo->currentText()).has_value()) {
+      list->hide();
+      CommitAndClose(combo);
+    }
+    return true;  // several still fit: the list stays for a pick
+  }
+
+  auto* combo = qobject_cast<PavkComboBox*>(object);
+  if (combo == nullptr) return QStyledItemDelegate::eventFilter(object, event);
+  // The arrows open the list instead of stepping the value to the next
+  // choice (which would write it at once).
+  if ((key == Qt::Key_Down || key == Qt::Key_Up) && keyEvent->modifiers() == Qt::NoModifier) {
+    combo->showPopup();
+    return true;
+  }
+  const QString typed = combo->currentText();
+  if (!IsCommitKey(key) || ResolveChoice(choices_, typed).has_value())
+    return QStyledItemDelegate::eventFilter(object, event);
+  // The editor stays open: the choices that the text fits to pick from, or
+  // a word that it fits none.
+  if (Candidates(choices_, typed).isEmpty()) {
+    QToolTip::showText(combo->mapToGlobal(QPoint(0, combo->height())),
+                       QStringLiteral("Нет кода ПАВК, подходящего к «%1»").arg(typed.trimmed()), combo);
+    if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
+  } else {
+    combo->completer()->setCompletionPrefix(typed.trimmed());
+    combo->completer()->complete();
+  }
+  return true;
+}
+
+void PavkChoiceDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex&) const {
+  editor->setGeometry(option.rect);
+}
+
+QRect PavkChoiceDelegate::ButtonRect(const QStyleOptionViewItem& option) const {
+  const QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
+  const int width = std::min(style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, option.widget) + 2,
+                             option.rect.width());
+  return QRect(option.rect.right() - width + 1, option.rect.top(), width, option.rect.height());
+}
+
+void PavkChoiceDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+  const QRect button = ButtonRect(option);
+  QStyleOptionViewItem text(option);
+  text.rect.setRight(button.left() - 1);
+  QStyledItemDelegate::paint(painter, text, index);
+
+  // The drop-down button, shown on every cell, not only while editing.
+  const QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
+  QStyleOptionButton bevel;
+  bevel.rect = button.adjusted(1, 1, -1, -1);
+  bevel.state = QStyle::State_Enabled | QStyle::State_Raised;
+  bevel.palette = option.palette;
+  style->drawControl(QStyle::CE_PushButtonBevel, &bevel, painter, option.widget);
+  QStyleOption arrow;
+  arrow.rect = bevel.rect.adjusted(3, 3, -3, -3);
+  arrow.state = QStyle::State_Enabled;
+  arrow.palette = option.palette;
+  style->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, option.widget);
+}
+
+bool PavkChoiceDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                     const QStyleOptionViewItem& option, const QModelIndex& index) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton && ButtonRect(option).contains(mouse->position().toPoint())) {
+      DropDown(index);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
+void PavkChoiceDelegate::DropDown(const QModelIndex& index) {
+  if (view_ == nullptr || !index.isValid()) return;
+  view_->setCurrentIndex(index);
+  dropDownOnOpen_ = true;
+  view_->edit(index);
+  dropDownOnOpen_ = false;
+}
+
+}  // namespace velt

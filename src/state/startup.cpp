@@ -1,0 +1,46 @@
+#include "state/startup.h"
+
+#include "state/ini_file.h"
+#include "support/code_page.h"
+#include "support/error.h"
+#include "support/event_log.h"
+#include "support/platform.h"
+#include "support/run_state.h"
+#include "support/text.h"
+#include "support/user_messages.h"
+
+namespace velt {
+
+void InitialisePaths(const std::string& appDirOverride) {
+  std::string exe = platform::ExecutablePath();
+  std::string appDir = appDirOverride.empty() ? platform::DirectoryPart(exe) : appDirOverride;
+  DerivePaths(State(), appDir, platform::FileNamePart(exe));
+}
+
+void LogApplicationStarted() {
+  AddToLog(State().LogFilePath, W("Приложение ") + State().ExeBaseName + W(" запущено."), true,
+           kStampPattern);
+}
+
+void LogApplicationStopped() {
+  AddToLog(State().LogFilePath, W("Приложение ") + State().ExeBaseName + W(" остановлено."), true,
+           kStampPattern);
+}
+
+std::string IniFilePath() {
+  const RunState& state = State();
+  return state.AppDir + platform::PathSeparator() + state.ExeBaseName + ".ini";
+}
+
+std::string PersistedCodePage() {
+  std::string value;
+  try {
+    IniFile ini(IniFilePath());
+    if (!ini.Warning().empty()) Messages().ShowMessage(ini.Warning());
+    value = Trim(ini.ReadString("VELT_CONV", "lbCodePage_Caption", ""));
+  } catch (const Error&) {
+  }
+  return value.empty() ? "OEM" : value;
+}
+
+}  // namespace velt

@@ -1,0 +1,388 @@
+// The composition window on the offscreen platform: its controls, the name
+// field and path label, adding and removing entries, joins that succeed and
+// fail, the state remembered between openings.
+//
+// With VELT_SCREENSHOT_DIR set (scripts/compose_screenshots.sh) one more test
+// saves pictures of the window into that folder.
+#include "support/run_state.h"  // before Qt, whose "slots" macro it would meet
+//
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+
+#include "state/ini_file.h"
+#include "state/startup.h"
+#include "gui/file_list_window.h"
+#include "support/code_page.h"
+#include "support/user_messages.h"
+#include "support_files/temp_dir.h"
+#include "table/table.h"
+
+namespace velt {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+const std::string kSample123 = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
+const std::string kSample672 = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F6721703.DBF";
+const QColor kFormColour{231, 231, 220};
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "file_list_gui_test";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: Qt's own statics would be gone before it at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+QString Q(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
+
+class RecordingMessages : public UserMessages {
+ public:
+  void ShowMessage(const std::string& text) override { shown.push_back(AnsiToUtf8(text)); }
+  std::vector<std::string> shown;
+};
+
+class FileListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    fs::create_directories(dir_.Path() + "app/in");
+    DerivePaths(State(), dir_.Path() + "app", "veltconv");
+    SetMessages(&messages_);
+  }
+  void TearDown() override { SetMessages(nullptr); }
+
+  // A window whose open-file dialog answers from `answers_` (nothing: cancel).
+  std::unique_ptr<TFileList> NewWindow() {
+    auto window = std::make_unique<TFileList>();
+    window->Choosefile().SetRunner([this](QWidget*, const QString&, const QString&, const QString&) {
+      std::optional<QString> answer;
+      if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+      }
+      return answer;
+    });
+    return window;
+  }
+
+  void Add(TFileList& window, const QString& path) {
+    answers_.push_back(path);
+    window.AddFileClick();
+  }
+
+  std::string Copy(const std::string& sample, const std::string& relative) {
+    std::string path = dir_.File(relative);
+    fs::create_directories(fs::path(path).parent_path());
+    fs::copy_file(sample, path);
+    return path;
+  }
+
+  template <typename T>
+  static T* Child(TFileList& window, const char* name) {
+    T* child = window.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+  static QStringList Items(TFileList& window) {
+    QStringList items;
+    auto* list = Child<QListWidget>(window, "FileListBox");
+    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+    return items;
+  }
+  static QColor LabelColour(TFileList& window) {
+    return Child<QLabel>(window, "OutFilename")->palette().color(QPalette::Window);
+  }
+
+  TempDir dir_;
+  RecordingMessages messages_;
+  std::deque<QString> answers_;
+};
+
+TEST_F(FileListTest, ControlsTextsAndLook) {
+  auto window = NewWindow();
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->objectName(), "FileList");
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Выбор файлов ВЕЛТ для склеивания"));
+  EXPECT_EQ(window->palette().color(QPalette::Window), kFormColour);
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());  // a fixed border
+
+  // Top to bottom, with their texts.
+  const std::vector<std::pair<const char*, QString>> controls = {
+      {"Label3", "Перечень файлов для объединения"},
+      {"DelCurrRec", "Удалить текущую запись"},
+      {"ClearFL", "Очистить список"},
+      {"FileListBox", ""},
+      {"Label1", "Имя объединенного файла:"},
+      {"EditOutFilename", ""},
+      {"FconcatPG", ""},
+      {"Label2", "Файл будет сохранен в каталоге "},
+      {"OutFilename", "Не задано имя объединенного файла"},
+      {"AddFile", "+ Добавить файл..."},
+      {"Compose", "Скомпоновать файлы и выйти"},
+      {"CancExit", "Отменить и выйти"}};
+  int lastTop = -1;
+  for (const auto& [name, text] : controls) {
+    SCOPED_TRACE(name);
+    auto* widget = Child<QWidget>(*window, name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_GE(widget->y(), lastTop);
+    lastTop = widget->y();
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      EXPECT_EQ(label->text(), text);
+    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+      EXPECT_EQ(button->text(), text);
+    }
+  }
+  EXPECT_TRUE(Child<QLabel>(*window, "Label3")->font().bold());
+  EXPECT_TRUE(Child<QPushButton>(*window, "AddFile")->font().bold());
+  auto* path = Child<QLabel>(*window, "OutFilename");
+  EXPECT_TRUE(path->font().bold());
+  EXPECT_EQ(path->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+  EXPECT_EQ(LabelColour(*window), kFormColour);
+  auto* list = Child<QListWidget>(*window, "FileListBox");
+  EXPECT_EQ(list->layoutDirection(), Qt::RightToLeft);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_EQ(list->font().family(), QStringLiteral("Courier New"));
+  EXPECT_TRUE(list->font().bold());
+  auto* bar = Child<QProgressBar>(*window, "FconcatPG");
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(bar->maximum(), 100);
+
+  QTest::keyClick(window.get(), Qt::Key_Escape);  // Esc presses "Отменить и выйти"
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
+  auto window = NewWindow();
+  window->show();
+  Add(*window, Q(Copy(kSample123, "a/F1232401.DBF")));
+  auto* edit = Child<QLineEdit>(*window, "EditOutFilename");
+  auto* label = Child<QLabel>(*window, "OutFilename");
+
+  window->ComposeClick();  // no name: red label, no message, nothing written
+  EXPECT_EQ(LabelColour(*window), QColor(255, 0, 0));
+  // Its text stays readable on the red (black: 5.3:1).
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
+  EXPECT_TRUE(window->isVisible());
+
+  QTest::keyClicks(edit, " f12");  // typed letters become capitals
+  QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QStringLiteral("ё"), Qt::NoModifier);
+  QTest::keyClicks(edit, ".dbf");
+  EXPECT_EQ(edit->text(), QStringLiteral(" F12Ё.DBF"));
+  EXPECT_EQ(label->text(), Q(State().AppDir) + QStringLiteral("in/F12Ё.DBF"));
+  EXPECT_EQ(LabelColour(*window), kFormColour);
+  EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+
+  QTest::mouseDClick(edit, Qt::LeftButton);
+  EXPECT_EQ(edit->text(), QString());
+  EXPECT_EQ(label->text(), QStringLiteral("Не задано имя объединенного файла"));
+}
+
+TEST_F(FileListTest, AddingKeepsTheListSortedAndRefusesAPathListedInOtherCase) {
+  auto window = NewWindow();
+  window->show();
+  Add(*window, "/data/c/F3.DBF");
+  Add(*window, "/data/A/F1.DBF");
+  Add(*window, "/data/b/F2.DBF");
+  answers_.clear();
+  window->AddFileClick();  // cancelled dialog: nothing happens
+  EXPECT_EQ(Items(*window), (QStringList{"/data/A/F1.DBF", "/data/b/F2.DBF", "/data/c/F3.DBF"}));
+  EXPECT_EQ(window->Choosefile().FileName(), "/data/b/F2.DBF");
+
+  Add(*window, "/DATA/B/f2.dbf");
+  EXPECT_EQ(Items(*window).size(), 3);
+  EXPECT_EQ(Child<QListWidget>(*window, "FileListBox")->currentRow(), 1);
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Выбранный файл уже указан в списке"});
+
+  window->DelCurrRecClick();
+  EXPECT_EQ(Items(*window), (QStringList{"/data/A/F1.DBF", "/data/c/F3.DBF"}));
+  Child<QListWidget>(*window, "FileListBox")->clearSelection();
+  window->DelCurrRecClick();  // nothing selected: nothing removed
+  EXPECT_EQ(Items(*window).size(), 2);
+  window->ClearFLClick();
+  EXPECT_TRUE(Items(*window).isEmpty());
+}
+
+TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) {
+  const std::string a = Copy(kSample672, "b/F6721703.DBF"), b = Copy(kSample123, "a/F1232401.DBF");
+  {
+    auto window = NewWindow();
+    window->show();
+    Add(*window, Q(a));
+    Add(*window, Q(b));
+    QTest::keyClicks(Child<QLineEdit>(*window, "EditOutFilename"), "f1232401.dbf");
+    auto* bar = Child<QProgressBar>(*window, "FconcatPG");
+    auto* compose = Child<QPushButton>(*window, "Compose");
+    std::vector<int> positions;
+    std::vector<bool> composeEnabled;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+      positions.push_back(value);
+      composeEnabled.push_back(compose->isEnabled());
+    });
+    window->ComposeClick();
+
+    const std::string out = State().AppDir + "in/F1232401.DBF";
+    EXPECT_EQ(window->JoinedPath(), out);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_EQ(messages_.shown, std::vector<std::string>{
+                                   "Склеивание файлов успешно завершено. Выходной файл находится  по пути " +
+                                   AnsiToUtf8(out)});
+    EXPECT_EQ(positions, (std::vector<int>{5, 52, 100}));
+    EXPECT_EQ(composeEnabled, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(compose->isEnabled());
+    EXPECT_FALSE(bar->isVisible());
+    Table joined;
+    joined.SetTableName(out);
+    joined.Open();
+    EXPECT_EQ(joined.Count(), 390 + 292);
+    EXPECT_TRUE(joined.FieldExists("SPOL"));  // the 123 archive is first in the list
+  }
+  auto again = NewWindow();
+  again->show();
+  EXPECT_EQ(Items(*again), (QStringList{Q(b), Q(a)}));
+  EXPECT_EQ(Child<QLineEdit>(*again, "EditOutFilename")->text(), "F1232401.DBF");
+  EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(State().AppDir) + "in/F1232401.DBF");
+  EXPECT_EQ(again->Choosefile().FileName(), Q(b));
+}
+
+TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
+  const std::string a = Copy(kSample123, "a/F1.DBF"), b = Copy(kSample123, "a/F2.DBF");
+  auto window = NewWindow();
+  window->show();
+  Add(*window, Q(a));
+  Add(*window, Q(b));
+  Child<QLineEdit>(*window, "EditOutFilename")->setText("J.DBF");
+  fs::remove(b);
+  window->ComposeClick();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->JoinedPath().empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0],
+            "Нет доступа к файлу " + AnsiToUtf8(b) + "или он не существует. Склеивание файлов отменено.");
+  EXPECT_EQ(Items(*window), (QStringList{Q(a), Q(b)}));
+  EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
+  EXPECT_TRUE(Child<QPushButton>(*window, "Compose")->isEnabled());
+
+  // The first entry gone: the engine's error, shown; the bar stays.
+  fs::remove(a);
+  messages_.shown.clear();
+  window->ComposeClick();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].find("Table does not exist."), std::string::npos);
+  EXPECT_TRUE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(FileListTest, ClosingWritesTheStateAndAnEmptyListLeavesNoListSection) {
+  {
+    auto window = NewWindow();
+    window->show();
+    Add(*window, "/data/F1.DBF");
+    Child<QPushButton>(*window, "CancExit")->click();
+    EXPECT_FALSE(window->isVisible());
+  }
+  {
+    IniFile ini(IniFilePath());
+    EXPECT_EQ(ini.ReadString("VELT_CONV.FileListBox_Items", "Item0", ""), "/data/F1.DBF");
+    EXPECT_EQ(ini.ReadString("VELT_CONV", "OutFilename_Caption", ""),
+              Utf8ToAnsi("Не задано имя объединенного файла"));
+  }
+  auto window = NewWindow();
+  window->show();
+  window->ClearFLClick();
+  window->close();  // the close box
+  IniFile ini(IniFilePath());
+  EXPECT_EQ(ini.ReadString("VELT_CONV.FileListBox_Items", "Count", "none"), "none");
+}
+
+TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
+  const std::string a = Copy(kSample123, "a/F1.DBF");
+  {
+    auto window = NewWindow();
+    window->show();
+    Add(*window, Q(a));
+    Child<QLineEdit>(*window, "EditOutFilename")->setText("F1232401.DBF");
+    window->reject();
+  }
+  std::string joined;
+  QTimer::singleShot(0, [] {
+    if (auto* window = qobject_cast<TFileList*>(QApplication::activeModalWidget())) window->ComposeClick();
+  });
+  EXPECT_TRUE(ShowFileListWindow(nullptr, joined));
+  EXPECT_EQ(joined, State().AppDir + "in/F1232401.DBF");
+
+  QTimer::singleShot(0, [] {
+    if (auto* window = QApplication::activeModalWidget()) window->close();
+  });
+  joined = "unchanged";
+  EXPECT_FALSE(ShowFileListWindow(nullptr, joined));
+  EXPECT_EQ(joined, "unchanged");
+}
+
+// Pictures for a person to look at; only with VELT_SCREENSHOT_DIR.
+TEST_F(FileListTest, Screenshots) {
+  const char* dir = std::getenv("VELT_SCREENSHOT_DIR");
+  if (dir == nullptr) GTEST_SKIP() << "VELT_SCREENSHOT_DIR not set";
+  fs::create_directories(dir);
+  auto save = [&](QWidget& widget, const char* name) {
+    QApplication::processEvents();
+    QString path = QString::fromUtf8(dir) + "/" + name;
+    EXPECT_TRUE(widget.grab().save(path)) << path.toStdString();
+  };
+  const std::string a = Copy(kSample123, "archives/2024/F1232401.DBF");
+  const std::string b = Copy(kSample123, "archives/2024/F1232402.DBF");
+  // Paths on disk are UTF-8 here.
+  const std::string c = Copy(kSample123, "архивы/станция 123/длинная папка с архивами/F1232403.DBF");
+  auto window = NewWindow();
+  window->show();
+  QTest::qWait(200);
+  save(*window, "01-empty.png");
+  for (const std::string& path : {c, b, a}) Add(*window, QString::fromStdString(path));
+  window->ComposeClick();
+  save(*window, "02-name-missing.png");
+  QTest::keyClicks(Child<QLineEdit>(*window, "EditOutFilename"), "f1232499.dbf");
+  Child<QListWidget>(*window, "FileListBox")->setCurrentRow(1);
+  save(*window, "03-listed.png");
+
+  bool taken = false;
+  auto* bar = Child<QProgressBar>(*window, "FconcatPG");
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (value > 5 && value < 100 && !taken) {
+      taken = true;
+      save(*window, "04-joining.png");
+    }
+  });
+  Child<QLineEdit>(*window, "EditOutFilename")->setText("F1232499.DBF");
+  fs::remove(c);  // the join stops at the last entry and the window stays
+  window->ComposeClick();
+  EXPECT_TRUE(taken);
+  QMessageBox box(QMessageBox::NoIcon, "veltconv", QString::fromStdString(messages_.shown.back()),
+                  QMessageBox::Ok, window.get());
+  box.show();
+  QTest::qWait(100);
+  save(box, "05-message.png");
+  box.accept();
+}
+
+}  // namespace
+}  // namespace velt
