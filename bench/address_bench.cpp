@@ -151,9 +151,9 @@ class World {
     root_ = std::filesystem::temp_directory_path() /
             ("velt-address-bench-" + std::to_string(std::random_device{}()));
     DerivePaths(State(), root_.string(), "veltconv");
-    for (const std::string* dir : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath})
+    for (const std::string* dir : {&State().mappingDirPath, &State().indexDirPath, &State().pavkDirPath})
       platform::CreateDirectories(*dir);
-    const std::string pavk = State().PavkDirPath + "/";
+    const std::string pavk = State().pavkDirPath + "/";
     std::mt19937 rng(74);
 
     std::vector<Settlement> settlements = ReadSettlements();
@@ -190,7 +190,7 @@ class World {
                                     streets[0].name + ", 70");
                  t.SetInteger(2, 1);
                });
-    WriteTable(State().MappingDirPath + "/tr_lpu.dbf",
+    WriteTable(State().mappingDirPath + "/tr_lpu.dbf",
                {{"VELTCODE", "C", 5}, {"VELTNAME", "C", 100}, {"PAVK", "C", 100}}, 1,
                [&](Table& t, std::size_t) {
                  t.SetString(1, UpperCase("=" + settlements[0].name) + Utf8ToAnsi("_+ГКБ 8"));
@@ -231,7 +231,7 @@ class World {
     input.SetTableName(archive);
     input.Open();
     CreateOutputTable(output, root_.string() + "/tF1232401.DBF");
-    session.StationCode = 123;
+    session.stationCode = 123;
   }
 
   std::filesystem::path root_;

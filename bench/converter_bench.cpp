@@ -48,9 +48,9 @@ class ConverterWorld {
     archive.Close();
 
     if (!session.tables.OpenAll()) throw Error("cannot open the references");
-    session.InputFilePath = archivePath_;
-    session.InputFileName = "F1232401.DBF";
-    session.StationCode = 123;
+    session.inputFilePath = archivePath_;
+    session.inputFileName = "F1232401.DBF";
+    session.stationCode = 123;
   }
   ~ConverterWorld() {
     session.tables.ReleaseAll();
@@ -82,7 +82,7 @@ void BM_ConvertCallRecord(benchmark::State& st) {
   externals.SetOEMTranslate(true);
   std::int64_t records = 0;
   for (auto _ : st) {
-    session.NativesCounter = session.ExternalsCounter = 1;
+    session.nativesCounter = session.externalsCounter = 1;
     if (!CreateOutputTable(natives, world.OutPath("tF1232401.DBF")) ||
         !CreateOutputTable(externals, world.OutPath("teF1232401.DBF"))) {
       st.SkipWithError("cannot create the output tables");

@@ -49,7 +49,7 @@ void WriteTable(const std::string& path, const std::vector<Column>& columns, int
 void WriteMapping(const std::string& name, int rows) {
   const std::vector<Column> columns = {{"veltcode", "C", 5}, {"veltname", "C", 100}, {"pavk", "C", 100}};
   const std::string pavkName = Utf8ToAnsi(" - Результат выезда");
-  WriteTable(State().MappingDirPath + "/" + name + ".dbf", columns, rows, [&](Table& t, int i) {
+  WriteTable(State().mappingDirPath + "/" + name + ".dbf", columns, rows, [&](Table& t, int i) {
     t.SetString(0, std::to_string(i));
     t.SetString(1, Utf8ToAnsi("Значение ") + std::to_string(i));
     t.SetString(2, std::to_string(i % 400) + pavkName);
@@ -73,14 +73,14 @@ class BenchFolder {
     root_ = std::filesystem::temp_directory_path() /
             ("velt-reference-bench-" + std::to_string(std::random_device{}()));
     DerivePaths(State(), root_.string(), "veltconv");
-    for (const std::string* dir : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath}) {
+    for (const std::string* dir : {&State().mappingDirPath, &State().indexDirPath, &State().pavkDirPath}) {
       platform::CreateDirectories(*dir);
     }
     WriteMapping("tr_rslt", kMappingRows);
     for (const char* name : {"tr_from", "tr_reas", "tr_reas1", "tr_vid", "tr_lpu", "tr_trag"}) {
       WriteMapping(name, 50);
     }
-    const std::string pavk = State().PavkDirPath + "/";
+    const std::string pavk = State().pavkDirPath + "/";
     const std::vector<Column> places = {{"NAME", "C", 40}, {"CODE", "C", 17}, {"SOCR", "C", 10}};
     const std::string streetName = Utf8ToAnsi("Улица Героев ");
     WriteTable(pavk + "street.dbf", places, kStreetRows, [&](Table& t, int i) {

@@ -36,7 +36,7 @@ class Silent : public velt::UserMessages {
 class FuzzHost : public velt::RunHost {
  public:
   void ProcessEvents() override {
-    if (++events == cancelAtEvent) velt::State().AbortRequested = true;
+    if (++events == cancelAtEvent) velt::State().abortRequested = true;
   }
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int position) override {
@@ -120,12 +120,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input = velt::fuzz::Bytes(data, size);
   velt::fuzz::WriteFile(world.archivePath, ArchiveBytes(world, input));
   // The event log grows by the run's lines.
-  if (++world.runs % 200 == 0) fs::remove(velt::State().LogFilePath);
+  if (++world.runs % 200 == 0) fs::remove(velt::State().logFilePath);
 
   const unsigned options = input.empty() ? 0 : static_cast<unsigned char>(input[0]);
   velt::RunState& state = velt::State();
-  state.InputCodePage = (options & 1) != 0 ? "ANSI" : "OEM";
-  state.AbortRequested = false;
+  state.inputCodePage = (options & 1) != 0 ? "ANSI" : "OEM";
+  state.abortRequested = false;
   FuzzHost host;
   host.cancelAtEvent = static_cast<int>((options >> 1) & 7);
   velt::RunSummary summary;

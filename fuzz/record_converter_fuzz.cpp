@@ -166,11 +166,11 @@ void RecreateOutputIfDue(World& world) {
   world.output.Close();
   if (!velt::CreateOutputTable(world.output, world.outputPath)) velt::fuzz::Fail("cannot create the output");
   world.recordsInOutput = 0;
-  world.session.NativesCounter = 1;
-  world.session.ExternalsCounter = 1;
+  world.session.nativesCounter = 1;
+  world.session.externalsCounter = 1;
   // The event log grows by a line for each failed group.
   std::error_code ec;
-  fs::remove(velt::State().LogFilePath, ec);
+  fs::remove(velt::State().logFilePath, ec);
 }
 
 }  // namespace
@@ -184,8 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RecreateOutputIfDue(world);
 
   velt::RunSession& session = world.session;
-  session.StationCode = options.station;
-  session.InputFileName = "F1232401.DBF";
+  session.stationCode = options.station;
+  session.inputFileName = "F1232401.DBF";
   Table archive("VELTDBF");
   archive.SetOEMTranslate(!options.ansi);
   archive.SetTableName(world.archivePath);

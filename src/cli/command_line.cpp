@@ -24,7 +24,11 @@ namespace {
 
 // kDamaged: the run completed but skipped damaged archive records, which a
 // script must not take for a clean success.
-enum ExitStatus { kCompleted = 0, kCancelled = 1, kWrongArguments = 2, kFailed = 3, kDamaged = 4 };
+constexpr int kCompleted = 0;
+constexpr int kCancelled = 1;
+constexpr int kWrongArguments = 2;
+constexpr int kFailed = 3;
+constexpr int kDamaged = 4;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -35,7 +39,7 @@ extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 class ConsoleHost : public RunHost {
  public:
   void ProcessEvents() override {
-    if (g_interrupted) State().AbortRequested = true;
+    if (g_interrupted) State().abortRequested = true;
   }
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int) override {}
@@ -43,7 +47,7 @@ class ConsoleHost : public RunHost {
   void Warn(const std::string& text) override { PrintWarning(text); }
 
   static void PrintWarning(const std::string& text1251) {
-    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(W("Предупреждение")).c_str(), AnsiToUtf8(text1251).c_str());
+    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(), AnsiToUtf8(text1251).c_str());
   }
 };
 
@@ -55,9 +59,9 @@ void PrintError(const std::string& text1251) {
 // error) ends the command with a message instead of an abort.
 void PrintUnexpected(const std::exception& error) {
   if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr)
-    PrintError(W("Недостаточно памяти для выполнения команды; команда прервана."));
+    PrintError(VELT_ANSI("Недостаточно памяти для выполнения команды; команда прервана."));
   else
-    PrintError(W("Непредвиденная ошибка, команда прервана: ") + Utf8ToAnsi(error.what()));
+    PrintError(VELT_ANSI("Непредвиденная ошибка, команда прервана: ") + Utf8ToAnsi(error.what()));
 }
 
 void PrintSummary(const RunSummary& s) {
@@ -95,8 +99,8 @@ bool WriteUnmappedReport(const std::string& reportPath) {
 int Convert(const std::string& archive, const std::string& outDir, const std::string& codePage,
             const std::string& appDir, const std::string& reportPath) {
   StartHeadless(appDir);
-  State().InputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
-  if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().InputCodePage))
+  State().inputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
+  if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().inputCodePage))
     ConsoleHost::PrintWarning(*hint);
   std::signal(SIGINT, OnInterrupt);
   RunTables tables;
@@ -128,7 +132,7 @@ class ConsoleJoinHost : public JoinHost {
   void ShowProgress(int) override {}
   void HideProgress() override {}
   void ProcessEvents() override {}
-  void NameMissing() override { PrintError(W("Не задано имя объединенного файла")); }
+  void NameMissing() override { PrintError(VELT_ANSI("Не задано имя объединенного файла")); }
   void Joined(const std::string&) override {}
 };
 
@@ -143,7 +147,7 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
     bool listed = std::any_of(entries.begin(), entries.end(),
                               [&](const std::string& e) { return EqualIgnoringCase(e, entry); });
     if (listed) {
-      PrintError(W("Выбранный файл уже указан в списке"));
+      PrintError(VELT_ANSI("Выбранный файл уже указан в списке"));
       continue;
     }
     entries.push_back(std::move(entry));

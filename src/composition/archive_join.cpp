@@ -20,7 +20,7 @@ constexpr int kFirstProgress = 5;
 
 void Tell(const std::string& text) { Messages().ShowMessage(text); }
 
-const std::string& Cancelled() { return W(" Склеивание файлов отменено."); }
+const std::string& Cancelled() { return VELT_ANSI(" Склеивание файлов отменено."); }
 
 // Writing the joined table over one of its own sources would destroy that
 // source before its records are read; such a name is refused like a file
@@ -46,7 +46,7 @@ std::string JoinedFilePath(std::string_view name) {
   // A name typed without an extension would give a file that the archive
   // dialogs (*.dbf) do not show.
   if (!file.empty() && file.find('.') == std::string::npos) file += ".DBF";
-  return State().AppDir + "in" + platform::PathSeparator() + file;
+  return State().appDir + "in" + platform::PathSeparator() + file;
 }
 
 bool LessIgnoringCase(std::string_view a, std::string_view b) {
@@ -82,7 +82,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     return JoinOutcome::NameMissing;
   }
   if (entries.empty()) {
-    Tell(W("Не выбраны файлы для склеивания"));
+    Tell(VELT_ANSI("Не выбраны файлы для склеивания"));
     host.HideProgress();
     return JoinOutcome::NoEntries;
   }
@@ -98,7 +98,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   // (missing or locked file) leaves the join through the caller.
   joined.SetTableName(first);
   if (NamesAnEntry(output, entries) || joined.CopyStructure(output) == 0) {
-    Tell(W("Невозможно создать файл ") + output + W(" или занят файл ") + first + "." + Cancelled());
+    Tell(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first + "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
   }
@@ -111,14 +111,14 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   for (int i = 0; i < n; ++i) {
     const std::string& entry = entries[static_cast<std::size_t>(i)];
     if (!platform::FileExists(entry)) {
-      Tell(W("Нет доступа к файлу ") + entry + W("или он не существует.") + Cancelled());
+      Tell(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") + Cancelled());
       EmptyAndClose(joined);
       host.HideProgress();
       return JoinOutcome::EntryMissing;
     }
     try {
       if (!joined.AppendFrom(entry, kSourceDbase, "")) {
-        Tell(W("Не удалось перенести записи из файла ") + entry + W(" в выходной файл.") + Cancelled());
+        Tell(VELT_ANSI("Не удалось перенести записи из файла ") + entry + VELT_ANSI(" в выходной файл.") + Cancelled());
         EmptyAndClose(joined);
         host.HideProgress();
         return JoinOutcome::AppendFailed;
@@ -130,7 +130,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
       counter.Close();
     } catch (const Error&) {
       counter.Close();
-      Tell(W("Неверная структура файла ") + entry + W(", добавить его невозможно.") + Cancelled());
+      Tell(VELT_ANSI("Неверная структура файла ") + entry + VELT_ANSI(", добавить его невозможно.") + Cancelled());
       EmptyAndClose(joined);
       return JoinOutcome::BadStructure;  // the progress bar stays as it is
     }
@@ -141,13 +141,13 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   const std::int64_t total = joined.Count();
   if (total == sum) {
     host.Joined(output);
-    Tell(W("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
+    Tell(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
     joined.Close();
     host.HideProgress();
     return JoinOutcome::Joined;
   }
   Tell(
-      W("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
+      VELT_ANSI("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
         "ЗЕЛАН."));
   EmptyAndClose(joined);
   host.HideProgress();

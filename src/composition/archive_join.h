@@ -42,7 +42,7 @@ enum class JoinOutcome {
   CountMismatch,  // the joined table holds another number of records
 };
 
-// The joined table's path: AppDir + "in" + separator + the name with blanks
+// The joined table's path: appDir + "in" + separator + the name with blanks
 // (and control characters) removed at both ends, and ".DBF" added to a name
 // that has no extension.
 std::string JoinedFilePath(std::string_view name);

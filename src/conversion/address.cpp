@@ -30,7 +30,7 @@ SettlementKind KindOf(std::string_view city) {
   if (city.empty()) return SettlementKind::None;
   if (city.front() == '=') return SettlementKind::City;
   // The word is looked for as typed: "-пос. ..." is not a settlement.
-  if (city.front() == '-' && city.find(W("ПОС")) != std::string_view::npos) return SettlementKind::Settlement;
+  if (city.front() == '-' && city.find(VELT_ANSI("ПОС")) != std::string_view::npos) return SettlementKind::Settlement;
   return SettlementKind::None;
 }
 
@@ -157,8 +157,8 @@ void ResolveAddress(RunSession& session, std::string_view city, std::string_view
   AddressBuffers& b = session.address;
   UpperInto(city, b.upperCity);
   b.name.assign(b.upperCity, 1);  // the marker goes, whatever it is
-  RemoveEvery(b.name, W(" ПОС"));
-  RemoveEvery(b.name, W("ПОС "));
+  RemoveEvery(b.name, VELT_ANSI(" ПОС"));
+  RemoveEvery(b.name, VELT_ANSI("ПОС "));
   TrimInPlace(b.name);
   if (!FindSettlementCode(session, kind, b.name, b.settlementCode)) {
     session.unmapped.Note(UnmappedKind::Settlement, b.name);
@@ -216,7 +216,7 @@ void AddressGroup(RecordContext& ctx) {
   WriteHouseNumber(ctx, address.house, Out::HOUSE, Out::IND_HOUSE);
   if (address.institution > 0) ctx.out.Integer(Out::LPU_FROM, address.institution);
   WriteHouseNumber(ctx, ctx.Text(In::KVAR), Out::ROOM, Out::IND_ROOM);
-  ctx.out.Integer(Out::COD_LPU, ctx.session.StationCode);
+  ctx.out.Integer(Out::COD_LPU, ctx.session.stationCode);
 }
 
 }  // namespace velt

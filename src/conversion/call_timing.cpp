@@ -35,7 +35,7 @@ void TwoDigits(int value, char* out) {
 int BrigadeRow(std::string_view letters) {
   std::string_view trimmed = TrimView(letters);
   char letter = trimmed.empty() ? ' ' : trimmed.front();
-  std::size_t at = W("АДЕКЛНПРБТФХЯ ").find(letter);
+  std::size_t at = VELT_ANSI("АДЕКЛНПРБТФХЯ ").find(letter);
   return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
 }
 
@@ -44,7 +44,7 @@ constexpr int kBrigadeSpecs[14] = {1439, 1445, 1441, 1440, 1439, 1443, 1442,
 
 // Qualification letter of a row; the blank row has none.
 std::string_view BrigadeKval(int row) {
-  std::string_view letters = W("ВВВВВВВВВВФ99 ");
+  std::string_view letters = VELT_ANSI("ВВВВВВВВВВФ99 ");
   char letter = letters[row - 1];
   return letter == ' ' ? std::string_view() : letters.substr(row - 1, 1);
 }
@@ -58,8 +58,8 @@ Brigade ResolveBrigade(std::string_view prof, std::string_view prfb) {
     brigade.spec = kBrigadeSpecs[brigadeRow - 1];
     brigade.kval = BrigadeKval(brigadeRow);
   }
-  const std::string& feldsher = W("Ф");
-  const std::string& doctor = W("В");
+  const std::string& feldsher = VELT_ANSI("Ф");
+  const std::string& doctor = VELT_ANSI("В");
   bool known = brigade.kval == "9" || brigade.kval == feldsher || brigade.kval == doctor;
   int profileRow = BrigadeRow(prof);
   // The profile letter may lend its qualification, never its specialty.
@@ -71,7 +71,7 @@ Brigade ResolveBrigade(std::string_view prof, std::string_view prfb) {
 // Step 12. DPRM is yymmdd. The call start counts as valid once the three
 // numbers convert, and is withdrawn again when they name no real date.
 bool CallDateGroup(RecordContext& ctx) {
-  ctx.CallStartValid = false;
+  ctx.callStartValid = false;
   std::string_view text = ctx.Text(In::DPRM);
   int day = 0, month = 0, year = 0;
   if (!TryStrToInt(Copy(text, 5, 2), day) || !TryStrToInt(Copy(text, 3, 2), month) ||
@@ -79,12 +79,12 @@ bool CallDateGroup(RecordContext& ctx) {
     return false;
   DateTime date = 0;
   if (!TryEncodeDate(2000 + year, month, day, date)) return false;
-  ctx.CallStartValid = true;
-  ctx.CallDay = DateParts{2000 + year, month, day};
-  ctx.out.Date(Out::DATE_BEG, date, ctx.CallDay);
-  ctx.DateBegWritten = true;
-  ctx.DateBeg = date;
-  ctx.CallStart = date;  // the time of day joins it in step 14
+  ctx.callStartValid = true;
+  ctx.callDay = DateParts{2000 + year, month, day};
+  ctx.out.Date(Out::DATE_BEG, date, ctx.callDay);
+  ctx.dateBegWritten = true;
+  ctx.dateBeg = date;
+  ctx.callStart = date;  // the time of day joins it in step 14
   return true;
 }
 
@@ -92,36 +92,36 @@ bool CallDateGroup(RecordContext& ctx) {
 // name no time of day (25:00 stays 25:00); step 14 then refuses them.
 bool CallTimeGroup(RecordContext& ctx) {
   // The call start stays withdrawn when anything here fails.
-  const bool dateValid = ctx.CallStartValid;
-  ctx.CallStartValid = false;
+  const bool dateValid = ctx.callStartValid;
+  ctx.callStartValid = false;
   std::string_view text = ctx.Text(In::TPRM);
   int hour = 0, minute = 0;
   if (!TryStrToInt(HourPart(text), hour)) return false;
-  ctx.StartHour = hour;
+  ctx.startHour = hour;
   if (!TryStrToInt(MinutePart(text), minute)) return false;
-  TwoDigits(hour, ctx.TimeBeg);
-  ctx.TimeBeg[2] = ':';
-  TwoDigits(minute, ctx.TimeBeg + 3);
-  ctx.out.Text(Out::TIME_BEG, std::string_view(ctx.TimeBeg, 5));
-  ctx.StartMinute = minute;
-  ctx.CallStartValid = dateValid;
+  TwoDigits(hour, ctx.timeBeg);
+  ctx.timeBeg[2] = ':';
+  TwoDigits(minute, ctx.timeBeg + 3);
+  ctx.out.Text(Out::TIME_BEG, std::string_view(ctx.timeBeg, 5));
+  ctx.startMinute = minute;
+  ctx.callStartValid = dateValid;
   return true;
 }
 
 // Step 14. Not guarded: a call time outside the day with a valid call date
 // ends the run at this record.
 void CallStartStep(RecordContext& ctx) {
-  if (!ctx.CallStartValid) return;
+  if (!ctx.callStartValid) return;
   // Steps 12 and 13 both converted, so the hour and the minute are known.
   DateTime time = 0;
-  if (!TryEncodeTime(ctx.StartHour, ctx.StartMinute, 0, 0, time))
-    throw Error(W("Недопустимое время приема вызова: ") + std::string(ctx.TimeBeg, 5));
-  ctx.CallStart = DateOf(ctx.CallStart) + time;
+  if (!TryEncodeTime(ctx.startHour, ctx.startMinute, 0, 0, time))
+    throw Error(VELT_ANSI("Недопустимое время приема вызова: ") + std::string(ctx.timeBeg, 5));
+  ctx.callStart = DateOf(ctx.callStart) + time;
 }
 
 // Step 15. The end time is copied as typed; only its hour is kept as a number.
 void EndTimeGroup(RecordContext& ctx) {
-  ctx.EndHour = kNoHour;
+  ctx.endHour = kNoHour;
   std::string_view text = ctx.Text(In::TISP);
   if (text.size() < 5) return;
   std::string_view hour = HourPart(text);
@@ -129,26 +129,26 @@ void EndTimeGroup(RecordContext& ctx) {
   char joined[4] = {hour[0], hour[1], minute[0], minute[1]};
   int value = 0;
   if (!TryStrToInt(std::string_view(joined, 4), value) || value == -1) return;
-  ctx.TimeEnd[0] = hour[0];
-  ctx.TimeEnd[1] = hour[1];
-  ctx.TimeEnd[2] = ':';
-  ctx.TimeEnd[3] = minute[0];
-  ctx.TimeEnd[4] = minute[1];
-  ctx.TimeEndWritten = true;
-  ctx.out.Text(Out::TIME_END, std::string_view(ctx.TimeEnd, 5));
+  ctx.timeEnd[0] = hour[0];
+  ctx.timeEnd[1] = hour[1];
+  ctx.timeEnd[2] = ':';
+  ctx.timeEnd[3] = minute[0];
+  ctx.timeEnd[4] = minute[1];
+  ctx.timeEndWritten = true;
+  ctx.out.Text(Out::TIME_END, std::string_view(ctx.timeEnd, 5));
   // "0x" + "10" is an integer while "0x" alone is not; unguarded, this ends the run.
-  if (!TryStrToInt(hour, ctx.EndHour))
+  if (!TryStrToInt(hour, ctx.endHour))
     throw Error("'" + std::string(hour) + "' is not a valid integer value");
 }
 
 // Step 16. An end hour before the start hour means the call ran past
 // midnight. A blank DATE_BEG is written on as the zero date.
 void EndDateGroup(RecordContext& ctx) {
-  const DateTime begin = ctx.DateBeg;
+  const DateTime begin = ctx.dateBeg;
   const bool pastMidnight =
-      ctx.EndHour < ctx.StartHour && ctx.StartHour < 24 && ctx.EndHour < 24 && ctx.DateBegWritten;
+      ctx.endHour < ctx.startHour && ctx.startHour < 24 && ctx.endHour < 24 && ctx.dateBegWritten;
   const DateTime end = pastMidnight ? begin + 1.0 : begin;
-  ctx.DateEnd = ctx.out.Date(Out::DATE_END, end) ? end : 0;
+  ctx.dateEnd = ctx.out.Date(Out::DATE_END, end) ? end : 0;
 }
 
 // Step 17.
@@ -162,7 +162,7 @@ void DiagnosesGroup(RecordContext& ctx) {
 void ResultGroup(RecordContext& ctx) {
   const int result = ctx.session.RecodeNoting(UnmappedKind::Result, Lookup::tr_rslt, ctx.Text(In::REZL));
   ctx.out.Integer(Out::RSLT, result);
-  ctx.Result = ctx.out.OutOfBoundsAt(Out::RSLT) ? 0 : result;
+  ctx.result = ctx.out.OutOfBoundsAt(Out::RSLT) ? 0 : result;
   if (!ctx.Has(In::ISHOD)) return;
   int outcome = 0;
   if (TryStrToInt(ctx.Text(In::ISHOD), outcome) && outcome > 0) ctx.out.Integer(Out::ISHOD, outcome - 400);
@@ -182,7 +182,7 @@ void BrigadeGroup(RecordContext& ctx) {
   Brigade brigade = ResolveBrigade(ctx.Text(In::PROF), ctx.Text(In::PRFB));
   if (ctx.Has(In::COD_SPEC)) brigade.spec = ctx.in.Integer(In::COD_SPEC);
   ctx.out.Integer(Out::COD_SPEC, brigade.spec);
-  ctx.Specialty = ctx.out.OutOfBoundsAt(Out::COD_SPEC) ? 0 : brigade.spec;
+  ctx.specialty = ctx.out.OutOfBoundsAt(Out::COD_SPEC) ? 0 : brigade.spec;
   ctx.out.Text(Out::KVAL, brigade.kval);
   ctx.out.Integer(Out::SP_BRIG, brigade.kind);
 }
@@ -193,7 +193,7 @@ void BrigadeGroup(RecordContext& ctx) {
 // be read keeps its amount.
 bool TariffGroup(RecordContext& ctx) {
   const int category = ctx.session.StationCategory();
-  const TariffRow& row = ctx.session.lookups.Tariff(ctx.Specialty, category);
+  const TariffRow& row = ctx.session.lookups.Tariff(ctx.specialty, category);
   if (row.state == TariffRow::State::None) return true;
   if (row.state == TariffRow::State::TariffFails) return false;
   ctx.out.Formatted(Out::TARIF, row.tariffField.data(), row.tariffFits);

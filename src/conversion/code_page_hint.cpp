@@ -17,11 +17,11 @@ constexpr std::uint8_t kDos866Russian = 0x26;
 std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::string& chosenCodePage) {
   const bool ansi = chosenCodePage == "ANSI";
   if (languageDriver == kWindows1251 && !ansi) {
-    return W("Заголовок архива указывает кодировку ANSI (Windows-1251), а выбрана OEM (866): "
+    return VELT_ANSI("Заголовок архива указывает кодировку ANSI (Windows-1251), а выбрана OEM (866): "
              "проверьте кодировку в настройках");
   }
   if ((languageDriver == kDos866 || languageDriver == kDos866Russian) && ansi) {
-    return W("Заголовок архива указывает кодировку OEM (866), а выбрана ANSI (Windows-1251): "
+    return VELT_ANSI("Заголовок архива указывает кодировку OEM (866), а выбрана ANSI (Windows-1251): "
              "проверьте кодировку в настройках");
   }
   return std::nullopt;

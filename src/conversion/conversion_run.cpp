@@ -25,7 +25,7 @@ constexpr int kHomeRegion = 74;
 constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
 void Log(const std::string& message) {
-  AddToLog(State().LogFilePath, message, true, kStampPattern);
+  AddToLog(State().logFilePath, message, true, kStampPattern);
 }
 
 std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
@@ -71,14 +71,14 @@ void RestoreAfterAbnormalEnd(RunTables& tables, ReferenceTables* references, Run
   ReleaseRunTables(tables, references);
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
-  host.SetStatus(W("Конвертация отменена"));
+  host.SetStatus(VELT_ANSI("Конвертация отменена"));
 }
 
 // The error's text when the archive cannot be opened.
 std::optional<std::string> OpenArchive(Table& archive, const RunSession& session) {
   try {
-    archive.SetOEMTranslate(session.state.InputCodePage != "ANSI");
-    archive.SetTableName(session.InputFilePath);
+    archive.SetOEMTranslate(session.state.inputCodePage != "ANSI");
+    archive.SetTableName(session.inputFilePath);
     archive.Open();
     archive.First();
     return std::nullopt;
@@ -95,7 +95,7 @@ class ArchiveStopCheck {
   ArchiveStopCheck(Table& archive, RunHost& host, const RunState& state) : archive_(archive) {
     archive.SetStopCheck([&host, &state, pacer = Pacer(kEventInterval)]() mutable {
       if (pacer.Due()) host.ProcessEvents();
-      return state.AbortRequested;
+      return state.abortRequested;
     });
   }
   ~ArchiveStopCheck() { archive_.SetStopCheck({}); }
@@ -107,9 +107,9 @@ class ArchiveStopCheck {
 };
 
 std::string DamagedWarning(const std::string& archivePath, const RunSummary& summary) {
-  return W("В архиве ") + archivePath + W(" пропущено повреждённых записей: ") + std::to_string(summary.damaged) +
-         W(", первая из них — запись № ") + std::to_string(summary.firstDamaged) +
-         W(". Их флаг удаления не пробел и не «*»: такие записи не конвертируются, другие программы dBase их "
+  return VELT_ANSI("В архиве ") + archivePath + VELT_ANSI(" пропущено повреждённых записей: ") + std::to_string(summary.damaged) +
+         VELT_ANSI(", первая из них — запись № ") + std::to_string(summary.firstDamaged) +
+         VELT_ANSI(". Их флаг удаления не пробел и не «*»: такие записи не конвертируются, другие программы dBase их "
            "тоже не читают.");
 }
 
@@ -119,9 +119,9 @@ int InsurerRegionOf(const Table& archive, int smoField) {
 }
 
 std::string RecordHint(const Table& archive) {
-  std::string hint = W("Запись архива № ") + std::to_string(archive.RecNo());
+  std::string hint = VELT_ANSI("Запись архива № ") + std::to_string(archive.RecNo());
   int ngod = archive.Active() ? archive.FieldIndex("NGOD") : -1;
-  if (ngod >= 0 && archive.RecNo() > 0) hint += W(", вызов № ") + std::string(archive.TextView(ngod));
+  if (ngod >= 0 && archive.RecNo() > 0) hint += VELT_ANSI(", вызов № ") + std::string(archive.TextView(ngod));
   return hint;
 }
 
@@ -136,14 +136,14 @@ class Loop {
     session_.archive.Resolve(archive);
     Pacer pacer(kEventInterval);
     unsigned turns = 0;
-    while (!archive.Eof() && !session_.state.AbortRequested) {
+    while (!archive.Eof() && !session_.state.abortRequested) {
       if (archive.IsDamaged())
         NoteDamaged(archive.RecNo());
       else if (!archive.IsDeleted())
         ConvertCurrent(archive);
       archive.Next();
       const std::int64_t recNo = archive.RecNo();
-      if (recNo % session_.ProgressStep == 0) {
+      if (recNo % session_.progressStep == 0) {
         FlushOutputs(tables_);
         host_.ShowProgress(true, ProgressPosition(recNo, count));
         host_.ProcessEvents();
@@ -165,12 +165,12 @@ class Loop {
     if (smoField_ < 0) smoField_ = archive.FieldByName("SMO").Index();
     const int insurerRegion = InsurerRegionOf(archive, smoField_);
     if (insurerRegion == kHomeRegion || insurerRegion == 0) {
-      if (!session_.NativesOpen) session_.NativesOpen = Create(tables_.OutNatives, session_.NativesFilePath);
+      if (!session_.nativesOpen) session_.nativesOpen = Create(tables_.OutNatives, session_.nativesFilePath);
       session_.archive.Load();
       ConvertCallRecord(session_, tables_.OutNatives, true);
     } else if (insurerRegion > 0) {
-      if (!session_.ExternalsOpen)
-        session_.ExternalsOpen = Create(tables_.OutExternals, session_.ExternalsFilePath);
+      if (!session_.externalsOpen)
+        session_.externalsOpen = Create(tables_.OutExternals, session_.externalsFilePath);
       session_.archive.Load();
       ConvertCallRecord(session_, tables_.OutExternals, false);
     } else {
@@ -194,8 +194,8 @@ class Loop {
 };
 
 void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSummary& summary) {
-  summary.nativesWritten = session.NativesCounter - 1;
-  summary.externalsWritten = session.ExternalsCounter - 1;
+  summary.nativesWritten = session.nativesCounter - 1;
+  summary.externalsWritten = session.externalsCounter - 1;
   if (tables.OutNatives.Active()) summary.nativesWritten = tables.OutNatives.PhysicalCount();
   if (tables.OutExternals.Active()) summary.externalsWritten = tables.OutExternals.PhysicalCount();
   summary.skipped =
@@ -246,27 +246,27 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
 
   host.SetMappingMenuEnabled(false);
   host.ShowProgress(true, 0);
-  host.SetStatus(W("Выполняется конвертация..."));
-  session.InputFilePath = archivePath;
-  Log(W("Запущена конвертация файла ") + session.InputFilePath);
+  host.SetStatus(VELT_ANSI("Выполняется конвертация..."));
+  session.inputFilePath = archivePath;
+  Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
   host.ProcessEvents();
 
   if (!session.tables.OpenAll()) {
-    Log(W("Ошибка создания индексов. Конвертация отменена"));
+    Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
   const std::string sep(1, platform::PathSeparator());
-  session.InputFileName = platform::FileNamePart(session.InputFilePath);
-  session.NativesFilePath = outputDir + sep + "t" + session.InputFileName;
-  session.ExternalsFilePath = outputDir + sep + "te" + session.InputFileName;
+  session.inputFileName = platform::FileNamePart(session.inputFilePath);
+  session.nativesFilePath = outputDir + sep + "t" + session.inputFileName;
+  session.externalsFilePath = outputDir + sep + "te" + session.inputFileName;
 
-  session.StationCode = StrToIntDef(Copy(session.InputFileName, 2, 3), 0);
-  summary.stationCode = session.StationCode;
-  if (session.StationCode == 0) {
+  session.stationCode = StrToIntDef(Copy(session.inputFileName, 2, 3), 0);
+  summary.stationCode = session.stationCode;
+  if (session.stationCode == 0) {
     Messages().ShowMessage(
-        W("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
-    Log(W("Конвертация отменена"));
+        VELT_ANSI("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
+    Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
@@ -274,12 +274,12 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   if (std::optional<std::string> failure = OpenArchive(tables.VELTDBF, session)) {
     // The cause (a table held by another program, no dBase table, ...) on
     // a second line.
-    Messages().ShowMessage(W("Закройте все открытые файлы DBF") + "\n" + *failure);
-    Log(W("Конвертация отменена. Ошибка открытия VELTDBF"));
+    Messages().ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" + *failure);
+    Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
-  session.ProgressStep = ProgressStepFor(tables.VELTDBF.Count());
+  session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
 
   try {
@@ -296,18 +296,18 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   FillSummaryCounts(tables, session, summary);
   if (summary.damaged > 0) {
     // Never a plain success: the log and the user hear of the skipped records.
-    const std::string warning = DamagedWarning(session.InputFilePath, summary);
+    const std::string warning = DamagedWarning(session.inputFilePath, summary);
     Log(warning);
     host.Warn(warning);
   }
 
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
-  bool cancelled = session.state.AbortRequested;
-  host.SetStatus(cancelled ? W("Конвертация отменена") : W("Конвертация выполнена"));
-  Log(cancelled ? W("Конвертация файла ") + session.InputFilePath + W(" отменена.")
-                : W("Конвертация файла ") + session.InputFilePath + W(" успешно завершена."));
-  if (ReleaseRunTables(tables, &session.tables)) session.state.AbortRequested = false;
+  bool cancelled = session.state.abortRequested;
+  host.SetStatus(cancelled ? VELT_ANSI("Конвертация отменена") : VELT_ANSI("Конвертация выполнена"));
+  Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
+                : VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" успешно завершена."));
+  if (ReleaseRunTables(tables, &session.tables)) session.state.abortRequested = false;
   return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }
 

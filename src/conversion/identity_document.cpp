@@ -155,7 +155,7 @@ struct MaskShape {
 
 MaskShape ShapeOf(std::string_view mask) {
   MaskShape shape;
-  shape.reduced = FilterChars(mask, MaskPlaceholderChars, kKeep);
+  shape.reduced = FilterChars(mask, MaskPlaceholderChars, CharFilter::Keep);
   shape.freeForm = shape.reduced.find_first_of("SZ") != std::string::npos;
   shape.hasMark = shape.reduced.find_first_of("0RSZ") != std::string::npos;
   shape.hasZero = shape.reduced.find('0') != std::string::npos;
@@ -196,19 +196,19 @@ const std::string& DocumentMask(int type) {
 
 bool MatchDocumentMask(std::string_view number, std::string_view mask) {
   const MaskShape shape = ShapeOf(mask);
-  const std::string value = FilterChars(number, shape.freeForm ? AlnumChars : SeriesChars, kKeep);
+  const std::string value = FilterChars(number, shape.freeForm ? AlnumChars : SeriesChars, CharFilter::Keep);
   return Matches(shape, value);
 }
 
 DocumentParts SplitDocument(std::string_view typeText, std::string_view numberText) {
-  const std::string t = FilterChars(numberText, DocumentChars, kKeep);
+  const std::string t = FilterChars(numberText, DocumentChars, CharFilter::Keep);
   const int type = DocumentType(typeText);
   if (type < 1 || type > kMaxType || type == 19 || type == 20 || t.empty()) return {};
   const MaskShape& shape = Shapes()[type];
   // The characters that the mask test sees; for a mask without S or Z the
   // very ones that are split: blanks and hyphens between the parts are
   // separators, never part of the series or number.
-  const std::string value = FilterChars(t, shape.freeForm ? AlnumChars : SeriesChars, kKeep);
+  const std::string value = FilterChars(t, shape.freeForm ? AlnumChars : SeriesChars, CharFilter::Keep);
   if (!Matches(shape, value)) return {};
 
   const std::string typeOut = std::to_string(type);

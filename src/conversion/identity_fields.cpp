@@ -66,7 +66,7 @@ void PolicyGroup(RecordContext& ctx) {
   if (ctx.Has(In::NPOLIS)) text = ctx.Text(In::NPOLIS);
   if (ctx.Has(In::SPOL)) text = ctx.Text(In::SPOL);
   PolicyParts& policy = ctx.session.policy;
-  SplitPolicy(text, ctx.IsNative, policy);
+  SplitPolicy(text, ctx.isNative, policy);
   ctx.out.Integer(Out::VPOLIC, policy.kind);
   ctx.out.Text(Out::SPOLIC, policy.series);
   ctx.out.Text(Out::NUMBER, policy.number);
@@ -98,7 +98,7 @@ bool BirthDateGroup(RecordContext& ctx) {
 
 void SexGroup(RecordContext& ctx) {
   // Only the Cyrillic capital Em means male; everything else counts as female.
-  ctx.out.Integer(Out::SEX, ctx.Text(In::POL) == W("М") ? 1 : 0);
+  ctx.out.Integer(Out::SEX, ctx.Text(In::POL) == VELT_ANSI("М") ? 1 : 0);
 }
 
 void IdentityDocumentGroup(RecordContext& ctx) {
@@ -125,10 +125,10 @@ void SnilsGroup(RecordContext& ctx) {
 
 void InsurerCodeGroup(RecordContext& ctx) {
   const std::string_view key = Copy(ctx.Text(In::SMO), 1, 5);
-  ctx.Insurer = &ctx.session.lookups.Insurer(key);
-  if (!ctx.Insurer->found) return;  // unknown insurer: blank, not a failure
+  ctx.insurer = &ctx.session.lookups.Insurer(key);
+  if (!ctx.insurer->found) return;  // unknown insurer: blank, not a failure
   int value = 0;
-  if (ctx.IsNative && TryStrToInt(key, value) && value > 0) {
+  if (ctx.isNative && TryStrToInt(key, value) && value > 0) {
     char text[16];
     const auto end = std::to_chars(text, text + sizeof text, value - kHomeRegionInsurerBase).ptr;
     ctx.out.Text(Out::COD_SMO, std::string_view(text, static_cast<std::size_t>(end - text)));

@@ -61,6 +61,6 @@ int ArchiveRecord::Integer(In field) const {
 }
 
 RecordContext::RecordContext(RunSession& runSession, OutputRecord& outputRecord, bool isNative)
-    : session(runSession), in(runSession.archive), out(outputRecord), IsNative(isNative) {}
+    : session(runSession), in(runSession.archive), out(outputRecord), isNative(isNative) {}
 
 }  // namespace velt

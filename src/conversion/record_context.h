@@ -76,29 +76,29 @@ struct RecordContext {
   RunSession& session;
   const ArchiveRecord& in;
   OutputRecord& out;
-  bool IsNative;
+  bool isNative;
 
   // ---- Working values of one record.
-  bool CallStartValid = false;
-  DateTime CallStart = 0;
-  int StartHour = 0;
-  int StartMinute = 0;
-  int EndHour = 25;
-  int ReasonCode = 0;
+  bool callStartValid = false;
+  DateTime callStart = 0;
+  int startHour = 0;
+  int startMinute = 0;
+  int endHour = 25;
+  int reasonCode = 0;
   // DATE_BEG, DATE_END, TIME_BEG and TIME_END as the record holds them
   // (blank: not written), the result code and the specialty as they read
   // back from RSLT and COD_SPEC.
-  bool DateBegWritten = false;
-  DateTime DateBeg = 0;
-  DateParts CallDay;  // DATE_BEG's parts, when written
-  DateTime DateEnd = 0;
-  char TimeBeg[5] = {};
-  bool TimeEndWritten = false;
-  char TimeEnd[5] = {};
-  int Result = 0;
-  int Specialty = 0;
+  bool dateBegWritten = false;
+  DateTime dateBeg = 0;
+  DateParts callDay;  // DATE_BEG's parts, when written
+  DateTime dateEnd = 0;
+  char timeBeg[5] = {};
+  bool timeEndWritten = false;
+  char timeEnd[5] = {};
+  int result = 0;
+  int specialty = 0;
   // The insurer of the call's SMO, looked up once.
-  const InsurerRow* Insurer = nullptr;
+  const InsurerRow* insurer = nullptr;
 
   bool Has(In field) const { return in.Has(field); }
   std::string_view Text(In field) const { return in.Text(field); }

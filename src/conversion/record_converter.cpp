@@ -16,7 +16,7 @@ namespace {
 // Calls of the profiles Х and Я (and the combined ХЯ) stay out of the
 // intermediate tables.
 bool SkippedByProfile(std::string_view profile) {
-  return !profile.empty() && W("ХЯ").find(profile) != std::string::npos;
+  return !profile.empty() && VELT_ANSI("ХЯ").find(profile) != std::string::npos;
 }
 
 // The second word ends in the Latin letters o and e, not Cyrillic ones: the
@@ -32,10 +32,10 @@ const std::string& CallTimeMessage() {
 }  // namespace
 
 void LogCallFailure(RecordContext& ctx, const std::string& message) {
-  std::string line = W(" Вызов №");
+  std::string line = VELT_ANSI(" Вызов №");
   line += ctx.Text(In::NGOD);
   line += message;
-  AddToLog(ctx.session.state.LogFilePath, line, true, kStampPattern);
+  AddToLog(ctx.session.state.logFilePath, line, true, kStampPattern);
 }
 
 void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
@@ -50,27 +50,27 @@ void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
   // left.
   PolicyGroup(ctx);
   NamesGroup(ctx);
-  RunGuarded(ctx, W(": Неверная дата рождения."), [&] { return BirthDateGroup(ctx); });
+  RunGuarded(ctx, VELT_ANSI(": Неверная дата рождения."), [&] { return BirthDateGroup(ctx); });
   SexGroup(ctx);
-  RunGuarded(ctx, W(": Номер документа не соответствует указанному типу документа."),
+  RunGuarded(ctx, VELT_ANSI(": Номер документа не соответствует указанному типу документа."),
              [&] { IdentityDocumentGroup(ctx); });
   SnilsGroup(ctx);
   AddressGroup(ctx);
-  RunGuarded(ctx, W(": Невозможно определить код СМО."), [&] { InsurerCodeGroup(ctx); });
+  RunGuarded(ctx, VELT_ANSI(": Невозможно определить код СМО."), [&] { InsurerCodeGroup(ctx); });
   CaseNumberGroup(ctx);
 
-  RunGuarded(ctx, W(" - неверная дата приема вызова "), [&] { return CallDateGroup(ctx); });
+  RunGuarded(ctx, VELT_ANSI(" - неверная дата приема вызова "), [&] { return CallDateGroup(ctx); });
   RunGuarded(ctx, CallTimeMessage(), [&] { return CallTimeGroup(ctx); });
   CallStartStep(ctx);
   EndTimeGroup(ctx);
-  RunGuarded(ctx, W(": Не удалось вычислить дату конца вызова."), [&] { EndDateGroup(ctx); });
+  RunGuarded(ctx, VELT_ANSI(": Не удалось вычислить дату конца вызова."), [&] { EndDateGroup(ctx); });
   DiagnosesGroup(ctx);
   ResultGroup(ctx);
   FixedValuesGroup(ctx);
   BrigadeGroup(ctx);
-  RunGuarded(ctx, W(": Не удалось вычислить TARIF или DATE_TAR."), [&] { return TariffGroup(ctx); });
+  RunGuarded(ctx, VELT_ANSI(": Не удалось вычислить TARIF или DATE_TAR."), [&] { return TariffGroup(ctx); });
 
-  RunGuarded(ctx, W(": Не удалось вычислить дату госпитализации."),
+  RunGuarded(ctx, VELT_ANSI(": Не удалось вычислить дату госпитализации."),
              [&] { return HospitalisationDateGroup(ctx); });
   ReceivingInstitutionGroup(ctx);
   ReasonGroup(ctx);

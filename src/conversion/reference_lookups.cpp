@@ -106,8 +106,8 @@ const SettlementRows& ReferenceLookups::Settlement(std::string_view name) {
       const std::string_view rowCode = city.TextView(rows[i], code);
       if (!rowCode.starts_with(kHomeRegion)) continue;
       const std::string_view type = city.TextView(rows[i], socr);
-      if (answer.homeCity.empty() && UpperEquals(type, W("Г"))) answer.homeCity.assign(rowCode);
-      if (answer.homeSettlement.empty() && (UpperEquals(type, W("П")) || UpperEquals(type, W("ПГТ"))))
+      if (answer.homeCity.empty() && UpperEquals(type, VELT_ANSI("Г"))) answer.homeCity.assign(rowCode);
+      if (answer.homeSettlement.empty() && (UpperEquals(type, VELT_ANSI("П")) || UpperEquals(type, VELT_ANSI("ПГТ"))))
         answer.homeSettlement.assign(rowCode);
     }
   }

@@ -22,14 +22,14 @@ int RunSession::RecodeNoting(UnmappedKind kind, Lookup mapping, std::string_view
 int RunSession::StationCategory() {
   int category = 0;
   // Found again in every record it is the same; it outlives the run.
-  if (lookups.StationCategory(StationCode, category)) state.StationCategory = category;
-  return state.StationCategory;
+  if (lookups.StationCategory(stationCode, category)) state.stationCategory = category;
+  return state.stationCategory;
 }
 
 const std::string& RunSession::Station672Message() {
-  if (station672Message_.empty() || station672MessageFor_ != StationCode) {
-    station672Message_ = W("Ошибка вычисления спецусловий для станции СМП №") + std::to_string(StationCode);
-    station672MessageFor_ = StationCode;
+  if (station672Message_.empty() || station672MessageFor_ != stationCode) {
+    station672Message_ = VELT_ANSI("Ошибка вычисления спецусловий для станции СМП №") + std::to_string(stationCode);
+    station672MessageFor_ = stationCode;
   }
   return station672Message_;
 }

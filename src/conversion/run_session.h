@@ -29,17 +29,17 @@ class RunSession {
   RunState& state;
 
   // ---- The run's values.
-  std::string InputFilePath;
-  std::string InputFileName;
-  std::string NativesFilePath;
-  std::string ExternalsFilePath;
-  int StationCode = 0;
-  int ProgressStep = 0;
-  bool NativesOpen = false;
-  bool ExternalsOpen = false;
+  std::string inputFilePath;
+  std::string inputFileName;
+  std::string nativesFilePath;
+  std::string externalsFilePath;
+  int stationCode = 0;
+  int progressStep = 0;
+  bool nativesOpen = false;
+  bool externalsOpen = false;
   // Each output table numbers its records from 1 (N_ZAP).
-  int NativesCounter = 1;
-  int ExternalsCounter = 1;
+  int nativesCounter = 1;
+  int externalsCounter = 1;
 
   // ---- Tables and lookups.
   ReferenceTables tables;

@@ -109,15 +109,15 @@ std::string FormatMinuteStamp(DateTime moment) {
 bool HospitalisationDateGroup(RecordContext& ctx) {
   int startHour = HourOrNone(ctx.Text(In::TPRM));
   int hospitalHour = HourOrNone(ctx.Text(In::TSTA));
-  bool pastMidnight = hospitalHour < startHour && startHour < 24 && hospitalHour < 24 && ctx.DateBegWritten;
-  ctx.out.Date(Out::SP_DATE, pastMidnight ? ctx.DateBeg + 1.0 : ctx.DateBeg);
+  bool pastMidnight = hospitalHour < startHour && startHour < 24 && hospitalHour < 24 && ctx.dateBegWritten;
+  ctx.out.Date(Out::SP_DATE, pastMidnight ? ctx.dateBeg + 1.0 : ctx.dateBeg);
   return true;
 }
 
 // Step 23. A blank DATE_END reads as the zero date and so counts as early.
 void ReceivingInstitutionGroup(RecordContext& ctx) {
   int code = ctx.session.RecodeNoting(UnmappedKind::Institution, Lookup::tr_lpu, ctx.Text(In::KUDA));
-  ctx.out.Integer(ctx.DateEnd < kInstitutionCutOver ? Out::LPU_FROM : Out::LPU_TO, code);
+  ctx.out.Integer(ctx.dateEnd < kInstitutionCutOver ? Out::LPU_FROM : Out::LPU_TO, code);
 }
 
 // Step 24. A reason mapped to 99 is an injury: the injury's own reason
@@ -129,7 +129,7 @@ void ReasonGroup(RecordContext& ctx) {
     reason = session.RecodeNoting(UnmappedKind::InjuryReason, Lookup::tr_reas1, ctx.Text(In::TRAV));
     if (reason == kMappedElsewhere) reason = 0;
   }
-  ctx.ReasonCode = reason;
+  ctx.reasonCode = reason;
   if (reason > 0) ctx.out.Integer(Out::SP_REAS, reason);
   ctx.out.Integer(Out::SP_VID,
                   session.RecodeNoting(UnmappedKind::CallKind, Lookup::tr_vid, ctx.Text(In::POVT)));
@@ -144,12 +144,12 @@ void ReasonGroup(RecordContext& ctx) {
 // registry month and their insurer's region (OKATO) or, for an insurer that
 // f002 does not know, the insurer's text.
 void RegistryGroup(RecordContext& ctx) {
-  if (ctx.IsNative) return;
-  ctx.out.Integer(Out::NREESTR, StrToIntDef(RegistryMonth(ctx.session.InputFileName), 0));
+  if (ctx.isNative) return;
+  ctx.out.Integer(Out::NREESTR, StrToIntDef(RegistryMonth(ctx.session.inputFileName), 0));
   std::string_view smo = ctx.Text(In::SMO);
   std::string_view key = Copy(smo, 1, 5);
   if (key.empty()) return;
-  const InsurerRow* insurer = ctx.Insurer;
+  const InsurerRow* insurer = ctx.insurer;
   if (insurer == nullptr) {
     try {
       insurer = &ctx.session.lookups.Insurer(key);
@@ -169,13 +169,13 @@ void RegistryGroup(RecordContext& ctx) {
 // Step 26. Each output table numbers its records from 1 in the order of
 // conversion.
 void RecordNumberGroup(RecordContext& ctx) {
-  int& counter = ctx.IsNative ? ctx.session.NativesCounter : ctx.session.ExternalsCounter;
+  int& counter = ctx.isNative ? ctx.session.nativesCounter : ctx.session.externalsCounter;
   ctx.out.Integer(Out::N_ZAP, counter);
   ++counter;
 }
 
 // Step 27.
-void FileTypeGroup(RecordContext& ctx) { ctx.out.Text(Out::FILE_TYPE, ctx.IsNative ? "04" : "14"); }
+void FileTypeGroup(RecordContext& ctx) { ctx.out.Text(Out::FILE_TYPE, ctx.isNative ? "04" : "14"); }
 
 // Step 28.
 void DoctorGroup(RecordContext& ctx) { ctx.out.UpperText(Out::DOCTOR, ctx.Text(In::DOKT)); }
@@ -190,7 +190,7 @@ bool FormOfCareGroup(RecordContext& ctx) {
 
 // Step 30. Only trauma calls (reason 1) carry an injury kind.
 void InjuryKindGroup(RecordContext& ctx) {
-  if (ctx.ReasonCode != 1) return;
+  if (ctx.reasonCode != 1) return;
   int injury = ctx.session.RecodeNoting(UnmappedKind::Injury, Lookup::tr_trag, ctx.Text(In::TRAV));
   if (injury == kMappedElsewhere) return;
   ctx.out.Integer(Out::SP_TRAG, injury < 1 ? kUnknownInjury : injury);
@@ -201,11 +201,11 @@ void InjuryKindGroup(RecordContext& ctx) {
 // before the call's (the same as StageMoment's moment written by
 // FormatMinuteStamp, the day decoded once).
 void StageTimesGroup(RecordContext& ctx) {
-  if (!ctx.CallStartValid) return;
+  if (!ctx.callStartValid) return;
   static constexpr std::pair<In, Out> kStages[] = {
       {In::TPER, Out::SP_DT1}, {In::VYEZ, Out::SP_DT2}, {In::PRZD, Out::SP_DT3}, {In::TGSP, Out::SP_DT4}};
-  const DateTime day = DateOf(ctx.CallStart);
-  const TimeParts time = DecodeTime(ctx.CallStart);
+  const DateTime day = DateOf(ctx.callStart);
+  const TimeParts time = DecodeTime(ctx.callStart);
   const int start = time.hour * 60 + time.minute;
   // The stamps of the call's day and of the next, made when first needed.
   char stamps[2][16];
@@ -215,7 +215,7 @@ void StageTimesGroup(RecordContext& ctx) {
     if (!MinutesOfDay(ctx.Text(input), minutes)) continue;
     const int next = minutes < start ? 1 : 0;
     if (!made[next]) {
-      DayStamp(next == 0 && ctx.DateBegWritten && ctx.DateBeg == day ? ctx.CallDay : DecodeDate(day + next),
+      DayStamp(next == 0 && ctx.dateBegWritten && ctx.dateBeg == day ? ctx.callDay : DecodeDate(day + next),
                stamps[next]);
       made[next] = true;
     }
@@ -226,15 +226,15 @@ void StageTimesGroup(RecordContext& ctx) {
 // Step 32. Station 672 reports its final diagnosis as the first one too,
 // and, for result 4, the end of the call as the hospitalisation time and date.
 bool Station672Group(RecordContext& ctx) {
-  if (ctx.session.StationCode != kSpecialStation) return true;
+  if (ctx.session.stationCode != kSpecialStation) return true;
   // The fields as they stand before the clean-up: the diagnosis cut to its
   // field, the end time as written.
   const std::string_view diagnosis = ctx.Text(In::DS1);
   ctx.out.Text(Out::COD_MKB0,
                dbf::TrimRight(diagnosis.substr(0, kOutputLayout[static_cast<int>(Out::COD_MKB)].width)));
-  if (ctx.Result != 4) return true;
-  ctx.out.Text(Out::SP_TIME, ctx.TimeEndWritten ? dbf::TrimRight(std::string_view(ctx.TimeEnd, 5)) : "");
-  ctx.out.Date(Out::SP_DATE, ctx.DateEnd);
+  if (ctx.result != 4) return true;
+  ctx.out.Text(Out::SP_TIME, ctx.timeEndWritten ? dbf::TrimRight(std::string_view(ctx.timeEnd, 5)) : "");
+  ctx.out.Date(Out::SP_DATE, ctx.dateEnd);
   return true;
 }
 

@@ -71,7 +71,7 @@ std::string_view TakeStreetType(std::string& name) {
 // ("ПОЛЕВАЯ 1-Я"), which is how the street reference spells such streets.
 // The sum of both positions is the rule as the stations' data expects it.
 void MoveOrdinalBehind(std::string& name) {
-  int p = Position(name, W("-Я")) + Position(name, W("-Й"));
+  int p = Position(name, VELT_ANSI("-Я")) + Position(name, VELT_ANSI("-Й"));
   if (p < 1 || p > 4) return;
   std::size_t ordinalLength = std::min<std::size_t>(p + 1, name.size());
   std::string ordinal(name, 0, ordinalLength);
@@ -114,8 +114,8 @@ void TrimInPlace(std::string& text) {
 
 std::string_view NormaliseStreetName(std::string& name) {
   std::string_view type = TakeStreetType(name);
-  RemoveEvery(name, W("УЛ."));
-  RemoveEvery(name, W("ПР."));
+  RemoveEvery(name, VELT_ANSI("УЛ."));
+  RemoveEvery(name, VELT_ANSI("ПР."));
   TrimLeftInPlace(name);
   MoveOrdinalBehind(name);
   std::erase_if(name, [](char c) { return StreetJunkChars.Contains(c); });

@@ -24,18 +24,18 @@ std::string CsvField(const std::string& utf8) {
 
 const std::string& UnmappedKindCaption(UnmappedKind kind) {
   switch (kind) {
-    case UnmappedKind::Reason: return W("Повод для вызова (POVD)");
-    case UnmappedKind::InjuryReason: return W("Повод по причине несчастного случая (TRAV)");
-    case UnmappedKind::Place: return W("Место вызова (MEST)");
-    case UnmappedKind::Result: return W("Результат выезда (REZL)");
-    case UnmappedKind::CallKind: return W("Вид вызова (POVT)");
-    case UnmappedKind::Institution: return W("ЛПУ госпитализации (KUDA)");
-    case UnmappedKind::Injury: return W("Причина несчастного случая (TRAV)");
-    case UnmappedKind::AddressInstitution: return W("ЛПУ в адресе (ULIC)");
-    case UnmappedKind::Settlement: return W("Населенный пункт (CITY)");
-    case UnmappedKind::Street: return W("Улица (ULIC)");
+    case UnmappedKind::Reason: return VELT_ANSI("Повод для вызова (POVD)");
+    case UnmappedKind::InjuryReason: return VELT_ANSI("Повод по причине несчастного случая (TRAV)");
+    case UnmappedKind::Place: return VELT_ANSI("Место вызова (MEST)");
+    case UnmappedKind::Result: return VELT_ANSI("Результат выезда (REZL)");
+    case UnmappedKind::CallKind: return VELT_ANSI("Вид вызова (POVT)");
+    case UnmappedKind::Institution: return VELT_ANSI("ЛПУ госпитализации (KUDA)");
+    case UnmappedKind::Injury: return VELT_ANSI("Причина несчастного случая (TRAV)");
+    case UnmappedKind::AddressInstitution: return VELT_ANSI("ЛПУ в адресе (ULIC)");
+    case UnmappedKind::Settlement: return VELT_ANSI("Населенный пункт (CITY)");
+    case UnmappedKind::Street: return VELT_ANSI("Улица (ULIC)");
   }
-  return W("?");
+  return VELT_ANSI("?");
 }
 
 int MappingKindOf(UnmappedKind kind) {

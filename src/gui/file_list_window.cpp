@@ -108,13 +108,13 @@ void MakeBold(QWidget& widget) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- TChoosefile
+// ---------------------------------------------------------------- ChooseFileDialog
 
-TChoosefile::TChoosefile(QObject* parent) : QObject(parent), runner_(StandardFileDialog) {
+ChooseFileDialog::ChooseFileDialog(QObject* parent) : QObject(parent), runner_(StandardFileDialog) {
   setObjectName("Choosefile");
 }
 
-bool TChoosefile::Execute(QWidget* owner) {
+bool ChooseFileDialog::Execute(QWidget* owner) {
   // Like the platform's dialog, it opens where the last chosen file lies.
   QString dir = fileName_.isEmpty() ? initialDir_ : QFileInfo(fileName_).absolutePath();
   std::optional<QString> chosen = runner_ ? runner_(owner, dir, fileName_, kFilter) : std::nullopt;
@@ -123,9 +123,9 @@ bool TChoosefile::Execute(QWidget* owner) {
   return true;
 }
 
-// ---------------------------------------------------------------- TFileList
+// ---------------------------------------------------------------- FileListWindow
 
-TFileList::TFileList(QWidget* owner) : QDialog(owner) {
+FileListWindow::FileListWindow(QWidget* owner) : QDialog(owner) {
   setObjectName("FileList");
   setWindowTitle(kCaption);
   // A fixed single border with only the system menu.
@@ -136,117 +136,117 @@ TFileList::TFileList(QWidget* owner) : QDialog(owner) {
   palette.setColor(QPalette::Window, kFormColour);
   setPalette(palette);
   setAutoFillBackground(true);
-  Choosefile_ = new TChoosefile(this);
+  chooseFile_ = new ChooseFileDialog(this);
   BuildControls();
   // As wide as its buttons need, at least the described width.
   setFixedSize(std::max(kWindowWidth, sizeHint().width()), sizeHint().height());
-  FormCreate();
+  StartUp();
 }
 
-TFileList::~TFileList() {
+FileListWindow::~FileListWindow() {
   try {
-    FormStorageFL.SaveOnDestroy();
+    persistedState_.SaveOnDestroy();
   } catch (const std::exception& error) {
     ShowErrorText(error.what());
   }
 }
 
-void TFileList::BuildControls() {
-  Label3_ = Label(QStringLiteral("Перечень файлов для объединения"), "Label3", this);
-  MakeBold(*Label3_);
-  DelCurrRec_ = Button(QStringLiteral("&Удалить текущую запись"), "DelCurrRec", this);
-  ClearFL_ = Button(QStringLiteral("&Очистить список"), "ClearFL", this);
+void FileListWindow::BuildControls() {
+  listCaption_ = Label(QStringLiteral("Перечень файлов для объединения"), "Label3", this);
+  MakeBold(*listCaption_);
+  removeFile_ = Button(QStringLiteral("&Удалить текущую запись"), "DelCurrRec", this);
+  clearList_ = Button(QStringLiteral("&Очистить список"), "ClearFL", this);
 
-  FileListBox_ = new QListWidget(this);
-  FileListBox_->setObjectName("FileListBox");
-  FileListBox_->setSelectionMode(QAbstractItemView::SingleSelection);
-  FileListBox_->setLayoutDirection(Qt::RightToLeft);
-  FileListBox_->setItemDelegate(new PathDelegate(FileListBox_));
-  FileListBox_->setTextElideMode(Qt::ElideLeft);
-  FileListBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  fileList_ = new QListWidget(this);
+  fileList_->setObjectName("FileListBox");
+  fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  fileList_->setLayoutDirection(Qt::RightToLeft);
+  fileList_->setItemDelegate(new PathDelegate(fileList_));
+  fileList_->setTextElideMode(Qt::ElideLeft);
+  fileList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QFont listFont(QStringLiteral("Courier New"));
   listFont.setStyleHint(QFont::TypeWriter);
   listFont.setPixelSize(14);
   listFont.setBold(true);
-  FileListBox_->setFont(listFont);
-  FileListBox_->setFixedHeight(kListHeight);
+  fileList_->setFont(listFont);
+  fileList_->setFixedHeight(kListHeight);
 
-  Label1_ = Label(QStringLiteral("Имя объединенного файла:"), "Label1", this);
-  EditOutFilename_ = new QLineEdit(this);
-  EditOutFilename_->setObjectName("EditOutFilename");
-  EditOutFilename_->setValidator(new UpperCaseValidator(EditOutFilename_));
-  EditOutFilename_->installEventFilter(this);
+  nameCaption_ = Label(QStringLiteral("Имя объединенного файла:"), "Label1", this);
+  outputName_ = new QLineEdit(this);
+  outputName_->setObjectName("EditOutFilename");
+  outputName_->setValidator(new UpperCaseValidator(outputName_));
+  outputName_->installEventFilter(this);
 
-  FconcatPG_ = new QProgressBar(this);
-  FconcatPG_->setObjectName("FconcatPG");
-  FconcatPG_->setRange(0, 100);
-  QSizePolicy keepPlace = FconcatPG_->sizePolicy();
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName("FconcatPG");
+  progressBar_->setRange(0, 100);
+  QSizePolicy keepPlace = progressBar_->sizePolicy();
   keepPlace.setRetainSizeWhenHidden(true);  // the window keeps its layout while the bar is hidden
-  FconcatPG_->setSizePolicy(keepPlace);
-  FconcatPG_->hide();
+  progressBar_->setSizePolicy(keepPlace);
+  progressBar_->hide();
 
-  Label2_ = Label(kSavedIn, "Label2", this);
-  OutFilename_ = Label(kSavedIn, "OutFilename", this);
-  MakeBold(*OutFilename_);
-  OutFilename_->setWordWrap(true);
-  OutFilename_->setMinimumHeight(2 * OutFilename_->fontMetrics().height() + 6);
-  OutFilename_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  OutFilename_->setAutoFillBackground(true);
-  QPalette labelPalette = OutFilename_->palette();
+  savedInCaption_ = Label(kSavedIn, "Label2", this);
+  outputPath_ = Label(kSavedIn, "OutFilename", this);
+  MakeBold(*outputPath_);
+  outputPath_->setWordWrap(true);
+  outputPath_->setMinimumHeight(2 * outputPath_->fontMetrics().height() + 6);
+  outputPath_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  outputPath_->setAutoFillBackground(true);
+  QPalette labelPalette = outputPath_->palette();
   labelPalette.setColor(QPalette::WindowText, kMaroon);
-  OutFilename_->setPalette(labelPalette);
+  outputPath_->setPalette(labelPalette);
   SetPathLabelColour(kFormColour);
 
-  AddFile_ = Button(QStringLiteral("+ &Добавить файл..."), "AddFile", this);
-  MakeBold(*AddFile_);
-  Compose_ = Button(QStringLiteral("&Скомпоновать файлы и выйти"), "Compose", this);
-  CancExit_ = Button(QStringLiteral("Отменить и &выйти"), "CancExit", this);
+  addFile_ = Button(QStringLiteral("+ &Добавить файл..."), "AddFile", this);
+  MakeBold(*addFile_);
+  compose_ = Button(QStringLiteral("&Скомпоновать файлы и выйти"), "Compose", this);
+  cancel_ = Button(QStringLiteral("Отменить и &выйти"), "CancExit", this);
 
   auto* listButtons = new QHBoxLayout;
   listButtons->addStretch(1);
-  listButtons->addWidget(DelCurrRec_);
-  listButtons->addWidget(ClearFL_);
+  listButtons->addWidget(removeFile_);
+  listButtons->addWidget(clearList_);
   auto* bottomButtons = new QHBoxLayout;
-  bottomButtons->addWidget(AddFile_);
+  bottomButtons->addWidget(addFile_);
   bottomButtons->addStretch(1);
-  bottomButtons->addWidget(Compose_);
-  bottomButtons->addWidget(CancExit_);
+  bottomButtons->addWidget(compose_);
+  bottomButtons->addWidget(cancel_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 10, 12, 12);
-  layout->addWidget(Label3_);
+  layout->addWidget(listCaption_);
   layout->addLayout(listButtons);
-  layout->addWidget(FileListBox_);
+  layout->addWidget(fileList_);
   layout->addSpacing(4);
-  layout->addWidget(Label1_);
-  layout->addWidget(EditOutFilename_);
-  layout->addWidget(FconcatPG_);
-  layout->addWidget(Label2_);
-  layout->addWidget(OutFilename_);
+  layout->addWidget(nameCaption_);
+  layout->addWidget(outputName_);
+  layout->addWidget(progressBar_);
+  layout->addWidget(savedInCaption_);
+  layout->addWidget(outputPath_);
   layout->addSpacing(6);
   layout->addLayout(bottomButtons);
 
-  connect(EditOutFilename_, &QLineEdit::textChanged, this, &TFileList::EditOutFilenameChange);
-  connect(AddFile_, &QPushButton::clicked, this, &TFileList::AddFileClick);
-  connect(DelCurrRec_, &QPushButton::clicked, this, &TFileList::DelCurrRecClick);
-  connect(ClearFL_, &QPushButton::clicked, this, &TFileList::ClearFLClick);
-  connect(Compose_, &QPushButton::clicked, this, &TFileList::ComposeClick);
-  connect(CancExit_, &QPushButton::clicked, this, &TFileList::reject);
+  connect(outputName_, &QLineEdit::textChanged, this, &FileListWindow::onOutputNameChanged);
+  connect(addFile_, &QPushButton::clicked, this, &FileListWindow::onAddFileClicked);
+  connect(removeFile_, &QPushButton::clicked, this, &FileListWindow::onRemoveFileClicked);
+  connect(clearList_, &QPushButton::clicked, this, &FileListWindow::onClearListClicked);
+  connect(compose_, &QPushButton::clicked, this, &FileListWindow::onComposeClicked);
+  connect(cancel_, &QPushButton::clicked, this, &FileListWindow::reject);
 }
 
-void TFileList::FormCreate() {
-  FormStorageFL.SetFile(IniFilePath());
-  FormStorageFL.SetSection("VELT_CONV");
-  FormStorageFL.SetStoredProperties({"FileListBox.Items", "OutFilename.Caption", "Choosefile.InitialDir",
+void FileListWindow::StartUp() {
+  persistedState_.SetFile(IniFilePath());
+  persistedState_.SetSection("VELT_CONV");
+  persistedState_.SetStoredProperties({"FileListBox.Items", "OutFilename.Caption", "Choosefile.InitialDir",
                                      "Choosefile.FileName", "EditOutFilename.Text"});
-  EditOutFilenameChange();
+  onOutputNameChanged();
 }
 
-void TFileList::showEvent(QShowEvent* event) {
+void FileListWindow::showEvent(QShowEvent* event) {
   if (!shownOnce_) {
     shownOnce_ = true;
     try {
-      FormStorageFL.Restore();
+      persistedState_.Restore();
     } catch (const std::exception& error) {
       ShowErrorText(error.what());
     }
@@ -255,7 +255,7 @@ void TFileList::showEvent(QShowEvent* event) {
       const std::vector<std::string> listed = Entries();
       if (std::none_of(listed.begin(), listed.end(),
                        [&](const std::string& entry) { return EqualIgnoringCase(entry, file); }))
-        FileListBox_->addItem(ToQt(file));
+        fileList_->addItem(ToQt(file));
     }
     if (!filesOnShow_.empty()) SortList();
     filesOnShow_.clear();
@@ -264,117 +264,117 @@ void TFileList::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void TFileList::done(int result) {
+void FileListWindow::done(int result) {
   try {
-    FormStorageFL.SaveOnClose();
+    persistedState_.SaveOnClose();
   } catch (const std::exception& error) {
     ShowErrorText(error.what());
   }
   QDialog::done(result);
 }
 
-bool TFileList::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == EditOutFilename_ && event->type() == QEvent::MouseButtonDblClick) {
-    EditOutFilenameDblClick();
+bool FileListWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == outputName_ && event->type() == QEvent::MouseButtonDblClick) {
+    onOutputNameDoubleClicked();
     return true;
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void TFileList::EditOutFilenameChange() {
+void FileListWindow::onOutputNameChanged() {
   // The name is tested as typed; only the path drops the blanks around it.
-  QString name = EditOutFilename_->text();
-  OutFilename_->setText(name.isEmpty() ? kNoName : ToQt(JoinedFilePath(FromQt(name))));
+  QString name = outputName_->text();
+  outputPath_->setText(name.isEmpty() ? kNoName : ToQt(JoinedFilePath(FromQt(name))));
   SetPathLabelColour(kFormColour);
 }
 
-void TFileList::EditOutFilenameDblClick() { EditOutFilename_->clear(); }
+void FileListWindow::onOutputNameDoubleClicked() { outputName_->clear(); }
 
-void TFileList::AddFileClick() {
-  if (!Choosefile_->Execute(this)) return;
-  const QString path = Choosefile_->FileName();
+void FileListWindow::onAddFileClicked() {
+  if (!chooseFile_->Execute(this)) return;
+  const QString path = chooseFile_->FileName();
   const std::string path1251 = FromQt(path);
-  int place = FileListBox_->count();
-  for (int i = 0; i < FileListBox_->count(); ++i) {
-    const std::string listed = FromQt(FileListBox_->item(i)->text());
+  int place = fileList_->count();
+  for (int i = 0; i < fileList_->count(); ++i) {
+    const std::string listed = FromQt(fileList_->item(i)->text());
     if (EqualIgnoringCase(listed, path1251)) {
-      FileListBox_->setCurrentRow(i);
-      Messages().ShowMessage(W("Выбранный файл уже указан в списке"));
+      fileList_->setCurrentRow(i);
+      Messages().ShowMessage(VELT_ANSI("Выбранный файл уже указан в списке"));
       return;
     }
-    if (place == FileListBox_->count() && LessIgnoringCase(path1251, listed)) place = i;
+    if (place == fileList_->count() && LessIgnoringCase(path1251, listed)) place = i;
   }
-  FileListBox_->insertItem(place, path);
+  fileList_->insertItem(place, path);
 }
 
-void TFileList::DelCurrRecClick() {
-  int row = FileListBox_->currentRow();
-  if (row < 0 || FileListBox_->selectedItems().isEmpty()) return;
-  delete FileListBox_->takeItem(row);
+void FileListWindow::onRemoveFileClicked() {
+  int row = fileList_->currentRow();
+  if (row < 0 || fileList_->selectedItems().isEmpty()) return;
+  delete fileList_->takeItem(row);
 }
 
-void TFileList::ClearFLClick() { FileListBox_->clear(); }
+void FileListWindow::onClearListClicked() { fileList_->clear(); }
 
-void TFileList::ComposeClick() {
+void FileListWindow::onComposeClicked() {
   // A second press while the join processes events would start a second
   // join on the same output file.
   if (composing_) return;
   composing_ = true;
-  Compose_->setEnabled(false);
+  compose_->setEnabled(false);
   try {
-    JoinArchives(Entries(), FromQt(EditOutFilename_->text()), *this);
+    JoinArchives(Entries(), FromQt(outputName_->text()), *this);
   } catch (const std::exception& error) {
     // An engine error (the first entry cannot be opened): shown, the bar
     // stays where it was.
     ShowErrorText(error.what());
   }
-  Compose_->setEnabled(true);
+  compose_->setEnabled(true);
   composing_ = false;
 }
 
-void TFileList::ShowProgress(int position) {
-  FconcatPG_->setValue(position);
-  FconcatPG_->show();
+void FileListWindow::ShowProgress(int position) {
+  progressBar_->setValue(position);
+  progressBar_->show();
 }
 
-void TFileList::HideProgress() { FconcatPG_->hide(); }
+void FileListWindow::HideProgress() { progressBar_->hide(); }
 
-void TFileList::ProcessEvents() { QApplication::processEvents(); }
+void FileListWindow::ProcessEvents() { QApplication::processEvents(); }
 
-void TFileList::NameMissing() { SetPathLabelColour(kMissingNameColour); }
+void FileListWindow::NameMissing() { SetPathLabelColour(kMissingNameColour); }
 
-void TFileList::Joined(const std::string& outputPath) {
+void FileListWindow::Joined(const std::string& outputPath) {
   joinedPath_ = outputPath;
   reject();  // the window closes with the Cancel result
 }
 
-void TFileList::SetPathLabelColour(const QColor& colour) {
-  QPalette palette = OutFilename_->palette();
+void FileListWindow::SetPathLabelColour(const QColor& colour) {
+  QPalette palette = outputPath_->palette();
   palette.setColor(QPalette::Window, colour);
   palette.setColor(QPalette::WindowText, colour == kMissingNameColour ? kMissingNameText : kMaroon);
-  OutFilename_->setPalette(palette);
+  outputPath_->setPalette(palette);
 }
 
-void TFileList::SortList() {
+void FileListWindow::SortList() {
   QStringList lines;
-  for (int i = 0; i < FileListBox_->count(); ++i) lines << FileListBox_->item(i)->text();
+  for (int i = 0; i < fileList_->count(); ++i) lines << fileList_->item(i)->text();
   std::stable_sort(lines.begin(), lines.end(),
                    [](const QString& a, const QString& b) { return LessIgnoringCase(FromQt(a), FromQt(b)); });
-  for (int i = 0; i < FileListBox_->count(); ++i) FileListBox_->item(i)->setText(lines[i]);
+  for (int i = 0; i < fileList_->count(); ++i) fileList_->item(i)->setText(lines[i]);
 }
 
-std::vector<std::string> TFileList::Entries() const {
+std::vector<std::string> FileListWindow::Entries() const {
   std::vector<std::string> entries;
-  entries.reserve(static_cast<std::size_t>(FileListBox_->count()));
-  for (int i = 0; i < FileListBox_->count(); ++i) entries.push_back(FromQt(FileListBox_->item(i)->text()));
+  entries.reserve(static_cast<std::size_t>(fileList_->count()));
+  for (int i = 0; i < fileList_->count(); ++i) entries.push_back(FromQt(fileList_->item(i)->text()));
   return entries;
 }
 
-void TFileList::ShowErrorText(const std::string& text1251) { Messages().ShowMessage(text1251); }
+void FileListWindow::ShowErrorText(const std::string& text1251) { Messages().ShowMessage(text1251); }
 
 bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
                         const std::vector<std::string>& initialFiles1251) {
-  TFileList window(owner);
+  FileListWindow window(owner);
   window.AddFilesOnShow(initialFiles1251);
   window.exec();
   if (window.JoinedPath().empty()) return false;

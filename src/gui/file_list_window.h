@@ -25,7 +25,7 @@ namespace velt {
 // The open-file dialog `Choosefile`. Its folder and file name are published
 // as properties, so that the persisted state finds them as
 // "Choosefile.InitialDir" and "Choosefile.FileName".
-class TChoosefile : public QObject {
+class ChooseFileDialog : public QObject {
   Q_OBJECT
   Q_PROPERTY(QString InitialDir READ InitialDir WRITE SetInitialDir)
   Q_PROPERTY(QString FileName READ FileName WRITE SetFileName)
@@ -36,7 +36,7 @@ class TChoosefile : public QObject {
   using Runner = std::function<std::optional<QString>(QWidget* owner, const QString& initialDir,
                                                       const QString& fileName, const QString& filter)>;
 
-  explicit TChoosefile(QObject* parent);
+  explicit ChooseFileDialog(QObject* parent);
 
   QString InitialDir() const { return initialDir_; }
   void SetInitialDir(const QString& dir) { initialDir_ = dir; }
@@ -53,30 +53,30 @@ class TChoosefile : public QObject {
   Runner runner_;
 };
 
-class TFileList : public QDialog, private JoinHost {
+class FileListWindow : public QDialog, private JoinHost {
   Q_OBJECT
 
  public:
-  explicit TFileList(QWidget* owner = nullptr);
+  explicit FileListWindow(QWidget* owner = nullptr);
   // Writes the persisted state when no close wrote it.
-  ~TFileList() override;
+  ~FileListWindow() override;
 
   // The joined table's path after a successful join, else empty (1251).
   const std::string& JoinedPath() const { return joinedPath_; }
-  TChoosefile& Choosefile() { return *Choosefile_; }
+  ChooseFileDialog& ChooseFile() { return *chooseFile_; }
   // Files to list as the window opens (dropped on the main window): added
   // to the remembered list in its order, a file already listed (in any
   // letter case) left out.
   void AddFilesOnShow(std::vector<std::string> files1251) { filesOnShow_ = std::move(files1251); }
 
   // Handlers, named after their control and event.
-  void FormCreate();
-  void EditOutFilenameChange();
-  void EditOutFilenameDblClick();
-  void AddFileClick();
-  void DelCurrRecClick();
-  void ClearFLClick();
-  void ComposeClick();
+  void StartUp();
+  void onOutputNameChanged();
+  void onOutputNameDoubleClicked();
+  void onAddFileClicked();
+  void onRemoveFileClicked();
+  void onClearListClicked();
+  void onComposeClicked();
 
   // Every close (the buttons, Esc, the close box, a successful join) passes
   // here and writes the persisted state first.
@@ -100,22 +100,22 @@ class TFileList : public QDialog, private JoinHost {
   std::vector<std::string> Entries() const;
   void ShowErrorText(const std::string& text1251);
 
-  QLabel* Label3_ = nullptr;
-  QPushButton* DelCurrRec_ = nullptr;
-  QPushButton* ClearFL_ = nullptr;
-  QListWidget* FileListBox_ = nullptr;
-  QLabel* Label1_ = nullptr;
-  QLineEdit* EditOutFilename_ = nullptr;
-  QProgressBar* FconcatPG_ = nullptr;
-  QLabel* Label2_ = nullptr;
-  QLabel* OutFilename_ = nullptr;
-  QPushButton* AddFile_ = nullptr;
-  QPushButton* Compose_ = nullptr;
-  QPushButton* CancExit_ = nullptr;
-  TChoosefile* Choosefile_ = nullptr;
+  QLabel* listCaption_ = nullptr;
+  QPushButton* removeFile_ = nullptr;
+  QPushButton* clearList_ = nullptr;
+  QListWidget* fileList_ = nullptr;
+  QLabel* nameCaption_ = nullptr;
+  QLineEdit* outputName_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QLabel* savedInCaption_ = nullptr;
+  QLabel* outputPath_ = nullptr;
+  QPushButton* addFile_ = nullptr;
+  QPushButton* compose_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  ChooseFileDialog* chooseFile_ = nullptr;
 
   QtPersistedWindow persistedWindow_{*this};
-  PersistedState FormStorageFL{persistedWindow_};
+  PersistedState persistedState_{persistedWindow_};
   bool shownOnce_ = false;
   bool composing_ = false;
   std::string joinedPath_;

@@ -88,7 +88,7 @@ void Settle(int milliseconds = 150) {
 
 class Tour {
  public:
-  Tour(TMainForm& form, const QString& dir) : form_(form), dir_(dir) {}
+  Tour(MainWindow& form, const QString& dir) : form_(form), dir_(dir) {}
 
   int Run() {
     QDir().mkpath(dir_);
@@ -97,10 +97,10 @@ class Tour {
     Conversion();
     Settle();
     Save(form_, "03-after-run.png");
-    form_.showlogClick();
+    form_.onShowLogClicked();
     Settle();
     Save(form_, "04-log-view.png");
-    form_.showlogClick();
+    form_.onShowLogClicked();
     Settings();
     MappingMenu();
     Folders();
@@ -135,13 +135,13 @@ class Tour {
       }
     });
     watcher.start();
-    form_.convertClick();
+    form_.onConvertClicked();
     watcher.stop();
     if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
   }
 
   void Settings() {
-    Tparform parform(&form_);
+    SettingsDialog parform(&form_);
     parform.show();
     Settle();
     Save(parform, "05-settings.png");
@@ -174,7 +174,7 @@ class Tour {
     box.accept();
   }
 
-  TMainForm& form_;
+  MainWindow& form_;
   QString dir_;
   int saved_ = 0;
 };
@@ -198,7 +198,7 @@ int RunWindows(int argc, char** argv) {
                  "       veltconv join --name NAME [--app-dir DIR] FILE...\n");
     return 2;
   }
-  velt::MainFormOptions options;
+  velt::MainWindowOptions options;
   options.appDir = arguments.appDir;
   if (!arguments.tourDir.isEmpty()) {
     // Nothing may wait for a click: messages go to standard error.
@@ -207,7 +207,7 @@ int RunWindows(int argc, char** argv) {
     };
   }
   try {
-    velt::TMainForm form(options);
+    velt::MainWindow form(options);
     form.show();
     if (!arguments.tourDir.isEmpty()) return velt::Tour(form, arguments.tourDir).Run();
     return QApplication::exec();

@@ -16,13 +16,13 @@ namespace {
 
 Qt::Alignment AlignmentOf(RtfAlignment alignment) {
   switch (alignment) {
-    case RtfAlignment::kCenter:
+    case RtfAlignment::Center:
       return Qt::AlignHCenter;
-    case RtfAlignment::kRight:
+    case RtfAlignment::Right:
       return Qt::AlignRight;
-    case RtfAlignment::kJustify:
+    case RtfAlignment::Justify:
       return Qt::AlignJustify;
-    case RtfAlignment::kLeft:
+    case RtfAlignment::Left:
       break;
   }
   return Qt::AlignLeft;

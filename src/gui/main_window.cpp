@@ -189,11 +189,11 @@ void StandardOpenFolder(const QUrl& folder) { QDesktopServices::openUrl(folder);
 
 }  // namespace
 
-MainFormDialogs StandardDialogs() {
+MainWindowDialogs StandardDialogs() {
   return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder};
 }
 
-TMainForm::TMainForm(MainFormOptions options) : options_(std::move(options)) {
+MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
   setObjectName("MainForm");
   setWindowTitle(kCaption);
   // A fixed single border with only the system menu: no minimise or
@@ -205,18 +205,18 @@ TMainForm::TMainForm(MainFormOptions options) : options_(std::move(options)) {
   BuildControls();
   FitToScreen();
   SetMessages(&messages_);
-  FormCreate();
+  StartUp();
 }
 
-TMainForm::~TMainForm() {
+MainWindow::~MainWindow() {
   // The state goes to the file before the stop line; a failure already
   // reported at the close is not reported twice.
   try {
-    FormStorage.SaveOnDestroy();
+    persistedState_.SaveOnDestroy();
   } catch (const std::exception& error) {
     if (!saveFailed_) ShowMessageText(error.what());
   }
-  FormDestroy();
+  ShutDown();
   SetMessages(nullptr);
 }
 
@@ -239,30 +239,30 @@ QAction* AddItem(QMenu& menu, const char* object, const QString& marked) {
 
 }  // namespace
 
-void TMainForm::BuildMenu() {
-  QMenu* prexit = AddMenu(*menuBar(), "prexit", QStringLiteral("&Файл"));
-  N4_ = AddItem(*prexit, "N4", QStringLiteral("&Настройки"));
-  QAction* N5 = AddItem(*prexit, "N5", QStringLiteral("&Выход"));
-  connect(N4_, &QAction::triggered, this, &TMainForm::N4Click);
-  connect(N5, &QAction::triggered, this, &TMainForm::N5Click);
+void MainWindow::BuildMenu() {
+  QMenu* fileMenu = AddMenu(*menuBar(), "prexit", QStringLiteral("&Файл"));
+  settingsAction_ = AddItem(*fileMenu, "N4", QStringLiteral("&Настройки"));
+  QAction* exitAction = AddItem(*fileMenu, "N5", QStringLiteral("&Выход"));
+  connect(settingsAction_, &QAction::triggered, this, &MainWindow::onSettingsClicked);
+  connect(exitAction, &QAction::triggered, this, &MainWindow::onExitClicked);
 
-  dirconv_ = AddMenu(*menuBar(), "dirconv", QStringLiteral("&Перекодировка классификаторов"));
+  mappingMenu_ = AddMenu(*menuBar(), "dirconv", QStringLiteral("&Перекодировка классификаторов"));
   for (const MappingItem& item : kMappingItems) {
-    QAction* action = AddItem(*dirconv_, item.object, QString::fromUtf8(item.marked));
+    QAction* action = AddItem(*mappingMenu_, item.object, QString::fromUtf8(item.marked));
     const int kind = item.kind;
-    connect(action, &QAction::triggered, this, [this, kind] { dconvclick(kind); });
+    connect(action, &QAction::triggered, this, [this, kind] { onMappingKindChosen(kind); });
   }
 
-  QMenu* N2 = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
-  N3_ = AddItem(*N2, "N3", QStringLiteral("&Техподдержка"));
-  connect(N3_, &QAction::triggered, this, &TMainForm::N3Click);
+  QMenu* helpMenu = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
+  supportAction_ = AddItem(*helpMenu, "N3", QStringLiteral("&Техподдержка"));
+  connect(supportAction_, &QAction::triggered, this, &MainWindow::onSupportClicked);
   EnableMenuKeyboard(*this);
 }
 
 // The described size where the screen has room for it, else what fits; the
 // width stays, the height may be changed by the user, the instruction box
 // taking the difference.
-void TMainForm::FitToScreen() {
+void MainWindow::FitToScreen() {
   QRect available(0, 0, kWindowWidth + kFrameAllowanceWidth, kWindowHeight + kFrameAllowanceHeight);
   if (QScreen* screen = this->screen()) available = screen->availableGeometry();
   const QSize least = minimumSizeHint();
@@ -274,47 +274,47 @@ void TMainForm::FitToScreen() {
   resize(width, height);
 }
 
-void TMainForm::BuildControls() {
+void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
   central->setObjectName("MainPanel");
   setCentralWidget(central);
 
-  Label1_ = Label("Label1", QStringLiteral("1. Выбрать файл(ы) архива вызовов ВЕЛТ"), central);
-  ChooseVELTFile_ = Button("ChooseVELTFile", QStringLiteral("&Выбрать один ..."), central);
-  ComposeVELTFiles_ = Button("ComposeVELTFiles", QStringLiteral("&Скомпоновать несколько..."), central);
-  velt_file_ = new PathLabel(kNoArchive, central);
-  velt_file_->setObjectName("velt_file");
-  MarkValueLabel(*velt_file_, kMaroon);
-  lbCodePage_ = Label("lbCodePage", QString(), central);
-  lbCodePage_->setAlignment(Qt::AlignCenter);
-  lbCodePage_->setFixedWidth(80);
-  MarkValueLabel(*lbCodePage_, kNavy);
+  archiveCaption_ = Label("Label1", QStringLiteral("1. Выбрать файл(ы) архива вызовов ВЕЛТ"), central);
+  chooseArchive_ = Button("ChooseVELTFile", QStringLiteral("&Выбрать один ..."), central);
+  composeArchives_ = Button("ComposeVELTFiles", QStringLiteral("&Скомпоновать несколько..."), central);
+  archivePath_ = new PathLabel(kNoArchive, central);
+  archivePath_->setObjectName("velt_file");
+  MarkValueLabel(*archivePath_, kMaroon);
+  codePage_ = Label("lbCodePage", QString(), central);
+  codePage_->setAlignment(Qt::AlignCenter);
+  codePage_->setFixedWidth(80);
+  MarkValueLabel(*codePage_, kNavy);
 
-  outdirlable_ =
+  outputDirCaption_ =
       Label("outdirlable", QStringLiteral("2. Каталог выгрузки промежуточных файлов для ТОРАН"), central);
-  ChooseOutPutDir_ = Button("ChooseOutPutDir", QStringLiteral("..."), central);
-  ChooseOutPutDir_->setFixedWidth(44);
+  chooseOutputDir_ = Button("ChooseOutPutDir", QStringLiteral("..."), central);
+  chooseOutputDir_->setFixedWidth(44);
   // The button has no letter of its own: Alt+2 names the second row.
-  ChooseOutPutDir_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_2));
-  ChooseOutPutDir_->setToolTip(QStringLiteral("Выбрать каталог выгрузки (Alt+2)"));
-  outdirpath_ = new PathLabel(kNoOutputDir, central);
-  outdirpath_->setObjectName("outdirpath");
-  MarkValueLabel(*outdirpath_, kMaroon);
+  chooseOutputDir_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_2));
+  chooseOutputDir_->setToolTip(QStringLiteral("Выбрать каталог выгрузки (Alt+2)"));
+  outputDirPath_ = new PathLabel(kNoOutputDir, central);
+  outputDirPath_->setObjectName("outdirpath");
+  MarkValueLabel(*outputDirPath_, kMaroon);
 
   convert_ = Button("convert", QStringLiteral("&Конвертировать файл ВЕЛТ"), central);
-  Abort_ = Button("Abort", QStringLiteral("О&тменить"), central);
+  abort_ = Button("Abort", QStringLiteral("О&тменить"), central);
   // A cancel can only cancel a run that is going.
-  Abort_->setEnabled(false);
-  BrouseOut_ = Button("BrouseOut", QStringLiteral("Открыть вы&х. каталог"), central);
-  showlog_ = Button("showlog", kOpenLog, central);
-  SetMnemonic(*showlog_, {QStringLiteral("Открыть &журнал"), QStringLiteral("Закрыть &журнал")});
+  abort_->setEnabled(false);
+  browseOutput_ = Button("BrouseOut", QStringLiteral("Открыть вы&х. каталог"), central);
+  showLog_ = Button("showlog", kOpenLog, central);
+  SetMnemonic(*showLog_, {QStringLiteral("Открыть &журнал"), QStringLiteral("Закрыть &журнал")});
   // The caption changes between the two texts; the button keeps its width.
-  showlog_->setMinimumWidth(std::max(showlog_->fontMetrics().horizontalAdvance(kCloseLog),
-                                     showlog_->fontMetrics().horizontalAdvance(kOpenLog)) +
+  showLog_->setMinimumWidth(std::max(showLog_->fontMetrics().horizontalAdvance(kCloseLog),
+                                     showLog_->fontMetrics().horizontalAdvance(kOpenLog)) +
                             32);
 
-  ProgressMsg_ = Label("ProgressMsg", QString(), central);
-  Colour(*ProgressMsg_, kNavy, nullptr);
+  progressMessage_ = Label("ProgressMsg", QString(), central);
+  Colour(*progressMessage_, kNavy, nullptr);
   codePageHint_ = Label("codePageHint", QString(), central);
   codePageHint_->setWordWrap(true);
   Colour(*codePageHint_, kMaroon, nullptr);
@@ -324,118 +324,118 @@ void TMainForm::BuildControls() {
   runSummary_ = Label("runSummary", QString(), central);
   runSummary_->setWordWrap(true);
   runSummary_->hide();
-  ProgressBar_ = new QProgressBar(central);
-  ProgressBar_->setObjectName("ProgressBar");
-  ProgressBar_->setRange(0, 100);
+  progressBar_ = new QProgressBar(central);
+  progressBar_->setObjectName("ProgressBar");
+  progressBar_->setRange(0, 100);
   // Showing and hiding the bar must not move the boxes below it.
-  QSizePolicy keep = ProgressBar_->sizePolicy();
+  QSizePolicy keep = progressBar_->sizePolicy();
   keep.setRetainSizeWhenHidden(true);
-  ProgressBar_->setSizePolicy(keep);
+  progressBar_->setSizePolicy(keep);
 
-  ToranInstr_ = new QGroupBox(
+  instructions_ = new QGroupBox(
       QStringLiteral("Инструкция по дальнейшей загрузке в Toran файлов ВЕЛТ после конвертации:"), central);
-  ToranInstr_->setObjectName("ToranInstr");
-  ToranInstr_->setMinimumHeight(kInstructionMinimumHeight);
-  ToranInstrBox_ = new QTextEdit(ToranInstr_);
-  ToranInstrBox_->setObjectName("ToranInstrBox");
-  ToranInstrBox_->setReadOnly(true);
-  ToranInstrBox_->setFrameShape(QFrame::NoFrame);
-  ToranInstrBox_->setHtml(kPlaceholder);
-  QPalette instrPalette = ToranInstrBox_->palette();
+  instructions_->setObjectName("ToranInstr");
+  instructions_->setMinimumHeight(kInstructionMinimumHeight);
+  instructionsBox_ = new QTextEdit(instructions_);
+  instructionsBox_->setObjectName("ToranInstrBox");
+  instructionsBox_->setReadOnly(true);
+  instructionsBox_->setFrameShape(QFrame::NoFrame);
+  instructionsBox_->setHtml(kPlaceholder);
+  QPalette instrPalette = instructionsBox_->palette();
   instrPalette.setColor(QPalette::Base, kWindowColour);
-  ToranInstrBox_->setPalette(instrPalette);
-  auto* instrLayout = new QVBoxLayout(ToranInstr_);
-  instrLayout->addWidget(ToranInstrBox_);
+  instructionsBox_->setPalette(instrPalette);
+  auto* instrLayout = new QVBoxLayout(instructions_);
+  instrLayout->addWidget(instructionsBox_);
 
-  LogDisplay_ = new QTextEdit(central);
-  LogDisplay_->setObjectName("LogDisplay");
-  LogDisplay_->setReadOnly(true);
-  LogDisplay_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  LogDisplay_->setLineWrapMode(QTextEdit::WidgetWidth);
-  LogDisplay_->hide();
+  logDisplay_ = new QTextEdit(central);
+  logDisplay_->setObjectName("LogDisplay");
+  logDisplay_->setReadOnly(true);
+  logDisplay_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  logDisplay_->setLineWrapMode(QTextEdit::WidgetWidth);
+  logDisplay_->hide();
 
   auto* archiveButtons = new QHBoxLayout;
-  archiveButtons->addWidget(ChooseVELTFile_);
-  archiveButtons->addWidget(ComposeVELTFiles_);
+  archiveButtons->addWidget(chooseArchive_);
+  archiveButtons->addWidget(composeArchives_);
   archiveButtons->addStretch();
   auto* archiveRow = new QHBoxLayout;
-  archiveRow->addWidget(velt_file_, 1);
-  archiveRow->addWidget(lbCodePage_);
+  archiveRow->addWidget(archivePath_, 1);
+  archiveRow->addWidget(codePage_);
   auto* outputRow = new QHBoxLayout;
-  outputRow->addWidget(ChooseOutPutDir_);
-  outputRow->addWidget(outdirpath_, 1);
+  outputRow->addWidget(chooseOutputDir_);
+  outputRow->addWidget(outputDirPath_, 1);
   auto* commandRow = new QHBoxLayout;
-  for (QPushButton* button : {convert_, Abort_, BrouseOut_, showlog_}) commandRow->addWidget(button);
+  for (QPushButton* button : {convert_, abort_, browseOutput_, showLog_}) commandRow->addWidget(button);
   commandRow->addStretch();
   // The log view lies over the instruction frame, in the same cell.
   auto* boxes = new QGridLayout;
-  boxes->addWidget(ToranInstr_, 0, 0);
-  boxes->addWidget(LogDisplay_, 0, 0);
+  boxes->addWidget(instructions_, 0, 0);
+  boxes->addWidget(logDisplay_, 0, 0);
 
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(12, 10, 12, 12);
   layout->setSpacing(6);
-  layout->addWidget(Label1_);
+  layout->addWidget(archiveCaption_);
   layout->addLayout(archiveButtons);
   layout->addLayout(archiveRow);
   layout->addSpacing(6);
-  layout->addWidget(outdirlable_);
+  layout->addWidget(outputDirCaption_);
   layout->addLayout(outputRow);
   layout->addSpacing(6);
   layout->addLayout(commandRow);
   auto* statusRow = new QHBoxLayout;
-  statusRow->addWidget(ProgressMsg_, 1);
+  statusRow->addWidget(progressMessage_, 1);
   statusRow->addWidget(unmappedReport_);
   layout->addLayout(statusRow);
   layout->addWidget(runSummary_);
   layout->addWidget(codePageHint_);
-  layout->addWidget(ProgressBar_);
+  layout->addWidget(progressBar_);
   layout->addLayout(boxes, 1);
 
-  connect(ChooseVELTFile_, &QPushButton::clicked, this, &TMainForm::ChooseVELTFileClick);
-  connect(ComposeVELTFiles_, &QPushButton::clicked, this, &TMainForm::ComposeVELTFilesClick);
-  connect(ChooseOutPutDir_, &QPushButton::clicked, this, &TMainForm::ChooseOutPutDirClick);
-  connect(convert_, &QPushButton::clicked, this, &TMainForm::convertClick);
-  connect(Abort_, &QPushButton::clicked, this, &TMainForm::AbortClick);
-  connect(BrouseOut_, &QPushButton::clicked, this, &TMainForm::BrouseOutClick);
-  connect(showlog_, &QPushButton::clicked, this, &TMainForm::showlogClick);
-  connect(unmappedReport_, &QPushButton::clicked, this, &TMainForm::unmappedReportClick);
+  connect(chooseArchive_, &QPushButton::clicked, this, &MainWindow::onChooseArchiveClicked);
+  connect(composeArchives_, &QPushButton::clicked, this, &MainWindow::onComposeArchivesClicked);
+  connect(chooseOutputDir_, &QPushButton::clicked, this, &MainWindow::onChooseOutputDirClicked);
+  connect(convert_, &QPushButton::clicked, this, &MainWindow::onConvertClicked);
+  connect(abort_, &QPushButton::clicked, this, &MainWindow::onAbortClicked);
+  connect(browseOutput_, &QPushButton::clicked, this, &MainWindow::onBrowseOutputClicked);
+  connect(showLog_, &QPushButton::clicked, this, &MainWindow::onShowLogClicked);
+  connect(unmappedReport_, &QPushButton::clicked, this, &MainWindow::onUnmappedReportClicked);
   setAcceptDrops(true);
 }
 
-void TMainForm::FormCreate() {
+void MainWindow::StartUp() {
   Guarded([this] {
     InitialisePaths(options_.appDir);
-    FormStorage.SetFile(IniFilePath());
-    FormStorage.SetSection("VELT_CONV");
-    FormStorage.SetStoredProperties({"velt_file.Caption", "outdirpath.Caption", "lbCodePage.Caption"});
-    FormStorage.SetRestoreHandler([this] { FormStorageRestorePlacement(); });
+    persistedState_.SetFile(IniFilePath());
+    persistedState_.SetSection("VELT_CONV");
+    persistedState_.SetStoredProperties({"velt_file.Caption", "outdirpath.Caption", "lbCodePage.Caption"});
+    persistedState_.SetRestoreHandler([this] { RestorePlacement(); });
     LoadInstructions();
-    ProgressBar_->hide();
-    ProgressBar_->setValue(0);
-    ProgressMsg_->setText(QStringLiteral("Конвертация не выполнялась"));
+    progressBar_->hide();
+    progressBar_->setValue(0);
+    progressMessage_->setText(QStringLiteral("Конвертация не выполнялась"));
     PrepareAllMappingTablesSilently();
     LogApplicationStarted();
   });
 }
 
 // Resolved against the process's current folder, not the program's.
-void TMainForm::LoadInstructions() {
+void MainWindow::LoadInstructions() {
   if (!platform::FileExists(kInstructionFile)) return;
   std::string bytes;
   if (!platform::ReadWholeFile(kInstructionFile, bytes)) return;
-  ToranInstrBox_->clear();
-  ShowRichOrPlainText(*ToranInstrBox_, bytes);
+  instructionsBox_->clear();
+  ShowRichOrPlainText(*instructionsBox_, bytes);
 }
 
-void TMainForm::FormStorageRestorePlacement() {
-  std::string page = FromQt(lbCodePage_->text());
-  State().InputCodePage = page.empty() ? "OEM" : page;
-  lbCodePage_->setText(ToQt(State().InputCodePage));
+void MainWindow::RestorePlacement() {
+  std::string page = FromQt(codePage_->text());
+  State().inputCodePage = page.empty() ? "OEM" : page;
+  codePage_->setText(ToQt(State().inputCodePage));
   UpdateCodePageHint();
 }
 
-void TMainForm::FormDestroy() {
+void MainWindow::ShutDown() {
   try {
     LogApplicationStopped();
   } catch (const std::exception& error) {
@@ -443,11 +443,11 @@ void TMainForm::FormDestroy() {
   }
 }
 
-void TMainForm::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   if (!shownOnce_) {
     shownOnce_ = true;
     try {
-      FormStorage.Restore();
+      persistedState_.Restore();
     } catch (const std::exception& error) {
       ShowMessageText(error.what());
     }
@@ -456,17 +456,17 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (running_) {
     // The run's tables must not go away under it: the run is cancelled and
     // the window closes once it has ended.
     closePending_ = true;
-    State().AbortRequested = true;
+    State().abortRequested = true;
     event->ignore();
     return;
   }
   try {
-    FormStorage.SaveOnClose();
+    persistedState_.SaveOnClose();
   } catch (const std::exception& error) {
     saveFailed_ = true;
     ShowMessageText(error.what());
@@ -474,7 +474,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TMainForm::Guarded(const std::function<void()>& action) {
+void MainWindow::Guarded(const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& error) {
@@ -482,7 +482,7 @@ void TMainForm::Guarded(const std::function<void()>& action) {
   }
 }
 
-void TMainForm::ShowMessageText(const std::string& text1251) {
+void MainWindow::ShowMessageText(const std::string& text1251) {
   if (!options_.dialogs.showMessage) return;
   QElapsedTimer shown;
   shown.start();
@@ -491,32 +491,32 @@ void TMainForm::ShowMessageText(const std::string& text1251) {
   if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
 }
 
-void TMainForm::ProcessEvents() { QApplication::processEvents(); }
+void MainWindow::ProcessEvents() { QApplication::processEvents(); }
 
-void TMainForm::SetMappingMenuEnabled(bool enabled) { dirconv_->menuAction()->setEnabled(enabled); }
+void MainWindow::SetMappingMenuEnabled(bool enabled) { mappingMenu_->menuAction()->setEnabled(enabled); }
 
-void TMainForm::ShowProgress(bool visible, int position) {
-  ProgressBar_->setValue(position);
-  ProgressBar_->setVisible(visible);
+void MainWindow::ShowProgress(bool visible, int position) {
+  progressBar_->setValue(position);
+  progressBar_->setVisible(visible);
 }
 
-void TMainForm::SetStatus(const std::string& text) { ProgressMsg_->setText(ToQt(text)); }
+void MainWindow::SetStatus(const std::string& text) { progressMessage_->setText(ToQt(text)); }
 
 // While a run pumps events its start button is disabled, and so is every
 // control that could change its archive or folder or open a modal window
 // (which would hold the run until it closes); the cancel works only then.
-void TMainForm::SetRunning(bool running) {
+void MainWindow::SetRunning(bool running) {
   running_ = running;
-  for (QWidget* control : {static_cast<QWidget*>(convert_), static_cast<QWidget*>(ComposeVELTFiles_),
-                           static_cast<QWidget*>(ChooseVELTFile_), static_cast<QWidget*>(ChooseOutPutDir_),
+  for (QWidget* control : {static_cast<QWidget*>(convert_), static_cast<QWidget*>(composeArchives_),
+                           static_cast<QWidget*>(chooseArchive_), static_cast<QWidget*>(chooseOutputDir_),
                            static_cast<QWidget*>(unmappedReport_)})
     control->setEnabled(!running);
-  N4_->setEnabled(!running);
-  N3_->setEnabled(!running);
-  Abort_->setEnabled(running);
+  settingsAction_->setEnabled(!running);
+  supportAction_->setEnabled(!running);
+  abort_->setEnabled(running);
 }
 
-void TMainForm::convertClick() {
+void MainWindow::onConvertClicked() {
   if (running_) return;
   SetRunning(true);
   messageSeconds_ = 0;
@@ -525,7 +525,7 @@ void TMainForm::convertClick() {
   // The report of the last run goes; this run's is offered when it ends.
   unmappedReport_->hide();
   Guarded([this] {
-    RunSummary summary = RunConversion(tables_, *this, FromQt(velt_file_->text()), FromQt(outdirpath_->text()));
+    RunSummary summary = RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDirPath_->text()));
     summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
     ShowRunSummary(summary);
   });
@@ -540,17 +540,17 @@ void TMainForm::convertClick() {
   }
 }
 
-void TMainForm::AbortClick() {
+void MainWindow::onAbortClicked() {
   if (!running_) return;  // nothing to cancel: the next run must not inherit it
-  State().AbortRequested = true;
+  State().abortRequested = true;
   QApplication::processEvents();
 }
 
 // A cancelled dialog leaves the file it last confirmed in this run of the
 // program (or none), and that is what the label shows then.
-void TMainForm::ChooseVELTFileClick() {
+void MainWindow::onChooseArchiveClicked() {
   Guarded([this] {
-    QString initialDir = archiveFileName_.isEmpty() ? ToQt(State().AppDir)
+    QString initialDir = archiveFileName_.isEmpty() ? ToQt(State().appDir)
                                                     : ToQt(platform::DirectoryPart(FromQt(archiveFileName_)));
     if (options_.dialogs.chooseArchive)
       if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, archiveFileName_))
@@ -559,94 +559,94 @@ void TMainForm::ChooseVELTFileClick() {
   });
 }
 
-void TMainForm::ChooseOutPutDirClick() {
+void MainWindow::onChooseOutputDirClicked() {
   Guarded([this] {
     if (!options_.dialogs.chooseDirectory) return;
     if (std::optional<QString> chosen =
             options_.dialogs.chooseDirectory(this, ToQt(platform::CurrentDirectory())))
-      outdirpath_->setText(*chosen);
+      outputDirPath_->setText(*chosen);
   });
 }
 
 // Whatever the label holds: a folder that does not exist (the initial
 // caption among them) shows nothing.
-void TMainForm::BrouseOutClick() {
-  QString folder = outdirpath_->text();
+void MainWindow::onBrowseOutputClicked() {
+  QString folder = outputDirPath_->text();
   if (folder.isEmpty() || !QFileInfo(folder).isDir() || !options_.dialogs.openFolder) return;
   options_.dialogs.openFolder(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
 }
 
-void TMainForm::ComposeVELTFilesClick() {
+void MainWindow::onComposeArchivesClicked() {
   Guarded([this] {
     std::string joined;
     if (ShowFileListWindow(this, joined)) SetArchive(ToQt(joined));
   });
 }
 
-void TMainForm::dconvclick(int kind) {
+void MainWindow::onMappingKindChosen(int kind) {
   Guarded([this, kind] { ShowMappingEditor(this, kind); });
 }
 
-void TMainForm::N3Click() {
+void MainWindow::onSupportClicked() {
   ShowMessageText(FromQt(QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ")) + kSupportPhone);
 }
 
-void TMainForm::N4Click() {
+void MainWindow::onSettingsClicked() {
   Guarded([this] {
-    Tparform parform(this);
-    if (parform.exec() == QDialog::Accepted) lbCodePage_->setText(ToQt(State().InputCodePage));
+    SettingsDialog parform(this);
+    if (parform.exec() == QDialog::Accepted) codePage_->setText(ToQt(State().inputCodePage));
     UpdateCodePageHint();
   });
 }
 
-void TMainForm::N5Click() { close(); }
+void MainWindow::onExitClicked() { close(); }
 
 // The log is read only when the view opens; a file that cannot be read
 // leaves the view shown and LogShown as it was, so the next click tries the
 // opening again.
-void TMainForm::showlogClick() {
+void MainWindow::onShowLogClicked() {
   Guarded([this] {
     if (logShown_) {
-      LogDisplay_->hide();
-      showlog_->setText(kOpenLog);
+      logDisplay_->hide();
+      showLog_->setText(kOpenLog);
     } else {
-      LogDisplay_->show();
-      LogDisplay_->raise();
-      showlog_->setText(kCloseLog);
-      LogDisplay_->clear();
-      LoadLogTail(*LogDisplay_, State().LogFilePath, kLogViewBytes);
+      logDisplay_->show();
+      logDisplay_->raise();
+      showLog_->setText(kCloseLog);
+      logDisplay_->clear();
+      LoadLogTail(*logDisplay_, State().logFilePath, kLogViewBytes);
       // The latest runs are at the end.
-      LogDisplay_->moveCursor(QTextCursor::End);
+      logDisplay_->moveCursor(QTextCursor::End);
     }
     logShown_ = !logShown_;
   });
 }
 
-void TMainForm::unmappedReportClick() {
+void MainWindow::onUnmappedReportClicked() {
   Guarded([this] { ShowUnmappedReport(this); });
 }
 
 // Another archive: what the status line and the summary said was of the
 // last one.
-void TMainForm::SetArchive(const QString& path) {
-  if (path != velt_file_->text()) {
-    ProgressMsg_->setText(QStringLiteral("Конвертация не выполнялась"));
+void MainWindow::SetArchive(const QString& path) {
+  if (path != archivePath_->text()) {
+    progressMessage_->setText(QStringLiteral("Конвертация не выполнялась"));
     runSummary_->hide();
     unmappedReport_->hide();
   }
-  velt_file_->setText(path);
+  archivePath_->setText(path);
   UpdateCodePageHint();
 }
 
-void TMainForm::UpdateCodePageHint() {
+void MainWindow::UpdateCodePageHint() {
   std::optional<std::string> hint;
-  if (QFileInfo(velt_file_->text()).isFile())
-    hint = CodePageHintForFile(FromQt(velt_file_->text()), State().InputCodePage);
+  if (QFileInfo(archivePath_->text()).isFile())
+    hint = CodePageHintForFile(FromQt(archivePath_->text()), State().inputCodePage);
   codePageHint_->setText(hint ? ToQt(*hint) : QString());
   codePageHint_->setVisible(hint.has_value());
 }
 
-void TMainForm::ShowRunSummary(const RunSummary& s) {
+void MainWindow::ShowRunSummary(const RunSummary& s) {
   runSummary_->setText(QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
                                       "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
                            .arg(s.recordsRead)
@@ -666,7 +666,7 @@ bool IsTableFile(const QString& path) {
 
 }  // namespace
 
-void TMainForm::DropFiles(const QStringList& paths) {
+void MainWindow::DropFiles(const QStringList& paths) {
   if (running_ || paths.isEmpty()) return;
   if (!std::all_of(paths.begin(), paths.end(), IsTableFile)) {
     ShowMessageText(FromQt(QStringLiteral("Перетащите файлы архива ВЕЛТ с расширением .dbf")));
@@ -685,11 +685,11 @@ void TMainForm::DropFiles(const QStringList& paths) {
   });
 }
 
-void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!running_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TMainForm::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
   QStringList paths;
   for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
   event->acceptProposedAction();

@@ -29,7 +29,7 @@ class QTextEdit;
 namespace velt {
 
 // The dialogs and the shell call of the window; tests put their own in.
-struct MainFormDialogs {
+struct MainWindowDialogs {
   // A message box with one OK button.
   std::function<void(QWidget* owner, const QString& text)> showMessage;
   // The archive dialog, opened at `initialDir` with `fileName` preselected:
@@ -43,24 +43,24 @@ struct MainFormDialogs {
   std::function<void(const QUrl& folder)> openFolder;
 };
 
-MainFormDialogs StandardDialogs();
+MainWindowDialogs StandardDialogs();
 
-struct MainFormOptions {
+struct MainWindowOptions {
   std::string appDir;  // --app-dir; empty: the executable's own folder
-  MainFormDialogs dialogs = StandardDialogs();
+  MainWindowDialogs dialogs = StandardDialogs();
 };
 
 inline constexpr const char* kSupportPhone = "8 (351) 000-00-00";
 
-class TMainForm : public QMainWindow, private RunHost {
+class MainWindow : public QMainWindow, private RunHost {
   Q_OBJECT
 
  public:
   // Runs the start-up: paths, instructions, status line, mapping tables,
   // start line in the event log.
-  explicit TMainForm(MainFormOptions options = {});
+  explicit MainWindow(MainWindowOptions options = {});
   // Writes the persisted state when the close did not, then the stop line.
-  ~TMainForm() override;
+  ~MainWindow() override;
 
   bool Running() const { return running_; }
   bool LogShown() const { return logShown_; }
@@ -71,18 +71,18 @@ class TMainForm : public QMainWindow, private RunHost {
   void DropFiles(const QStringList& paths);
 
  public Q_SLOTS:
-  void convertClick();
-  void AbortClick();
-  void ChooseVELTFileClick();
-  void ChooseOutPutDirClick();
-  void BrouseOutClick();
-  void ComposeVELTFilesClick();
-  void dconvclick(int kind);
-  void N3Click();
-  void N4Click();
-  void N5Click();
-  void showlogClick();
-  void unmappedReportClick();
+  void onConvertClicked();
+  void onAbortClicked();
+  void onChooseArchiveClicked();
+  void onChooseOutputDirClicked();
+  void onBrowseOutputClicked();
+  void onComposeArchivesClicked();
+  void onMappingKindChosen(int kind);
+  void onSupportClicked();
+  void onSettingsClicked();
+  void onExitClicked();
+  void onShowLogClicked();
+  void onUnmappedReportClicked();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -93,11 +93,11 @@ class TMainForm : public QMainWindow, private RunHost {
  private:
   class WindowMessages : public UserMessages {
    public:
-    explicit WindowMessages(TMainForm& form) : form_(form) {}
+    explicit WindowMessages(MainWindow& form) : form_(form) {}
     void ShowMessage(const std::string& text) override { form_.ShowMessageText(text); }
 
    private:
-    TMainForm& form_;
+    MainWindow& form_;
   };
 
   // RunHost: the conversion drives the window through these.
@@ -109,9 +109,9 @@ class TMainForm : public QMainWindow, private RunHost {
   void BuildControls();
   void BuildMenu();
   void FitToScreen();
-  void FormCreate();
-  void FormStorageRestorePlacement();
-  void FormDestroy();
+  void StartUp();
+  void RestorePlacement();
+  void ShutDown();
   void LoadInstructions();
   void SetRunning(bool running);
   // The notice beside the status line when the archive's header names the
@@ -125,10 +125,10 @@ class TMainForm : public QMainWindow, private RunHost {
   void Guarded(const std::function<void()>& action);
   void ShowMessageText(const std::string& text1251);
 
-  MainFormOptions options_;
+  MainWindowOptions options_;
   WindowMessages messages_{*this};
   QtPersistedWindow persistedWindow_{*this};
-  PersistedState FormStorage{persistedWindow_};
+  PersistedState persistedState_{persistedWindow_};
   RunTables tables_;
 
   QString archiveFileName_;  // the archive dialog's last confirmed file in this run
@@ -139,29 +139,29 @@ class TMainForm : public QMainWindow, private RunHost {
   bool logShown_ = false;
   double messageSeconds_ = 0;  // the running run's messages were open this long
 
-  QLabel* Label1_ = nullptr;
-  QPushButton* ChooseVELTFile_ = nullptr;
-  QPushButton* ComposeVELTFiles_ = nullptr;
-  QLabel* velt_file_ = nullptr;
-  QLabel* lbCodePage_ = nullptr;
-  QLabel* outdirlable_ = nullptr;
-  QPushButton* ChooseOutPutDir_ = nullptr;
-  QLabel* outdirpath_ = nullptr;
+  QLabel* archiveCaption_ = nullptr;
+  QPushButton* chooseArchive_ = nullptr;
+  QPushButton* composeArchives_ = nullptr;
+  QLabel* archivePath_ = nullptr;
+  QLabel* codePage_ = nullptr;
+  QLabel* outputDirCaption_ = nullptr;
+  QPushButton* chooseOutputDir_ = nullptr;
+  QLabel* outputDirPath_ = nullptr;
   QPushButton* convert_ = nullptr;
-  QPushButton* Abort_ = nullptr;
-  QPushButton* BrouseOut_ = nullptr;
-  QPushButton* showlog_ = nullptr;
-  QLabel* ProgressMsg_ = nullptr;
+  QPushButton* abort_ = nullptr;
+  QPushButton* browseOutput_ = nullptr;
+  QPushButton* showLog_ = nullptr;
+  QLabel* progressMessage_ = nullptr;
   QLabel* codePageHint_ = nullptr;
   QPushButton* unmappedReport_ = nullptr;
   QLabel* runSummary_ = nullptr;
-  QProgressBar* ProgressBar_ = nullptr;
-  QGroupBox* ToranInstr_ = nullptr;
-  QTextEdit* ToranInstrBox_ = nullptr;
-  QTextEdit* LogDisplay_ = nullptr;
-  QMenu* dirconv_ = nullptr;
-  QAction* N3_ = nullptr;
-  QAction* N4_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QGroupBox* instructions_ = nullptr;
+  QTextEdit* instructionsBox_ = nullptr;
+  QTextEdit* logDisplay_ = nullptr;
+  QMenu* mappingMenu_ = nullptr;
+  QAction* supportAction_ = nullptr;
+  QAction* settingsAction_ = nullptr;
 };
 
 }  // namespace velt

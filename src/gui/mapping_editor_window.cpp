@@ -48,7 +48,7 @@ QMessageBox::StandardButton Ask(QWidget* owner, const QString& text, QMessageBox
 
 // The grid, with a hand on the cell editor that is open: the buttons write
 // what the user typed before they act, closing the window throws it away.
-class Tdircform::MappingGrid : public QTableView {
+class MappingEditor::MappingGrid : public QTableView {
  public:
   using QTableView::QTableView;
 
@@ -64,13 +64,13 @@ class Tdircform::MappingGrid : public QTableView {
   }
 };
 
-Tdircform::Tdircform(QWidget* owner)
+MappingEditor::MappingEditor(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("dircform"));
   setWindowTitle(QStringLiteral("Ведение связок значений справочника"));
 
-  model_ = new MappingTableModel(dir_, this);
+  model_ = new MappingTableModel(table_, this);
   grid_ = new MappingGrid(this);
   grid_->setObjectName(QStringLiteral("DirGrid"));
   header_ = new TwoLevelHeaderView(grid_);
@@ -93,7 +93,7 @@ Tdircform::Tdircform(QWidget* owner)
           [this](const QModelIndex& current) { model_->CurrentRowChanged(current.row()); });
 
   // `marked`: the caption with "&" before its mnemonic letter.
-  auto makeButton = [this](const char* object, const QString& marked, void (Tdircform::*handler)()) {
+  auto makeButton = [this](const char* object, const QString& marked, void (MappingEditor::*handler)()) {
     auto* button = new QPushButton(QString(marked).remove(QLatin1Char('&')), this);
     button->setObjectName(QString::fromLatin1(object));
     button->setAutoDefault(false);
@@ -101,30 +101,30 @@ Tdircform::Tdircform(QWidget* owner)
     if (handler != nullptr) connect(button, &QPushButton::clicked, this, handler);
     return button;
   };
-  insRec_ = makeButton("InsRec", QStringLiteral("&Новая запись"), &Tdircform::InsRecClick);
-  delRec_ = makeButton("DelRec", QStringLiteral("&Удалить текущую"), &Tdircform::DelRecClick);
-  save_ = makeButton("save", QStringLiteral("&Сохранить изменения"), &Tdircform::saveClick);
-  formExit_ = makeButton("FormExit", QStringLiteral("&Закрыть"), &Tdircform::FormExitClick);
+  insertRow_ = makeButton("InsRec", QStringLiteral("&Новая запись"), &MappingEditor::onInsertRowClicked);
+  deleteRow_ = makeButton("DelRec", QStringLiteral("&Удалить текущую"), &MappingEditor::onDeleteRowClicked);
+  save_ = makeButton("save", QStringLiteral("&Сохранить изменения"), &MappingEditor::onSaveClicked);
+  close_ = makeButton("FormExit", QStringLiteral("&Закрыть"), &MappingEditor::onCloseClicked);
   addUnmapped_ = makeButton("AddUnmapped", QStringLiteral("&Добавить несопоставленные"), nullptr);
   addUnmapped_->setToolTip(QStringLiteral("Добавить значения, не нашедшие связки при последней конвертации"));
-  connect(addUnmapped_, &QPushButton::clicked, this, [this] { AddUnmappedClick(); });
+  connect(addUnmapped_, &QPushButton::clicked, this, [this] { onAddUnmappedClicked(); });
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(insRec_);
-  buttons->addWidget(delRec_);
+  buttons->addWidget(insertRow_);
+  buttons->addWidget(deleteRow_);
   buttons->addWidget(save_);
   buttons->addWidget(addUnmapped_);
   buttons->addStretch(1);
-  buttons->addWidget(formExit_);
+  buttons->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(grid_, 1);
   layout->addLayout(buttons);
 
   // Columns as wide as their widest value, while the user edits too.
-  connect(model_, &QAbstractItemModel::modelReset, this, &Tdircform::FitColumns);
-  connect(model_, &QAbstractItemModel::rowsInserted, this, &Tdircform::FitColumns);
-  connect(model_, &QAbstractItemModel::dataChanged, this, &Tdircform::FitColumns);
-  connect(pavkDelegate_, &PavkChoiceDelegate::Unresolved, this, &Tdircform::ReportUnresolved,
+  connect(model_, &QAbstractItemModel::modelReset, this, &MappingEditor::FitColumns);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &MappingEditor::FitColumns);
+  connect(model_, &QAbstractItemModel::dataChanged, this, &MappingEditor::FitColumns);
+  connect(pavkDelegate_, &PavkChoiceDelegate::Unresolved, this, &MappingEditor::ReportUnresolved,
           Qt::QueuedConnection);
 
   // A fixed single border: the window keeps the size made for the columns,
@@ -138,16 +138,16 @@ Tdircform::Tdircform(QWidget* owner)
                std::min(kWindowHeight, available.height() - kFrameAllowanceHeight));
 }
 
-Tdircform::~Tdircform() = default;
+MappingEditor::~MappingEditor() = default;
 
-QTableView& Tdircform::Grid() { return *grid_; }
+QTableView& MappingEditor::Grid() { return *grid_; }
 
-bool Tdircform::PrepareMapping(int kind, bool show) {
+bool MappingEditor::PrepareMapping(int kind, bool show) {
   initError_.clear();
   kind_ = kind;
   try {
     model_->Clear();
-    PreparedMapping prepared = PrepareMappingTable(kind, dir_);
+    PreparedMapping prepared = PrepareMappingTable(kind, table_);
     QStringList choices;
     for (const std::string& choice : prepared.pavk.choices) choices << ToQt(choice);
     pavkDelegate_->SetChoices(choices);
@@ -160,9 +160,9 @@ bool Tdircform::PrepareMapping(int kind, bool show) {
     header_->FitSections();
     SelectRow(0);
   } catch (const std::exception&) {
-    initError_ = W("Ошибка инициализации окна связок. ");
+    initError_ = VELT_ANSI("Ошибка инициализации окна связок. ");
     model_->Clear();
-    dir_.Close();
+    table_.Close();
     if (show) Messages().ShowMessage(initError_);
     return false;
   }
@@ -170,12 +170,12 @@ bool Tdircform::PrepareMapping(int kind, bool show) {
   return true;
 }
 
-int Tdircform::CurrentRow() const {
+int MappingEditor::CurrentRow() const {
   const QModelIndex current = grid_->currentIndex();
   return current.isValid() ? current.row() : -1;
 }
 
-void Tdircform::SelectRow(int row) {
+void MappingEditor::SelectRow(int row) {
   if (row < 0 || row >= model_->rowCount()) return;
   int column = MappingTableModel::kCodeColumn;
   if (grid_->isColumnHidden(column)) column = MappingTableModel::kNameColumn;
@@ -183,7 +183,7 @@ void Tdircform::SelectRow(int row) {
 }
 
 // The keyboard goes to the new row's first cell, ready for typing.
-void Tdircform::InsRecClick() {
+void MappingEditor::onInsertRowClicked() {
   grid_->CommitEditor();
   const int row = model_->InsertBlankRow();
   if (row < 0) return;
@@ -193,7 +193,7 @@ void Tdircform::InsRecClick() {
 
 // Deleting packs the table: the record is gone for good, so the user
 // confirms it first.
-void Tdircform::DelRecClick() {
+void MappingEditor::onDeleteRowClicked() {
   const int row = CurrentRow();
   if (row >= 0 && Ask(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
                       QMessageBox::Yes)
@@ -204,7 +204,7 @@ void Tdircform::DelRecClick() {
   SelectRow(std::min(std::max(row, 0), model_->rowCount() - 1));
 }
 
-QString Tdircform::DeleteQuestion(int row) const {
+QString MappingEditor::DeleteQuestion(int row) const {
   QStringList parts;
   for (int column : {MappingTableModel::kCodeColumn, MappingTableModel::kNameColumn}) {
     const QString text = model_->index(row, column).data().toString().trimmed();
@@ -217,7 +217,7 @@ QString Tdircform::DeleteQuestion(int row) const {
 
 // Esc would close the window and drop the row being edited: the user is
 // asked first.
-void Tdircform::keyPressEvent(QKeyEvent* event) {
+void MappingEditor::keyPressEvent(QKeyEvent* event) {
   if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier || model_->PendingRow() < 0) {
     QDialog::keyPressEvent(event);
     return;
@@ -225,7 +225,7 @@ void Tdircform::keyPressEvent(QKeyEvent* event) {
   switch (Ask(this, QStringLiteral("Сохранить изменения в текущей записи?"),
               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
     case QMessageBox::Save:
-      saveClick();
+      onSaveClicked();
       if (model_->PendingRow() < 0) reject();  // a refused write keeps the window open
       break;
     case QMessageBox::Discard:
@@ -236,7 +236,7 @@ void Tdircform::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void Tdircform::FitColumns() {
+void MappingEditor::FitColumns() {
   const QFontMetrics metrics = grid_->fontMetrics();
   // The cell's text margins, and the drop-down button of the PAVK column.
   const int margin = 2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) + 8;
@@ -252,7 +252,7 @@ void Tdircform::FitColumns() {
   header_->SetLeastWidths(std::move(least));
 }
 
-void Tdircform::ReportUnresolved(const QString& typed, const QStringList& candidates) {
+void MappingEditor::ReportUnresolved(const QString& typed, const QStringList& candidates) {
   QString text;
   if (candidates.isEmpty()) {
     text = QStringLiteral("Значение «%1» не подходит ни к одному коду ПАВК; связка не изменена.").arg(typed);
@@ -267,14 +267,14 @@ void Tdircform::ReportUnresolved(const QString& typed, const QStringList& candid
   Messages().ShowMessage(FromQt(text));
 }
 
-void Tdircform::saveClick() {
+void MappingEditor::onSaveClicked() {
   grid_->CommitEditor();
   model_->PostPending();
 }
 
-void Tdircform::FormExitClick() { reject(); }
+void MappingEditor::onCloseClicked() { reject(); }
 
-int Tdircform::AddUnmappedClick() {
+int MappingEditor::onAddUnmappedClicked() {
   grid_->CommitEditor();
   if (!model_->PostPending()) return 0;
   // Institutions are keyed by their name, the other classifiers by the code.
@@ -297,21 +297,21 @@ int Tdircform::AddUnmappedClick() {
   return added;
 }
 
-void Tdircform::done(int result) {
-  FormClose();
+void MappingEditor::done(int result) {
+  ReleaseTable();
   QDialog::done(result);
 }
 
-void Tdircform::FormClose() {
+void MappingEditor::ReleaseTable() {
   // A change still pending in the current row is not written.
   grid_->DiscardEditor();
   model_->CancelPending();
   model_->Clear();
-  dir_.Close();
+  table_.Close();
 }
 
 void ShowMappingEditor(QWidget* owner, int kind) {
-  QPointer<Tdircform> form = new Tdircform(owner);
+  QPointer<MappingEditor> form = new MappingEditor(owner);
   form->PrepareMapping(kind, true);
   delete form.data();
 }

@@ -19,12 +19,12 @@ class MappingTableModel;
 class PavkChoiceDelegate;
 class TwoLevelHeaderView;
 
-class Tdircform : public QDialog {
+class MappingEditor : public QDialog {
   Q_OBJECT
 
  public:
-  explicit Tdircform(QWidget* owner = nullptr);
-  ~Tdircform() override;
+  explicit MappingEditor(QWidget* owner = nullptr);
+  ~MappingEditor() override;
 
   // Reads the kind's PAVK choices, sets the caption, creates the mapping
   // table when missing and opens it exclusively; with `show`, then shows the
@@ -34,20 +34,20 @@ class Tdircform : public QDialog {
 
   // "Ошибка инициализации окна связок. " after a failed initialisation.
   const std::string& InitError() const { return initError_; }
-  Table& Dir() { return dir_; }
+  Table& MappingTable() { return table_; }
   MappingTableModel& Model() { return *model_; }
   QTableView& Grid();
   PavkChoiceDelegate& PavkDelegate() { return *pavkDelegate_; }
 
-  void InsRecClick();
-  void DelRecClick();
-  void saveClick();
-  void FormExitClick();
+  void onInsertRowClicked();
+  void onDeleteRowClicked();
+  void onSaveClicked();
+  void onCloseClicked();
   // Adds the values of this kind that the last run found unmapped as new
   // rows (the code, for institutions the name), leaving out values already
   // in the table, so that the user only picks their PAVK choices. Returns the
   // number of rows added.
-  int AddUnmappedClick();
+  int onAddUnmappedClicked();
 
   // The view's current row, -1 when the table shows no record.
   int CurrentRow() const;
@@ -60,21 +60,21 @@ class Tdircform : public QDialog {
  private:
   class MappingGrid;
 
-  void FormClose();
+  void ReleaseTable();
   void SelectRow(int row);
   QString DeleteQuestion(int row) const;
   void FitColumns();
   void ReportUnresolved(const QString& typed, const QStringList& candidates);
 
-  Table dir_{"Dir"};
+  Table table_{"Dir"};
   MappingTableModel* model_ = nullptr;
   MappingGrid* grid_ = nullptr;
   TwoLevelHeaderView* header_ = nullptr;
   PavkChoiceDelegate* pavkDelegate_ = nullptr;
-  QPushButton* insRec_ = nullptr;
-  QPushButton* delRec_ = nullptr;
+  QPushButton* insertRow_ = nullptr;
+  QPushButton* deleteRow_ = nullptr;
   QPushButton* save_ = nullptr;
-  QPushButton* formExit_ = nullptr;
+  QPushButton* close_ = nullptr;
   QPushButton* addUnmapped_ = nullptr;
   int kind_ = 0;
   std::string initError_;

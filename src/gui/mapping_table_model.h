@@ -19,7 +19,10 @@ class MappingTableModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  enum Column { kCodeColumn = 0, kNameColumn = 1, kPavkColumn = 2, kColumnCount = 3 };
+  static constexpr int kCodeColumn = 0;
+  static constexpr int kNameColumn = 1;
+  static constexpr int kPavkColumn = 2;
+  static constexpr int kColumnCount = 3;
 
   explicit MappingTableModel(Table& table, QObject* parent = nullptr);
 

@@ -205,13 +205,13 @@ bool QtPersistedWindow::HasFixedBorder() const { return window_.minimumSize() ==
 
 void QtPersistedWindow::SetWindowState(WindowState state) {
   Qt::WindowStates states = window_.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-  if (state == WindowState::kMinimized) states |= Qt::WindowMinimized;
+  if (state == WindowState::Minimized) states |= Qt::WindowMinimized;
   // A window of fixed size, or one without a maximise box, has nothing to
   // maximise.
   const Qt::WindowFlags flags = window_.windowFlags();
   const bool noMaximiseBox =
       flags.testFlag(Qt::CustomizeWindowHint) && !flags.testFlag(Qt::WindowMaximizeButtonHint);
-  if (state == WindowState::kMaximized && !HasFixedBorder() && !noMaximiseBox) states |= Qt::WindowMaximized;
+  if (state == WindowState::Maximized && !HasFixedBorder() && !noMaximiseBox) states |= Qt::WindowMaximized;
   window_.setWindowState(states);
 }
 
@@ -275,9 +275,9 @@ void KeepOnScreenWhenShown(QWidget& window) {
 
 PropertyKind QtPersistedWindow::KindOf(std::string_view object, std::string_view property) const {
   QObject* found = Find(object);
-  if (FindText(found, property)) return PropertyKind::kText;
-  if (FindList(found, property)) return PropertyKind::kList;
-  return PropertyKind::kMissing;
+  if (FindText(found, property)) return PropertyKind::Text;
+  if (FindList(found, property)) return PropertyKind::List;
+  return PropertyKind::Missing;
 }
 
 std::string QtPersistedWindow::GetText(std::string_view object, std::string_view property) const {

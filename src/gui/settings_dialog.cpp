@@ -20,7 +20,7 @@ constexpr int kAnsiItem = 1;
 
 }  // namespace
 
-Tparform::Tparform(QWidget* owner) : QDialog(owner) {
+SettingsDialog::SettingsDialog(QWidget* owner) : QDialog(owner) {
   setObjectName("parform");
   setWindowTitle(QStringLiteral("Настройки программы"));
   // A fixed single border with only the system menu.
@@ -28,41 +28,41 @@ Tparform::Tparform(QWidget* owner) : QDialog(owner) {
                  Qt::WindowCloseButtonHint);
   ApplyWindowLook(*this);
   BuildControls();
-  FormCreate();
+  StartUp();
 }
 
-void Tparform::BuildControls() {
-  outdirlable_ = new QLabel(QStringLiteral("1. Кодировка входного файла архива ВЕЛТ"), this);
-  outdirlable_->setObjectName("outdirlable");
+void SettingsDialog::BuildControls() {
+  codePageCaption_ = new QLabel(QStringLiteral("1. Кодировка входного файла архива ВЕЛТ"), this);
+  codePageCaption_->setObjectName("outdirlable");
 
-  cbCodePage_ = new QComboBox(this);
-  cbCodePage_->setObjectName("cbCodePage");
-  cbCodePage_->setEditable(false);
-  cbCodePage_->addItem(QStringLiteral("OEM (DOS)"));
-  cbCodePage_->addItem(QStringLiteral("ANSI (WIN)"));
+  codePageBox_ = new QComboBox(this);
+  codePageBox_->setObjectName("cbCodePage");
+  codePageBox_->setEditable(false);
+  codePageBox_->addItem(QStringLiteral("OEM (DOS)"));
+  codePageBox_->addItem(QStringLiteral("ANSI (WIN)"));
 
   save_ = new QPushButton(QStringLiteral("Сохранить изменения"), this);
   save_->setObjectName("save");
-  FormExit_ = new QPushButton(QStringLiteral("Закрыть"), this);
-  FormExit_->setObjectName("FormExit");
+  close_ = new QPushButton(QStringLiteral("Закрыть"), this);
+  close_->setObjectName("FormExit");
   // Enter must not take a choice the user has not confirmed.
   save_->setAutoDefault(false);
-  FormExit_->setAutoDefault(false);
+  close_->setAutoDefault(false);
   SetMnemonic(*save_, QStringLiteral("&Сохранить изменения"));
-  SetMnemonic(*FormExit_, QStringLiteral("&Закрыть"));
-  connect(save_, &QPushButton::clicked, this, &Tparform::saveClick);
-  connect(FormExit_, &QPushButton::clicked, this, &Tparform::FormExitClick);
+  SetMnemonic(*close_, QStringLiteral("&Закрыть"));
+  connect(save_, &QPushButton::clicked, this, &SettingsDialog::onSaveClicked);
+  connect(close_, &QPushButton::clicked, this, &SettingsDialog::onCloseClicked);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(save_);
-  buttons->addWidget(FormExit_);
+  buttons->addWidget(close_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);
   layout->setSpacing(10);
-  layout->addWidget(outdirlable_);
-  layout->addWidget(cbCodePage_);
+  layout->addWidget(codePageCaption_);
+  layout->addWidget(codePageBox_);
   layout->addSpacing(8);
   layout->addLayout(buttons);
   setFixedSize(QSize(440, sizeHint().height()));
@@ -70,17 +70,17 @@ void Tparform::BuildControls() {
 
 // The list shows the current code page; the comparison is exact, so a value
 // that is neither "OEM" nor "ANSI" leaves the list without a selection.
-void Tparform::FormCreate() {
-  const std::string& page = State().InputCodePage;
-  cbCodePage_->setCurrentIndex(page == "OEM" ? kOemItem : page == "ANSI" ? kAnsiItem : -1);
+void SettingsDialog::StartUp() {
+  const std::string& page = State().inputCodePage;
+  codePageBox_->setCurrentIndex(page == "OEM" ? kOemItem : page == "ANSI" ? kAnsiItem : -1);
 }
 
 // The second item chooses "ANSI"; the first one, or none, "OEM".
-void Tparform::saveClick() {
-  State().InputCodePage = cbCodePage_->currentIndex() == kAnsiItem ? "ANSI" : "OEM";
+void SettingsDialog::onSaveClicked() {
+  State().inputCodePage = codePageBox_->currentIndex() == kAnsiItem ? "ANSI" : "OEM";
   accept();
 }
 
-void Tparform::FormExitClick() { reject(); }
+void SettingsDialog::onCloseClicked() { reject(); }
 
 }  // namespace velt

@@ -1,5 +1,5 @@
 #pragma once
-// The settings window: the code page of the call archive (InputCodePage).
+// The settings window: the code page of the call archive (inputCodePage).
 // The main window creates a new one each time and shows it modally; "Save"
 // closes it with the OK result, "Close", Esc and the close box with Cancel.
 #include <QDialog>
@@ -10,24 +10,24 @@ class QPushButton;
 
 namespace velt {
 
-class Tparform : public QDialog {
+class SettingsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit Tparform(QWidget* owner = nullptr);
+  explicit SettingsDialog(QWidget* owner = nullptr);
 
  public Q_SLOTS:
-  void saveClick();
-  void FormExitClick();
+  void onSaveClicked();
+  void onCloseClicked();
 
  private:
   void BuildControls();
-  void FormCreate();
+  void StartUp();
 
-  QLabel* outdirlable_ = nullptr;
-  QComboBox* cbCodePage_ = nullptr;
+  QLabel* codePageCaption_ = nullptr;
+  QComboBox* codePageBox_ = nullptr;
   QPushButton* save_ = nullptr;
-  QPushButton* FormExit_ = nullptr;
+  QPushButton* close_ = nullptr;
 };
 
 }  // namespace velt

@@ -19,7 +19,9 @@
 namespace velt {
 namespace {
 
-enum Column { kKindColumn, kValueColumn, kCallsColumn };
+constexpr int kKindColumn = 0;
+constexpr int kValueColumn = 1;
+constexpr int kCallsColumn = 2;
 
 QString ToQt(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
 

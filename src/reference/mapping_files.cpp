@@ -20,7 +20,7 @@ class ClosesOnExit {
 
 // One of the program's files in the mapping folder (any letter case).
 std::string MappingFolderFile(const std::string& name) {
-  return ProgramFile(State().MappingDirPath + platform::PathSeparator(), name);
+  return ProgramFile(State().mappingDirPath + platform::PathSeparator(), name);
 }
 
 void OpenWithTranslation(Table& table, const std::string& path) {
@@ -48,7 +48,7 @@ void SeedMappingTable(int kind, Table& mapping) {
   defaults.SetOEMTranslate(true);
   defaults.SetTableName(MappingFolderFile("VELT_DEFCODES.DBF"));
   defaults.Open();
-  const std::string indexFile = State().IndexDirPath + platform::PathSeparator() + "VELT_DEFCODES.ntx";
+  const std::string indexFile = State().indexDirPath + platform::PathSeparator() + "VELT_DEFCODES.ntx";
   defaults.SetOrder(defaults.Index(indexFile, "DIR_ID", 0, false, ""));
   const std::string kindText = std::to_string(kind);
   defaults.SetScope(kindText, kindText);

@@ -51,19 +51,19 @@ std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinitio
   const std::string sep(1, platform::PathSeparator());
   auto table = std::make_unique<Table>();
   table->SetOEMTranslate(true);
-  const std::string& folder = name.starts_with("tr") ? state.MappingDirPath : state.PavkDirPath;
+  const std::string& folder = name.starts_with("tr") ? state.mappingDirPath : state.pavkDirPath;
   table->SetTableName(ProgramFile(folder + sep, name + ".dbf"));
   table->SetExclusive(false);
   table->Open();
   const int order =
-      table->Index(state.IndexDirPath + sep + name + ".ntx", index.key, 0, true, index.condition);
+      table->Index(state.indexDirPath + sep + name + ".ntx", index.key, 0, true, index.condition);
   table->SetOrder(order);
   return table;
 }
 
 void ReportNotRecoded() {
   Messages().ShowMessage(
-      W("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+      VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
 }
 
 }  // namespace

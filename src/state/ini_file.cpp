@@ -53,7 +53,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
       break;
     case platform::OpenResult::NotAFile:
       unreadable_ = true;
-      warning_ = W("Файл настроек ") + path_ + W(" не прочитан: это не обычный файл (канал или устройство).");
+      warning_ = VELT_ANSI("Файл настроек ") + path_ + VELT_ANSI(" не прочитан: это не обычный файл (канал или устройство).");
       return;
     default:
       unreadable_ = platform::FileExists(path_);
@@ -61,7 +61,7 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
   }
   if (file.Size() > kMaxFileSize) {
     unreadable_ = true;
-    warning_ = W("Файл настроек ") + path_ + W(" не прочитан: он больше 1 МБ, такого файла настроек не бывает.");
+    warning_ = VELT_ANSI("Файл настроек ") + path_ + VELT_ANSI(" не прочитан: он больше 1 МБ, такого файла настроек не бывает.");
     return;
   }
   std::string content(file.Size(), '\0');
@@ -83,14 +83,14 @@ IniFile::Line IniFile::ParseLine(std::string text) {
   if (!body.empty() && body.front() == '[') {
     std::size_t close = body.rfind(']');
     if (close != std::string_view::npos) {
-      line.kind = Line::Kind::kSection;
+      line.kind = Line::Kind::Section;
       line.name = Trim(body.substr(1, close - 1));
     }
   }
-  if (line.kind == Line::Kind::kOther && !body.empty() && body.front() != ';') {
+  if (line.kind == Line::Kind::Other && !body.empty() && body.front() != ';') {
     std::size_t eq = body.find('=');
     if (eq != std::string_view::npos) {
-      line.kind = Line::Kind::kKey;
+      line.kind = Line::Kind::Key;
       line.name = Trim(body.substr(0, eq));
     }
   }
@@ -100,21 +100,21 @@ IniFile::Line IniFile::ParseLine(std::string text) {
 
 int IniFile::FindSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == Line::Kind::kSection && SameName(lines_[i].name, section))
+    if (lines_[i].kind == Line::Kind::Section && SameName(lines_[i].name, section))
       return static_cast<int>(i);
   return -1;
 }
 
 int IniFile::SectionEnd(int header) const {
   int i = header + 1;
-  while (i < static_cast<int>(lines_.size()) && lines_[i].kind != Line::Kind::kSection) ++i;
+  while (i < static_cast<int>(lines_.size()) && lines_[i].kind != Line::Kind::Section) ++i;
   return i;
 }
 
 int IniFile::FindKey(int header, std::string_view key) const {
   int end = SectionEnd(header);
   for (int i = header + 1; i < end; ++i)
-    if (lines_[i].kind == Line::Kind::kKey && SameName(lines_[i].name, key)) return i;
+    if (lines_[i].kind == Line::Kind::Key && SameName(lines_[i].name, key)) return i;
   return -1;
 }
 

@@ -64,9 +64,9 @@ class IniFile {
 
  private:
   struct Line {
-    enum class Kind { kOther, kSection, kKey };
+    enum class Kind { Other, Section, Key };
     std::string text;  // as on disk, without its line end
-    Kind kind = Kind::kOther;
+    Kind kind = Kind::Other;
     std::string name;  // section or key name, blanks removed
   };
 

@@ -56,14 +56,14 @@ WindowState StateOfShowCmd(int showCmd) {
     case kShowMinimized:
     case kMinimize:
     case kShowMinNoActive:
-      return WindowState::kMinimized;
+      return WindowState::Minimized;
     case kShowMaximize:
-      return WindowState::kMaximized;
+      return WindowState::Maximized;
     case kShowNormal:
     case kShow:
     case kRestore:
     default:
-      return WindowState::kNormal;
+      return WindowState::Normal;
   }
 }
 
@@ -148,15 +148,15 @@ void PersistedState::RestoreProperties(const IniFile& ini) {
   for (const Property& property : ParsedProperties()) {
     try {
       switch (window_.KindOf(property.object, property.name)) {
-        case PropertyKind::kMissing:
+        case PropertyKind::Missing:
           break;
-        case PropertyKind::kText: {
+        case PropertyKind::Text: {
           std::string key = property.object + "_" + property.name;
           std::string text = ini.ReadString(section_, key, window_.GetText(property.object, property.name));
           window_.SetText(property.object, property.name, Trim(text));
           break;
         }
-        case PropertyKind::kList: {
+        case PropertyKind::List: {
           std::string list = ListSection(property);
           int count = StrToIntDef(Trim(ini.ReadString(list, kCountKey, "0")), 0);
           if (count <= 0) break;
@@ -214,13 +214,13 @@ void PersistedState::SavePlacement(IniFile& ini, bool destroying) {
 void PersistedState::SaveProperties(IniFile& ini) {
   for (const Property& property : ParsedProperties()) {
     switch (window_.KindOf(property.object, property.name)) {
-      case PropertyKind::kMissing:
+      case PropertyKind::Missing:
         break;
-      case PropertyKind::kText:
+      case PropertyKind::Text:
         ini.WriteString(section_, property.object + "_" + property.name,
                         Trim(window_.GetText(property.object, property.name)));
         break;
-      case PropertyKind::kList: {
+      case PropertyKind::List: {
         std::string list = ListSection(property);
         ini.EraseSection(list);
         std::vector<std::string> lines = window_.GetLines(property.object, property.name);

@@ -48,10 +48,10 @@ struct ScreenSize {
   int height = 0;
 };
 
-enum class WindowState { kNormal, kMinimized, kMaximized };
+enum class WindowState { Normal, Minimized, Maximized };
 
 // What a stored property "object.Property" is on the window.
-enum class PropertyKind { kMissing, kText, kList };
+enum class PropertyKind { Missing, Text, List };
 
 class PersistedWindow {
  public:

@@ -33,7 +33,7 @@ struct GroupState {
   bool underline = false;
   bool hidden = false;
   int halfPoints = kDefaultHalfPoints;
-  RtfAlignment alignment = RtfAlignment::kLeft;
+  RtfAlignment alignment = RtfAlignment::Left;
   int unicodeSkip = 1;   // fallback characters that follow each \uN
   bool skipped = false;  // inside a destination that is not shown
 
@@ -219,15 +219,15 @@ class Reader {
     } else if (word == "plain") {
       state_.ResetCharacter();
     } else if (word == "pard") {
-      state_.alignment = RtfAlignment::kLeft;
+      state_.alignment = RtfAlignment::Left;
     } else if (word == "ql") {
-      state_.alignment = RtfAlignment::kLeft;
+      state_.alignment = RtfAlignment::Left;
     } else if (word == "qc") {
-      state_.alignment = RtfAlignment::kCenter;
+      state_.alignment = RtfAlignment::Center;
     } else if (word == "qr") {
-      state_.alignment = RtfAlignment::kRight;
+      state_.alignment = RtfAlignment::Right;
     } else if (word == "qj" || word == "qd") {
-      state_.alignment = RtfAlignment::kJustify;
+      state_.alignment = RtfAlignment::Justify;
     } else if (word == "uc") {
       if (hasParameter && parameter >= 0) state_.unicodeSkip = std::min(parameter, 16);
     } else if (word == "u") {

@@ -34,10 +34,10 @@ struct RtfRun {
   }
 };
 
-enum class RtfAlignment { kLeft, kCenter, kRight, kJustify };
+enum class RtfAlignment { Left, Center, Right, Justify };
 
 struct RtfParagraph {
-  RtfAlignment alignment = RtfAlignment::kLeft;
+  RtfAlignment alignment = RtfAlignment::Left;
   // Adjacent text of one look is one run; an empty paragraph has no runs.
   std::vector<RtfRun> runs;
 };

@@ -18,18 +18,18 @@ void InitialisePaths(const std::string& appDirOverride) {
 }
 
 void LogApplicationStarted() {
-  AddToLog(State().LogFilePath, W("Приложение ") + State().ExeBaseName + W(" запущено."), true,
+  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" запущено."), true,
            kStampPattern);
 }
 
 void LogApplicationStopped() {
-  AddToLog(State().LogFilePath, W("Приложение ") + State().ExeBaseName + W(" остановлено."), true,
+  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" остановлено."), true,
            kStampPattern);
 }
 
 std::string IniFilePath() {
   const RunState& state = State();
-  return state.AppDir + platform::PathSeparator() + state.ExeBaseName + ".ini";
+  return state.appDir + platform::PathSeparator() + state.exeBaseName + ".ini";
 }
 
 std::string PersistedCodePage() {

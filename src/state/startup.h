@@ -5,11 +5,11 @@
 
 namespace velt {
 
-// AppDir: `appDirOverride` when given (--app-dir), else the executable's own
+// appDir: `appDirOverride` when given (--app-dir), else the executable's own
 // folder. Derives the paths of the run state from it.
 void InitialisePaths(const std::string& appDirOverride);
 
-// "Приложение <ExeBaseName> запущено." / "... остановлено." in the event log.
+// "Приложение <exeBaseName> запущено." / "... остановлено." in the event log.
 void LogApplicationStarted();
 void LogApplicationStopped();
 

@@ -19,7 +19,8 @@ constexpr CharSet BlankAndHyphen() { return CharSet().AddAll(" -"); }
 
 }  // namespace
 
-std::string FilterChars(std::string_view text, const CharSet& set, bool drop) {
+std::string FilterChars(std::string_view text, const CharSet& set, CharFilter filter) {
+  const bool drop = filter == CharFilter::Drop;
   std::string out(text.size(), '\0');
   std::size_t kept = 0;
   for (char c : text)

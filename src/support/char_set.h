@@ -36,13 +36,12 @@ class CharSet {
   std::array<std::uint8_t, 32> bits_{};
 };
 
-// The characters of text that are in the set (drop false) or not in it (drop
-// true), in their order.
-std::string FilterChars(std::string_view text, const CharSet& set, bool drop);
+// Whether FilterChars keeps the characters of its set or drops them.
+enum class CharFilter { Keep, Drop };
 
-// Keep / drop modes of FilterChars, as the callers name them.
-inline constexpr bool kKeep = false;
-inline constexpr bool kDrop = true;
+// The characters of text that are in the set (Keep) or not in it (Drop), in
+// their order.
+std::string FilterChars(std::string_view text, const CharSet& set, CharFilter filter);
 
 extern const CharSet DigitChars;
 extern const CharSet HouseSuffixChars;

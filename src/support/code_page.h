@@ -23,9 +23,9 @@ std::string UpperCase(std::string_view text);
 // The text upper-cased into `out` (text.size() bytes).
 void UpperCaseInto(std::string_view text, char* out);
 
-// A 1251 constant written in the source as UTF-8: W("ПОС") gives the 1251
-// bytes, converted once per call site.
-#define W(utf8literal)                                                   \
+// A 1251 constant written in the source as UTF-8: VELT_ANSI("ПОС") gives the
+// 1251 bytes, converted once per call site.
+#define VELT_ANSI(utf8literal)                                                   \
   ([]() -> const std::string& {                                          \
     static const std::string converted = ::velt::Utf8ToAnsi(utf8literal); \
     return converted;                                                     \

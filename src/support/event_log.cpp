@@ -24,8 +24,8 @@ std::uint64_t g_linesWritten = 0;
 // Why a line could not be appended, for the second line of the error.
 const std::string& WhyNotWritten(const std::string& path) {
   if (platform::IsSpecialFile(path))
-    return W("Это не обычный файл (канал, устройство или сокет), журнал в него не пишется.");
-  return W("Нет доступа к файлу или папке, файл занят другой программой, или диск заполнен.");
+    return VELT_ANSI("Это не обычный файл (канал, устройство или сокет), журнал в него не пишется.");
+  return VELT_ANSI("Нет доступа к файлу или папке, файл занят другой программой, или диск заполнен.");
 }
 
 }  // namespace

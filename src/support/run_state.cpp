@@ -11,14 +11,14 @@ RunState& State() {
 
 void DerivePaths(RunState& state, const std::string& appDir, const std::string& exeFileName) {
   const std::string sep(1, platform::PathSeparator());
-  state.AppDir = appDir;
-  if (state.AppDir.empty() || !platform::IsPathSeparator(state.AppDir.back())) state.AppDir += sep;
+  state.appDir = appDir;
+  if (state.appDir.empty() || !platform::IsPathSeparator(state.appDir.back())) state.appDir += sep;
   std::string name = platform::FileNamePart(exeFileName);
-  state.ExeBaseName = name.substr(0, name.find('.'));
-  state.MappingDirPath = state.AppDir + sep + "dirstrans";
-  state.IndexDirPath = state.AppDir + sep + "indexes";
-  state.PavkDirPath = state.AppDir + sep + "pavkdirs";
-  state.LogFilePath = state.AppDir + sep + state.ExeBaseName + ".log";
+  state.exeBaseName = name.substr(0, name.find('.'));
+  state.mappingDirPath = state.appDir + sep + "dirstrans";
+  state.indexDirPath = state.appDir + sep + "indexes";
+  state.pavkDirPath = state.appDir + sep + "pavkdirs";
+  state.logFilePath = state.appDir + sep + state.exeBaseName + ".log";
 }
 
 std::string ProgramFile(const std::string& directory, const std::string& name) {

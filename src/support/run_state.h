@@ -8,26 +8,26 @@ namespace velt {
 
 struct RunState {
   // Set once at start-up from the program's own folder.
-  std::string AppDir;  // ends with the path separator
-  std::string ExeBaseName;
-  std::string MappingDirPath;
-  std::string IndexDirPath;
-  std::string PavkDirPath;
-  std::string LogFilePath;
+  std::string appDir;  // ends with the path separator
+  std::string exeBaseName;
+  std::string mappingDirPath;
+  std::string indexDirPath;
+  std::string pavkDirPath;
+  std::string logFilePath;
 
-  std::string InputCodePage = "OEM";  // "OEM" or "ANSI"
+  std::string inputCodePage = "OEM";  // "OEM" or "ANSI"
 
   // The station's tariff category as last found; never reset, so it carries
   // over from one run to the next.
-  int StationCategory = 0;
+  int stationCategory = 0;
   // Set by the cancel button, tested by the run, cleared when a run ends.
-  bool AbortRequested = false;
+  bool abortRequested = false;
 };
 
 RunState& State();
 
-// AppDir (with its trailing separator added when missing) and the members
-// derived from it: ExeBaseName is the executable's file name before its
+// appDir (with its trailing separator added when missing) and the members
+// derived from it: exeBaseName is the executable's file name before its
 // first "."; the joins are plain concatenations, as existing installations
 // expect (a doubled separator is harmless).
 void DerivePaths(RunState& state, const std::string& appDir, const std::string& exeFileName);

@@ -76,15 +76,15 @@ std::string UnableToOpen(const std::string& path, const std::string& cause) {
 }
 
 const std::string& NotAFileCause() {
-  return W("Это не обычный файл (канал, устройство или сокет), он не открывается.");
+  return VELT_ANSI("Это не обычный файл (канал, устройство или сокет), он не открывается.");
 }
 
 std::string TwiceCause(const std::string& field) {
-  return W("Поле ") + field + W(" встречается в таблице дважды, такая таблица не читается.");
+  return VELT_ANSI("Поле ") + field + VELT_ANSI(" встречается в таблице дважды, такая таблица не читается.");
 }
 
 const std::string& HeldCause() {
-  return W("Файл занят другой программой или другим запуском конвертации и не заменён.");
+  return VELT_ANSI("Файл занят другой программой или другим запуском конвертации и не заменён.");
 }
 
 bool IsTrue(char c) { return c == 'T' || c == 't' || c == 'Y' || c == 'y'; }

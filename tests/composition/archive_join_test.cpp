@@ -96,7 +96,7 @@ class ArchiveJoinTest : public ::testing::Test {
     return path;
   }
   std::string Output(const std::string& name) const {
-    return State().AppDir + "in" + platform::PathSeparator() + name;
+    return State().appDir + "in" + platform::PathSeparator() + name;
   }
 
   TempDir dir_;
@@ -343,8 +343,8 @@ TEST(JoinedArchiveConversion, ConvertsLikeItsPartsOneAfterAnother) {
   fs::copy(kSampleApp, dir.Path() + "app", fs::copy_options::recursive);
   fs::create_directories(dir.Path() + "app/in");
   DerivePaths(State(), dir.Path() + "app", "veltconv");
-  State().InputCodePage = "OEM";
-  State().AbortRequested = false;
+  State().inputCodePage = "OEM";
+  State().abortRequested = false;
   RecordingMessages messages;
   SetMessages(&messages);
 

@@ -73,10 +73,10 @@ class AddressTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DerivePaths(State(), dir_.Path(), "veltconv");
-    for (const std::string* folder : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath})
+    for (const std::string* folder : {&State().mappingDirPath, &State().indexDirPath, &State().pavkDirPath})
       ASSERT_TRUE(platform::CreateDirectories(*folder));
-    const std::string pavk = State().PavkDirPath + "/";
-    const std::string mapping = State().MappingDirPath + "/";
+    const std::string pavk = State().pavkDirPath + "/";
+    const std::string mapping = State().mappingDirPath + "/";
     // Equal names keep record order in the index, so the record that must
     // be passed over comes first.
     WriteTable(pavk + "city.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 13}},
@@ -110,7 +110,7 @@ class AddressTest : public ::testing::Test {
                 {"", "=НОВОГРАД_+ФАП", "125 - ФАП"}});
     for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(session_.tables.Open(name));
 
-    session_.StationCode = 672;
+    session_.stationCode = 672;
     ASSERT_TRUE(CreateOutputTable(output_, dir_.File("tF6722401.DBF")));
   }
 
@@ -283,7 +283,7 @@ TEST_F(AddressTest, ArchiveWithoutAnAddressFieldFails) {
 TEST_F(AddressTest, ReopenedStreetTableIsReadAfresh) {
   EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000100");
   session_.tables.ReleaseAll();
-  WriteTable(State().PavkDirPath + "/street.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}},
+  WriteTable(State().pavkDirPath + "/street.dbf", {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}},
              {{"Ленина", "ул", "74000001000000900"}});
   for (const char* name : {"city", "street", "lpu", "tr_lpu"}) ASSERT_TRUE(session_.tables.Open(name));
   EXPECT_EQ(Resolve("=Новоград", "ул. Ленина").streetCode, "74000001000000900");
@@ -304,7 +304,7 @@ TEST_F(AddressTest, StreetDirectoryAnswersAsTheScopeWalk) {
     if (rng() % 4 != 0) code += std::to_string(100000 + rng() % 900000);
     rows.push_back({names[rng() % names.size()], socrs[rng() % socrs.size()], code});
   }
-  const std::string path = State().PavkDirPath + "/street.dbf";
+  const std::string path = State().pavkDirPath + "/street.dbf";
   session_.tables.ReleaseAll();  // a table that an open holds is never replaced
   WriteTable(path, {{"NAME", "C", 40}, {"SOCR", "C", 10}, {"CODE", "C", 17}}, rows);
   {

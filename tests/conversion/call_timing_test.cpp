@@ -36,61 +36,61 @@ class CallTimingTest : public testing::RecordTest {
 TEST_F(CallTimingTest, CallDateIsReadAsYearMonthDay) {
   RecordContext& ctx = Call("170305", "");
   CallDateGroup(ctx);
-  EXPECT_TRUE(ctx.CallStartValid);
+  EXPECT_TRUE(ctx.callStartValid);
   EXPECT_EQ(Date(Out::DATE_BEG), Day(2017, 3, 5));
 
   // 30 February converts number by number but names no day.
   RecordContext& february = Call("170230", "");
   EXPECT_TRUE(Failed([&] { return CallDateGroup(february); }));
-  EXPECT_FALSE(february.CallStartValid);
+  EXPECT_FALSE(february.callStartValid);
   EXPECT_TRUE(Blank(Out::DATE_BEG));
 
   RecordContext& letters = Call("17Ma05", "");
   EXPECT_TRUE(Failed([&] { return CallDateGroup(letters); }));
-  EXPECT_FALSE(letters.CallStartValid);
+  EXPECT_FALSE(letters.callStartValid);
 
   RecordContext& missing = Record({{"NGOD", "1"}});
-  missing.CallStartValid = true;
+  missing.callStartValid = true;
   EXPECT_TRUE(Failed([&] { return CallDateGroup(missing); }));
-  EXPECT_FALSE(missing.CallStartValid);
+  EXPECT_FALSE(missing.callStartValid);
 }
 
 TEST_F(CallTimingTest, CallTimeTakesCharactersOneToTwoAndFourToFive) {
   for (const char* tprm : {" 7:05", "07-05", "07:05"}) {
     RecordContext& ctx = Call("170305", tprm);
-    ctx.CallStartValid = true;
+    ctx.callStartValid = true;
     CallTimeGroup(ctx);
     EXPECT_EQ(Text(Out::TIME_BEG), "07:05") << tprm;
-    EXPECT_EQ(ctx.StartHour, 7) << tprm;
-    EXPECT_TRUE(ctx.CallStartValid) << tprm;
+    EXPECT_EQ(ctx.startHour, 7) << tprm;
+    EXPECT_TRUE(ctx.callStartValid) << tprm;
   }
 
   // Without the leading blank the hour is "7:".
   RecordContext& shortHour = Call("170305", "7:05");
-  shortHour.CallStartValid = true;
+  shortHour.callStartValid = true;
   EXPECT_TRUE(Failed([&] { return CallTimeGroup(shortHour); }));
-  EXPECT_FALSE(shortHour.CallStartValid);
+  EXPECT_FALSE(shortHour.callStartValid);
   EXPECT_TRUE(Blank(Out::TIME_BEG));
-  EXPECT_EQ(shortHour.StartHour, 0);
+  EXPECT_EQ(shortHour.startHour, 0);
 
   // The hour is kept once it converted, even when the minute then fails.
   RecordContext& badMinute = Call("170305", "12:ab");
   EXPECT_TRUE(Failed([&] { return CallTimeGroup(badMinute); }));
-  EXPECT_EQ(badMinute.StartHour, 12);
+  EXPECT_EQ(badMinute.startHour, 12);
   EXPECT_TRUE(Blank(Out::TIME_BEG));
 
   // Out-of-day values are written as they are.
   RecordContext& late = Call("170305", "25:00");
   CallTimeGroup(late);
   EXPECT_EQ(Text(Out::TIME_BEG), "25:00");
-  EXPECT_EQ(late.StartHour, 25);
+  EXPECT_EQ(late.startHour, 25);
 }
 
 TEST_F(CallTimingTest, CallStartJoinsTheCallDateAndTime) {
   RecordContext& ctx = Call("170305", "23:50");
   Timing(ctx);
-  EXPECT_TRUE(ctx.CallStartValid);
-  EXPECT_EQ(ctx.CallStart, At(Day(2017, 3, 5), 23, 50));
+  EXPECT_TRUE(ctx.callStartValid);
+  EXPECT_EQ(ctx.callStart, At(Day(2017, 3, 5), 23, 50));
 }
 
 TEST_F(CallTimingTest, CallTimeOutsideTheDayEndsTheRunOnlyWithAValidDate) {
@@ -104,7 +104,7 @@ TEST_F(CallTimingTest, CallTimeOutsideTheDayEndsTheRunOnlyWithAValidDate) {
 
   RecordContext& invalidDate = Call("170230", "24:00");
   EXPECT_NO_THROW(Timing(invalidDate));
-  EXPECT_FALSE(invalidDate.CallStartValid);
+  EXPECT_FALSE(invalidDate.callStartValid);
   EXPECT_EQ(Text(Out::TIME_BEG), "24:00");
 }
 
@@ -117,10 +117,10 @@ TEST_F(CallTimingTest, EndTimeIsCopiedAsTypedWhenItHoldsAnHour) {
   for (const Case& c : {Case{"00:20", "00:20", 0}, Case{" 7.05", " 7:05", 7}, Case{"0020", "", 25},
                         Case{"ab:cd", "", 25}, Case{"-0:01", "", 25}, Case{"", "", 25}}) {
     RecordContext& ctx = Call("170305", "10:00", c.tisp);
-    ctx.EndHour = 3;
+    ctx.endHour = 3;
     EndTimeGroup(ctx);
     EXPECT_EQ(Text(Out::TIME_END), c.timeEnd) << c.tisp;
-    EXPECT_EQ(ctx.EndHour, c.endHour) << c.tisp;
+    EXPECT_EQ(ctx.endHour, c.endHour) << c.tisp;
   }
 }
 
@@ -259,9 +259,9 @@ class TariffTest : public CallTimingTest {
   }
   // The tariff group for a call of this specialty from this station.
   RecordContext& Tariffed(int spec, int station) {
-    session_.StationCode = station;
+    session_.stationCode = station;
     RecordContext& ctx = Record({{"NGOD", "1"}});
-    ctx.Specialty = spec;
+    ctx.specialty = spec;
     TariffGroup(ctx);
     return ctx;
   }
@@ -269,7 +269,7 @@ class TariffTest : public CallTimingTest {
 
 TEST_F(TariffTest, TariffOfTheSpecialtyAndTheStationsCategory) {
   Tariffed(1439, 101);
-  EXPECT_EQ(State().StationCategory, 2);
+  EXPECT_EQ(State().stationCategory, 2);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 1234.56);
   EXPECT_EQ(Date(Out::DATE_TAR), Day(2017, 1, 1));
 
@@ -285,31 +285,31 @@ TEST_F(TariffTest, TariffOfTheSpecialtyAndTheStationsCategory) {
 TEST_F(TariffTest, StationCategoryCarriesOverWhenTheStationIsUnknown) {
   // Never found since the start: category 0.
   Tariffed(1439, 555);
-  EXPECT_EQ(State().StationCategory, 0);
+  EXPECT_EQ(State().stationCategory, 0);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 100.5);
   EXPECT_EQ(Date(Out::DATE_TAR), Day(2016, 2, 1));
 
   Tariffed(1439, 101);
   Tariffed(1439, 555);
-  EXPECT_EQ(State().StationCategory, 2);
+  EXPECT_EQ(State().stationCategory, 2);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 1234.56);
 
   Tariffed(1439, 102);
-  EXPECT_EQ(State().StationCategory, 3);
+  EXPECT_EQ(State().stationCategory, 3);
   EXPECT_TRUE(Blank(Out::TARIF));
 }
 
 TEST_F(TariffTest, EmptyTariffOrDateFailsTheGroup) {
-  session_.StationCode = 101;
+  session_.stationCode = 101;
   RecordContext& noTariff = Record({{"NGOD", "1"}});
-  noTariff.Specialty = 1440;
+  noTariff.specialty = 1440;
   EXPECT_TRUE(Failed([&] { return TariffGroup(noTariff); }));
   EXPECT_TRUE(Blank(Out::TARIF));
   EXPECT_TRUE(Blank(Out::DATE_TAR));
 
   // The tariff already written stays.
   RecordContext& noDate = Record({{"NGOD", "1"}});
-  noDate.Specialty = 1442;
+  noDate.specialty = 1442;
   EXPECT_TRUE(Failed([&] { return TariffGroup(noDate); }));
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 777);
   EXPECT_TRUE(Blank(Out::DATE_TAR));

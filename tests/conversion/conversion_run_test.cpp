@@ -27,7 +27,7 @@ class FakeHost : public RunHost {
  public:
   void ProcessEvents() override {
     ++events;
-    if (cancelAtEvent > 0 && events == cancelAtEvent) State().AbortRequested = true;
+    if (cancelAtEvent > 0 && events == cancelAtEvent) State().abortRequested = true;
   }
   void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void ShowProgress(bool visible, int position) override {
@@ -57,8 +57,8 @@ class ConversionRunTest : public ::testing::Test {
     fs::copy(kSampleApp, dir_.Path() + "app", fs::copy_options::recursive);
     fs::create_directories(dir_.Path() + "out");
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     SetMessages(&messages_);
   }
   void TearDown() override { SetMessages(nullptr); }
@@ -95,7 +95,7 @@ class ConversionRunTest : public ::testing::Test {
   // No run holds the mapping table any more: it opens for sole use.
   static bool Released(const std::string& mapping) {
     Table table;
-    table.SetTableName(State().MappingDirPath + "/" + mapping + ".dbf");
+    table.SetTableName(State().mappingDirPath + "/" + mapping + ".dbf");
     table.SetExclusive(true);
     try {
       table.Open();
@@ -107,7 +107,7 @@ class ConversionRunTest : public ::testing::Test {
   std::string Out() const { return dir_.Path() + "out"; }
   std::string Log() const {
     std::string text;
-    platform::ReadWholeFile(State().LogFilePath, text);
+    platform::ReadWholeFile(State().logFilePath, text);
     return text;
   }
   int Records(const std::string& file) const {
@@ -211,16 +211,16 @@ TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasW
   // reached; the records before it were converted.
   EXPECT_EQ(Records("tF1232401.DBF"), ProgressStepFor(300) - 1);
   EXPECT_NE(Log().find(A(" отменена.\r\n")), std::string::npos);
-  EXPECT_FALSE(State().AbortRequested);
+  EXPECT_FALSE(State().abortRequested);
 
   // A cancel while idle stays pending and stops the next run before its
   // first record.
-  State().AbortRequested = true;
+  State().abortRequested = true;
   host_.cancelAtEvent = 0;
   RunSummary next = Run(archive);
   EXPECT_EQ(next.outcome, RunOutcome::Cancelled);
   EXPECT_EQ(next.recordsRead, 0);
-  EXPECT_FALSE(State().AbortRequested);
+  EXPECT_FALSE(State().abortRequested);
 }
 
 TEST_F(ConversionRunTest, TheCodePageDecidesWhetherTheArchiveIsTranslated) {
@@ -232,7 +232,7 @@ TEST_F(ConversionRunTest, TheCodePageDecidesWhetherTheArchiveIsTranslated) {
   out.Open();
   std::string translated = out.FieldByName("FAMILY").AsString();
   out.Close();
-  State().InputCodePage = "ANSI";
+  State().inputCodePage = "ANSI";
   Run(archive);
   out.Open();
   std::string untranslated = out.FieldByName("FAMILY").AsString();
@@ -244,13 +244,13 @@ TEST_F(ConversionRunTest, TheCodePageDecidesWhetherTheArchiveIsTranslated) {
 
 TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened) {
   std::string archive = Archive("F1232401.DBF", {{"740011"}});
-  fs::remove(State().MappingDirPath + "/tr_vid.dbf");
+  fs::remove(State().mappingDirPath + "/tr_vid.dbf");
   EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
   EXPECT_NE(Log().find(A("Ошибка создания индексов. Конвертация отменена\r\n")), std::string::npos);
   EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
   EXPECT_TRUE(Released("tr_from"));
 
-  fs::copy(kSampleApp + "/dirstrans/tr_vid.dbf", State().MappingDirPath + "/tr_vid.dbf");
+  fs::copy(kSampleApp + "/dirstrans/tr_vid.dbf", State().mappingDirPath + "/tr_vid.dbf");
   Table holder;
   holder.SetTableName(archive);
   holder.SetExclusive(true);

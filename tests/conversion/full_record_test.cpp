@@ -20,7 +20,7 @@ class FullRecordTest : public testing::RecordTest {
  protected:
   void SetUp() override {
     RecordTest::SetUp();
-    session_.InputFileName = "F1011612.DBF";
+    session_.inputFileName = "F1011612.DBF";
     Reference(
         "city",
         {{{"NAME", A("Новоград"), "C", 40}, {"CODE", "74000001000", "C", 11}, {"SOCR", A("г"), "C", 10}}});
@@ -103,10 +103,10 @@ TEST_F(FullRecordTest, EveryOutputFieldOfOneCall) {
 
   // Nothing of this call failed, so nothing was logged about it.
   std::string log;
-  platform::ReadWholeFile(State().LogFilePath, log);
+  platform::ReadWholeFile(State().logFilePath, log);
   EXPECT_EQ(log.find(A("Вызов")), std::string::npos) << log;
-  EXPECT_EQ(session_.ExternalsCounter, 2);
-  EXPECT_EQ(session_.NativesCounter, 1);
+  EXPECT_EQ(session_.externalsCounter, 2);
+  EXPECT_EQ(session_.nativesCounter, 1);
 }
 
 }  // namespace

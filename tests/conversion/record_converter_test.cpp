@@ -85,19 +85,19 @@ class RecordConverterTest : public testing::AppFolderTest {
     WriteTable(PavkFile("lpu.dbf"), {{"NPP", "N", 4}, {"CATEGORY", "N", 1}, {"ADRESS", "C", 100}}, {});
     for (int i = 0; i < kLookupCount; ++i)
       ASSERT_TRUE(OpenReferenceTable(LookupName(static_cast<Lookup>(i))));
-    session_.StationCode = 123;
-    session_.InputFilePath = dir_.File("F1232401.DBF");
-    session_.InputFileName = "F1232401.DBF";
+    session_.stationCode = 123;
+    session_.inputFilePath = dir_.File("F1232401.DBF");
+    session_.inputFileName = "F1232401.DBF";
     archive_.SetOEMTranslate(true);
     output_.SetOEMTranslate(true);
-    archive_.SetTableName(session_.InputFilePath);
+    archive_.SetTableName(session_.inputFilePath);
   }
 
   // Converts every call of a new archive into a new output table; each call
   // reopens the same archive object, with whatever layout the test gives.
   std::vector<Record> Convert(const std::vector<Call>& calls, bool isNative = true,
                               const Layout& layout = ArchiveLayout()) {
-    WriteArchive(session_.InputFilePath, layout, calls);
+    WriteArchive(session_.inputFilePath, layout, calls);
     archive_.Open();
     session_.archive.Resolve(archive_);
     EXPECT_TRUE(CreateOutputTable(output_, dir_.File("out.dbf")));
@@ -129,7 +129,7 @@ class RecordConverterTest : public testing::AppFolderTest {
   // The log's lines after their 22-character stamps, in UTF-8.
   std::vector<std::string> Logged() {
     std::string log;
-    platform::ReadWholeFile(State().LogFilePath, log);
+    platform::ReadWholeFile(State().logFilePath, log);
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
       const std::string line = log.substr(at, end - at);
@@ -165,7 +165,7 @@ TEST_F(RecordConverterTest, ProfilesKhAndYaAreSkippedWithoutUsingARecordNumber) 
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(Join(out[0], {"NHISTORY", "N_ZAP"}), "2|1");
   EXPECT_EQ(Join(out[1], {"NHISTORY", "N_ZAP"}), "4|2");
-  EXPECT_EQ(session_.NativesCounter, 3);
+  EXPECT_EQ(session_.nativesCounter, 3);
 }
 
 TEST_F(RecordConverterTest, PolicyIsTakenFromSpolWhenTheArchiveHasIt) {
@@ -256,7 +256,7 @@ TEST_F(RecordConverterTest, JunkCharactersNeverReachTheCleanedFields) {
 }
 
 TEST_F(RecordConverterTest, MissingFieldOutsideTheGuardsLeavesTheRecordUnposted) {
-  WriteArchive(session_.InputFilePath, Without(ArchiveLayout(), "FAM"), {Valid()});
+  WriteArchive(session_.inputFilePath, Without(ArchiveLayout(), "FAM"), {Valid()});
   archive_.Open();
   archive_.First();
   session_.archive.Resolve(archive_);
@@ -272,7 +272,7 @@ TEST_F(RecordConverterTest, MissingFieldOutsideTheGuardsLeavesTheRecordUnposted)
   // A guarded group that fails needs NGOD for its log line.
   output_.Cancel();
   archive_.Close();
-  WriteArchive(session_.InputFilePath, Without(ArchiveLayout(), "NGOD"), {Valid({{"KOD1", ""}})});
+  WriteArchive(session_.inputFilePath, Without(ArchiveLayout(), "NGOD"), {Valid({{"KOD1", ""}})});
   archive_.Open();
   archive_.First();
   session_.archive.Resolve(archive_);

@@ -87,9 +87,9 @@ class RecordTest : public AppFolderTest {
  protected:
   void SetUp() override {
     AppFolderTest::SetUp();
-    State().StationCategory = 0;
-    session_.StationCode = 101;
-    session_.InputFileName = "F1011703.DBF";
+    State().stationCategory = 0;
+    session_.stationCode = 101;
+    session_.inputFileName = "F1011703.DBF";
     // The run's output tables store their text in code page 866.
     output_.SetOEMTranslate(true);
   }

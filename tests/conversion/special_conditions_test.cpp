@@ -48,8 +48,8 @@ TEST_F(SpecialConditionsTest, HospitalisationDateIsWrittenForEveryCall) {
   for (const Case& c : {Case{"23:40", "", day}, Case{"23:40", "00:30", day + 1}, Case{"00:10", "23:30", day},
                         Case{"ab:cd", "00:30", day}, Case{"23:40", "24:30", day}}) {
     Record({{"TPRM", c.tprm}, {"TSTA", c.tsta}});
-    ctx_->DateBegWritten = true;
-    ctx_->DateBeg = day;
+    ctx_->dateBegWritten = true;
+    ctx_->dateBeg = day;
     HospitalisationDateGroup(*ctx_);
     EXPECT_EQ(Date(Out::SP_DATE), c.spDate) << c.tprm << " " << c.tsta;
   }
@@ -71,7 +71,7 @@ TEST_F(SpecialConditionsTest, ReceivingInstitutionSwitchesFieldsAt2017) {
                         Case{Day(2017, 1, 1), false, Out::LPU_TO, Out::LPU_FROM},
                         Case{0, true, Out::LPU_FROM, Out::LPU_TO}}) {
     Record({{"KUDA", A("Больница 1")}});
-    if (!c.blankEnd) ctx_->DateEnd = c.dateEnd;
+    if (!c.blankEnd) ctx_->dateEnd = c.dateEnd;
     ReceivingInstitutionGroup(*ctx_);
     EXPECT_EQ(Text(c.filled), "12");
     EXPECT_TRUE(Blank(c.empty));
@@ -79,7 +79,7 @@ TEST_F(SpecialConditionsTest, ReceivingInstitutionSwitchesFieldsAt2017) {
   // An institution the table does not know writes 0 over the address group's value.
   Record({{"KUDA", A("Дом")}});
   out_.Integer(Out::LPU_FROM, 7);
-  ctx_->DateEnd = Day(2016, 6, 1);
+  ctx_->dateEnd = Day(2016, 6, 1);
   ReceivingInstitutionGroup(*ctx_);
   EXPECT_EQ(Text(Out::LPU_FROM), "0");
 }
@@ -108,7 +108,7 @@ TEST_F(ReasonTest, ReasonMappedTo99IsDecidedByTheInjury) {
   EXPECT_TRUE(Blank(Out::SP_TRAG));
 
   Reason("10", "9");
-  EXPECT_EQ(ctx_->ReasonCode, 0);
+  EXPECT_EQ(ctx_->reasonCode, 0);
   EXPECT_TRUE(Blank(Out::SP_REAS));
 
   // Through the injury the reason may still become a trauma call.
@@ -117,7 +117,7 @@ TEST_F(ReasonTest, ReasonMappedTo99IsDecidedByTheInjury) {
   EXPECT_EQ(Text(Out::SP_TRAG), "11");
 
   Reason("7", "5");
-  EXPECT_EQ(ctx_->ReasonCode, 0);
+  EXPECT_EQ(ctx_->reasonCode, 0);
   EXPECT_TRUE(Blank(Out::SP_REAS));
   EXPECT_TRUE(Blank(Out::SP_TRAG));
 }
@@ -187,12 +187,12 @@ TEST_F(RegistryTest, OtherRegionRecordsCarryMonthAndInsurerRegion) {
 }
 
 TEST_F(RegistryTest, MonthDigitsAndFailedLookup) {
-  session_.InputFileName = "F10117XY.DBF";
+  session_.inputFileName = "F10117XY.DBF";
   Record({{"SMO", "45001"}}, false);
   RegistryGroup(*ctx_);
   EXPECT_EQ(Text(Out::NREESTR), "0");
 
-  session_.InputFileName = "12.DBF";
+  session_.inputFileName = "12.DBF";
   Record({{"SMO", "45001"}}, false);
   RegistryGroup(*ctx_);
   EXPECT_EQ(Text(Out::NREESTR), "12");
@@ -221,8 +221,8 @@ TEST_F(SpecialConditionsTest, RecordNumbersFileTypeAndDoctor) {
   FileTypeGroup(*ctx_);
   EXPECT_EQ(Text(Out::N_ZAP), "1");
   EXPECT_EQ(Text(Out::FILE_TYPE), "14");
-  EXPECT_EQ(session_.NativesCounter, 3);
-  EXPECT_EQ(session_.ExternalsCounter, 2);
+  EXPECT_EQ(session_.nativesCounter, 3);
+  EXPECT_EQ(session_.externalsCounter, 2);
 }
 
 TEST_F(SpecialConditionsTest, FormOfCareFromPriority) {
@@ -239,8 +239,8 @@ TEST_F(SpecialConditionsTest, FormOfCareFromPriority) {
 
 TEST_F(SpecialConditionsTest, StageTimesOnlyForAValidCallStart) {
   Record({{"TPER", "23:55"}, {"VYEZ", "00:05"}, {"PRZD", "25:00"}, {"TGSP", ""}});
-  ctx_->CallStartValid = true;
-  ctx_->CallStart = At(Day(2017, 3, 5), 23, 50);
+  ctx_->callStartValid = true;
+  ctx_->callStart = At(Day(2017, 3, 5), 23, 50);
   StageTimesGroup(*ctx_);
   EXPECT_EQ(Text(Out::SP_DT1), "2017-03-05T23:55");
   EXPECT_EQ(Text(Out::SP_DT2), "2017-03-06T00:05");
@@ -254,14 +254,14 @@ TEST_F(SpecialConditionsTest, StageTimesOnlyForAValidCallStart) {
 
 TEST_F(SpecialConditionsTest, Station672ReportsEndOfCallForResult4) {
   auto call = [&](int station, int result) {
-    session_.StationCode = station;
+    session_.stationCode = station;
     Record({{"NGOD", "1"}, {"DS1", "I21.0"}});
     // What the earlier groups left.
     out_.Text(Out::COD_MKB0, "R50");
-    ctx_->Result = result;
-    ctx_->TimeEndWritten = true;
-    std::copy_n("00:20", 5, ctx_->TimeEnd);
-    ctx_->DateEnd = Day(2017, 3, 6);
+    ctx_->result = result;
+    ctx_->timeEndWritten = true;
+    std::copy_n("00:20", 5, ctx_->timeEnd);
+    ctx_->dateEnd = Day(2017, 3, 6);
     out_.Text(Out::SP_TIME, "23:59");
     out_.Date(Out::SP_DATE, Day(2017, 3, 5));
     Station672Group(*ctx_);

@@ -106,8 +106,8 @@ class SampleRunTest : public ::testing::Test {
     fs::copy(kSampleApp, dir_.Path() + "app", fs::copy_options::recursive);
     fs::create_directories(dir_.Path() + "out");
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     SetMessages(&messages_);
   }
   void TearDown() override { SetMessages(nullptr); }

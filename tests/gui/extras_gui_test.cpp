@@ -48,8 +48,8 @@ class ExtrasTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::GuiApp();
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
     fs::create_directories(app_.File("out"));
   }
@@ -58,19 +58,19 @@ class ExtrasTest : public ::testing::Test {
     LastRunUnmapped().Clear();
   }
 
-  TMainForm& Open() {
-    MainFormOptions options;
+  MainWindow& Open() {
+    MainWindowOptions options;
     options.appDir = app_.Path();
     options.dialogs.showMessage = [this](QWidget*, const QString& text) { messages_.push_back(text.toStdString()); };
     options.dialogs.chooseArchive = [this](QWidget*, const QString&, const QString&) { return answer_; };
     options.dialogs.chooseDirectory = [this](QWidget*, const QString&) { return std::optional(Q(app_.File("out"))); };
-    form_ = std::make_unique<TMainForm>(options);
+    form_ = std::make_unique<MainWindow>(options);
     form_->show();
     return *form_;
   }
   void ChooseArchive(const std::string& path) {
     answer_ = Q(path);
-    form_->ChooseVELTFileClick();
+    form_->onChooseArchiveClicked();
   }
   template <typename T = QLabel>
   T* Child(const char* name) {
@@ -80,7 +80,7 @@ class ExtrasTest : public ::testing::Test {
   }
 
   TempDir app_;
-  std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<MainWindow> form_;
   std::vector<std::string> messages_;
   std::optional<QString> answer_;
 };
@@ -90,8 +90,8 @@ TEST_F(ExtrasTest, RunShowsItsSummaryAndOffersTheReport) {
   EXPECT_TRUE(Child<QPushButton>("unmappedReport")->isHidden());
   EXPECT_TRUE(Child("runSummary")->isHidden());
   ChooseArchive(kSampleArchive);
-  form_->ChooseOutPutDirClick();
-  form_->convertClick();
+  form_->onChooseOutputDirClicked();
+  form_->onConvertClicked();
 
   ASSERT_EQ(Child("ProgressMsg")->text().toStdString(), "Конвертация выполнена");
   const std::string summary = Child("runSummary")->text().toStdString();
@@ -143,7 +143,7 @@ TEST_F(ExtrasTest, NoticeWhenTheArchiveHeaderNamesTheOtherCodePage) {
   ChooseArchive(kSampleArchive);  // its header carries the 866 mark
   EXPECT_TRUE(Child("codePageHint")->isHidden());
 
-  State().InputCodePage = "ANSI";
+  State().inputCodePage = "ANSI";
   ChooseArchive(kSampleArchive);
   EXPECT_FALSE(Child("codePageHint")->isHidden());
   EXPECT_NE(Child("codePageHint")->text().toStdString().find("OEM (866)"), std::string::npos);
@@ -187,7 +187,7 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
   QStringList listed;
   auto readAndClose = [&listed] {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-      if (auto* list = qobject_cast<TFileList*>(window); list && list->isVisible()) {
+      if (auto* list = qobject_cast<FileListWindow*>(window); list && list->isVisible()) {
         auto* box = list->findChild<QListWidget*>();
         for (int i = 0; i < box->count(); ++i) listed << box->item(i)->text();
         list->reject();
@@ -206,12 +206,12 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
 TEST_F(ExtrasTest, DISABLED_Screenshots) {
   const QString dir = qEnvironmentVariable("VELT_SHOT_DIR", QStringLiteral("."));
   Open();
-  form_->ChooseOutPutDirClick();
-  State().InputCodePage = "ANSI";
+  form_->onChooseOutputDirClicked();
+  State().inputCodePage = "ANSI";
   ChooseArchive(kSampleArchive);
-  State().InputCodePage = "OEM";
-  form_->convertClick();  // the run's notice stays from the choice
-  State().InputCodePage = "ANSI";
+  State().inputCodePage = "OEM";
+  form_->onConvertClicked();  // the run's notice stays from the choice
+  State().inputCodePage = "ANSI";
   Child("lbCodePage")->setText(QStringLiteral("ANSI"));  // as the settings window leaves it
   ChooseArchive(kSampleArchive);
   QApplication::processEvents();
@@ -235,12 +235,12 @@ class AddUnmappedTest : public ExtrasTest {
     editor_.reset();
     ExtrasTest::TearDown();
   }
-  Tdircform& Editor(int kind) {
-    editor_ = std::make_unique<Tdircform>();
+  MappingEditor& Editor(int kind) {
+    editor_ = std::make_unique<MappingEditor>();
     EXPECT_TRUE(editor_->PrepareMapping(kind, false));
     return *editor_;
   }
-  std::unique_ptr<Tdircform> editor_;
+  std::unique_ptr<MappingEditor> editor_;
 };
 
 TEST_F(AddUnmappedTest, AddsNewValuesOfItsKindOnlyOnce) {
@@ -249,10 +249,10 @@ TEST_F(AddUnmappedTest, AddsNewValuesOfItsKindOnlyOnce) {
   report.Note(UnmappedKind::Institution, A("Хоспис № 2"));
   report.Note(UnmappedKind::AddressInstitution, A("=УФА_+ГКБ 9"));
   report.Note(UnmappedKind::CallKind, "7");                            // another kind
-  Tdircform& editor = Editor(5);
+  MappingEditor& editor = Editor(5);
   const int rows = editor.Model().rowCount();
 
-  EXPECT_EQ(editor.AddUnmappedClick(), 2);
+  EXPECT_EQ(editor.onAddUnmappedClicked(), 2);
   ASSERT_EQ(editor.Model().rowCount(), rows + 2);
   auto cell = [&](int row, int column) { return editor.Model().index(row, column).data().toString().toStdString(); };
   EXPECT_EQ(cell(rows, MappingTableModel::kNameColumn), "=УФА_+ГКБ 9");
@@ -260,19 +260,19 @@ TEST_F(AddUnmappedTest, AddsNewValuesOfItsKindOnlyOnce) {
   EXPECT_EQ(cell(rows + 1, MappingTableModel::kPavkColumn), "");
   EXPECT_EQ(editor.findChild<QPushButton*>("AddUnmapped")->text().toStdString(), "Добавить несопоставленные");
 
-  EXPECT_EQ(editor.AddUnmappedClick(), 0);  // a second time adds nothing
+  EXPECT_EQ(editor.onAddUnmappedClicked(), 0);  // a second time adds nothing
   EXPECT_EQ(editor.Model().rowCount(), rows + 2);
   editor_.reset();
 
   // The rows are on disk, and a code kind gets the code.
-  Tdircform& kinds = Editor(4);
+  MappingEditor& kinds = Editor(4);
   const int kindRows = kinds.Model().rowCount();
-  EXPECT_EQ(kinds.AddUnmappedClick(), 1);
+  EXPECT_EQ(kinds.onAddUnmappedClicked(), 1);
   EXPECT_EQ(kinds.Model().index(kindRows, MappingTableModel::kCodeColumn).data().toString(), "7");
   editor_.reset();
   Table lpu;
   lpu.SetOEMTranslate(true);
-  lpu.SetTableName(State().MappingDirPath + "/tr_lpu.dbf");
+  lpu.SetTableName(State().mappingDirPath + "/tr_lpu.dbf");
   lpu.Open();
   EXPECT_EQ(lpu.Count(), rows + 2);
 }

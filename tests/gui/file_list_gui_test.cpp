@@ -67,9 +67,9 @@ class FileListTest : public ::testing::Test {
   void TearDown() override { SetMessages(nullptr); }
 
   // A window whose open-file dialog answers from `answers_` (nothing: cancel).
-  std::unique_ptr<TFileList> NewWindow() {
-    auto window = std::make_unique<TFileList>();
-    window->Choosefile().SetRunner([this](QWidget*, const QString&, const QString&, const QString&) {
+  std::unique_ptr<FileListWindow> NewWindow() {
+    auto window = std::make_unique<FileListWindow>();
+    window->ChooseFile().SetRunner([this](QWidget*, const QString&, const QString&, const QString&) {
       std::optional<QString> answer;
       if (!answers_.empty()) {
         answer = answers_.front();
@@ -80,9 +80,9 @@ class FileListTest : public ::testing::Test {
     return window;
   }
 
-  void Add(TFileList& window, const QString& path) {
+  void Add(FileListWindow& window, const QString& path) {
     answers_.push_back(path);
-    window.AddFileClick();
+    window.onAddFileClicked();
   }
 
   std::string Copy(const std::string& sample, const std::string& relative) {
@@ -93,18 +93,18 @@ class FileListTest : public ::testing::Test {
   }
 
   template <typename T>
-  static T* Child(TFileList& window, const char* name) {
+  static T* Child(FileListWindow& window, const char* name) {
     T* child = window.findChild<T*>(name);
     EXPECT_NE(child, nullptr) << name;
     return child;
   }
-  static QStringList Items(TFileList& window) {
+  static QStringList Items(FileListWindow& window) {
     QStringList items;
     auto* list = Child<QListWidget>(window, "FileListBox");
     for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
     return items;
   }
-  static QColor LabelColour(TFileList& window) {
+  static QColor LabelColour(FileListWindow& window) {
     return Child<QLabel>(window, "OutFilename")->palette().color(QPalette::Window);
   }
 
@@ -176,7 +176,7 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
   auto* edit = Child<QLineEdit>(*window, "EditOutFilename");
   auto* label = Child<QLabel>(*window, "OutFilename");
 
-  window->ComposeClick();  // no name: red label, no message, nothing written
+  window->onComposeClicked();  // no name: red label, no message, nothing written
   EXPECT_EQ(LabelColour(*window), QColor(255, 0, 0));
   // Its text stays readable on the red (black: 5.3:1).
   EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
@@ -188,7 +188,7 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
   QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QStringLiteral("ё"), Qt::NoModifier);
   QTest::keyClicks(edit, ".dbf");
   EXPECT_EQ(edit->text(), QStringLiteral(" F12Ё.DBF"));
-  EXPECT_EQ(label->text(), Q(State().AppDir) + QStringLiteral("in/F12Ё.DBF"));
+  EXPECT_EQ(label->text(), Q(State().appDir) + QStringLiteral("in/F12Ё.DBF"));
   EXPECT_EQ(LabelColour(*window), kFormColour);
   EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
 
@@ -204,21 +204,21 @@ TEST_F(FileListTest, AddingKeepsTheListSortedAndRefusesAPathListedInOtherCase) {
   Add(*window, "/data/A/F1.DBF");
   Add(*window, "/data/b/F2.DBF");
   answers_.clear();
-  window->AddFileClick();  // cancelled dialog: nothing happens
+  window->onAddFileClicked();  // cancelled dialog: nothing happens
   EXPECT_EQ(Items(*window), (QStringList{"/data/A/F1.DBF", "/data/b/F2.DBF", "/data/c/F3.DBF"}));
-  EXPECT_EQ(window->Choosefile().FileName(), "/data/b/F2.DBF");
+  EXPECT_EQ(window->ChooseFile().FileName(), "/data/b/F2.DBF");
 
   Add(*window, "/DATA/B/f2.dbf");
   EXPECT_EQ(Items(*window).size(), 3);
   EXPECT_EQ(Child<QListWidget>(*window, "FileListBox")->currentRow(), 1);
   EXPECT_EQ(messages_.shown, std::vector<std::string>{"Выбранный файл уже указан в списке"});
 
-  window->DelCurrRecClick();
+  window->onRemoveFileClicked();
   EXPECT_EQ(Items(*window), (QStringList{"/data/A/F1.DBF", "/data/c/F3.DBF"}));
   Child<QListWidget>(*window, "FileListBox")->clearSelection();
-  window->DelCurrRecClick();  // nothing selected: nothing removed
+  window->onRemoveFileClicked();  // nothing selected: nothing removed
   EXPECT_EQ(Items(*window).size(), 2);
-  window->ClearFLClick();
+  window->onClearListClicked();
   EXPECT_TRUE(Items(*window).isEmpty());
 }
 
@@ -238,9 +238,9 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
       positions.push_back(value);
       composeEnabled.push_back(compose->isEnabled());
     });
-    window->ComposeClick();
+    window->onComposeClicked();
 
-    const std::string out = State().AppDir + "in/F1232401.DBF";
+    const std::string out = State().appDir + "in/F1232401.DBF";
     EXPECT_EQ(window->JoinedPath(), out);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
@@ -261,8 +261,8 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
   again->show();
   EXPECT_EQ(Items(*again), (QStringList{Q(b), Q(a)}));
   EXPECT_EQ(Child<QLineEdit>(*again, "EditOutFilename")->text(), "F1232401.DBF");
-  EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(State().AppDir) + "in/F1232401.DBF");
-  EXPECT_EQ(again->Choosefile().FileName(), Q(b));
+  EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(State().appDir) + "in/F1232401.DBF");
+  EXPECT_EQ(again->ChooseFile().FileName(), Q(b));
 }
 
 TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
@@ -273,7 +273,7 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   Add(*window, Q(b));
   Child<QLineEdit>(*window, "EditOutFilename")->setText("J.DBF");
   fs::remove(b);
-  window->ComposeClick();
+  window->onComposeClicked();
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->JoinedPath().empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
@@ -286,7 +286,7 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   // The first entry gone: the engine's error, shown; the bar stays.
   fs::remove(a);
   messages_.shown.clear();
-  window->ComposeClick();
+  window->onComposeClicked();
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_NE(messages_.shown[0].find("Table does not exist."), std::string::npos);
   EXPECT_TRUE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
@@ -309,7 +309,7 @@ TEST_F(FileListTest, ClosingWritesTheStateAndAnEmptyListLeavesNoListSection) {
   }
   auto window = NewWindow();
   window->show();
-  window->ClearFLClick();
+  window->onClearListClicked();
   window->close();  // the close box
   IniFile ini(IniFilePath());
   EXPECT_EQ(ini.ReadString("VELT_CONV.FileListBox_Items", "Count", "none"), "none");
@@ -326,10 +326,10 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
   }
   std::string joined;
   QTimer::singleShot(0, [] {
-    if (auto* window = qobject_cast<TFileList*>(QApplication::activeModalWidget())) window->ComposeClick();
+    if (auto* window = qobject_cast<FileListWindow*>(QApplication::activeModalWidget())) window->onComposeClicked();
   });
   EXPECT_TRUE(ShowFileListWindow(nullptr, joined));
-  EXPECT_EQ(joined, State().AppDir + "in/F1232401.DBF");
+  EXPECT_EQ(joined, State().appDir + "in/F1232401.DBF");
 
   QTimer::singleShot(0, [] {
     if (auto* window = QApplication::activeModalWidget()) window->close();
@@ -358,7 +358,7 @@ TEST_F(FileListTest, Screenshots) {
   QTest::qWait(200);
   save(*window, "01-empty.png");
   for (const std::string& path : {c, b, a}) Add(*window, QString::fromStdString(path));
-  window->ComposeClick();
+  window->onComposeClicked();
   save(*window, "02-name-missing.png");
   QTest::keyClicks(Child<QLineEdit>(*window, "EditOutFilename"), "f1232499.dbf");
   Child<QListWidget>(*window, "FileListBox")->setCurrentRow(1);
@@ -374,7 +374,7 @@ TEST_F(FileListTest, Screenshots) {
   });
   Child<QLineEdit>(*window, "EditOutFilename")->setText("F1232499.DBF");
   fs::remove(c);  // the join stops at the last entry and the window stays
-  window->ComposeClick();
+  window->onComposeClicked();
   EXPECT_TRUE(taken);
   QMessageBox box(QMessageBox::NoIcon, "veltconv", QString::fromStdString(messages_.shown.back()),
                   QMessageBox::Ok, window.get());

@@ -67,14 +67,14 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     platform::SetFaultHooks({});
   }
   void TearDown() override {
     form_.reset();
     platform::SetFaultHooks({});
-    State().AbortRequested = false;
+    State().abortRequested = false;
   }
 
   // The sample application folder (reference and mapping tables) in `app_`.
@@ -82,8 +82,8 @@ class MainWindowTest : public ::testing::Test {
     fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
   }
 
-  TMainForm& Open(bool show = true) {
-    MainFormOptions options;
+  MainWindow& Open(bool show = true) {
+    MainWindowOptions options;
     options.appDir = app_.Path();
     options.dialogs.showMessage = [this](QWidget*, const QString& text) {
       messages_.push_back(text.toStdString());
@@ -102,7 +102,7 @@ class MainWindowTest : public ::testing::Test {
       return answer;
     };
     options.dialogs.openFolder = [this](const QUrl& url) { openedFolders_.push_back(url); };
-    form_ = std::make_unique<TMainForm>(options);
+    form_ = std::make_unique<MainWindow>(options);
     if (show) form_->show();
     return *form_;
   }
@@ -127,12 +127,12 @@ class MainWindowTest : public ::testing::Test {
   void ChooseArchiveAndOutput(const std::string& archive) {
     fs::create_directories(app_.File("out"));
     answers_ = {QString::fromStdString(archive), QString::fromStdString(app_.File("out"))};
-    form_->ChooseVELTFileClick();
-    form_->ChooseOutPutDirClick();
+    form_->onChooseArchiveClicked();
+    form_->onChooseOutputDirClicked();
   }
 
   TempDir app_;
-  std::unique_ptr<TMainForm> form_;
+  std::unique_ptr<MainWindow> form_;
   std::vector<std::string> messages_;
   std::deque<std::optional<QString>> answers_;
   std::vector<std::pair<std::string, std::string>> archiveCalls_;
@@ -142,7 +142,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, FirstStartShowsInitialCaptionsAndTheOemCodePage) {
-  TMainForm& form = Open(false);
+  MainWindow& form = Open(false);
   EXPECT_EQ(form.objectName(), "MainForm");
   EXPECT_EQ(form.windowTitle().toStdString(), "Конвертер архивных файлов ВЕЛТ (Версия 27.11.2018.01)");
   // The width is fixed, the height the user's; the window fits the screen
@@ -165,7 +165,7 @@ TEST_F(MainWindowTest, FirstStartShowsInitialCaptionsAndTheOemCodePage) {
   EXPECT_EQ(Log()[0][2], '.');
   form.show();
   EXPECT_EQ(Text("lbCodePage"), "OEM");
-  EXPECT_EQ(State().InputCodePage, "OEM");
+  EXPECT_EQ(State().inputCodePage, "OEM");
   EXPECT_TRUE(messages_.empty());
 }
 
@@ -177,19 +177,19 @@ TEST_F(MainWindowTest, PersistedCaptionsComeBackAtTheFirstShowing) {
   EXPECT_EQ(Text("velt_file"), "/data/F1232401.DBF");
   EXPECT_EQ(Text("outdirpath"), "/out");
   EXPECT_EQ(Text("lbCodePage"), "ANSI");
-  EXPECT_EQ(State().InputCodePage, "ANSI");
+  EXPECT_EQ(State().inputCodePage, "ANSI");
   form_.reset();
 
   // A blank code page gives "OEM"; a hand-edited value is kept as it is.
   WriteFile(app_.File("main_window_gui_test.ini"), "[VELT_CONV]\r\nlbCodePage_Caption=   \r\n");
   Open();
   EXPECT_EQ(Text("lbCodePage"), "OEM");
-  EXPECT_EQ(State().InputCodePage, "OEM");
+  EXPECT_EQ(State().inputCodePage, "OEM");
   EXPECT_EQ(Text("velt_file"), "Не выбран файл архива ВЕЛТ");
   form_.reset();
   WriteFile(app_.File("main_window_gui_test.ini"), "[velt_conv]\r\nLBCODEPAGE_CAPTION=ansi\r\n");
   Open();
-  EXPECT_EQ(State().InputCodePage, "ansi");
+  EXPECT_EQ(State().inputCodePage, "ansi");
 }
 
 TEST_F(MainWindowTest, StartUpPreparesMissingMappingTablesSilently) {
@@ -241,11 +241,11 @@ TEST_F(MainWindowTest, ArchiveDialogKeepsOnlyWhatWasConfirmedInThisRun) {
   WriteFile(app_.File("main_window_gui_test.ini"), "[VELT_CONV]\r\nvelt_file_Caption=/old/F1232401.DBF\r\n");
   Open();
   answers_ = {std::nullopt, QString("/data/F1232401.DBF"), std::nullopt};
-  form_->ChooseVELTFileClick();
+  form_->onChooseArchiveClicked();
   EXPECT_EQ(Text("velt_file"), "");  // the persisted caption is not the dialog's
-  form_->ChooseVELTFileClick();
+  form_->onChooseArchiveClicked();
   EXPECT_EQ(Text("velt_file"), "/data/F1232401.DBF");
-  form_->ChooseVELTFileClick();
+  form_->onChooseArchiveClicked();
   EXPECT_EQ(Text("velt_file"), "/data/F1232401.DBF");
 
   ASSERT_EQ(archiveCalls_.size(), 3u);
@@ -257,19 +257,19 @@ TEST_F(MainWindowTest, ArchiveDialogKeepsOnlyWhatWasConfirmedInThisRun) {
 
 TEST_F(MainWindowTest, OutputFolderDialogAndOpeningTheFolder) {
   Open();
-  form_->BrouseOutClick();  // the initial caption names no folder
+  form_->onBrowseOutputClicked();  // the initial caption names no folder
   answers_ = {QString::fromStdString(app_.File("gone")), std::nullopt};
-  form_->ChooseOutPutDirClick();
-  form_->BrouseOutClick();  // a folder that does not exist
+  form_->onChooseOutputDirClicked();
+  form_->onBrowseOutputClicked();  // a folder that does not exist
   EXPECT_TRUE(openedFolders_.empty());
-  form_->ChooseOutPutDirClick();  // cancelled
+  form_->onChooseOutputDirClicked();  // cancelled
   EXPECT_EQ(Text("outdirpath"), app_.File("gone"));
   ASSERT_EQ(directoryStarts_.size(), 2u);
   EXPECT_EQ(directoryStarts_[0], fs::current_path().string());
 
   answers_ = {QString::fromStdString(app_.Path())};
-  form_->ChooseOutPutDirClick();
-  form_->BrouseOutClick();
+  form_->onChooseOutputDirClicked();
+  form_->onBrowseOutputClicked();
   ASSERT_EQ(openedFolders_.size(), 1u);
   EXPECT_EQ(fs::path(openedFolders_[0].toLocalFile().toStdString()), fs::path(app_.Path()));
 }
@@ -283,7 +283,7 @@ TEST_F(MainWindowTest, CloseWritesTheStateBeforeTheStopLine) {
   };
   Open();
   answers_ = {QString("/out dir")};
-  form_->ChooseOutPutDirClick();
+  form_->onChooseOutputDirClicked();
   platform::SetFaultHooks(hooks);
   EXPECT_TRUE(form_->close());
   EXPECT_FALSE(form_->isVisible());
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, AnIniThatCannotBeWrittenIsReportedOnceAndTheWindowStillCl
   };
   Open();
   platform::SetFaultHooks(hooks);
-  form_->N5Click();
+  form_->onExitClicked();
   EXPECT_FALSE(form_->isVisible());
   form_.reset();
   ASSERT_EQ(messages_.size(), 1u);
@@ -327,20 +327,20 @@ TEST_F(MainWindowTest, SettingsWindowChangesTheCodePageOnlyWhenSaved) {
     });
   };
   answer(1, "save");
-  form_->N4Click();
+  form_->onSettingsClicked();
   EXPECT_EQ(Text("lbCodePage"), "ANSI");
-  EXPECT_EQ(State().InputCodePage, "ANSI");
+  EXPECT_EQ(State().inputCodePage, "ANSI");
   answer(0, "FormExit");
-  form_->N4Click();
+  form_->onSettingsClicked();
   EXPECT_EQ(Text("lbCodePage"), "ANSI");
-  EXPECT_EQ(State().InputCodePage, "ANSI");
+  EXPECT_EQ(State().inputCodePage, "ANSI");
 }
 
 TEST_F(MainWindowTest, LogViewCoversTheInstructionsAndReadsTheLogWhenOpened) {
   Open();
   auto* view = Child<QTextEdit>("LogDisplay");
   auto* button = Child<QPushButton>("showlog");
-  form_->showlogClick();
+  form_->onShowLogClicked();
   QApplication::processEvents();
   EXPECT_TRUE(form_->LogShown());
   EXPECT_TRUE(view->isVisible());
@@ -348,36 +348,36 @@ TEST_F(MainWindowTest, LogViewCoversTheInstructionsAndReadsTheLogWhenOpened) {
   EXPECT_EQ(button->text().toStdString(), "Закрыть журнал");
   EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Приложение main_window_gui_test запущено.")));
 
-  AddToLog(State().LogFilePath, testing::A("строка позже"), true, kStampPattern);
+  AddToLog(State().logFilePath, testing::A("строка позже"), true, kStampPattern);
   EXPECT_FALSE(view->toPlainText().contains(QStringLiteral("строка позже")));
-  form_->showlogClick();
+  form_->onShowLogClicked();
   EXPECT_FALSE(view->isVisible());
   EXPECT_EQ(button->text().toStdString(), "Открыть журнал");
-  form_->showlogClick();
+  form_->onShowLogClicked();
   EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("строка позже")));
-  form_->showlogClick();
+  form_->onShowLogClicked();
 
   // A log that cannot be read: the view is shown, the error reported, and
   // the next click tries to open it again.
-  fs::remove(State().LogFilePath);
-  form_->showlogClick();
+  fs::remove(State().logFilePath);
+  form_->onShowLogClicked();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_NE(messages_[0].find("main_window_gui_test.log"), std::string::npos);
   EXPECT_FALSE(form_->LogShown());
   EXPECT_TRUE(view->isVisible());
   EXPECT_EQ(button->text().toStdString(), "Закрыть журнал");
-  AddToLog(State().LogFilePath, "again", true, kStampPattern);
-  form_->showlogClick();
+  AddToLog(State().logFilePath, "again", true, kStampPattern);
+  form_->onShowLogClicked();
   EXPECT_TRUE(form_->LogShown());
   EXPECT_TRUE(view->toPlainText().contains("again"));
-  form_->showlogClick();
+  form_->onShowLogClicked();
 
   // A log of years: its last lines at once, the older ones left in the file.
   std::string years;
   for (int i = 0; years.size() < 5u * 1024 * 1024; ++i)
     years += "01.02.2015, 10:00:00.  line " + std::to_string(i) + "\r\n";
-  WriteFile(State().LogFilePath, years + "last line\r\n");
-  form_->showlogClick();
+  WriteFile(State().logFilePath, years + "last line\r\n");
+  form_->onShowLogClicked();
   const QString shown = view->toPlainText();
   EXPECT_TRUE(shown.startsWith(QStringLiteral("… Показан конец журнала; более ранние строки (3,0 МБ) находятся в файле ")))
       << shown.left(120).toStdString();
@@ -389,7 +389,7 @@ TEST_F(MainWindowTest, LogViewCoversTheInstructionsAndReadsTheLogWhenOpened) {
 
 TEST_F(MainWindowTest, SupportMessage) {
   Open();
-  form_->N3Click();
+  form_->onSupportClicked();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], std::string("Телефон службы техподдержки ЗЕЛАН - ") + kSupportPhone);
 }
@@ -431,8 +431,8 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
   // A cancel while idle cancels nothing: the button is off, and the next
   // run converts.
   EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
-  form_->AbortClick();
-  EXPECT_FALSE(State().AbortRequested);
+  form_->onAbortClicked();
+  EXPECT_FALSE(State().abortRequested);
 
   // Nothing that could change the run's inputs or open a modal window
   // (which would hold the run) can be used while it goes.
@@ -447,10 +447,10 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
     EXPECT_FALSE(Child<QMenu>("dirconv")->menuAction()->isEnabled());
     EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isVisible());
     EXPECT_EQ(Text("ProgressMsg"), "Выполняется конвертация...");
-    form_->convertClick();
+    form_->onConvertClicked();
   });
   Child<QPushButton>("Abort")->setFocus();
-  form_->convertClick();
+  form_->onConvertClicked();
   EXPECT_TRUE(seen);
   EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
   EXPECT_EQ(form_->focusWidget(), Child<QPushButton>("convert"));  // not the cancel
@@ -470,7 +470,7 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
   // Another archive: the status and the summary were the last one's.
   EXPECT_FALSE(Child("runSummary")->isHidden());
   answers_ = {QString::fromStdString(app_.File("F1232402.DBF"))};
-  form_->ChooseVELTFileClick();
+  form_->onChooseArchiveClicked();
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация не выполнялась");
   EXPECT_TRUE(Child("runSummary")->isHidden());
   EXPECT_TRUE(Child<QPushButton>("unmappedReport")->isHidden());
@@ -482,11 +482,11 @@ TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
   Open();
   ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
   QTimer::singleShot(0, [&] { EXPECT_FALSE(form_->close()); });
-  form_->convertClick();
+  form_->onConvertClicked();
   EXPECT_FALSE(form_->isVisible());
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
   EXPECT_TRUE(LogHas("Конвертация файла " + app_.File("F1232401.DBF") + " отменена."));
-  EXPECT_FALSE(State().AbortRequested);
+  EXPECT_FALSE(State().abortRequested);
   EXPECT_NE(Ini().find("Visible=0"), std::string::npos);
 }
 
@@ -496,7 +496,7 @@ TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   // The time its message waits for the user is not the run's.
   QTimer::singleShot(0, [] {});
   messageDelay_ = 1200;
-  form_->convertClick();  // no archive chosen: no station code
+  form_->onConvertClicked();  // no archive chosen: no station code
   messageDelay_ = 0;
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_NE(Text("runSummary").find("время: 0,"), std::string::npos) << Text("runSummary");
@@ -518,7 +518,7 @@ TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   archive.Close();
   ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
   messages_.clear();
-  form_->convertClick();
+  form_->onConvertClicked();
   ASSERT_EQ(messages_.size(), 1u);
   std::size_t lineEnd = messages_[0].find('\n');
   ASSERT_NE(lineEnd, std::string::npos);

@@ -59,8 +59,8 @@ class MappingEditorTest : public testing::AppFolderTest {
     AppFolderTest::TearDown();
   }
 
-  Tdircform& Open(int kind) {
-    form_ = std::make_unique<Tdircform>();
+  MappingEditor& Open(int kind) {
+    form_ = std::make_unique<MappingEditor>();
     EXPECT_TRUE(form_->PrepareMapping(kind, false));
     form_->show();
     return *form_;
@@ -104,12 +104,12 @@ class MappingEditorTest : public testing::AppFolderTest {
     return bytes.str();
   }
 
-  std::unique_ptr<Tdircform> form_;
+  std::unique_ptr<MappingEditor> form_;
   std::vector<std::string> questions_;
 };
 
 TEST_F(MappingEditorTest, ColumnsCaptionAndChoicesFollowTheKind) {
-  Tdircform& lpu = Open(5);
+  MappingEditor& lpu = Open(5);
   EXPECT_TRUE(lpu.Grid().isColumnHidden(MappingTableModel::kCodeColumn));
   EXPECT_FALSE(lpu.Grid().isColumnHidden(MappingTableModel::kNameColumn));
   EXPECT_FALSE(lpu.Grid().isColumnHidden(MappingTableModel::kPavkColumn));
@@ -120,13 +120,13 @@ TEST_F(MappingEditorTest, ColumnsCaptionAndChoicesFollowTheKind) {
   EXPECT_LE(std::abs(name - pavk), 1);
   EXPECT_GE(name + pavk, lpu.Grid().viewport()->width() - 1);
 
-  Tdircform& reasons = Open(1);
+  MappingEditor& reasons = Open(1);
   EXPECT_FALSE(reasons.Grid().isColumnHidden(MappingTableModel::kCodeColumn));
   const QStringList all = reasons.PavkDelegate().Choices();
   EXPECT_TRUE(all.contains(QStringLiteral("99 - Определяется по причине несчастного случая")));
   EXPECT_TRUE(all.contains(QStringLiteral("199 - Не определено")));
 
-  Tdircform& accidentReasons = Open(11);
+  MappingEditor& accidentReasons = Open(11);
   QStringList withoutNines;
   for (const QString& choice : all)
     if (!choice.section(QStringLiteral(" - "), 0, 0).contains(QStringLiteral("99"))) withoutNines << choice;
@@ -149,7 +149,7 @@ TEST_F(MappingEditorTest, ClassifierWithoutChoicesKeepsTheDefaultCaption) {
     }
     values.Pack();
   }
-  Tdircform& form = Open(6);
+  MappingEditor& form = Open(6);
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Ведение связок значений справочника"));
   EXPECT_TRUE(form.PavkDelegate().Choices().isEmpty());
   EXPECT_GT(form.Model().rowCount(), 0);
@@ -162,18 +162,18 @@ TEST_F(MappingEditorTest, TableHeldElsewhereStopsTheWindow) {
   other.SetTableName(MappingFile("tr_reas.dbf"));
   other.Open();
 
-  Tdircform form;
+  MappingEditor form;
   EXPECT_FALSE(form.PrepareMapping(1, false));  // start-up: silent
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_FALSE(form.PrepareMapping(1, true));
   EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Ошибка инициализации окна связок. ")});
   EXPECT_EQ(form.InitError(), A("Ошибка инициализации окна связок. "));
   EXPECT_FALSE(form.isVisible());
-  EXPECT_FALSE(form.Dir().Active());
+  EXPECT_FALSE(form.MappingTable().Active());
 }
 
 TEST_F(MappingEditorTest, ShownModallyHoldingTheTableUntilClosed) {
-  Tdircform form;
+  MappingEditor form;
   bool checked = false;
   QTimer::singleShot(0, &form, [&] {
     EXPECT_TRUE(form.isVisible());
@@ -187,7 +187,7 @@ TEST_F(MappingEditorTest, ShownModallyHoldingTheTableUntilClosed) {
   EXPECT_TRUE(form.PrepareMapping(2, true));
   EXPECT_TRUE(checked);
   EXPECT_EQ(form.result(), QDialog::Rejected);
-  EXPECT_FALSE(form.Dir().Active());
+  EXPECT_FALSE(form.MappingTable().Active());
   Table other;
   other.SetTableName(MappingFile("tr_from.dbf"));
   EXPECT_NO_THROW(other.Open());
@@ -224,7 +224,7 @@ TEST_F(MappingEditorTest, ClosingDropsAPendingEdit) {
       Click("FormExit");
     else
       form_->close();  // the window's own close box
-    EXPECT_FALSE(form_->Dir().Active());
+    EXPECT_FALSE(form_->MappingTable().Active());
     EXPECT_EQ(FileBytes("tr_rslt.dbf"), before) << byButton;
   }
 }
@@ -409,7 +409,7 @@ TEST_F(MappingEditorTest, DeleteOnAnEmptyTableStillPacks) {
   }
   Open(6);
   EXPECT_EQ(form_->Model().rowCount(), 0);
-  EXPECT_EQ(form_->Dir().PhysicalCount(), 2);
+  EXPECT_EQ(form_->MappingTable().PhysicalCount(), 2);
   Click("DelRec");
   EXPECT_EQ(DiskRows("tr_trag.dbf"), std::vector<std::string>{"count=0"});
 }
@@ -438,7 +438,7 @@ TEST_F(MappingEditorTest, DISABLED_Screenshots) {
   font.setPixelSize(15);
   QApplication::setFont(font);
   auto shoot = [&](int kind, int row, const QString& typed, const QString& name) {
-    Tdircform& form = Open(kind);
+    MappingEditor& form = Open(kind);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     const QModelIndex cell = form.Model().index(row, MappingTableModel::kPavkColumn);
     if (kind == 5) Edit(row, MappingTableModel::kNameColumn, "ГКБ 21 (не записано)");  // the pencil

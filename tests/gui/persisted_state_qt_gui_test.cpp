@@ -52,14 +52,14 @@ TEST(QtPersistedWindowTest, PropertiesAreFoundByObjectAndPropertyName) {
   App();
   SampleWindow window;
   QtPersistedWindow adapter(window);
-  EXPECT_EQ(adapter.KindOf("caption", "Caption"), PropertyKind::kText);
-  EXPECT_EQ(adapter.KindOf("edit", "Text"), PropertyKind::kText);
-  EXPECT_EQ(adapter.KindOf("list", "Items"), PropertyKind::kList);
-  EXPECT_EQ(adapter.KindOf("Choosefile", "InitialDir"), PropertyKind::kText);
-  EXPECT_EQ(adapter.KindOf("Choosefile", "Files"), PropertyKind::kList);
-  EXPECT_EQ(adapter.KindOf("Choosefile", "Size"), PropertyKind::kMissing);  // not text
-  EXPECT_EQ(adapter.KindOf("edit", "Caption"), PropertyKind::kMissing);
-  EXPECT_EQ(adapter.KindOf("nothing", "Caption"), PropertyKind::kMissing);
+  EXPECT_EQ(adapter.KindOf("caption", "Caption"), PropertyKind::Text);
+  EXPECT_EQ(adapter.KindOf("edit", "Text"), PropertyKind::Text);
+  EXPECT_EQ(adapter.KindOf("list", "Items"), PropertyKind::List);
+  EXPECT_EQ(adapter.KindOf("Choosefile", "InitialDir"), PropertyKind::Text);
+  EXPECT_EQ(adapter.KindOf("Choosefile", "Files"), PropertyKind::List);
+  EXPECT_EQ(adapter.KindOf("Choosefile", "Size"), PropertyKind::Missing);  // not text
+  EXPECT_EQ(adapter.KindOf("edit", "Caption"), PropertyKind::Missing);
+  EXPECT_EQ(adapter.KindOf("nothing", "Caption"), PropertyKind::Missing);
 
   // Text crosses in Windows-1251.
   EXPECT_EQ(adapter.GetText("caption", "Caption"), A("подпись"));

@@ -68,8 +68,8 @@ class FaultRunTest : public ::testing::Test {
     fs::create_directories(Out());
     fs::copy(kSampleArchive, archive_);
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     SetMessages(&messages_);
   }
   void TearDown() override {
@@ -102,7 +102,7 @@ class FaultRunTest : public ::testing::Test {
     // No reference table is held: each opens for sole use.
     for (const char* name : {"dirstrans/tr_from.dbf", "dirstrans/tr_lpu.dbf", "pavkdirs/street.dbf"}) {
       Table table;
-      table.SetTableName(State().AppDir + name);
+      table.SetTableName(State().appDir + name);
       table.SetExclusive(true);
       EXPECT_NO_THROW(table.Open()) << name;
     }
@@ -111,7 +111,7 @@ class FaultRunTest : public ::testing::Test {
   // With the fault gone the next run converts the whole archive.
   void ExpectASecondRunWorks() {
     platform::SetFaultHooks({});
-    State().AbortRequested = false;
+    State().abortRequested = false;
     RunSummary summary = Run();
     EXPECT_EQ(summary.outcome, RunOutcome::Completed);
     EXPECT_EQ(summary.nativesWritten, kSampleNatives);
@@ -175,14 +175,14 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
     int lines = 0;
     platform::FaultHooks hooks;
     hooks.writeFault = [&](const std::string& path, std::uint64_t, std::size_t) {
-      if (path != State().LogFilePath) return false;
+      if (path != State().logFilePath) return false;
       ++lines;
       bool endLine = tables_.VELTDBF.Active() && tables_.VELTDBF.Eof();
       return failingLine == 0 ? endLine : lines >= failingLine;
     };
     platform::SetFaultHooks(hooks);
     std::string error = RunExpectingError();
-    EXPECT_NE(error.find("Cannot write to the event log " + State().LogFilePath), std::string::npos) << error;
+    EXPECT_NE(error.find("Cannot write to the event log " + State().logFilePath), std::string::npos) << error;
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
     ExpectReleased();
     if (platform::FileExists(Natives())) {
@@ -195,7 +195,7 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
 TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
   // The mapping editor holds its table exclusively while it is open.
   Table editor;
-  editor.SetTableName(State().MappingDirPath + "/tr_rslt.dbf");
+  editor.SetTableName(State().mappingDirPath + "/tr_rslt.dbf");
   editor.SetExclusive(true);
   editor.Open();
   RunSummary summary = Run();
@@ -204,7 +204,7 @@ TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
   EXPECT_EQ(messages_.shown[0],
             A("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
   std::string log;
-  platform::ReadWholeFile(State().LogFilePath, log);
+  platform::ReadWholeFile(State().logFilePath, log);
   EXPECT_NE(log.find(A("Ошибка создания индексов. Конвертация отменена\r\n")), std::string::npos);
   ExpectReleased();
   EXPECT_FALSE(platform::FileExists(Natives()));

@@ -27,7 +27,7 @@ constexpr int kSampleRecords = 390;
 class HostileHost : public RunHost {
  public:
   void ProcessEvents() override {
-    if (++events == cancelAtEvent) State().AbortRequested = true;
+    if (++events == cancelAtEvent) State().abortRequested = true;
   }
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int) override {}
@@ -49,8 +49,8 @@ class HostileArchiveTest : public ::testing::Test {
     fs::copy(kSampleApp, dir_.Path() + "app", fs::copy_options::recursive);
     fs::create_directories(Out());
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
-    State().InputCodePage = "OEM";
-    State().AbortRequested = false;
+    State().inputCodePage = "OEM";
+    State().abortRequested = false;
     SetMessages(&messages_);
     ASSERT_TRUE(platform::ReadWholeFile(kSampleArchive, sample_));
   }
@@ -117,7 +117,7 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     ASSERT_EQ(host_.warnings.size(), 1u);
     EXPECT_NE(host_.warnings[0].find(A("повреждённых записей: 5, первая из них — запись № 3")), std::string::npos);
     std::string log;
-    platform::ReadWholeFile(State().LogFilePath, log);
+    platform::ReadWholeFile(State().logFilePath, log);
     EXPECT_NE(log.find(host_.warnings[0] + "\r\n"), std::string::npos);
   }
   {
@@ -142,10 +142,10 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     const FieldInfo& ngod = probe.Field(probe.FieldIndex("NGOD"));
     std::string bytes = sample_;
     bytes.replace(RecordAt(1) + ngod.offset, 4, "7\r\n0");
-    fs::remove(State().LogFilePath);
+    fs::remove(State().logFilePath);
     Run(Write("crlf", bytes));
     std::string log;
-    platform::ReadWholeFile(State().LogFilePath, log);
+    platform::ReadWholeFile(State().logFilePath, log);
     EXPECT_NE(log.find(A(" Вызов №7  0: ")), std::string::npos);
     const std::regex stamped("\\d\\d\\.\\d\\d\\.\\d{4}, \\d\\d:\\d\\d:\\d\\d\\. [^\\r\\n]*");
     std::size_t start = 0;

@@ -73,8 +73,8 @@ TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   const std::string archive = dir.File("F1232401.DBF");
   fs::copy(std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF", archive);
   DerivePaths(State(), dir.Path() + "app", "veltconv");
-  State().InputCodePage = "OEM";
-  State().AbortRequested = false;
+  State().inputCodePage = "OEM";
+  State().abortRequested = false;
   RecordingMessages messages;
   SetMessages(&messages);
 

@@ -130,7 +130,7 @@ TEST_F(MappingFilesTest, ExistingTablesAreNeverChanged) {
   EXPECT_EQ(EnsureMappingTable(4, table_), MappingFile("TR_VID.DBF"));
   // No twin beside it in other letter case (where the file system tells them apart).
   int named = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(State().MappingDirPath))
+  for (const auto& entry : std::filesystem::directory_iterator(State().mappingDirPath))
     named += UpperCase(entry.path().filename().string()) == "TR_VID.DBF";
   EXPECT_EQ(named, 1);
   EXPECT_EQ(Rows(MappingFile("TR_VID.DBF")), std::vector<std::string>{A("7||1 - ok")});

@@ -72,7 +72,7 @@ class AppFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DerivePaths(State(), dir_.Path(), "veltconv");
-    for (const std::string* folder : {&State().MappingDirPath, &State().IndexDirPath, &State().PavkDirPath}) {
+    for (const std::string* folder : {&State().mappingDirPath, &State().indexDirPath, &State().pavkDirPath}) {
       ASSERT_TRUE(platform::CreateDirectories(*folder));
     }
     SetMessages(&messages_);
@@ -91,9 +91,9 @@ class AppFolderTest : public ::testing::Test {
     return *table;
   }
 
-  std::string MappingFile(const std::string& name) const { return In(State().MappingDirPath, name); }
-  std::string PavkFile(const std::string& name) const { return In(State().PavkDirPath, name); }
-  std::string IndexFile(const std::string& name) const { return In(State().IndexDirPath, name); }
+  std::string MappingFile(const std::string& name) const { return In(State().mappingDirPath, name); }
+  std::string PavkFile(const std::string& name) const { return In(State().pavkDirPath, name); }
+  std::string IndexFile(const std::string& name) const { return In(State().indexDirPath, name); }
   static std::string In(const std::string& folder, const std::string& name) {
     return folder + platform::PathSeparator() + name;
   }

@@ -48,9 +48,9 @@ class FakeWindow : public PersistedWindow {
   }
   PropertyKind KindOf(std::string_view object, std::string_view property) const override {
     std::string name = Name(object, property);
-    if (texts.count(name)) return PropertyKind::kText;
-    if (lists.count(name)) return PropertyKind::kList;
-    return PropertyKind::kMissing;
+    if (texts.count(name)) return PropertyKind::Text;
+    if (lists.count(name)) return PropertyKind::List;
+    return PropertyKind::Missing;
   }
   std::string GetText(std::string_view o, std::string_view p) const override { return texts.at(Name(o, p)); }
   void SetText(std::string_view o, std::string_view p, const std::string& text) override {
@@ -118,7 +118,7 @@ TEST(PersistedStateTest, FirstStartKeepsInitialTextsAndNeverShownWritesNothing) 
   EXPECT_TRUE(s.Restored());
   EXPECT_EQ(handled, 1);
   EXPECT_FALSE(w.applied.has_value());
-  EXPECT_EQ(w.state, WindowState::kNormal);
+  EXPECT_EQ(w.state, WindowState::Normal);
   EXPECT_EQ(w.texts["velt_file.Caption"], A("Не выбран файл архива ВЕЛТ"));
   EXPECT_EQ(w.texts["lbCodePage.Caption"], "");
 }
@@ -277,10 +277,10 @@ TEST(PersistedStateTest, ShowCmdMapsToWindowState) {
   TempDir dir;
   std::string file = dir.File("veltconv.ini");
   const std::map<std::string, WindowState> expected = {
-      {"0", WindowState::kNormal},    {"1", WindowState::kNormal},    {"2", WindowState::kMinimized},
-      {"3", WindowState::kMaximized}, {"4", WindowState::kNormal},    {"5", WindowState::kNormal},
-      {"6", WindowState::kMinimized}, {"7", WindowState::kMinimized}, {"8", WindowState::kNormal},
-      {"9", WindowState::kNormal},    {"x", WindowState::kNormal}};
+      {"0", WindowState::Normal},    {"1", WindowState::Normal},    {"2", WindowState::Minimized},
+      {"3", WindowState::Maximized}, {"4", WindowState::Normal},    {"5", WindowState::Normal},
+      {"6", WindowState::Minimized}, {"7", WindowState::Minimized}, {"8", WindowState::Normal},
+      {"9", WindowState::Normal},    {"x", WindowState::Normal}};
   for (const auto& [value, state] : expected) {
     IniFile(file).WriteString("VELT_CONV", "ShowCmd", value);
     FakeWindow w = MainWindow();

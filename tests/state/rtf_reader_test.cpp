@@ -30,14 +30,14 @@ TEST(RtfReaderTest, ReadsAWordProcessorFile) {
   ASSERT_TRUE(document.has_value());
   ASSERT_EQ(document->paragraphs.size(), 2u);
   const RtfParagraph& heading = document->paragraphs[0];
-  EXPECT_EQ(heading.alignment, RtfAlignment::kCenter);
+  EXPECT_EQ(heading.alignment, RtfAlignment::Center);
   ASSERT_EQ(heading.runs.size(), 1u);
   EXPECT_EQ(heading.runs[0].text, "Инструкция");
   EXPECT_TRUE(heading.runs[0].bold);
   EXPECT_EQ(heading.runs[0].pointSize, 14);
 
   const RtfParagraph& body = document->paragraphs[1];
-  EXPECT_EQ(body.alignment, RtfAlignment::kLeft);  // \pard resets it
+  EXPECT_EQ(body.alignment, RtfAlignment::Left);  // \pard resets it
   ASSERT_EQ(body.runs.size(), 3u);
   EXPECT_EQ(body.runs[0].text, "1. Загрузите ");
   EXPECT_FALSE(body.runs[0].bold);

@@ -50,13 +50,13 @@ TEST(CharSets, HoldExactlyTheirMembers) {
 }
 
 TEST(FilterChars, KeepsOrDropsMembersInOrder) {
-  EXPECT_EQ(FilterChars(A("12а-Б"), HouseSuffixChars, kKeep), A("12Б"));
-  EXPECT_EQ(FilterChars(A("УЛ=ЛЕНИНА/"), StreetJunkChars, kDrop), A("УЛЛЕНИНА"));
-  EXPECT_EQ(FilterChars("a#b=c|d", FieldJunkChars, kDrop), "abcd");
-  EXPECT_EQ(FilterChars("123-456 789", DigitChars, kKeep), "123456789");
-  EXPECT_EQ(FilterChars("", DigitChars, kKeep), "");
-  EXPECT_EQ(FilterChars("", DigitChars, kDrop), "");
-  EXPECT_EQ(FilterChars("abc", DigitChars, kKeep), "");
+  EXPECT_EQ(FilterChars(A("12а-Б"), HouseSuffixChars, CharFilter::Keep), A("12Б"));
+  EXPECT_EQ(FilterChars(A("УЛ=ЛЕНИНА/"), StreetJunkChars, CharFilter::Drop), A("УЛЛЕНИНА"));
+  EXPECT_EQ(FilterChars("a#b=c|d", FieldJunkChars, CharFilter::Drop), "abcd");
+  EXPECT_EQ(FilterChars("123-456 789", DigitChars, CharFilter::Keep), "123456789");
+  EXPECT_EQ(FilterChars("", DigitChars, CharFilter::Keep), "");
+  EXPECT_EQ(FilterChars("", DigitChars, CharFilter::Drop), "");
+  EXPECT_EQ(FilterChars("abc", DigitChars, CharFilter::Keep), "");
 }
 
 TEST(CheckSnils, TestsTheCheckNumberOfEveryElevenDigitText) {

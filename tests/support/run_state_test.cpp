@@ -12,22 +12,22 @@ TEST(DerivePaths, JoinsTheProgramFolderPlainly) {
   RunState state;
   const std::string s(1, platform::PathSeparator());  // "/", or "\" on Windows
   DerivePaths(state, "/opt/prog", "velt.conv");
-  EXPECT_EQ(state.AppDir, "/opt/prog" + s);
-  EXPECT_EQ(state.ExeBaseName, "velt");  // the name before its first "."
+  EXPECT_EQ(state.appDir, "/opt/prog" + s);
+  EXPECT_EQ(state.exeBaseName, "velt");  // the name before its first "."
   // Plain concatenations: the doubled separator is harmless.
-  EXPECT_EQ(state.LogFilePath, "/opt/prog" + s + s + "velt.log");
-  EXPECT_EQ(state.MappingDirPath, "/opt/prog" + s + s + "dirstrans");
-  EXPECT_EQ(state.IndexDirPath, "/opt/prog" + s + s + "indexes");
-  EXPECT_EQ(state.PavkDirPath, "/opt/prog" + s + s + "pavkdirs");
+  EXPECT_EQ(state.logFilePath, "/opt/prog" + s + s + "velt.log");
+  EXPECT_EQ(state.mappingDirPath, "/opt/prog" + s + s + "dirstrans");
+  EXPECT_EQ(state.indexDirPath, "/opt/prog" + s + s + "indexes");
+  EXPECT_EQ(state.pavkDirPath, "/opt/prog" + s + s + "pavkdirs");
 
   DerivePaths(state, "/opt/prog/", "/opt/prog/veltconv");
-  EXPECT_EQ(state.AppDir, "/opt/prog/");
-  EXPECT_EQ(state.ExeBaseName, "veltconv");
-  EXPECT_EQ(state.LogFilePath, "/opt/prog/" + s + "veltconv.log");
+  EXPECT_EQ(state.appDir, "/opt/prog/");
+  EXPECT_EQ(state.exeBaseName, "veltconv");
+  EXPECT_EQ(state.logFilePath, "/opt/prog/" + s + "veltconv.log");
 
   DerivePaths(state, "/opt/prog", "velt.conv.exe");
-  EXPECT_EQ(state.ExeBaseName, "velt");
-  EXPECT_EQ(state.LogFilePath, "/opt/prog" + s + s + "velt.log");
+  EXPECT_EQ(state.exeBaseName, "velt");
+  EXPECT_EQ(state.logFilePath, "/opt/prog" + s + s + "velt.log");
 }
 
 TEST(ProgramFile, FindsTheNameInAnyLetterCase) {
