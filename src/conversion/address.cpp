@@ -202,7 +202,7 @@ HouseNumber SplitHouseNumber(std::string_view text) {
   return result;
 }
 
-// Step 9 of the record: the seven address fields. A settlement or
+// The address: the seven address fields. A settlement or
 // institution that is not found leaves the street code and the house empty
 // and LPU_FROM as it was; the flat and the station are written regardless.
 void AddressGroup(RecordContext& ctx) {

@@ -68,7 +68,7 @@ Brigade ResolveBrigade(std::string_view prof, std::string_view prfb) {
   return brigade;
 }
 
-// Step 12. DPRM is yymmdd. The call start counts as valid once the three
+// The call date: DPRM is yymmdd. The call start counts as valid once the three
 // numbers convert, and is withdrawn again when they name no real date.
 bool CallDateGroup(RecordContext& ctx) {
   ctx.callStartValid = false;
@@ -84,12 +84,13 @@ bool CallDateGroup(RecordContext& ctx) {
   ctx.out.Date(Out::DATE_BEG, date, ctx.callDay);
   ctx.dateBegWritten = true;
   ctx.dateBeg = date;
-  ctx.callStart = date;  // the time of day joins it in step 14
+  ctx.callStart = date;  // the time of day joins it in CallStartStep
   return true;
 }
 
-// Step 13. The hour and minute are written as they convert, even when they
-// name no time of day (25:00 stays 25:00); step 14 then refuses them.
+// The call time: the hour and minute are written as they convert, even when
+// they name no time of day (25:00 stays 25:00); CallStartStep then refuses
+// them.
 bool CallTimeGroup(RecordContext& ctx) {
   // The call start stays withdrawn when anything here fails.
   const bool dateValid = ctx.callStartValid;
@@ -108,18 +109,18 @@ bool CallTimeGroup(RecordContext& ctx) {
   return true;
 }
 
-// Step 14. Not guarded: a call time outside the day with a valid call date
-// ends the run at this record.
+// The call start, date and time of day together. Not guarded: a call time
+// outside the day with a valid call date ends the run at this record.
 void CallStartStep(RecordContext& ctx) {
   if (!ctx.callStartValid) return;
-  // Steps 12 and 13 both converted, so the hour and the minute are known.
+  // The call date and time both converted, so the hour and the minute are known.
   DateTime time = 0;
   if (!TryEncodeTime(ctx.startHour, ctx.startMinute, 0, 0, time))
     throw Error(VELT_ANSI("Недопустимое время приема вызова: ") + std::string(ctx.timeBeg, 5));
   ctx.callStart = DateOf(ctx.callStart) + time;
 }
 
-// Step 15. The end time is copied as typed; only its hour is kept as a number.
+// The end time is copied as typed; only its hour is kept as a number.
 void EndTimeGroup(RecordContext& ctx) {
   ctx.endHour = kNoHour;
   std::string_view text = ctx.Text(In::TISP);
@@ -141,7 +142,7 @@ void EndTimeGroup(RecordContext& ctx) {
     throw Error("'" + std::string(hour) + "' is not a valid integer value");
 }
 
-// Step 16. An end hour before the start hour means the call ran past
+// The end date: an end hour before the start hour means the call ran past
 // midnight. A blank DATE_BEG is written on as the zero date.
 void EndDateGroup(RecordContext& ctx) {
   const DateTime begin = ctx.dateBeg;
@@ -151,13 +152,13 @@ void EndDateGroup(RecordContext& ctx) {
   ctx.dateEnd = ctx.out.Date(Out::DATE_END, end) ? end : 0;
 }
 
-// Step 17.
+// The diagnoses as the archive holds them.
 void DiagnosesGroup(RecordContext& ctx) {
   ctx.out.Text(Out::COD_MKB0, ctx.Text(In::DSHS));
   ctx.out.Text(Out::COD_MKB, ctx.Text(In::DS1));
 }
 
-// Step 18. Outcomes are coded from 401 in the archive and from 1 in the
+// The result and the outcome: outcomes are coded from 401 in the archive and from 1 in the
 // output; a value that does not fit the output makes the posting fail.
 void ResultGroup(RecordContext& ctx) {
   const int result = ctx.session.RecodeNoting(UnmappedKind::Result, Lookup::tr_rslt, ctx.Text(In::REZL));
@@ -168,7 +169,7 @@ void ResultGroup(RecordContext& ctx) {
   if (TryStrToInt(ctx.Text(In::ISHOD), outcome) && outcome > 0) ctx.out.Integer(Out::ISHOD, outcome - 400);
 }
 
-// Step 19.
+// The fields every call carries with the same value.
 void FixedValuesGroup(RecordContext& ctx) {
   ctx.out.Text(Out::IDDOCT, "");
   ctx.out.Integer(Out::VIDPOM, 2);
@@ -176,7 +177,7 @@ void FixedValuesGroup(RecordContext& ctx) {
   ctx.out.Text(Out::OS_SLUCH, "");
 }
 
-// Step 20. An archive with its own COD_SPEC field overrides the specialty
+// The brigade's specialty, qualification and kind. An archive with its own COD_SPEC field overrides the specialty
 // that the brigade letter gives.
 void BrigadeGroup(RecordContext& ctx) {
   Brigade brigade = ResolveBrigade(ctx.Text(In::PROF), ctx.Text(In::PRFB));
@@ -187,7 +188,7 @@ void BrigadeGroup(RecordContext& ctx) {
   ctx.out.Integer(Out::SP_BRIG, brigade.kind);
 }
 
-// Step 21. The tariff of the brigade's specialty in the station's category
+// The tariff of the brigade's specialty in the station's category
 // (the station's category survives a station missing from lpu: it is
 // carried over from earlier records and runs). A tariff whose date cannot
 // be read keeps its amount.

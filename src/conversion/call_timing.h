@@ -1,6 +1,6 @@
 #pragma once
-// Call timing, diagnosis, result, brigade and tariff of one call (steps 12 to
-// 21 of the record conversion, declared in record_groups.h), and the brigade
+// Call timing, diagnosis, result, brigade and tariff of one call (field
+// groups of the record conversion, declared in record_groups.h), and the brigade
 // profile table that gives a brigade its specialty and qualification.
 #include <string>
 #include <string_view>

@@ -13,40 +13,40 @@
 namespace velt {
 
 // Identity, policy and document (identity_fields.cpp).
-void PolicyGroup(RecordContext& ctx);            // 3
-void NamesGroup(RecordContext& ctx);             // 4
-bool BirthDateGroup(RecordContext& ctx);         // 5, guarded
-void SexGroup(RecordContext& ctx);               // 6
-void IdentityDocumentGroup(RecordContext& ctx);  // 7, guarded
-void SnilsGroup(RecordContext& ctx);             // 8
+void PolicyGroup(RecordContext& ctx);
+void NamesGroup(RecordContext& ctx);
+bool BirthDateGroup(RecordContext& ctx);         // guarded
+void SexGroup(RecordContext& ctx);
+void IdentityDocumentGroup(RecordContext& ctx);  // guarded
+void SnilsGroup(RecordContext& ctx);
 // Address (address.cpp).
-void AddressGroup(RecordContext& ctx);           // 9
+void AddressGroup(RecordContext& ctx);
 // Identity again (identity_fields.cpp).
-void InsurerCodeGroup(RecordContext& ctx);       // 10, guarded
-void CaseNumberGroup(RecordContext& ctx);        // 11
+void InsurerCodeGroup(RecordContext& ctx);       // guarded
+void CaseNumberGroup(RecordContext& ctx);
 // Call timing, diagnosis, result and tariff (call_timing.cpp).
-bool CallDateGroup(RecordContext& ctx);          // 12, guarded
-bool CallTimeGroup(RecordContext& ctx);          // 13, guarded
-void CallStartStep(RecordContext& ctx);          // 14
-void EndTimeGroup(RecordContext& ctx);           // 15
-void EndDateGroup(RecordContext& ctx);           // 16, guarded
-void DiagnosesGroup(RecordContext& ctx);         // 17
-void ResultGroup(RecordContext& ctx);            // 18
-void FixedValuesGroup(RecordContext& ctx);       // 19
-void BrigadeGroup(RecordContext& ctx);           // 20
-bool TariffGroup(RecordContext& ctx);            // 21, guarded
+bool CallDateGroup(RecordContext& ctx);          // guarded
+bool CallTimeGroup(RecordContext& ctx);          // guarded
+void CallStartStep(RecordContext& ctx);
+void EndTimeGroup(RecordContext& ctx);
+void EndDateGroup(RecordContext& ctx);           // guarded
+void DiagnosesGroup(RecordContext& ctx);
+void ResultGroup(RecordContext& ctx);
+void FixedValuesGroup(RecordContext& ctx);
+void BrigadeGroup(RecordContext& ctx);
+bool TariffGroup(RecordContext& ctx);            // guarded
 // Special conditions and registry fields (special_conditions.cpp).
-bool HospitalisationDateGroup(RecordContext& ctx);   // 22, guarded
-void ReceivingInstitutionGroup(RecordContext& ctx);  // 23
-void ReasonGroup(RecordContext& ctx);                // 24
-void RegistryGroup(RecordContext& ctx);              // 25 (its lookup guarded silently inside)
-void RecordNumberGroup(RecordContext& ctx);          // 26
-void FileTypeGroup(RecordContext& ctx);              // 27
-void DoctorGroup(RecordContext& ctx);                // 28
-bool FormOfCareGroup(RecordContext& ctx);            // 29, guarded, silent
-void InjuryKindGroup(RecordContext& ctx);            // 30
-void StageTimesGroup(RecordContext& ctx);            // 31
-bool Station672Group(RecordContext& ctx);            // 32, guarded
+bool HospitalisationDateGroup(RecordContext& ctx);   // guarded
+void ReceivingInstitutionGroup(RecordContext& ctx);
+void ReasonGroup(RecordContext& ctx);
+void RegistryGroup(RecordContext& ctx);              // its lookup guarded silently inside
+void RecordNumberGroup(RecordContext& ctx);
+void FileTypeGroup(RecordContext& ctx);
+void DoctorGroup(RecordContext& ctx);
+bool FormOfCareGroup(RecordContext& ctx);            // guarded, silent
+void InjuryKindGroup(RecordContext& ctx);
+void StageTimesGroup(RecordContext& ctx);
+bool Station672Group(RecordContext& ctx);            // guarded
 
 // Runs a group as one unit: a failure skips the rest of the group and,
 // unless `message` is empty (a silent group), logs " Вызов №" + NGOD +

@@ -104,7 +104,7 @@ std::string FormatMinuteStamp(DateTime moment) {
   return std::string(FormatMinuteStamp(moment, text));
 }
 
-// Step 22. Written for every call: a hospitalisation hour before the call
+// The hospitalisation date, written for every call: a hospitalisation hour before the call
 // hour means the patient was taken in after midnight.
 bool HospitalisationDateGroup(RecordContext& ctx) {
   int startHour = HourOrNone(ctx.Text(In::TPRM));
@@ -114,13 +114,15 @@ bool HospitalisationDateGroup(RecordContext& ctx) {
   return true;
 }
 
-// Step 23. A blank DATE_END reads as the zero date and so counts as early.
+// The receiving institution goes to LPU_FROM for calls that ended before
+// the cut-over, else to LPU_TO. A blank DATE_END reads as the zero date and
+// so counts as early.
 void ReceivingInstitutionGroup(RecordContext& ctx) {
   int code = ctx.session.RecodeNoting(UnmappedKind::Institution, Lookup::tr_lpu, ctx.Text(In::KUDA));
   ctx.out.Integer(ctx.dateEnd < kInstitutionCutOver ? Out::LPU_FROM : Out::LPU_TO, code);
 }
 
-// Step 24. A reason mapped to 99 is an injury: the injury's own reason
+// The reason of the call: a reason mapped to 99 is an injury: the injury's own reason
 // mapping decides, and a second 99 means no reason at all.
 void ReasonGroup(RecordContext& ctx) {
   RunSession& session = ctx.session;
@@ -140,7 +142,7 @@ void ReasonGroup(RecordContext& ctx) {
   ctx.out.Integer(Out::SP_KM, StrToIntDef(ctx.Text(In::KILO), 0));
 }
 
-// Step 25. Only records of patients insured in another region carry the
+// The registry fields: only records of patients insured in another region carry the
 // registry month and their insurer's region (OKATO) or, for an insurer that
 // f002 does not know, the insurer's text.
 void RegistryGroup(RecordContext& ctx) {
@@ -166,7 +168,7 @@ void RegistryGroup(RecordContext& ctx) {
   }
 }
 
-// Step 26. Each output table numbers its records from 1 in the order of
+// The record number: each output table numbers its records from 1 in the order of
 // conversion.
 void RecordNumberGroup(RecordContext& ctx) {
   int& counter = ctx.isNative ? ctx.session.nativesCounter : ctx.session.externalsCounter;
@@ -174,13 +176,13 @@ void RecordNumberGroup(RecordContext& ctx) {
   ++counter;
 }
 
-// Step 27.
+// The file type: 04 for the home region's table, 14 for the other.
 void FileTypeGroup(RecordContext& ctx) { ctx.out.Text(Out::FILE_TYPE, ctx.isNative ? "04" : "14"); }
 
-// Step 28.
+// The doctor, upper-cased.
 void DoctorGroup(RecordContext& ctx) { ctx.out.UpperText(Out::DOCTOR, ctx.Text(In::DOKT)); }
 
-// Step 29. Priorities 6 and 7 are urgent care; every other call is an
+// The form of care: priorities 6 and 7 are urgent care; every other call is an
 // emergency.
 bool FormOfCareGroup(RecordContext& ctx) {
   int priority = StrToIntDef(ctx.Text(In::PRTY), -1);
@@ -188,7 +190,7 @@ bool FormOfCareGroup(RecordContext& ctx) {
   return true;
 }
 
-// Step 30. Only trauma calls (reason 1) carry an injury kind.
+// The injury kind: only trauma calls (reason 1) carry an injury kind.
 void InjuryKindGroup(RecordContext& ctx) {
   if (ctx.reasonCode != 1) return;
   int injury = ctx.session.RecodeNoting(UnmappedKind::Injury, Lookup::tr_trag, ctx.Text(In::TRAV));
@@ -196,7 +198,7 @@ void InjuryKindGroup(RecordContext& ctx) {
   ctx.out.Integer(Out::SP_TRAG, injury < 1 ? kUnknownInjury : injury);
 }
 
-// Step 31. The four stage times of the call, each counted from the call
+// The stage times: the four stage times of the call, each counted from the call
 // start: on the call's day, or on the next day when its time of day lies
 // before the call's (the same as StageMoment's moment written by
 // FormatMinuteStamp, the day decoded once).
@@ -223,7 +225,7 @@ void StageTimesGroup(RecordContext& ctx) {
   }
 }
 
-// Step 32. Station 672 reports its final diagnosis as the first one too,
+// Station 672's own rule: it reports its final diagnosis as the first one too,
 // and, for result 4, the end of the call as the hospitalisation time and date.
 bool Station672Group(RecordContext& ctx) {
   if (ctx.session.stationCode != kSpecialStation) return true;

@@ -1,5 +1,5 @@
 #pragma once
-// Special conditions and registry fields of one call (steps 22 to 32 of the
+// Special conditions and registry fields of one call (field groups of the
 // record conversion, declared in record_groups.h), and the two helpers that
 // turn a stage time of the call into a moment and a moment into the
 // receiving system's stamp.

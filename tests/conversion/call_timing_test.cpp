@@ -20,8 +20,8 @@ class CallTimingTest : public testing::RecordTest {
   RecordContext& Call(const std::string& dprm, const std::string& tprm, const std::string& tisp = "") {
     return Record({{"NGOD", "1"}, {"DPRM", dprm}, {"TPRM", tprm}, {"TISP", tisp}});
   }
-  // Steps 12 to 16 as the record converter runs them, failures of the
-  // guarded ones swallowed.
+  // The call date, call time, call start, end time and end date as the
+  // record converter runs them, failures of the guarded ones swallowed.
   void Timing(RecordContext& ctx) {
     RunGuarded(ctx, std::string(), [&] { CallDateGroup(ctx); });
     RunGuarded(ctx, std::string(), [&] { CallTimeGroup(ctx); });

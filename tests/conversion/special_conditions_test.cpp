@@ -94,7 +94,7 @@ class ReasonTest : public SpecialConditionsTest {
     Mapping("tr_vid", {{"1", 2}});
     Mapping("tr_from", {{"3", 6}});
   }
-  // Steps 24 and 30 for a call of this reason and injury.
+  // The reason and injury kind groups for a call of this reason and injury.
   void Reason(const char* povd, const char* trav, const char* kilo = "") {
     Record({{"POVD", povd}, {"TRAV", trav}, {"POVT", "1"}, {"MEST", "4"}, {"TSTA", "12:30"}, {"KILO", kilo}});
     ReasonGroup(*ctx_);
