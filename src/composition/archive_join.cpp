@@ -10,6 +10,7 @@
 #include "support/text.h"
 #include "support/user_messages.h"
 #include "table/table.h"
+#include "support/rounding.h"
 
 namespace velt {
 namespace {
@@ -54,23 +55,15 @@ bool LessIgnoringCase(std::string_view a, std::string_view b) {
                                       [](char x, char y) { return Folded(x) < Folded(y); });
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return Folded(x) == Folded(y); });
-}
-
 void SortIgnoringCase(std::vector<std::string>& entries) {
   std::stable_sort(entries.begin(), entries.end(),
                    [](const std::string& a, const std::string& b) { return LessIgnoringCase(a, b); });
 }
 
 int JoinProgress(int done, int total) {
-  // (5 * total + 95 * done) / total, halves to the even neighbour.
+  // (5 * total + 95 * done) / total.
   const std::int64_t numerator = std::int64_t{kFirstProgress} * total + std::int64_t{95} * done;
-  std::int64_t quotient = numerator / total;
-  const std::int64_t twiceRest = (numerator % total) * 2;
-  if (twiceRest > total || (twiceRest == total && quotient % 2 != 0)) ++quotient;
-  return static_cast<int>(quotient);
+  return static_cast<int>(RoundHalfEven(numerator, total));
 }
 
 JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::string& name, JoinHost& host) {

@@ -50,7 +50,6 @@ std::string JoinedFilePath(std::string_view name);
 // The list order of the composition window: letter case ignored (1251
 // upper-casing), otherwise byte order.
 bool LessIgnoringCase(std::string_view a, std::string_view b);
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
 void SortIgnoringCase(std::vector<std::string>& entries);
 
 // The position of the progress bar after `done` of `total` tables:

@@ -16,23 +16,17 @@
 #include "support/run_state.h"
 #include "support/text.h"
 #include "support/user_messages.h"
+#include "conversion/home_region.h"
+#include "support/rounding.h"
 
 namespace velt {
 namespace {
 
-constexpr int kHomeRegion = 74;
 // How often a long walk lets the window process its events at least.
 constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
 void Log(const std::string& message) {
   AddToLog(State().logFilePath, message, true, kStampPattern);
-}
-
-std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
-  std::int64_t q = numerator / denominator;
-  std::int64_t r2 = (numerator % denominator) * 2;
-  if (r2 > denominator || (r2 == denominator && q % 2 != 0)) ++q;
-  return q;
 }
 
 // The records that the output tables gathered reach their files.

@@ -10,15 +10,13 @@
 #include "support/code_page.h"
 #include "support/snils.h"
 #include "support/text.h"
+#include "conversion/home_region.h"
 
 namespace velt {
 
 namespace {
 
-// Insurer codes of the home region are 74 followed by the insurer's own
-// number; the home-region tables carry that number alone.
-constexpr int kHomeRegionInsurerBase = 74000;
-
+// The home-region tables carry the insurer's own number alone.
 // The part of a text before its first blank (all of it without one).
 std::string_view BeforeBlank(std::string_view text) { return text.substr(0, text.find(' ')); }
 

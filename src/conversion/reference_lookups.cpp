@@ -9,12 +9,11 @@
 #include "support/text.h"
 #include "table/dbf_value.h"
 #include "table/table.h"
+#include "conversion/home_region.h"
 
 namespace velt {
 namespace {
 
-// Settlements and streets of the home region carry this code prefix.
-constexpr std::string_view kHomeRegion = "74";
 
 // `text` upper-cased equals `word` (a capital constant).
 bool UpperEquals(std::string_view text, std::string_view word) {
@@ -104,7 +103,7 @@ const SettlementRows& ReferenceLookups::Settlement(std::string_view name) {
     if (answer.count == 1) answer.onlyCode.assign(city.TextView(rows[0], code));
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const std::string_view rowCode = city.TextView(rows[i], code);
-      if (!rowCode.starts_with(kHomeRegion)) continue;
+      if (!rowCode.starts_with(kHomeRegionPrefix)) continue;
       const std::string_view type = city.TextView(rows[i], socr);
       if (answer.homeCity.empty() && UpperEquals(type, VELT_ANSI("Г"))) answer.homeCity.assign(rowCode);
       if (answer.homeSettlement.empty() && (UpperEquals(type, VELT_ANSI("П")) || UpperEquals(type, VELT_ANSI("ПГТ"))))

@@ -7,11 +7,11 @@
 #include "support/code_page.h"
 #include "support/text_map.h"
 #include "table/table.h"
+#include "conversion/home_region.h"
 
 namespace velt {
 namespace {
 
-constexpr std::string_view kHomeRegion = "74";
 constexpr std::size_t kSettlementCodeLength = 11;
 // NAME is a character field, at most 254 wide; a longer name is in no
 // scope. The bound keeps every key's length within 16 bits.
@@ -88,7 +88,7 @@ void StreetDirectory::Build(Table& streets) {
     const char* record = records[i];
     const std::string_view code = streets.TextView(record, codeField);
     const std::string_view name = streets.TextView(record, nameField);
-    if (!code.starts_with(kHomeRegion) || name.size() > kLongestName) continue;
+    if (!code.starts_with(kHomeRegionPrefix) || name.size() > kLongestName) continue;
     const std::string_view settlement = code.substr(0, kSettlementCodeLength);
     MakeKey(key, name, settlement, streets.TextView(record, socrField), true);
     const std::size_t at = Probe(key);

@@ -24,6 +24,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/user_messages.h"
+#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -39,9 +40,6 @@ const QString kSavedIn = QStringLiteral("Файл будет сохранен в
 const QString kFilter = QStringLiteral("Файлы dBase (*.dbf *.DBF)");
 constexpr int kWindowWidth = 560;
 constexpr int kListHeight = 190;
-
-QString ToQt(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
-std::string FromQt(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
 // Every typed or pasted letter becomes a capital; a text set by the program
 // (the restored name) is not touched.

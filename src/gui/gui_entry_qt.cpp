@@ -25,6 +25,7 @@
 #include "gui/main_window.h"
 #include "gui/settings_dialog.h"
 #include "gui/window_look_qt.h"
+#include "gui/qt_text.h"
 #include "support/code_page.h"
 #include "support/error.h"
 

@@ -10,6 +10,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
+#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -62,10 +63,6 @@ void ShowDocument(QTextEdit& box, const RtfDocument& document) {
 }
 
 }  // namespace
-
-QString ToQt(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
-
-std::string FromQt(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
 void ShowRichOrPlainText(QTextEdit& box, const std::string& bytes) {
   if (std::optional<RtfDocument> document = ReadRtf(bytes)) {

@@ -10,10 +10,6 @@ class QTextEdit;
 
 namespace velt {
 
-// Windows-1251 bytes of the core to the window's Unicode and back.
-QString ToQt(const std::string& text1251);
-std::string FromQt(const QString& text);
-
 // Replaces the box's content by `bytes`.
 void ShowRichOrPlainText(QTextEdit& box, const std::string& bytes);
 

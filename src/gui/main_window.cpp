@@ -45,6 +45,7 @@
 #include "conversion/code_page_hint.h"
 #include "conversion/unmapped_report.h"
 #include "gui/mapping_editor_window.h"
+#include "gui/qt_text.h"
 #include "reference/mapping_preparation.h"
 #include "support/error.h"
 #include "support/platform.h"

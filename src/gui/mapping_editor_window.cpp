@@ -22,6 +22,7 @@
 #include "support/code_page.h"
 #include "support/text.h"
 #include "support/user_messages.h"
+#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -32,9 +33,6 @@ constexpr int kWindowHeight = 560;
 // Room for the frame that the window manager adds.
 constexpr int kFrameAllowanceWidth = 8;
 constexpr int kFrameAllowanceHeight = 32;
-
-QString ToQt(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
-std::string FromQt(const QString& text) { return Utf8ToAnsi(text.toStdString()); }
 
 // A yes/no/cancel question in a message box of the window.
 QMessageBox::StandardButton Ask(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons,

@@ -3,11 +3,10 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/user_messages.h"
+#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
-
-QString ToQt(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
 
 // Engine errors while editing reach the user the way the window toolkit
 // shows any error: a message box, and the window stays open.

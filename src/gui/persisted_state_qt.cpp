@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "gui/log_view_qt.h"
+#include "gui/qt_text.h"
 #include "support/error.h"
 
 namespace velt {

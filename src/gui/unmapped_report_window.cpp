@@ -15,6 +15,7 @@
 #include "gui/keyboard_access_qt.h"
 #include "gui/window_look_qt.h"
 #include "support/code_page.h"
+#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -22,8 +23,6 @@ namespace {
 constexpr int kKindColumn = 0;
 constexpr int kValueColumn = 1;
 constexpr int kCallsColumn = 2;
-
-QString ToQt(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
 
 QStandardItem* ReadOnlyItem(const QVariant& value) {
   auto* item = new QStandardItem;

@@ -1,5 +1,6 @@
 #include "reference/mapping_files.h"
 
+#include "reference/reference_tables.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 
@@ -69,24 +70,18 @@ void SeedMappingTable(int kind, Table& mapping) {
 }  // namespace
 
 std::string MappingTableName(int kind) {
+  Lookup mapping;
   switch (kind) {
-    case 1:
-      return "tr_reas.dbf";
-    case 11:
-      return "tr_reas1.dbf";
-    case 2:
-      return "tr_from.dbf";
-    case 3:
-      return "tr_rslt.dbf";
-    case 4:
-      return "tr_vid.dbf";
-    case 5:
-      return "tr_lpu.dbf";
-    case 6:
-      return "tr_trag.dbf";
-    default:
-      return "";
+    case 1: mapping = Lookup::tr_reas; break;
+    case 11: mapping = Lookup::tr_reas1; break;
+    case 2: mapping = Lookup::tr_from; break;
+    case 3: mapping = Lookup::tr_rslt; break;
+    case 4: mapping = Lookup::tr_vid; break;
+    case 5: mapping = Lookup::tr_lpu; break;
+    case 6: mapping = Lookup::tr_trag; break;
+    default: return "";
   }
+  return std::string(LookupName(mapping)) + ".dbf";
 }
 
 PavkChoices LoadPavkChoices(int kind, Table& table) {

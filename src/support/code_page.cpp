@@ -4,6 +4,7 @@
 // a counterpart becomes '?'.
 #include "support/code_page.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -206,6 +207,11 @@ char UpperChar(char c) {
 
 void UpperCaseInto(std::string_view text, char* out) {
   for (std::size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(kUpper1251[static_cast<unsigned char>(text[i])]);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return UpperChar(x) == UpperChar(y); });
 }
 
 std::string UpperCase(std::string_view text) {

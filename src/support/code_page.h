@@ -22,6 +22,8 @@ char UpperChar(char c);
 std::string UpperCase(std::string_view text);
 // The text upper-cased into `out` (text.size() bytes).
 void UpperCaseInto(std::string_view text, char* out);
+// Equal once both are upper-cased.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
 // A 1251 constant written in the source as UTF-8: VELT_ANSI("ПОС") gives the
 // 1251 bytes, converted once per call site.

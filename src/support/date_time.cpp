@@ -8,19 +8,9 @@ namespace {
 
 constexpr bool Leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
-// Days from 0001-01-01 to the given date, 0001-01-01 being day 1.
-constexpr std::int64_t DayNumber(int year, int month, int day) {
-  constexpr int kCumulative[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-  std::int64_t y = year - 1;
-  std::int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
-  days += kCumulative[month - 1] + day;
-  if (month > 2 && Leap(year)) ++days;
-  return days;
-}
-
-// A constant, so that dates encoded by other modules' static initialisers
-// are right too.
-constexpr std::int64_t kEpoch = DayNumber(1899, 12, 30);
+// The zero date, a constant, so that dates encoded by other modules' static
+// initialisers are right too.
+constexpr std::int64_t kEpoch = DaysFromCivil(1899, 12, 30);
 constexpr std::int64_t kMsPerDay = 86400000;
 
 // A value rounded to whole milliseconds, split into its whole days and the
@@ -60,7 +50,7 @@ bool IsValidDate(int year, int month, int day) {
 
 bool TryEncodeDate(int year, int month, int day, DateTime& out) {
   if (!IsValidDate(year, month, day)) return false;
-  out = static_cast<double>(DayNumber(year, month, day) - kEpoch);
+  out = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
   return true;
 }
 
@@ -78,8 +68,14 @@ DateParts DecodeDate(DateTime value) {
   const bool whole =
       value > -1e9 && value < 1e9 && static_cast<double>(static_cast<std::int64_t>(value)) == value;
   const std::int64_t days = whole ? static_cast<std::int64_t>(value) : SplitValue(value).days;
-  // Civil-from-days (proleptic Gregorian), on days since 1970-01-01.
-  std::int64_t z = days - 25569 + 719468;
+  return CivilFromDays(days + kEpoch);
+}
+
+DateParts CivilFromDays(std::int64_t days) {
+  // Proleptic Gregorian, on days since 1970-01-01 shifted to 0000-03-01, so
+  // that the leap day ends each year; exact over the whole 64-bit range,
+  // where std::chrono's years end at 32767.
+  std::int64_t z = days + 719468;
   std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   std::int64_t doe = z - era * 146097;
   std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;

@@ -411,7 +411,7 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
   // A name with '?' or '*' is a pattern to the search, and a name longer than
   // the 8.3 rule may be matched through its short alias: keep the exact name
   // unless the folder's spelling differs from it in letter case only.
-  return dir + (UpperCase(spelt) == UpperCase(name) ? spelt : name);
+  return dir + (EqualIgnoringCase(spelt, name) ? spelt : name);
 }
 
 LocalTime Now() {

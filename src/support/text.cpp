@@ -1,5 +1,6 @@
 #include "support/text.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -114,6 +115,17 @@ std::string_view TrimRightView(std::string_view text) {
 std::string_view TrimView(std::string_view text) { return TrimRightView(TrimLeftView(text)); }
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+std::string AsciiUpperCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
 
 int FindNthOccurrence(std::string_view sub, std::string_view text, int n) {
   if (sub.empty() || n < 1) return 0;

@@ -26,6 +26,12 @@ std::string_view TrimLeftView(std::string_view text);
 std::string_view TrimRightView(std::string_view text);
 std::string Trim(std::string_view text);
 
+// Latin letters only upper-cased (field names, expression words); every
+// other byte kept.
+inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string AsciiUpperCase(std::string_view text);
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // 1-based position of the n-th non-overlapping occurrence, 0 when fewer.
 int FindNthOccurrence(std::string_view sub, std::string_view text, int n);
 // The n-th (from 0) field of text between delimiters.

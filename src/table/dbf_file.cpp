@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "support/code_page.h"
+#include "support/text.h"
 
 namespace velt::dbf {
 namespace {
 
 constexpr std::uint32_t kMaxFields = 2048;
-constexpr std::size_t kBlockBytes = 1 << 20;
 // A batch of gathered appends: about 800 output records.
 constexpr std::size_t kBatchBytes = 1 << 20;
 
@@ -46,8 +46,6 @@ bool KnownVersion(std::uint8_t version) {
 
 bool KnownType(char type) { return std::strchr("CNFDLIM", type) != nullptr && type != '\0'; }
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // The most records a header can count.
 constexpr std::uint64_t kMaxRecords = 0xFFFFFFFFu;
 
@@ -63,10 +61,6 @@ void PutStamp(char* p, const platform::LocalTime& date, std::uint64_t count) {
 // over words of plain ASCII itself).
 void TranslateText(char* text, std::size_t length, void (*translate)(char*, std::size_t)) {
   translate(text, length);
-}
-
-std::uint32_t BlockRecords(std::uint32_t recordLength) {
-  return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(kBlockBytes / recordLength));
 }
 
 // An append that failed part-way (a full disk) may have left part of a record
@@ -111,7 +105,7 @@ bool ParseHeader(std::string_view header, Layout& layout) {
     FieldInfo field;
     for (int i = 0; i < 11 && d[i] != '\0'; ++i) field.name += d[i];
     while (!field.name.empty() && field.name.back() == ' ') field.name.pop_back();
-    field.type = Upper(d[11]);
+    field.type = AsciiUpper(d[11]);
     field.width = static_cast<int>(static_cast<unsigned char>(d[16]));
     field.decimals = static_cast<int>(static_cast<unsigned char>(d[17]));
     if (field.type == 'C') {  // long character fields keep the high byte of the width in the decimals
@@ -172,7 +166,7 @@ std::string DuplicateFieldName(const Layout& layout) {
   std::vector<std::string> names;
   for (const FieldInfo& field : layout.fields) {
     std::string name = field.name;
-    for (char& c : name) c = Upper(c);
+    for (char& c : name) c = AsciiUpper(c);
     names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());

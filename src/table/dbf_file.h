@@ -7,6 +7,8 @@
 // a header may count up to 2^32 - 1 records, and a walk over them must not
 // wrap. A record's bytes start with the deletion flag (' ' or '*'), as on
 // disk.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +21,13 @@
 #include "table/field_info.h"
 
 namespace velt::dbf {
+
+// Records are read and copied a block of about a megabyte at a time: the
+// records of one block, at least one.
+inline constexpr std::size_t kBlockBytes = 1 << 20;
+inline std::uint32_t BlockRecords(std::uint64_t recordLength) {
+  return static_cast<std::uint32_t>(std::max<std::uint64_t>(1, kBlockBytes / recordLength));
+}
 
 inline constexpr std::uint8_t kDbase3 = 0x03;
 inline constexpr std::uint8_t kLanguageCp866 = 0x65;

@@ -12,6 +12,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
+#include "support/text.h"
 #include "table/dbf_file.h"
 #include "table/dbf_value.h"
 #include "table/table_index.h"
@@ -32,13 +33,6 @@ const char kNeedsExclusive[] = "Table must be opened in Exclusive mode to perfor
 constexpr std::uint64_t kStopInterval = 1 << 16;
 
 std::atomic<std::uint64_t> openSerials{0};
-
-std::string UpperAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -326,7 +320,7 @@ struct Table::Impl {
       const char* records = cache.AllRecords();
       for (std::uint64_t r = 0; r < total; ++r) visible += records[r * length] != dbf::kDeletedFlag;
     } else {
-      const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / length);
+      const std::uint64_t block = dbf::BlockRecords(length);
       std::vector<char> buffer(block * length);
       for (std::uint64_t first = 1; first <= total; first += block) {
         if (Stopped()) return visible;  // unfinished: not kept
@@ -403,7 +397,7 @@ void Table::Open() {
   m.fieldByName.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     m.kinds.push_back(KindOf(fields[i]));
-    m.fieldByName.emplace(UpperAscii(fields[i].name), static_cast<int>(i));
+    m.fieldByName.emplace(AsciiUpperCase(fields[i].name), static_cast<int>(i));
   }
   m.blank.assign(m.Length(), ' ');
   for (const FieldInfo& field : fields)
@@ -504,7 +498,7 @@ FieldKind Table::Kind(int index) const {
 }
 
 int Table::FieldIndex(std::string_view name) const {
-  auto found = impl_->fieldByName.find(UpperAscii(name));
+  auto found = impl_->fieldByName.find(AsciiUpperCase(name));
   return found == impl_->fieldByName.end() ? -1 : found->second;
 }
 
@@ -899,7 +893,7 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
     // Read in blocks: the keys are sorted and written before the records
     // are all held, which keeps the peak memory of a large table low.
     const std::size_t length = m.Length();
-    const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / length);
+    const std::uint64_t block = dbf::BlockRecords(length);
     dbf::Buffer buffer(block * length);
     index->BeginBuild(count);
     for (std::uint64_t first = 1; first <= count; first += block) {
@@ -1002,8 +996,8 @@ void Table::CreateField(std::string_view name, std::string_view type, int width,
   if (type.empty()) throw Error("Invalid field type");
   if (width <= 0) throw Error("Invalid field length.");
   FieldInfo field;
-  field.name = UpperAscii(name.substr(0, 10));
-  field.type = UpperAscii(type.substr(0, 1))[0];
+  field.name = AsciiUpperCase(name.substr(0, 10));
+  field.type = AsciiUpperCase(type.substr(0, 1))[0];
   field.decimals = 0;
   switch (field.type) {
     case 'C':
@@ -1139,7 +1133,7 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   std::vector<FieldCopy> plan;
   for (const FieldInfo& to : Fields()) {
     for (const FieldInfo& field : from.layout().fields) {
-      if (UpperAscii(field.name) != UpperAscii(to.name)) continue;
+      if (!EqualIgnoringAsciiCase(field.name, to.name)) continue;
       bool same = field.type == to.type && field.width == to.width &&
                   (field.decimals == to.decimals || field.type == 'C');
       plan.push_back({&field, &to, same});
@@ -1150,7 +1144,7 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   // Source records are read and target records written a block at a time;
   // the bytes are copied without translation.
   const std::size_t inLength = from.RecordLength(), outLength = m.Length();
-  const std::uint64_t block = std::max<std::uint64_t>(1, (1u << 20) / inLength);
+  const std::uint64_t block = dbf::BlockRecords(inLength);
   std::vector<char> in(block * inLength), out(block * outLength);
   std::string translated;
   std::uint64_t appended = 0;

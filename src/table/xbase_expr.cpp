@@ -17,7 +17,10 @@
 #include <cstring>
 
 #include "support/code_page.h"
+#include "support/date_time.h"
 #include "support/error.h"
+#include "support/text.h"
+#include "table/dbf_value.h"
 
 namespace velt::xbase {
 namespace {
@@ -29,14 +32,6 @@ struct Invalid {};
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-std::string_view TrimLeft(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
 
 // A count or position given as a number, bounded so that any value converts
 // safely (no text is anywhere near a million characters long).
@@ -47,68 +42,21 @@ int Bounded(double value) {
 
 // ---- Dates as Julian day numbers.
 
-std::int64_t JulianDay(int y, int m, int d) {
-  // Days from 1970-01-01 of a proleptic Gregorian date, shifted to Julian days.
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468 + 2440588;
-}
-
-void CivilFromJulian(std::int64_t jd, int& y, int& m, int& d) {
-  const std::int64_t z = jd - 2440588 + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
-int DaysIn(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (m == 2 && (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0))) return 29;
-  return kDays[m - 1];
-}
+// The Julian day of the tables' zero date, 30 December 1899.
+constexpr double kJulianDayOfZeroDate = 2415019;
 
 // "yyyymmdd" to a day number; anything else (blank, a date that does not
 // exist) is the empty date.
 double ParseDate(std::string_view s) {
-  if (s.size() < 8) return 0;
-  int v[8];
-  for (int i = 0; i < 8; ++i) {
-    if (s[i] < '0' || s[i] > '9') return 0;
-    v[i] = s[i] - '0';
-  }
-  const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3];
-  const int m = v[4] * 10 + v[5];
-  const int d = v[6] * 10 + v[7];
-  if (y < 1 || m < 1 || m > 12 || d < 1 || d > DaysIn(y, m)) return 0;
-  return static_cast<double>(JulianDay(y, m, d));
+  DateTime value = 0;
+  return dbf::ParseDate(s.substr(0, 8), value) ? value + kJulianDayOfZeroDate : 0;
 }
 
 // Writes 8 characters: yyyymmdd, or blanks for the empty date.
 void FormatDate(double day, char* out) {
   constexpr double kLastDay = 5373484;  // 31 December 9999
-  if (!(day > 0 && day <= kLastDay)) {
+  if (!(day > 0 && day <= kLastDay) || !dbf::FormatDate(std::trunc(day) - kJulianDayOfZeroDate, out))
     std::memset(out, ' ', 8);
-    return;
-  }
-  int y, m, d;
-  CivilFromJulian(static_cast<std::int64_t>(day), y, m, d);
-  if (y < 1) {
-    std::memset(out, ' ', 8);
-    return;
-  }
-  int value = y * 10000 + m * 100 + d;
-  for (int i = 7; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
 }
 
 // ---- Numbers.
@@ -116,7 +64,7 @@ void FormatDate(double day, char* out) {
 // The number a numeric field holds: blanks around it, an optional sign,
 // digits with an optional point. Blank or unreadable text is 0.
 double ParseFieldNumber(std::string_view s) {
-  s = TrimRight(TrimLeft(s));
+  s = TrimRightView(TrimLeftView(s));
   if (s.empty()) return 0;
   const char* p = s.data();
   const char* end = p + s.size();
@@ -153,7 +101,7 @@ double ParseFieldNumber(std::string_view s) {
 
 // VAL: the number at the start of the text, 0 when there is none.
 double ParseLeadingNumber(std::string_view s) {
-  s = TrimLeft(s);
+  s = TrimLeftView(s);
   std::size_t n = 0;
   if (n < s.size() && (s[n] == '-' || s[n] == '+')) ++n;
   const std::size_t digitsFrom = n;
@@ -185,90 +133,10 @@ double ParseLeadingNumber(std::string_view s) {
   return value;
 }
 
-// STR(value, width, decimals): right-justified in exactly `width` characters,
-// rounded half away from zero to `decimals`; all '*' when it does not fit.
-// The rounding works on the shortest decimal text of the double, so 12.345
-// rounds to 12.35 as the user wrote it, not as the binary value is.
+// STR(value, width, decimals): the numeric field's text of the value, all
+// '*' when it does not fit.
 void FormatStr(double value, int width, int decimals, char* out) {
-  // A double has at most 309 whole digits, one more after rounding; decimals
-  // are at most 255.
-  char digits[600];
-  int length = 0;  // digits without sign and point
-  int intDigits = 0;
-  bool negative = value < 0;
-  const double magnitude = std::fabs(value);
-  if (!std::isfinite(value)) {
-    std::memset(out, '*', width);
-    return;
-  }
-  if (decimals == 0 && magnitude < 1e15 && magnitude == std::floor(magnitude)) {
-    // Whole numbers, the common key: no decimal rounding needed.
-    auto n = static_cast<std::int64_t>(magnitude);
-    char reversed[20];
-    int r = 0;
-    do {
-      reversed[r++] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    } while (n != 0);
-    for (int i = 0; i < r; ++i) digits[i] = reversed[r - 1 - i];
-    length = intDigits = r;
-  } else {
-    char text[400];
-    auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::fixed);
-    if (result.ec != std::errc()) {
-      std::memset(out, '*', width);
-      return;
-    }
-    const int textLength = static_cast<int>(result.ptr - text);
-    int pointAt = textLength;
-    for (int i = 0; i < textLength; ++i) {
-      if (text[i] == '.') {
-        pointAt = i;
-        break;
-      }
-    }
-    // Digits up to `decimals` places, then the rounding digit.
-    for (int i = 0; i < pointAt; ++i) digits[length++] = text[i];
-    intDigits = pointAt;
-    int frac = pointAt + 1;
-    for (int k = 0; k < decimals; ++k, ++frac) digits[length++] = frac < textLength ? text[frac] : '0';
-    if (frac < textLength && text[frac] >= '5') {
-      int i = length - 1;
-      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-      if (i >= 0) {
-        ++digits[i];
-      } else {
-        std::memmove(digits + 1, digits, length);
-        digits[0] = '1';
-        ++length;
-        ++intDigits;
-      }
-    }
-    // Leading zeros of the whole part ("0.5" keeps one).
-    int lead = 0;
-    while (lead < intDigits - 1 && digits[lead] == '0') ++lead;
-    if (lead > 0) {
-      std::memmove(digits, digits + lead, length - lead);
-      length -= lead;
-      intDigits -= lead;
-    }
-  }
-  bool allZero = true;
-  for (int i = 0; i < length; ++i) allZero = allZero && digits[i] == '0';
-  if (allZero) negative = false;
-  const int needed = negative + intDigits + (decimals > 0 ? decimals + 1 : 0);
-  if (needed > width) {
-    std::memset(out, '*', width);
-    return;
-  }
-  char* p = out;
-  for (int i = 0; i < width - needed; ++i) *p++ = ' ';
-  if (negative) *p++ = '-';
-  for (int i = 0; i < intDigits; ++i) *p++ = digits[i];
-  if (decimals > 0) {
-    *p++ = '.';
-    for (int i = 0; i < decimals; ++i) *p++ = digits[intDigits + i];
-  }
+  if (!dbf::FormatNumber(value, width, decimals, out)) std::memset(out, '*', std::max(width, 0));
 }
 
 // ---- The node tree.
@@ -451,8 +319,8 @@ class TrimText : public Node {
       : Node(ValueType::Character, arg->Width()), arg_(std::move(arg)), kind_(kind) {}
   std::string_view Text(const char* record) const override {
     std::string_view s = arg_->Text(record);
-    if (kind_ != TrimKind::Left) s = TrimRight(s);
-    if (kind_ != TrimKind::Right) s = TrimLeft(s);
+    if (kind_ != TrimKind::Left) s = TrimRightView(s);
+    if (kind_ != TrimKind::Right) s = TrimLeftView(s);
     return s;
   }
 
@@ -558,7 +426,7 @@ class Concat : public BufferedText {
     const std::string_view a = left_->Text(record);
     const std::string_view b = right_->Text(record);
     char* out = Buffer();
-    std::size_t kept = moveBlanks_ ? TrimRight(a).size() : a.size();
+    std::size_t kept = moveBlanks_ ? TrimRightView(a).size() : a.size();
     // An empty part may have no data pointer at all (RIGHT(x, 0)).
     if (kept > 0) std::memcpy(out, a.data(), kept);
     if (!b.empty()) std::memcpy(out + kept, b.data(), b.size());
@@ -769,14 +637,6 @@ bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string AsciiUpper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 class Lexer {
  public:
   explicit Lexer(std::string_view text) : text_(text) {}
@@ -853,7 +713,7 @@ class Lexer {
     const std::size_t start = pos_;
     while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
     Token t;
-    t.text = AsciiUpper(text_.substr(start, pos_ - start));
+    t.text = AsciiUpperCase(text_.substr(start, pos_ - start));
     t.kind = t.text == "AND" ? Tok::And : t.text == "OR" ? Tok::Or : t.text == "NOT" ? Tok::Not : Tok::Name;
     return t;
   }
@@ -876,7 +736,7 @@ class Lexer {
   Token DotWord() {
     const std::size_t close = text_.find('.', pos_ + 1);
     if (close == std::string_view::npos) Fail();
-    const std::string word = AsciiUpper(text_.substr(pos_ + 1, close - pos_ - 1));
+    const std::string word = AsciiUpperCase(text_.substr(pos_ + 1, close - pos_ - 1));
     pos_ = close + 1;
     Token t;
     if (word == "AND")
@@ -1130,7 +990,7 @@ class Parser {
 
   NodePtr FieldNode(const std::string& upperName) const {
     for (const FieldInfo& f : fields_) {
-      if (AsciiUpper(f.name) != upperName) continue;
+      if (AsciiUpperCase(f.name) != upperName) continue;
       switch (f.type) {
         case 'C':
         case 'M':

@@ -18,6 +18,7 @@
 #include "support/run_state.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
+#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -296,14 +297,6 @@ TEST_F(ArchiveJoinTest, AFirstEntryThatCannotBeOpenedRaisesTheEnginesError) {
 
 // ---- A joined archive converts like its parts
 
-class QuietRunHost : public RunHost {
- public:
-  void ProcessEvents() override {}
-  void SetMappingMenuEnabled(bool) override {}
-  void ShowProgress(bool, int) override {}
-  void SetStatus(const std::string&) override {}
-};
-
 std::uint32_t Le(const std::string& bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
@@ -359,7 +352,7 @@ TEST(JoinedArchiveConversion, ConvertsLikeItsPartsOneAfterAnother) {
   ASSERT_EQ(JoinArchives({partA, partB}, "F1232401.DBF", joinHost), JoinOutcome::Joined);
 
   RunTables tables;
-  QuietRunHost host;
+  testing::FakeRunHost host;
   for (const char* folder : {"outA", "outB", "outJ"}) fs::create_directories(dir.Path() + folder);
   EXPECT_EQ(RunConversion(tables, host, partA, dir.Path() + "outA").outcome, RunOutcome::Completed);
   EXPECT_EQ(RunConversion(tables, host, partB, dir.Path() + "outB").outcome, RunOutcome::Completed);

@@ -19,6 +19,7 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
+#include "support_files/table_writer.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
 
@@ -27,33 +28,16 @@ namespace {
 
 using testing::A;
 
-struct Column {
-  const char* name;
-  const char* type;
-  int width;
-};
+using testing::Column;
 using Row = std::vector<std::string>;  // UTF-8; numbers as text
 
 void WriteTable(const std::string& path, const std::vector<Column>& columns, const std::vector<Row>& rows) {
-  Table table;
-  table.SetOEMTranslate(true);
-  ASSERT_TRUE(table.CreateNew(path, 2, static_cast<int>(columns.size())));
-  for (const Column& c : columns) table.CreateField(c.name, c.type, c.width, 0);
-  ASSERT_NE(table.CreateExec(), 0);
-  table.SetTableName(path);
-  table.Open();
+  std::vector<testing::Row> ansi;
   for (const Row& row : rows) {
-    table.Append();
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      if (std::string(columns[i].type) == "N") {
-        table.SetInteger(static_cast<int>(i), StrToIntDef(row[i], 0));
-      } else {
-        table.SetString(static_cast<int>(i), A(row[i].c_str()));
-      }
-    }
-    table.Post();
+    testing::Row& converted = ansi.emplace_back();
+    for (const std::string& value : row) converted.push_back(A(value.c_str()));
   }
-  table.Close();
+  testing::WriteTable(path, columns, ansi);
 }
 
 // The address fields of one output record.

@@ -13,6 +13,7 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/temp_dir.h"
+#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -21,28 +22,6 @@ namespace fs = std::filesystem;
 
 const std::string kSampleApp = std::string(VELT_SOURCE_DIR) + "/data/sample/app";
 const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
-
-// Records what the run shows, and can press "cancel" at a chosen event point.
-class FakeHost : public RunHost {
- public:
-  void ProcessEvents() override {
-    ++events;
-    if (cancelAtEvent > 0 && events == cancelAtEvent) State().abortRequested = true;
-  }
-  void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
-  void ShowProgress(bool visible, int position) override {
-    barVisible = visible;
-    if (visible) positions.push_back(position);
-  }
-  void SetStatus(const std::string& text) override { status = text; }
-
-  int events = 0;
-  int cancelAtEvent = 0;
-  bool menuEnabled = true;
-  bool barVisible = false;
-  std::vector<int> positions;
-  std::string status;
-};
 
 struct Call {
   std::string smo;
@@ -120,7 +99,7 @@ class ConversionRunTest : public ::testing::Test {
   TempDir dir_;
   RecordingMessages messages_;
   RunTables tables_;
-  FakeHost host_;
+  testing::FakeRunHost host_;
 };
 
 TEST_F(ConversionRunTest, NamesTheOutputsAfterTheArchiveAndTakesTheStationFromIt) {

@@ -44,33 +44,14 @@ inline DateTime At(DateTime day, int hour, int minute) {
 // Writes a table whose fields are those of the first row.
 inline void WriteRows(const std::string& path, const std::vector<TableRow>& rows) {
   ASSERT_FALSE(rows.empty());
-  Table table;
-  table.SetOEMTranslate(true);
-  ASSERT_TRUE(table.CreateNew(path, 2, static_cast<int>(rows[0].size())));
-  for (const Cell& c : rows[0]) table.CreateField(c.name, c.type, c.width, c.decimals);
-  ASSERT_NE(table.CreateExec(), 0);
-  table.SetTableName(path);
-  table.Open();
+  std::vector<Column> columns;
+  for (const Cell& c : rows[0]) columns.push_back({c.name, c.type, c.width, c.decimals});
+  std::vector<Row> values;
   for (const TableRow& row : rows) {
-    table.Append();
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      const Cell& c = row[i];
-      const int index = static_cast<int>(i);
-      if (c.value.empty()) continue;
-      if (c.type == "N") {
-        table.SetFloat(index, std::stod(c.value));
-      } else if (c.type == "D") {
-        DateTime date = 0;
-        ASSERT_TRUE(TryEncodeDate(std::stoi(c.value.substr(6, 4)), std::stoi(c.value.substr(3, 2)),
-                                  std::stoi(c.value.substr(0, 2)), date));
-        table.SetDateTime(index, date);
-      } else {
-        table.SetString(index, c.value);
-      }
-    }
-    table.Post();
+    Row& value = values.emplace_back();
+    for (const Cell& c : row) value.push_back(c.value);
   }
-  table.Close();
+  WriteTable(path, columns, values);
 }
 
 // A guarded field group failed: it returned false or raised an Error.

@@ -16,6 +16,7 @@
 #include "support/run_state.h"
 #include "support/text.h"
 #include "support_files/temp_dir.h"
+#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -72,14 +73,6 @@ TEST(UnmappedReportTest, CsvQuotesAndValuesPerMappingKind) {
   EXPECT_TRUE(report.ValuesForMappingKind(1).empty());
 }
 
-class NullHost : public RunHost {
- public:
-  void ProcessEvents() override {}
-  void SetMappingMenuEnabled(bool) override {}
-  void ShowProgress(bool, int) override {}
-  void SetStatus(const std::string&) override {}
-};
-
 // Live calls of the sample archive that the run converts (a region that is
 // a number not below 0, a profile other than Х, Я, ХЯ), by a field's value.
 std::map<std::string, std::int64_t> ConvertedCallsBy(const char* field) {
@@ -114,7 +107,7 @@ class SampleRunTest : public ::testing::Test {
 
   RunSummary Run() {
     RunTables tables;
-    NullHost host;
+    testing::FakeRunHost host;
     return RunConversion(tables, host, kSampleArchive, dir_.Path() + "out");
   }
 

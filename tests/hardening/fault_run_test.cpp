@@ -14,6 +14,7 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/temp_dir.h"
+#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -24,18 +25,6 @@ const std::string kSampleApp = std::string(VELT_SOURCE_DIR) + "/data/sample/app"
 const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
 // Home-region calls of the sample archive that reach the "t" table.
 constexpr int kSampleNatives = 273;
-
-class WindowHost : public RunHost {
- public:
-  void ProcessEvents() override {}
-  void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
-  void ShowProgress(bool visible, int) override { barVisible = visible; }
-  void SetStatus(const std::string& text) override { status = text; }
-
-  bool menuEnabled = true;
-  bool barVisible = false;
-  std::string status;
-};
 
 // The byte layout of a table file: the header's count must describe whole
 // records that the file holds, followed by the end mark and nothing else.
@@ -122,7 +111,7 @@ class FaultRunTest : public ::testing::Test {
   std::string archive_ = dir_.File("F1232401.DBF");
   RecordingMessages messages_;
   RunTables tables_;
-  WindowHost host_;
+  testing::FakeRunHost host_;
 };
 
 TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {

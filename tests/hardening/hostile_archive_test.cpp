@@ -14,6 +14,7 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/temp_dir.h"
+#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -23,21 +24,6 @@ namespace fs = std::filesystem;
 const std::string kSampleApp = std::string(VELT_SOURCE_DIR) + "/data/sample/app";
 const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF";
 constexpr int kSampleRecords = 390;
-
-class HostileHost : public RunHost {
- public:
-  void ProcessEvents() override {
-    if (++events == cancelAtEvent) State().abortRequested = true;
-  }
-  void SetMappingMenuEnabled(bool) override {}
-  void ShowProgress(bool, int) override {}
-  void SetStatus(const std::string&) override {}
-  void Warn(const std::string& text) override { warnings.push_back(text); }
-
-  int events = 0;
-  int cancelAtEvent = 0;
-  std::vector<std::string> warnings;
-};
 
 std::size_t U16(const std::string& bytes, std::size_t at) {
   return static_cast<unsigned char>(bytes[at]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
@@ -71,7 +57,7 @@ class HostileArchiveTest : public ::testing::Test {
   TempDir dir_;
   RecordingMessages messages_;
   RunTables tables_;
-  HostileHost host_;
+  testing::FakeRunHost host_;
   std::string sample_;
 };
 

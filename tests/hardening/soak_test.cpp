@@ -13,6 +13,7 @@
 #include "reference/test_tables.h"
 #include "support/run_state.h"
 #include "support_files/temp_dir.h"
+#include "support_files/fake_run_host.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELT_ASAN 1
@@ -41,14 +42,6 @@ Usage Measure() {
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++usage.descriptors;
   return usage;
 }
-
-class QuietHost : public RunHost {
- public:
-  void ProcessEvents() override {}
-  void SetMappingMenuEnabled(bool) override {}
-  void ShowProgress(bool, int) override {}
-  void SetStatus(const std::string&) override {}
-};
 
 TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   if (!fs::exists("/proc/self/statm")) GTEST_SKIP() << "no /proc here";
@@ -79,7 +72,7 @@ TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   SetMessages(&messages);
 
   RunTables tables;
-  QuietHost host;
+  testing::FakeRunHost host;
   Usage first, warm, last;
   for (int run = 1; run <= kRuns; ++run) {
     RunSummary summary = RunConversion(tables, host, archive, dir.Path() + "out");

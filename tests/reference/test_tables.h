@@ -1,6 +1,5 @@
 #pragma once
-// Small dBase tables for the reference tests, written through the table
-// layer with OEM translation as the program's own tables are, in a fresh
+// Small dBase tables for the reference tests (table_writer.h), in a fresh
 // application folder (dirstrans/, indexes/, pavkdirs/).
 #include <gtest/gtest.h>
 
@@ -13,44 +12,11 @@
 #include "support/run_state.h"
 #include "support/text.h"
 #include "support/user_messages.h"
+#include "support_files/table_writer.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
 
 namespace velt::testing {
-
-struct Column {
-  std::string name;
-  std::string type;  // "C", "N" or "D"
-  int width;
-  int decimals = 0;
-};
-
-using Row = std::vector<std::string>;  // numbers written as their text
-
-inline void WriteTable(const std::string& path, const std::vector<Column>& columns,
-                       const std::vector<Row>& rows) {
-  Table table;
-  table.SetOEMTranslate(true);
-  ASSERT_TRUE(table.CreateNew(path, 2, static_cast<int>(columns.size())));
-  for (const Column& c : columns) table.CreateField(c.name, c.type, c.width, c.decimals);
-  ASSERT_NE(table.CreateExec(), 0);
-  table.SetTableName(path);
-  table.Open();
-  for (const Row& row : rows) {
-    table.Append();
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      if (columns[i].type == "N" && columns[i].decimals == 0) {
-        table.SetInteger(static_cast<int>(i), StrToIntDef(row[i], 0));
-      } else if (columns[i].type == "N") {
-        table.SetFloat(static_cast<int>(i), std::stod(row[i]));
-      } else {
-        table.SetString(static_cast<int>(i), row[i]);
-      }
-    }
-    table.Post();
-  }
-  table.Close();
-}
 
 inline const std::vector<Column>& MappingColumns() {
   static const std::vector<Column> columns = {
