@@ -71,9 +71,9 @@ std::vector<std::string> StreetNamePool() {
 
 void CreateTable(Table& t, const std::string& path, const std::vector<std::tuple<const char*, char, int, int>>& fields) {
   t.SetOEMTranslate(true);
-  if (!t.CreateNew(path, 2, static_cast<int>(fields.size()))) throw velt::Error("cannot create " + path);
+  t.CreateNew(path, 2, static_cast<int>(fields.size()));
   for (auto& [name, type, width, dec] : fields) t.CreateField(name, std::string(1, type), width, dec);
-  if (t.CreateExec() == 0) throw velt::Error("cannot create " + path);
+  t.CreateExec();
   t.SetTableName(path);
   t.Open();
 }
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     sampleArchive.SetTableName(fs::path(sample).parent_path().string() + "/archives/F1232401.DBF");
     std::string archivePath = out + "/F1232401.DBF";
     sampleArchive.SetOEMTranslate(true);
-    if (sampleArchive.CopyStructure(archivePath) == 0) throw velt::Error("cannot create the archive");
+    sampleArchive.CopyStructure(archivePath);
     Table archive("VELTDBF");
     archive.SetOEMTranslate(true);
     archive.SetTableName(archivePath);

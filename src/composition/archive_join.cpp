@@ -38,6 +38,32 @@ void EmptyAndClose(Table& joined) {
   joined.Close();
 }
 
+// The joined table's structure written at `output`; false when the file
+// could not be written. An error of the first entry's own open reaches the
+// caller.
+bool CopiedStructure(Table& joined, const std::string& output) {
+  try {
+    joined.CopyStructure(output);
+    return true;
+  } catch (const Error& error) {
+    if (!error.Unavailable()) throw;
+    return false;
+  }
+}
+
+// The entry's records appended; false when the entry could not be opened at
+// all (it is reported as records that could not be moved); any other error
+// is the entry's structure and reaches the caller.
+bool Appended(Table& joined, const std::string& entry) {
+  try {
+    joined.AppendFrom(entry, kSourceDbase, "");
+    return true;
+  } catch (const Error& error) {
+    if (!error.Unavailable()) throw;
+    return false;
+  }
+}
+
 unsigned char Folded(char c) { return static_cast<unsigned char>(UpperChar(c)); }
 
 }  // namespace
@@ -90,7 +116,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   // The first entry is opened here without a guard: an engine error
   // (missing or locked file) leaves the join through the caller.
   joined.SetTableName(first);
-  if (NamesAnEntry(output, entries) || joined.CopyStructure(output) == 0) {
+  if (NamesAnEntry(output, entries) || !CopiedStructure(joined, output)) {
     Tell(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first + "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
@@ -110,7 +136,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
       return JoinOutcome::EntryMissing;
     }
     try {
-      if (!joined.AppendFrom(entry, kSourceDbase, "")) {
+      if (!Appended(joined, entry)) {
         Tell(VELT_ANSI("Не удалось перенести записи из файла ") + entry + VELT_ANSI(" в выходной файл.") + Cancelled());
         EmptyAndClose(joined);
         host.HideProgress();

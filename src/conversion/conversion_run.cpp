@@ -173,9 +173,16 @@ class Loop {
   }
 
   // The output table belongs to the run until it ends: its records are
-  // written in batches.
+  // written in batches. A file that cannot be written at all leaves the
+  // table closed, and the run ends at the first record it would hold, with
+  // that record named.
   static bool Create(Table& table, const std::string& path) {
-    if (!CreateOutputTable(table, path)) return false;
+    try {
+      CreateOutputTable(table, path);
+    } catch (const Error& error) {
+      if (!error.Unavailable()) throw;
+      return false;
+    }
     table.SetBatchedPosts(true);
     return true;
   }

@@ -172,8 +172,8 @@ enum class Out : int {
 
 // Creates a new empty table of the layout at path (an existing file is
 // replaced, unless an open holds it) and opens it exclusively in `table`.
-// False when the creation failed; a file that another open holds, and an
-// error while opening the new file, are raised to the caller.
-bool CreateOutputTable(Table& table, const std::string& path);
+// Every failure raises: a file that could not be written at all as an
+// Unavailable error.
+void CreateOutputTable(Table& table, const std::string& path);
 
 }  // namespace velt

@@ -1,6 +1,7 @@
 #include "reference/mapping_files.h"
 
 #include "reference/reference_tables.h"
+#include "support/error.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 
@@ -38,7 +39,13 @@ void CreateEmptyMappingTable(Table& table, const std::string& path) {
   table.CreateField("veltcode", "C", 5, 0);
   table.CreateField("veltname", "C", 100, 0);
   table.CreateField("pavk", "C", 100, 0);
-  table.CreateExec();
+  try {
+    table.CreateExec();
+  } catch (const Error& error) {
+    // A file that could not be written at all is reported by the open that
+    // follows, as the table that does not exist.
+    if (!error.Unavailable()) throw;
+  }
   table.Close();
 }
 

@@ -69,6 +69,9 @@ std::string UnableToOpen(const std::string& path, const std::string& cause) {
   return "Unable to open table: " + path + "\n" + cause;
 }
 
+// A table that could not be written at all.
+std::string CannotCreate(const std::string& path) { return "Cannot create file " + path; }
+
 const std::string& NotAFileCause() {
   return VELT_ANSI("Это не обычный файл (канал, устройство или сокет), он не открывается.");
 }
@@ -978,16 +981,15 @@ void Table::CancelScope() {
 
 // ---- Creation and copying
 
-bool Table::CreateNew(const std::string& file, int /*driverType*/, int fieldCount) {
+void Table::CreateNew(const std::string& file, int /*driverType*/, int fieldCount) {
   Impl& m = *impl_;
   m.made.reset();
   m.creating = false;
   m.createFields.clear();
-  if (file.empty()) return false;
+  if (file.empty()) throw Error(CannotCreate(file), ErrorKind::Unavailable);
   m.creating = true;
   m.createPath = file;
   m.createFields.reserve(static_cast<std::size_t>(std::max(0, fieldCount)));
-  return true;
 }
 
 void Table::CreateField(std::string_view name, std::string_view type, int width, int decimals) {
@@ -1026,24 +1028,24 @@ void Table::CreateField(std::string_view name, std::string_view type, int width,
   impl_->createFields.push_back(std::move(field));
 }
 
-int Table::CreateExec() {
+void Table::CreateExec() {
   Impl& m = *impl_;
-  if (!m.creating) return 0;
+  if (!m.creating) throw Error(CannotCreate(m.createPath), ErrorKind::Unavailable);
   m.creating = false;
   dbf::Layout layout;
   const bool planned = dbf::PlanLayout(m.createFields, oemTranslate_ ? dbf::kLanguageCp866 : 0, layout);
   m.createFields.clear();
-  if (!planned) return 0;
+  if (!planned) throw Error(CannotCreate(m.createPath), ErrorKind::Unavailable);
   m.made.reset();
   switch (dbf::WriteEmptyTable(m.createPath, layout, exclusive_ ? &m.made : nullptr)) {
     case dbf::CreateStatus::Ok:
-      return 1;
+      return;
     case dbf::CreateStatus::Held:
       throw Error(UnableToOpen(m.createPath, HeldCause()));
     case dbf::CreateStatus::NotAFile:
       throw Error(UnableToOpen(m.createPath, NotAFileCause()));
     default:
-      return 0;
+      throw Error(CannotCreate(m.createPath), ErrorKind::Unavailable);
   }
 }
 
@@ -1108,7 +1110,7 @@ void CopyField(const FieldCopy& copy, const char* source, char* target) {
 
 }  // namespace
 
-bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std::string& condition) {
+void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std::string& condition) {
   Impl& m = *impl_;
   m.RequireOpenDataset();
   m.RequireWritable();
@@ -1122,7 +1124,7 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
     case dbf::OpenStatus::NotAFile:
       throw Error(UnableToOpen(source, NotAFileCause()));
     default:
-      return false;
+      throw Error("Unable to open table: " + source, ErrorKind::Unavailable);
   }
   // Fields are matched by name: a name given twice has no one meaning.
   if (std::string twice = dbf::DuplicateFieldName(from.layout()); !twice.empty())
@@ -1174,17 +1176,16 @@ bool Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
     m.ReloadRecords();
     if (visible >= 0) m.visibleCount = visible + static_cast<std::int64_t>(appended);
   }
-  return true;
 }
 
-int Table::CopyStructure(const std::string& target) {
+void Table::CopyStructure(const std::string& target) {
   bool wasOpen = Active();
   if (!wasOpen) Open();
   dbf::Layout layout;
   bool ok = dbf::PlanLayout(Fields(), LanguageDriver(), layout) &&
             dbf::WriteEmptyTable(target, layout) == dbf::CreateStatus::Ok;
   if (!wasOpen) Close();
-  return ok ? 1 : 0;
+  if (!ok) throw Error(CannotCreate(target), ErrorKind::Unavailable);
 }
 
 }  // namespace velt

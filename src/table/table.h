@@ -217,23 +217,26 @@ class Table {
   RecordRange All() const;
 
   // ---- Creation and copying.
-  bool CreateNew(const std::string& file, int driverType, int fieldCount);
+  // Failures of creation raise; an Unavailable error (ErrorKind) when the
+  // file could not be written at all or no table was begun.
+  void CreateNew(const std::string& file, int driverType, int fieldCount);
   void CreateField(std::string_view name, std::string_view type, int width, int decimals);
-  // Non-zero on success; the new table stays closed. A file at the path that
-  // an open holds is never replaced: "Unable to open table: <path>" with a
-  // second line naming the cause, as for a path that names no regular file.
-  // With Exclusive set, the new file stays locked for this object from the
-  // moment it exists, and the next Open of that path takes it over.
-  int CreateExec();
+  // The new table stays closed. A file at the path that an open holds is
+  // never replaced: "Unable to open table: <path>" with a second line naming
+  // the cause, as for a path that names no regular file. With Exclusive set,
+  // the new file stays locked for this object from the moment it exists, and
+  // the next Open of that path takes it over.
+  void CreateExec();
   // Appends the non-deleted records of another table; fields matched by name
   // ignoring case; character data copied byte for byte; a damaged deletion
   // flag (IsDamaged) is copied too. A source with two fields of one name is
-  // refused like a table that cannot be opened.
-  bool AppendFrom(const std::string& source, int sourceType, const std::string& condition);
+  // refused like a table that cannot be opened; a source that cannot be
+  // opened at all (missing, locked) raises an Unavailable error.
+  void AppendFrom(const std::string& source, int sourceType, const std::string& condition);
   // An empty table with this table's fields at `target`; a closed table is
-  // opened for it and closed again. Non-zero on success; 0 also when an open
-  // holds the file at `target`, which stays as it is.
-  int CopyStructure(const std::string& target);
+  // opened for it and closed again. A target that cannot be written, or that
+  // an open holds (it stays as it is), raises an Unavailable error.
+  void CopyStructure(const std::string& target);
 
  private:
   struct Impl;

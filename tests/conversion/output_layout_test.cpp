@@ -37,7 +37,7 @@ TEST(OutputTableTest, ATableThatAnOpenHoldsIsNeitherReplacedNorTakenOver) {
   Table first("OutNatives"), second("OutNatives");
   first.SetOEMTranslate(true);
   second.SetOEMTranslate(true);
-  ASSERT_TRUE(CreateOutputTable(first, path));
+  CreateOutputTable(first, path);
   AppendCall(first, "ИВАНОВ");
   // A second run into the same folder fails while the first one goes on.
   EXPECT_EQ(CreationError(second, path), held);

@@ -97,7 +97,7 @@ class RecordTest : public AppFolderTest {
     input_.First();
     session_.archive.Resolve(input_);
     session_.archive.Load();
-    EXPECT_TRUE(CreateOutputTable(output_, dir_.File("t" + std::to_string(serial_) + ".dbf")));
+    CreateOutputTable(output_, dir_.File("t" + std::to_string(serial_) + ".dbf"));
     output_.Append();
     out_ = OutputRecord(output_.EditBuffer());
     ctx_ = std::make_unique<RecordContext>(session_, out_, native);

@@ -29,9 +29,9 @@ struct FieldSpec {
 void Create(const std::string& path, const std::vector<FieldSpec>& fields, bool oem = true) {
   Table table;
   table.SetOEMTranslate(oem);
-  ASSERT_TRUE(table.CreateNew(path, 2, static_cast<int>(fields.size())));
+  table.CreateNew(path, 2, static_cast<int>(fields.size()));
   for (const auto& f : fields) table.CreateField(f.name, f.type, f.width, f.decimals);
-  ASSERT_EQ(table.CreateExec(), 1);
+  table.CreateExec();
 }
 
 void OpenTable(Table& table, const std::string& path, bool exclusive = false, bool oem = true) {
@@ -281,7 +281,7 @@ TEST_F(TableTest, DeletedRecordsAreInvisible) {
 TEST_F(TableTest, SequentialReadingCrossesBlockBoundaries) {
   Table table;
   table.SetOEMTranslate(true);
-  ASSERT_TRUE(CreateOutputTable(table, path_));
+  CreateOutputTable(table, path_);
   const int nzap = table.FieldIndex("N_ZAP");
   const int family = table.FieldIndex("FAMILY");
   const int n = 2500;  // about three megabytes of records
@@ -492,8 +492,8 @@ TEST_F(TableTest, ErrorTexts) {
             "Table must be opened in Exclusive mode to perform this operation");
 
   Table creator;
-  EXPECT_FALSE(creator.CreateNew("", 2, 1));
-  ASSERT_TRUE(creator.CreateNew(dir_.File("new.dbf"), 2, 1));
+  EXPECT_THROW(creator.CreateNew("", 2, 1), Error);
+  creator.CreateNew(dir_.File("new.dbf"), 2, 1);
   EXPECT_EQ(ErrorOf([&] { creator.CreateField("", "C", 1, 0); }),
             "Invalid field name. Field names must begin with a letter");
   EXPECT_EQ(ErrorOf([&] { creator.CreateField("1A", "C", 1, 0); }),
@@ -586,7 +586,7 @@ TEST_F(TableTest, AppendFromCopiesLiveRecordsByFieldName) {
   Create(path_, {{"NAME", "C", 8, 0}, {"Sum", "N", 6, 2}, {"DAY", "D", 8, 0}, {"OWN", "C", 2, 0}});
   Table table("J");
   OpenTable(table, path_, true);
-  EXPECT_TRUE(table.AppendFrom(source, 32, ""));
+  table.AppendFrom(source, 32, "");
   EXPECT_EQ(table.Count(), 2);
   table.Close();
   std::string bytes = FileBytes(path_);
@@ -599,7 +599,12 @@ TEST_F(TableTest, AppendFromCopiesLiveRecordsByFieldName) {
   table.Next();
   EXPECT_EQ(table.AsString(1), "3.13");
 
-  EXPECT_FALSE(table.AppendFrom(dir_.File("missing.dbf"), 32, ""));
+  try {
+    table.AppendFrom(dir_.File("missing.dbf"), 32, "");
+    ADD_FAILURE() << "appended from a missing table";
+  } catch (const Error& error) {
+    EXPECT_TRUE(error.Unavailable());
+  }
   platform::WriteWholeFile(dir_.File("junk.dbf"), std::string(200, 'x'));
   EXPECT_EQ(ErrorOf([&] { table.AppendFrom(dir_.File("junk.dbf"), 32, ""); }),
             "Unable to open table: " + dir_.File("junk.dbf"));
@@ -612,11 +617,11 @@ TEST_F(TableTest, CopyStructureAndCreateExec) {
   Table table;
   table.SetTableName(path_);
   table.SetOEMTranslate(true);
-  EXPECT_EQ(table.CopyStructure(dir_.File("copy.dbf")), 1);
+  table.CopyStructure(dir_.File("copy.dbf"));
   EXPECT_FALSE(table.Active());
-  EXPECT_EQ(table.CopyStructure(dir_.File("no/copy.dbf")), 0);
+  EXPECT_THROW(table.CopyStructure(dir_.File("no/copy.dbf")), Error);
   OpenTable(table, path_);
-  EXPECT_EQ(table.CopyStructure(dir_.File("other.dbf")), 1);  // replaces the existing file
+  table.CopyStructure(dir_.File("other.dbf"));  // replaces the existing file
   EXPECT_TRUE(table.Active());
   table.Close();
   Table copy;
@@ -628,10 +633,10 @@ TEST_F(TableTest, CopyStructureAndCreateExec) {
   EXPECT_EQ(copy.Field(1).decimals, 2);
 
   Table creator;
-  ASSERT_TRUE(creator.CreateNew(dir_.File("no/t.dbf"), 2, 1));
+  creator.CreateNew(dir_.File("no/t.dbf"), 2, 1);
   creator.CreateField("A", "C", 1, 0);
-  EXPECT_EQ(creator.CreateExec(), 0);
-  EXPECT_EQ(creator.CreateExec(), 0);  // nothing defined any more
+  EXPECT_THROW(creator.CreateExec(), Error);
+  EXPECT_THROW(creator.CreateExec(), Error);  // nothing defined any more
 }
 
 TEST_F(TableTest, InsertBlankEditAndCancel) {
@@ -662,7 +667,7 @@ TEST_F(TableTest, InsertBlankEditAndCancel) {
 TEST_F(TableTest, OutputTableLayout) {
   Table table("OutNatives");
   table.SetOEMTranslate(true);
-  ASSERT_TRUE(CreateOutputTable(table, path_));
+  CreateOutputTable(table, path_);
   ASSERT_TRUE(table.Active());
   ASSERT_EQ(table.FieldCount(), kOutputFieldCount);
   EXPECT_EQ(table.Fields().back().offset + table.Fields().back().width, kOutputRecordLength);
