@@ -19,7 +19,6 @@
 #include "composition/archive_join.h"
 #include "support/platform.h"
 #include "support/run_state.h"
-#include "support/user_messages.h"
 
 namespace velt {
 namespace {
@@ -39,16 +38,12 @@ std::uint32_t Le(const std::string& bytes, std::size_t at, int size) {
   return value;
 }
 
-class Silent : public UserMessages {
- public:
-  void ShowMessage(const std::string&) override {}
-};
-
 class QuietHost : public JoinHost {
  public:
   void ShowProgress(int) override {}
   void HideProgress() override {}
   void ProcessEvents() override {}
+  void ShowMessage(const std::string&) override {}
   void NameMissing() override {}
   void Joined(const std::string&) override {}
 };
@@ -112,8 +107,6 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 void BM_JoinYear(benchmark::State& state) {
   Year& year = Year::Get();
-  Silent silent;
-  SetMessages(&silent);
   QuietHost host;
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
@@ -123,7 +116,6 @@ void BM_JoinYear(benchmark::State& state) {
     state.SetIterationTime(seconds);
     g_bestJoin = std::min(g_bestJoin, seconds);
   }
-  SetMessages(nullptr);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * year.Bytes()));
   state.counters["records"] = kMonths * kCallsPerMonth;
 }

@@ -13,7 +13,6 @@
 #include "support/code_page.h"
 #include "support/platform.h"
 #include "support/run_state.h"
-#include "support/user_messages.h"
 #include "table/table.h"
 
 namespace velt {
@@ -121,10 +120,7 @@ class BenchFolder {
 void BM_RecodeValue(benchmark::State& state) {
   BenchFolder::Get();
   ReferenceTables tables;
-  if (!tables.Open("tr_rslt")) {
-    state.SkipWithError("tr_rslt did not open");
-    return;
-  }
+  tables.Open("tr_rslt");
   Table& table = *tables.Get(Lookup::tr_rslt);
   std::vector<std::string> keys;
   for (int i = 0; i < 1024; ++i) keys.push_back(std::to_string((i * 7877) % (kMappingRows + 100)));
@@ -141,10 +137,7 @@ BENCHMARK(BM_RecodeValue);
 void BM_MappingLookup(benchmark::State& state) {
   BenchFolder::Get();
   ReferenceTables tables;
-  if (!tables.Open("tr_rslt")) {
-    state.SkipWithError("tr_rslt did not open");
-    return;
-  }
+  tables.Open("tr_rslt");
   MappingLookup lookup;
   lookup.Build(*tables.Get(Lookup::tr_rslt));
   std::vector<std::string> keys;
@@ -162,10 +155,7 @@ void BM_OpenAllTables(benchmark::State& state) {
   BenchFolder::Get();
   for (auto _ : state) {
     ReferenceTables tables;
-    if (!tables.OpenAll()) {
-      state.SkipWithError("a table did not open");
-      return;
-    }
+    tables.OpenAll();
   }
 }
 BENCHMARK(BM_OpenAllTables)->Unit(benchmark::kMillisecond)->Iterations(5);

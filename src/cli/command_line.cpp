@@ -34,8 +34,18 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
+void PrintError(const std::string& text1251) {
+  std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str());
+}
+
+// Start-up messages on standard error.
+class ConsoleStartupHost : public StartupHost {
+ public:
+  void ShowMessage(const std::string& text) override { PrintError(text); }
+};
+
 // The command line's stand-in for the main window: progress goes nowhere,
-// Ctrl-C becomes the cancel button.
+// messages go to standard error, Ctrl-C becomes the cancel button.
 class ConsoleHost : public RunHost {
  public:
   void ProcessEvents() override {
@@ -44,16 +54,13 @@ class ConsoleHost : public RunHost {
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int) override {}
   void SetStatus(const std::string&) override {}
+  void ShowMessage(const std::string& text) override { PrintError(text); }
   void Warn(const std::string& text) override { PrintWarning(text); }
 
   static void PrintWarning(const std::string& text1251) {
     std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(), AnsiToUtf8(text1251).c_str());
   }
 };
-
-void PrintError(const std::string& text1251) {
-  std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str());
-}
 
 // An exception that no rule expects (memory exhausted, a library's own
 // error) ends the command with a message instead of an abort.
@@ -99,7 +106,8 @@ bool WriteUnmappedReport(const std::string& reportPath) {
 int Convert(const std::string& archive, const std::string& outDir, const std::string& codePage,
             const std::string& appDir, const std::string& reportPath) {
   StartHeadless(appDir);
-  State().inputCodePage = codePage.empty() ? PersistedCodePage() : codePage;
+  ConsoleStartupHost startup;
+  State().inputCodePage = codePage.empty() ? PersistedCodePage(startup) : codePage;
   if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().inputCodePage))
     ConsoleHost::PrintWarning(*hint);
   std::signal(SIGINT, OnInterrupt);
@@ -132,6 +140,7 @@ class ConsoleJoinHost : public JoinHost {
   void ShowProgress(int) override {}
   void HideProgress() override {}
   void ProcessEvents() override {}
+  void ShowMessage(const std::string& text) override { PrintError(text); }
   void NameMissing() override { PrintError(VELT_ANSI("Не задано имя объединенного файла")); }
   void Joined(const std::string&) override {}
 };

@@ -8,7 +8,6 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 #include "table/table.h"
 #include "support/rounding.h"
 
@@ -18,8 +17,6 @@ namespace {
 // Source type of AppendFrom: a dBase table.
 constexpr int kSourceDbase = 32;
 constexpr int kFirstProgress = 5;
-
-void Tell(const std::string& text) { Messages().ShowMessage(text); }
 
 const std::string& Cancelled() { return VELT_ANSI(" Склеивание файлов отменено."); }
 
@@ -101,7 +98,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     return JoinOutcome::NameMissing;
   }
   if (entries.empty()) {
-    Tell(VELT_ANSI("Не выбраны файлы для склеивания"));
+    host.ShowMessage(VELT_ANSI("Не выбраны файлы для склеивания"));
     host.HideProgress();
     return JoinOutcome::NoEntries;
   }
@@ -117,7 +114,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   // (missing or locked file) leaves the join through the caller.
   joined.SetTableName(first);
   if (NamesAnEntry(output, entries) || !CopiedStructure(joined, output)) {
-    Tell(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first + "." + Cancelled());
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first + "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
   }
@@ -130,14 +127,14 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   for (int i = 0; i < n; ++i) {
     const std::string& entry = entries[static_cast<std::size_t>(i)];
     if (!platform::FileExists(entry)) {
-      Tell(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") + Cancelled());
+      host.ShowMessage(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") + Cancelled());
       EmptyAndClose(joined);
       host.HideProgress();
       return JoinOutcome::EntryMissing;
     }
     try {
       if (!Appended(joined, entry)) {
-        Tell(VELT_ANSI("Не удалось перенести записи из файла ") + entry + VELT_ANSI(" в выходной файл.") + Cancelled());
+        host.ShowMessage(VELT_ANSI("Не удалось перенести записи из файла ") + entry + VELT_ANSI(" в выходной файл.") + Cancelled());
         EmptyAndClose(joined);
         host.HideProgress();
         return JoinOutcome::AppendFailed;
@@ -149,7 +146,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
       counter.Close();
     } catch (const Error&) {
       counter.Close();
-      Tell(VELT_ANSI("Неверная структура файла ") + entry + VELT_ANSI(", добавить его невозможно.") + Cancelled());
+      host.ShowMessage(VELT_ANSI("Неверная структура файла ") + entry + VELT_ANSI(", добавить его невозможно.") + Cancelled());
       EmptyAndClose(joined);
       return JoinOutcome::BadStructure;  // the progress bar stays as it is
     }
@@ -160,12 +157,12 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   const std::int64_t total = joined.Count();
   if (total == sum) {
     host.Joined(output);
-    Tell(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
+    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
     joined.Close();
     host.HideProgress();
     return JoinOutcome::Joined;
   }
-  Tell(
+  host.ShowMessage(
       VELT_ANSI("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
         "ЗЕЛАН."));
   EmptyAndClose(joined);

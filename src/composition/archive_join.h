@@ -4,8 +4,8 @@
 // table in list order, then every table's records appended in list order.
 //
 // The join knows nothing of windows: the composition window and the command
-// line each supply a JoinHost. Messages to the user go through
-// velt::Messages(). All text is Windows-1251.
+// line each supply a JoinHost, which also carries the messages to the user.
+// All text is Windows-1251.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +20,9 @@ class JoinHost {
   virtual void HideProgress() = 0;
   // The points at which the window processes its pending events.
   virtual void ProcessEvents() = 0;
+  // What the user must read: why the join stopped, or where the joined
+  // table is (1251).
+  virtual void ShowMessage(const std::string& text) = 0;
   // The name field was empty: the window turns its path label red.
   virtual void NameMissing() = 0;
   // The join succeeded; called before the success message, so that the

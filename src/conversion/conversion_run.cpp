@@ -15,7 +15,6 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 #include "conversion/home_region.h"
 #include "support/rounding.h"
 
@@ -42,6 +41,7 @@ void FlushOutputsQuietly(RunTables& tables) {
     try {
       table->FlushPosts();
     } catch (const Error&) {
+      // Dropped: the run's own error is the one the user reads.
     }
   }
 }
@@ -68,17 +68,11 @@ void RestoreAfterAbnormalEnd(RunTables& tables, ReferenceTables* references, Run
   host.SetStatus(VELT_ANSI("Конвертация отменена"));
 }
 
-// The error's text when the archive cannot be opened.
-std::optional<std::string> OpenArchive(Table& archive, const RunSession& session) {
-  try {
-    archive.SetOEMTranslate(session.state.inputCodePage != "ANSI");
-    archive.SetTableName(session.inputFilePath);
-    archive.Open();
-    archive.First();
-    return std::nullopt;
-  } catch (const Error& error) {
-    return std::string(error.what());
-  }
+void OpenArchive(Table& archive, const RunSession& session) {
+  archive.SetOEMTranslate(session.state.inputCodePage != "ANSI");
+  archive.SetTableName(session.inputFilePath);
+  archive.Open();
+  archive.First();
 }
 
 // While the run walks the archive (counting it, passing over deleted
@@ -252,7 +246,10 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
   host.ProcessEvents();
 
-  if (!session.tables.OpenAll()) {
+  try {
+    session.tables.OpenAll();
+  } catch (const Error& error) {
+    host.ShowMessage(error.what());
     Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
@@ -265,17 +262,19 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   session.stationCode = StrToIntDef(Copy(session.inputFileName, 2, 3), 0);
   summary.stationCode = session.stationCode;
   if (session.stationCode == 0) {
-    Messages().ShowMessage(
+    host.ShowMessage(
         VELT_ANSI("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
     Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
   ArchiveStopCheck stopCheck(tables.VELTDBF, host, session.state);
-  if (std::optional<std::string> failure = OpenArchive(tables.VELTDBF, session)) {
+  try {
+    OpenArchive(tables.VELTDBF, session);
+  } catch (const Error& error) {
     // The cause (a table held by another program, no dBase table, ...) on
     // a second line.
-    Messages().ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" + *failure);
+    host.ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" + error.what());
     Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
@@ -328,7 +327,5 @@ RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& ar
     throw;
   }
 }
-
-void RunHost::Warn(const std::string& text) { Messages().ShowMessage(text); }
 
 }  // namespace velt

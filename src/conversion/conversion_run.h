@@ -24,10 +24,12 @@ class RunHost {
   virtual void SetMappingMenuEnabled(bool enabled) = 0;
   virtual void ShowProgress(bool visible, int position) = 0;  // position 0..100
   virtual void SetStatus(const std::string& text) = 0;        // the status line, 1251
+  // What the user must read before the run goes on or ends (a message box
+  // in the window, a line on standard error), 1251.
+  virtual void ShowMessage(const std::string& text) = 0;
   // Something the user must know although the run went on (damaged archive
-  // records that were skipped), 1251. The window shows a message box, as
-  // velt::Messages() does.
-  virtual void Warn(const std::string& text);
+  // records that were skipped), 1251.
+  virtual void Warn(const std::string& text) = 0;
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };

@@ -23,7 +23,6 @@
 #include "gui/window_look_qt.h"
 #include "support/code_page.h"
 #include "support/error.h"
-#include "support/user_messages.h"
 #include "gui/qt_text.h"
 
 namespace velt {
@@ -123,7 +122,8 @@ bool ChooseFileDialog::Execute(QWidget* owner) {
 
 // ---------------------------------------------------------------- FileListWindow
 
-FileListWindow::FileListWindow(QWidget* owner) : QDialog(owner) {
+FileListWindow::FileListWindow(QWidget* owner, ShowMessageFn showMessage)
+    : QDialog(owner), showMessage_(std::move(showMessage)) {
   setObjectName("FileList");
   setWindowTitle(kCaption);
   // A fixed single border with only the system menu.
@@ -145,7 +145,7 @@ FileListWindow::~FileListWindow() {
   try {
     persistedState_.SaveOnDestroy();
   } catch (const std::exception& error) {
-    ShowErrorText(error.what());
+    ShowMessage(error.what());
   }
 }
 
@@ -246,7 +246,7 @@ void FileListWindow::showEvent(QShowEvent* event) {
     try {
       persistedState_.Restore();
     } catch (const std::exception& error) {
-      ShowErrorText(error.what());
+      ShowMessage(error.what());
     }
     SortList();  // a list edited in the ini file comes back in any order
     for (const std::string& file : filesOnShow_) {
@@ -266,7 +266,7 @@ void FileListWindow::done(int result) {
   try {
     persistedState_.SaveOnClose();
   } catch (const std::exception& error) {
-    ShowErrorText(error.what());
+    ShowMessage(error.what());
   }
   QDialog::done(result);
 }
@@ -297,7 +297,7 @@ void FileListWindow::onAddFileClicked() {
     const std::string listed = FromQt(fileList_->item(i)->text());
     if (EqualIgnoringCase(listed, path1251)) {
       fileList_->setCurrentRow(i);
-      Messages().ShowMessage(VELT_ANSI("Выбранный файл уже указан в списке"));
+      showMessage_(VELT_ANSI("Выбранный файл уже указан в списке"));
       return;
     }
     if (place == fileList_->count() && LessIgnoringCase(path1251, listed)) place = i;
@@ -324,7 +324,7 @@ void FileListWindow::onComposeClicked() {
   } catch (const std::exception& error) {
     // An engine error (the first entry cannot be opened): shown, the bar
     // stays where it was.
-    ShowErrorText(error.what());
+    ShowMessage(error.what());
   }
   compose_->setEnabled(true);
   composing_ = false;
@@ -368,11 +368,11 @@ std::vector<std::string> FileListWindow::Entries() const {
   return entries;
 }
 
-void FileListWindow::ShowErrorText(const std::string& text1251) { Messages().ShowMessage(text1251); }
+void FileListWindow::ShowMessage(const std::string& text1251) { showMessage_(text1251); }
 
-bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
+bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251, const ShowMessageFn& showMessage,
                         const std::vector<std::string>& initialFiles1251) {
-  FileListWindow window(owner);
+  FileListWindow window(owner, showMessage);
   window.AddFilesOnShow(initialFiles1251);
   window.exec();
   if (window.JoinedPath().empty()) return false;

@@ -13,6 +13,7 @@
 #include "state/persisted_state.h"
 #include "gui/persisted_state_qt.h"
 #include "composition/archive_join.h"
+#include "gui/show_message.h"
 
 class QLabel;
 class QLineEdit;
@@ -57,7 +58,7 @@ class FileListWindow : public QDialog, private JoinHost {
   Q_OBJECT
 
  public:
-  explicit FileListWindow(QWidget* owner = nullptr);
+  explicit FileListWindow(QWidget* owner = nullptr, ShowMessageFn showMessage = MessageToStandardError);
   // Writes the persisted state when no close wrote it.
   ~FileListWindow() override;
 
@@ -91,6 +92,7 @@ class FileListWindow : public QDialog, private JoinHost {
   void ShowProgress(int position) override;
   void HideProgress() override;
   void ProcessEvents() override;
+  void ShowMessage(const std::string& text1251) override;
   void NameMissing() override;
   void Joined(const std::string& outputPath) override;
 
@@ -98,7 +100,6 @@ class FileListWindow : public QDialog, private JoinHost {
   void SetPathLabelColour(const QColor& colour);
   void SortList();
   std::vector<std::string> Entries() const;
-  void ShowErrorText(const std::string& text1251);
 
   QLabel* listCaption_ = nullptr;
   QPushButton* removeFile_ = nullptr;
@@ -114,7 +115,8 @@ class FileListWindow : public QDialog, private JoinHost {
   QPushButton* cancel_ = nullptr;
   ChooseFileDialog* chooseFile_ = nullptr;
 
-  QtPersistedWindow persistedWindow_{*this};
+  ShowMessageFn showMessage_;
+  QtPersistedWindow persistedWindow_{*this, showMessage_};
   PersistedState persistedState_{persistedWindow_};
   bool shownOnce_ = false;
   bool composing_ = false;
@@ -125,7 +127,7 @@ class FileListWindow : public QDialog, private JoinHost {
 // Opens a new composition window owned by `owner` and waits for it to
 // close. True after a successful join, with the joined table's path.
 // `initialFiles` are listed besides the remembered ones.
-bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251,
+bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251, const ShowMessageFn& showMessage,
                         const std::vector<std::string>& initialFiles1251 = {});
 
 }  // namespace velt

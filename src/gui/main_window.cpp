@@ -205,7 +205,6 @@ MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options))
   BuildMenu();
   BuildControls();
   FitToScreen();
-  SetMessages(&messages_);
   StartUp();
 }
 
@@ -218,7 +217,6 @@ MainWindow::~MainWindow() {
     if (!saveFailed_) ShowMessageText(error.what());
   }
   ShutDown();
-  SetMessages(nullptr);
 }
 
 namespace {
@@ -580,12 +578,12 @@ void MainWindow::onBrowseOutputClicked() {
 void MainWindow::onComposeArchivesClicked() {
   Guarded([this] {
     std::string joined;
-    if (ShowFileListWindow(this, joined)) SetArchive(ToQt(joined));
+    if (ShowFileListWindow(this, joined, showMessage_)) SetArchive(ToQt(joined));
   });
 }
 
 void MainWindow::onMappingKindChosen(int kind) {
-  Guarded([this, kind] { ShowMappingEditor(this, kind); });
+  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_); });
 }
 
 void MainWindow::onSupportClicked() {
@@ -682,7 +680,7 @@ void MainWindow::DropFiles(const QStringList& paths) {
     std::vector<std::string> files;
     for (const QString& path : paths) files.push_back(FromQt(QDir::toNativeSeparators(path)));
     std::string joined;
-    if (ShowFileListWindow(this, joined, files)) SetArchive(ToQt(joined));
+    if (ShowFileListWindow(this, joined, showMessage_, files)) SetArchive(ToQt(joined));
   });
 }
 

@@ -14,7 +14,7 @@
 #include "state/persisted_state.h"
 #include "gui/persisted_state_qt.h"
 #include "conversion/conversion_run.h"
-#include "support/user_messages.h"
+#include "gui/show_message.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -91,20 +91,13 @@ class MainWindow : public QMainWindow, private RunHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  class WindowMessages : public UserMessages {
-   public:
-    explicit WindowMessages(MainWindow& form) : form_(form) {}
-    void ShowMessage(const std::string& text) override { form_.ShowMessageText(text); }
-
-   private:
-    MainWindow& form_;
-  };
-
   // RunHost: the conversion drives the window through these.
   void ProcessEvents() override;
   void SetMappingMenuEnabled(bool enabled) override;
   void ShowProgress(bool visible, int position) override;
   void SetStatus(const std::string& text) override;
+  void ShowMessage(const std::string& text) override { ShowMessageText(text); }
+  void Warn(const std::string& text) override { ShowMessageText(text); }
 
   void BuildControls();
   void BuildMenu();
@@ -126,8 +119,9 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowMessageText(const std::string& text1251);
 
   MainWindowOptions options_;
-  WindowMessages messages_{*this};
-  QtPersistedWindow persistedWindow_{*this};
+  // The windows this one opens tell the user through its message box.
+  ShowMessageFn showMessage_ = [this](const std::string& text) { ShowMessageText(text); };
+  QtPersistedWindow persistedWindow_{*this, showMessage_};
   PersistedState persistedState_{persistedWindow_};
   RunTables tables_;
 

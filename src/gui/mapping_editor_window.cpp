@@ -21,7 +21,6 @@
 #include "gui/two_level_header_qt.h"
 #include "support/code_page.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 #include "gui/qt_text.h"
 
 namespace velt {
@@ -62,13 +61,14 @@ class MappingEditor::MappingGrid : public QTableView {
   }
 };
 
-MappingEditor::MappingEditor(QWidget* owner)
+MappingEditor::MappingEditor(QWidget* owner, ShowMessageFn showMessage)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint) {
+                         Qt::WindowCloseButtonHint),
+      showMessage_(std::move(showMessage)) {
   setObjectName(QStringLiteral("dircform"));
   setWindowTitle(QStringLiteral("Ведение связок значений справочника"));
 
-  model_ = new MappingTableModel(table_, this);
+  model_ = new MappingTableModel(table_, showMessage_, this);
   grid_ = new MappingGrid(this);
   grid_->setObjectName(QStringLiteral("DirGrid"));
   header_ = new TwoLevelHeaderView(grid_);
@@ -161,7 +161,7 @@ bool MappingEditor::PrepareMapping(int kind, bool show) {
     initError_ = VELT_ANSI("Ошибка инициализации окна связок. ");
     model_->Clear();
     table_.Close();
-    if (show) Messages().ShowMessage(initError_);
+    if (show) showMessage_(initError_);
     return false;
   }
   if (show) exec();
@@ -262,7 +262,7 @@ void MappingEditor::ReportUnresolved(const QString& typed, const QStringList& ca
                           "выберите код из списка.")
                .arg(typed, listed.join(QLatin1Char('\n')));
   }
-  Messages().ShowMessage(FromQt(text));
+  showMessage_(FromQt(text));
 }
 
 void MappingEditor::onSaveClicked() {
@@ -308,8 +308,8 @@ void MappingEditor::ReleaseTable() {
   table_.Close();
 }
 
-void ShowMappingEditor(QWidget* owner, int kind) {
-  QPointer<MappingEditor> form = new MappingEditor(owner);
+void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage) {
+  QPointer<MappingEditor> form = new MappingEditor(owner, showMessage);
   form->PrepareMapping(kind, true);
   delete form.data();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "table/table.h"
+#include "gui/show_message.h"
 
 class QKeyEvent;
 class QPushButton;
@@ -23,7 +24,7 @@ class MappingEditor : public QDialog {
   Q_OBJECT
 
  public:
-  explicit MappingEditor(QWidget* owner = nullptr);
+  explicit MappingEditor(QWidget* owner = nullptr, ShowMessageFn showMessage = MessageToStandardError);
   ~MappingEditor() override;
 
   // Reads the kind's PAVK choices, sets the caption, creates the mapping
@@ -76,12 +77,13 @@ class MappingEditor : public QDialog {
   QPushButton* save_ = nullptr;
   QPushButton* close_ = nullptr;
   QPushButton* addUnmapped_ = nullptr;
+  ShowMessageFn showMessage_;
   int kind_ = 0;
   std::string initError_;
 };
 
 // Opens the editor for one mapping kind over `owner`, modally (the main
 // window's menu items). The window is freed when it closes.
-void ShowMappingEditor(QWidget* owner, int kind);
+void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage);
 
 }  // namespace velt

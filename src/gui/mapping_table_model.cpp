@@ -2,20 +2,15 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
-#include "support/user_messages.h"
 #include "gui/qt_text.h"
 
 namespace velt {
-namespace {
-
 // Engine errors while editing reach the user the way the window toolkit
 // shows any error: a message box, and the window stays open.
-void Report(const Error& error) { Messages().ShowMessage(error.what()); }
+void MappingTableModel::Report(const Error& error) const { showMessage_(error.what()); }
 
-}  // namespace
-
-MappingTableModel::MappingTableModel(Table& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {}
+MappingTableModel::MappingTableModel(Table& table, ShowMessageFn showMessage, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), showMessage_(std::move(showMessage)) {}
 
 void MappingTableModel::ResolveFields() {
   codeField_ = table_.FieldByName("VELTCODE").Index();

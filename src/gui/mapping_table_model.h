@@ -5,13 +5,15 @@
 // posted: when the user moves to another row or saves. A pending change can
 // be dropped, which is what closing the window does.
 //
-// Engine errors while editing are shown to the user (Messages()) and leave
-// the grid as the file is.
+// Engine errors while editing are shown to the user (the editor's message
+// function) and leave the grid as the file is.
 #include <QAbstractTableModel>
 #include <string>
 #include <vector>
 
 #include "table/table.h"
+#include "gui/show_message.h"
+#include "support/error.h"
 
 namespace velt {
 
@@ -24,7 +26,8 @@ class MappingTableModel : public QAbstractTableModel {
   static constexpr int kPavkColumn = 2;
   static constexpr int kColumnCount = 3;
 
-  explicit MappingTableModel(Table& table, QObject* parent = nullptr);
+  // Engine errors while editing go to `showMessage`.
+  MappingTableModel(Table& table, ShowMessageFn showMessage, QObject* parent = nullptr);
 
   // Reads the rows of the open table afresh (after an open or a pack).
   // Raises the engine's error (a table without the mapping fields).
@@ -72,8 +75,10 @@ class MappingTableModel : public QAbstractTableModel {
   void EmitRowChanged(int row);
   int FieldOfColumn(int column) const;
   const std::string& CellText(int row, int column) const;  // 1251
+  void Report(const Error& error) const;
 
   Table& table_;
+  ShowMessageFn showMessage_;
   std::vector<Row> rows_;
   int codeField_ = -1;
   int nameField_ = -1;

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "state/persisted_state.h"
+#include "gui/show_message.h"
 
 namespace velt {
 
@@ -26,7 +27,8 @@ void KeepOnScreenWhenShown(QWidget& window);
 
 class QtPersistedWindow : public PersistedWindow {
  public:
-  explicit QtPersistedWindow(QWidget& window) : window_(window) {}
+  QtPersistedWindow(QWidget& window, ShowMessageFn showMessage)
+      : window_(window), showMessage_(std::move(showMessage)) {}
 
   WindowPlacement GetPlacement() const override;
   void SetPlacement(const WindowPlacement& placement) override;
@@ -42,6 +44,7 @@ class QtPersistedWindow : public PersistedWindow {
   std::vector<std::string> GetLines(std::string_view object, std::string_view property) const override;
   void SetLines(std::string_view object, std::string_view property,
                 const std::vector<std::string>& lines) override;
+  void ShowMessage(const std::string& text) override { showMessage_(text); }
 
  private:
   QObject* Find(std::string_view object) const;
@@ -50,6 +53,7 @@ class QtPersistedWindow : public PersistedWindow {
   QRect FromDevice(const WindowRect& rect) const;
 
   QWidget& window_;
+  ShowMessageFn showMessage_;
 };
 
 }  // namespace velt

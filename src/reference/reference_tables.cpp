@@ -8,7 +8,6 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 
 namespace velt {
 namespace {
@@ -61,9 +60,8 @@ std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinitio
   return table;
 }
 
-void ReportNotRecoded() {
-  Messages().ShowMessage(
-      VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+[[noreturn]] void NotRecoded() {
+  throw Error(VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
 }
 
 }  // namespace
@@ -85,27 +83,21 @@ ReferenceTables::~ReferenceTables() {
   }
 }
 
-bool ReferenceTables::Open(const std::string& name) {
+void ReferenceTables::Open(const std::string& name) {
   const std::optional<Lookup> slot = SlotOf(name);
   const std::optional<IndexDefinition> index = IndexFor(name);
   if (slot) Release(*slot);
-  if (!slot || !index) {
-    ReportNotRecoded();
-    return false;
-  }
+  if (!slot || !index) NotRecoded();
   try {
     slots_[static_cast<int>(*slot)] = OpenIndexed(name, *index);
   } catch (const std::exception&) {
-    ReportNotRecoded();
-    return false;
+    // Whatever the table's own failure, the user's remedy is the recoding.
+    NotRecoded();
   }
-  return true;
 }
 
-bool ReferenceTables::OpenAll() {
-  for (Lookup slot : kOpenOrder)
-    if (!Open(LookupName(slot))) return false;
-  return true;
+void ReferenceTables::OpenAll() {
+  for (Lookup slot : kOpenOrder) Open(LookupName(slot));
 }
 
 Table& ReferenceTables::Ref(Lookup slot) const {

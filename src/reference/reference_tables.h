@@ -36,14 +36,13 @@ class ReferenceTables {
   ReferenceTables& operator=(const ReferenceTables&) = delete;
 
   // Opens the table called `name` (tr_* from the mapping folder, the others
-  // from the reference folder), builds its index and fills its slot. On
-  // failure the user is told "Не выполнена перекодировка классификаторов.
-  // Выполните ее согласно инструкции к программе", the slot stays empty and
-  // the result is false.
-  bool Open(const std::string& name);
-  // The twelve in the order a run opens them; false at the first that fails
+  // from the reference folder), builds its index and fills its slot. Any
+  // failure leaves the slot empty and raises "Не выполнена перекодировка
+  // классификаторов. Выполните ее согласно инструкции к программе".
+  void Open(const std::string& name);
+  // The twelve in the order a run opens them, up to the first that fails
   // (the ones after it are not opened).
-  bool OpenAll();
+  void OpenAll();
 
   Table* Get(Lookup slot) const { return slots_[static_cast<int>(slot)].get(); }
   // The table of a slot; an empty slot fails as the closed table it stands for.

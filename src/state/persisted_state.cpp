@@ -6,7 +6,6 @@
 
 #include "state/ini_file.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 
 namespace velt {
 namespace {
@@ -90,7 +89,7 @@ void PersistedState::Restore() {
   saved_ = false;
   IniFile ini(file_);
   // A file that is no settings file is read as empty, with a word to the user.
-  if (!ini.Warning().empty()) Messages().ShowMessage(ini.Warning());
+  if (!ini.Warning().empty()) window_.ShowMessage(ini.Warning());
   if (ini.ReadInteger(section_, kFormVersionKey, 0) < kFormVersion) {
     restored_ = true;
     return;

@@ -78,6 +78,9 @@ class PersistedWindow {
   virtual std::vector<std::string> GetLines(std::string_view object, std::string_view property) const = 0;
   virtual void SetLines(std::string_view object, std::string_view property,
                         const std::vector<std::string>& lines) = 0;
+
+  // What the user must read (1251).
+  virtual void ShowMessage(const std::string& text) = 0;
 };
 
 class IniFile;

@@ -7,7 +7,6 @@
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 
 namespace velt {
 
@@ -32,13 +31,15 @@ std::string IniFilePath() {
   return state.appDir + platform::PathSeparator() + state.exeBaseName + ".ini";
 }
 
-std::string PersistedCodePage() {
+std::string PersistedCodePage(StartupHost& host) {
   std::string value;
   try {
     IniFile ini(IniFilePath());
-    if (!ini.Warning().empty()) Messages().ShowMessage(ini.Warning());
+    if (!ini.Warning().empty()) host.ShowMessage(ini.Warning());
     value = Trim(ini.ReadString("VELT_CONV", "lbCodePage_Caption", ""));
   } catch (const Error&) {
+    // An ini file that cannot be read gives no code page: the default
+    // applies, as it does for a first start.
   }
   return value.empty() ? "OEM" : value;
 }

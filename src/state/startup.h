@@ -5,6 +5,14 @@
 
 namespace velt {
 
+// What start-up tells the user (the window shows a message box, the command
+// line writes to standard error).
+class StartupHost {
+ public:
+  virtual ~StartupHost() = default;
+  virtual void ShowMessage(const std::string& text1251) = 0;
+};
+
 // appDir: `appDirOverride` when given (--app-dir), else the executable's own
 // folder. Derives the paths of the run state from it.
 void InitialisePaths(const std::string& appDirOverride);
@@ -14,8 +22,9 @@ void LogApplicationStarted();
 void LogApplicationStopped();
 
 // The persisted code page (the main window's lbCodePage caption in the ini
-// file), "OEM" when absent or blank.
-std::string PersistedCodePage();
+// file), "OEM" when absent or blank. An ini file that is no settings file is
+// read as empty, with its warning to the host.
+std::string PersistedCodePage(StartupHost& host);
 
 // The ini file of the windows' persisted state.
 std::string IniFilePath();

@@ -38,9 +38,7 @@ class ConversionRunTest : public ::testing::Test {
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
     State().abortRequested = false;
-    SetMessages(&messages_);
   }
-  void TearDown() override { SetMessages(nullptr); }
 
   // An archive with the sample's fields whose records copy the sample's
   // first live record, with the insurer, profile and time of each call.
@@ -97,7 +95,6 @@ class ConversionRunTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  RecordingMessages messages_;
   RunTables tables_;
   testing::FakeRunHost host_;
 };
@@ -122,11 +119,11 @@ TEST_F(ConversionRunTest, NamesTheOutputsAfterTheArchiveAndTakesTheStationFromIt
 TEST_F(ConversionRunTest, RefusesAStationCodeOfZeroOrNotANumber) {
   std::string archive = Archive("F0002401.DBF", {{"740011"}});
   for (const std::string& path : {archive, Archive("FABC2401.DBF", {{"740011"}}), A("Не выбран файл архива ВЕЛТ")}) {
-    messages_.shown.clear();
+    host_.messages.clear();
     RunSummary s = Run(path);
     EXPECT_EQ(s.outcome, RunOutcome::EndedEarly) << path;
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0],
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0],
               A("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
     // The window is put back after an early end.
     EXPECT_TRUE(host_.menuEnabled);
@@ -234,10 +231,10 @@ TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened
   holder.SetTableName(archive);
   holder.SetExclusive(true);
   holder.Open();
-  messages_.shown.clear();
+  host_.messages.clear();
   EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], A("Закройте все открытые файлы DBF") + "\nUnable to open table: " + archive);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0], A("Закройте все открытые файлы DBF") + "\nUnable to open table: " + archive);
   EXPECT_NE(Log().find(A("Конвертация отменена. Ошибка открытия VELTDBF\r\n")), std::string::npos);
 }
 

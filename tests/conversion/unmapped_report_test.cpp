@@ -46,7 +46,7 @@ TEST_F(MappingLookupTest, RowMappedToZeroIsMappedButEmptyChoiceOrNoRowIsNot) {
 
   // A run notes the keys that find no mapping.
   RunSession session(State());
-  ASSERT_TRUE(session.tables.Open("tr_vid"));
+  session.tables.Open("tr_vid");
   for (const char* key : {"1", "2", "2", "3", "9", "  "})
     session.RecodeNoting(UnmappedKind::CallKind, Lookup::tr_vid, key);
   EXPECT_EQ(session.unmapped.Calls(UnmappedKind::CallKind, "1"), 0);
@@ -101,9 +101,7 @@ class SampleRunTest : public ::testing::Test {
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
     State().abortRequested = false;
-    SetMessages(&messages_);
   }
-  void TearDown() override { SetMessages(nullptr); }
 
   RunSummary Run() {
     RunTables tables;
@@ -112,7 +110,6 @@ class SampleRunTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  RecordingMessages messages_;
 };
 
 TEST_F(SampleRunTest, ReportListsExactlyTheValuesTheSampleLeavesUnmapped) {

@@ -25,7 +25,6 @@
 #include "state/startup.h"
 #include "gui/file_list_window.h"
 #include "support/code_page.h"
-#include "support/user_messages.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
 
@@ -50,10 +49,12 @@ QApplication& App() {
 
 QString Q(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
 
-class RecordingMessages : public UserMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(AnsiToUtf8(text)); }
+// The window's messages, in UTF-8.
+struct RecordingMessages {
   std::vector<std::string> shown;
+  ShowMessageFn Recorder() {
+    return [this](const std::string& text) { shown.push_back(AnsiToUtf8(text)); };
+  }
 };
 
 class FileListTest : public ::testing::Test {
@@ -62,13 +63,11 @@ class FileListTest : public ::testing::Test {
     App();
     fs::create_directories(dir_.Path() + "app/in");
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
-    SetMessages(&messages_);
   }
-  void TearDown() override { SetMessages(nullptr); }
 
   // A window whose open-file dialog answers from `answers_` (nothing: cancel).
   std::unique_ptr<FileListWindow> NewWindow() {
-    auto window = std::make_unique<FileListWindow>();
+    auto window = std::make_unique<FileListWindow>(nullptr, messages_.Recorder());
     window->ChooseFile().SetRunner([this](QWidget*, const QString&, const QString&, const QString&) {
       std::optional<QString> answer;
       if (!answers_.empty()) {
@@ -328,14 +327,14 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
   QTimer::singleShot(0, [] {
     if (auto* window = qobject_cast<FileListWindow*>(QApplication::activeModalWidget())) window->onComposeClicked();
   });
-  EXPECT_TRUE(ShowFileListWindow(nullptr, joined));
+  EXPECT_TRUE(ShowFileListWindow(nullptr, joined, messages_.Recorder()));
   EXPECT_EQ(joined, State().appDir + "in/F1232401.DBF");
 
   QTimer::singleShot(0, [] {
     if (auto* window = QApplication::activeModalWidget()) window->close();
   });
   joined = "unchanged";
-  EXPECT_FALSE(ShowFileListWindow(nullptr, joined));
+  EXPECT_FALSE(ShowFileListWindow(nullptr, joined, messages_.Recorder()));
   EXPECT_EQ(joined, "unchanged");
 }
 

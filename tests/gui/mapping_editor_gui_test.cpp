@@ -60,7 +60,7 @@ class MappingEditorTest : public testing::AppFolderTest {
   }
 
   MappingEditor& Open(int kind) {
-    form_ = std::make_unique<MappingEditor>();
+    form_ = std::make_unique<MappingEditor>(nullptr, messages_.Recorder());
     EXPECT_TRUE(form_->PrepareMapping(kind, false));
     form_->show();
     return *form_;
@@ -162,7 +162,7 @@ TEST_F(MappingEditorTest, TableHeldElsewhereStopsTheWindow) {
   other.SetTableName(MappingFile("tr_reas.dbf"));
   other.Open();
 
-  MappingEditor form;
+  MappingEditor form(nullptr, messages_.Recorder());
   EXPECT_FALSE(form.PrepareMapping(1, false));  // start-up: silent
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_FALSE(form.PrepareMapping(1, true));
@@ -173,7 +173,7 @@ TEST_F(MappingEditorTest, TableHeldElsewhereStopsTheWindow) {
 }
 
 TEST_F(MappingEditorTest, ShownModallyHoldingTheTableUntilClosed) {
-  MappingEditor form;
+  MappingEditor form(nullptr, messages_.Recorder());
   bool checked = false;
   QTimer::singleShot(0, &form, [&] {
     EXPECT_TRUE(form.isVisible());

@@ -51,7 +51,7 @@ class SampleWindow : public QDialog {
 TEST(QtPersistedWindowTest, PropertiesAreFoundByObjectAndPropertyName) {
   App();
   SampleWindow window;
-  QtPersistedWindow adapter(window);
+  QtPersistedWindow adapter(window, MessageToStandardError);
   EXPECT_EQ(adapter.KindOf("caption", "Caption"), PropertyKind::Text);
   EXPECT_EQ(adapter.KindOf("edit", "Text"), PropertyKind::Text);
   EXPECT_EQ(adapter.KindOf("list", "Items"), PropertyKind::List);
@@ -92,7 +92,7 @@ TEST(QtPersistedWindowTest, PlacementAndPropertiesSurviveClosesAndOpenings) {
     SCOPED_TRACE(opening);
     SampleWindow window;
     window.setFixedSize(300, 200);
-    QtPersistedWindow adapter(window);
+    QtPersistedWindow adapter(window, MessageToStandardError);
     PersistedState state(adapter);
     state.SetFile(dir.File("state.ini"));
     state.SetStoredProperties({"edit.Text", "list.Items", "Choosefile.InitialDir"});
@@ -130,7 +130,7 @@ TEST(QtPersistedWindowTest, APlacementOffTheScreensComesOntoThem) {
         dir.File("state.ini"), std::string("[VELT_CONV]\r\nPixelsPerInch=96\r\nNormPos=") + position + "\r\n"));
     SampleWindow window;
     window.setFixedSize(300, 200);
-    QtPersistedWindow adapter(window);
+    QtPersistedWindow adapter(window, MessageToStandardError);
     PersistedState state(adapter);
     state.SetFile(dir.File("state.ini"));
     window.show();

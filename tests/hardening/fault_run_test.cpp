@@ -59,11 +59,9 @@ class FaultRunTest : public ::testing::Test {
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
     State().abortRequested = false;
-    SetMessages(&messages_);
   }
   void TearDown() override {
     platform::SetFaultHooks({});
-    SetMessages(nullptr);
   }
 
   std::string Out() const { return dir_.Path() + "out"; }
@@ -109,7 +107,6 @@ class FaultRunTest : public ::testing::Test {
 
   TempDir dir_;
   std::string archive_ = dir_.File("F1232401.DBF");
-  RecordingMessages messages_;
   RunTables tables_;
   testing::FakeRunHost host_;
 };
@@ -189,8 +186,8 @@ TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
   editor.Open();
   RunSummary summary = Run();
   EXPECT_EQ(summary.outcome, RunOutcome::EndedEarly);
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0],
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0],
             A("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
   std::string log;
   platform::ReadWholeFile(State().logFilePath, log);

@@ -37,10 +37,8 @@ class HostileArchiveTest : public ::testing::Test {
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
     State().abortRequested = false;
-    SetMessages(&messages_);
     ASSERT_TRUE(platform::ReadWholeFile(kSampleArchive, sample_));
   }
-  void TearDown() override { SetMessages(nullptr); }
 
   std::string Out() const { return dir_.Path() + "out"; }
   // The bytes as an archive of its own folder, so that its name stays F1232401.DBF.
@@ -55,7 +53,6 @@ class HostileArchiveTest : public ::testing::Test {
   std::size_t RecordAt(int recno) const { return U16(sample_, 8) + (recno - 1) * U16(sample_, 10); }
 
   TempDir dir_;
-  RecordingMessages messages_;
   RunTables tables_;
   testing::FakeRunHost host_;
   std::string sample_;
@@ -113,12 +110,12 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     ASSERT_LT(smo, U16(bytes, 8));
     std::size_t other = 32 + ((smo - 32) / 32 == 0 ? 32 : 0);  // the first descriptor, or the second
     bytes.replace(other, 11, std::string("smo\0\0\0\0\0\0\0\0", 11));
-    messages_.shown.clear();
+    host_.messages.clear();
     RunSummary summary = Run(Write("twice", bytes));
     EXPECT_EQ(summary.outcome, RunOutcome::EndedEarly);
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_NE(messages_.shown[0].find(A("Поле SMO встречается в таблице дважды")), std::string::npos);
-    EXPECT_TRUE(messages_.shown[0].starts_with(A("Закройте все открытые файлы DBF\nUnable to open table: ")));
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_NE(host_.messages[0].find(A("Поле SMO встречается в таблице дважды")), std::string::npos);
+    EXPECT_TRUE(host_.messages[0].starts_with(A("Закройте все открытые файлы DBF\nUnable to open table: ")));
   }
   {
     SCOPED_TRACE("a call number with CR LF in it");

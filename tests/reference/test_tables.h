@@ -3,15 +3,16 @@
 // application folder (dirstrans/, indexes/, pavkdirs/).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "reference/reference_tables.h"
+#include "support/error.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support/user_messages.h"
 #include "support_files/table_writer.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
@@ -24,16 +25,16 @@ inline const std::vector<Column>& MappingColumns() {
   return columns;
 }
 
-// Records every message shown to the user.
-class RecordingMessages : public UserMessages {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
+// Every message shown to the user (1251), through Recorder().
+struct RecordingMessages {
   std::vector<std::string> shown;
+  std::function<void(const std::string&)> Recorder() {
+    return [this](const std::string& text) { shown.push_back(text); };
+  }
 };
 
 // A fresh application folder whose paths are in State(), with the tables of
-// a run opened from it; the tables are released and the message receiver
-// restored afterwards.
+// a run opened from it; the tables are released afterwards.
 class AppFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,16 +42,21 @@ class AppFolderTest : public ::testing::Test {
     for (const std::string* folder : {&State().mappingDirPath, &State().indexDirPath, &State().pavkDirPath}) {
       ASSERT_TRUE(platform::CreateDirectories(*folder));
     }
-    SetMessages(&messages_);
   }
-  void TearDown() override {
-    Tables().ReleaseAll();
-    SetMessages(nullptr);
-  }
+  void TearDown() override { Tables().ReleaseAll(); }
 
   // The run's tables: the test's own, or those of a run session.
   virtual ReferenceTables& Tables() { return tables_; }
-  bool OpenReferenceTable(const std::string& name) { return Tables().Open(name); }
+  // False, with the error among the messages, when the table does not open.
+  bool OpenReferenceTable(const std::string& name) {
+    try {
+      Tables().Open(name);
+      return true;
+    } catch (const Error& error) {
+      messages_.shown.push_back(error.what());
+      return false;
+    }
+  }
   Table& Slot(Lookup slot) {
     Table* table = Tables().Get(slot);
     EXPECT_NE(table, nullptr) << LookupName(slot);

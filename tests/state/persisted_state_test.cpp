@@ -42,6 +42,8 @@ class FakeWindow : public PersistedWindow {
   void SetWindowState(WindowState s) override { state = s; }
   int PixelsPerInch() const override { return density; }
   ScreenSize Screen() const override { return screen; }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
 
   static std::string Name(std::string_view object, std::string_view property) {
     return std::string(object) + "." + std::string(property);

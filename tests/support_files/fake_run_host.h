@@ -1,5 +1,5 @@
 #pragma once
-// A run host for the tests: records what the run shows and warns of, and can
+// A run host for the tests: records what the run shows, tells and warns of, and can
 // press "cancel" at a chosen event point.
 #include <string>
 #include <vector>
@@ -21,6 +21,7 @@ class FakeRunHost : public RunHost {
     if (visible) positions.push_back(position);
   }
   void SetStatus(const std::string& text) override { status = text; }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void Warn(const std::string& text) override { warnings.push_back(text); }
 
   int events = 0;
@@ -29,6 +30,7 @@ class FakeRunHost : public RunHost {
   bool barVisible = false;
   std::vector<int> positions;
   std::string status;
+  std::vector<std::string> messages;
   std::vector<std::string> warnings;
 };
 
