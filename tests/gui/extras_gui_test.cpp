@@ -32,6 +32,7 @@
 #include "support_files/gui_app.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
+#include "support_files/screenshots.h"
 
 namespace velt {
 namespace {
@@ -201,10 +202,11 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
   EXPECT_TRUE(messages_.empty());
 }
 
-// Pictures for a look (scripts/extras_screenshots.sh): the main window after
+// Pictures for a look (scripts/screenshots.sh): the main window after
 // a run with the code-page notice, and the report window.
-TEST_F(ExtrasTest, DISABLED_Screenshots) {
-  const QString dir = qEnvironmentVariable("VELT_SHOT_DIR", QStringLiteral("."));
+TEST_F(ExtrasTest, Screenshots) {
+  if (testing::ScreenshotFolder().empty()) GTEST_SKIP() << "no --screenshots=DIR";
+  const QString dir = QString::fromStdString(testing::ScreenshotFolder());
   Open();
   form_->onChooseOutputDirClicked();
   State().inputCodePage = "ANSI";

@@ -2,8 +2,8 @@
 // field and path label, adding and removing entries, joins that succeed and
 // fail, the state remembered between openings.
 //
-// With VELT_SCREENSHOT_DIR set (scripts/compose_screenshots.sh) one more test
-// saves pictures of the window into that folder.
+// With --screenshots=DIR (scripts/screenshots.sh) one more test saves
+// pictures of the window into that folder.
 #include "support/run_state.h"  // before Qt, whose "slots" macro it would meet
 //
 #include <gtest/gtest.h>
@@ -27,6 +27,7 @@
 #include "support/code_page.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
+#include "support_files/screenshots.h"
 
 namespace velt {
 namespace {
@@ -338,14 +339,14 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
   EXPECT_EQ(joined, "unchanged");
 }
 
-// Pictures for a person to look at; only with VELT_SCREENSHOT_DIR.
+// Pictures for a person to look at; only with --screenshots=DIR.
 TEST_F(FileListTest, Screenshots) {
-  const char* dir = std::getenv("VELT_SCREENSHOT_DIR");
-  if (dir == nullptr) GTEST_SKIP() << "VELT_SCREENSHOT_DIR not set";
+  const std::string& dir = testing::ScreenshotFolder();
+  if (dir.empty()) GTEST_SKIP() << "no --screenshots=DIR";
   fs::create_directories(dir);
   auto save = [&](QWidget& widget, const char* name) {
     QApplication::processEvents();
-    QString path = QString::fromUtf8(dir) + "/" + name;
+    QString path = QString::fromStdString(dir) + "/compose_" + name;
     EXPECT_TRUE(widget.grab().save(path)) << path.toStdString();
   };
   const std::string a = Copy(kSample123, "archives/2024/F1232401.DBF");

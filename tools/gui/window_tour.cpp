@@ -1,0 +1,157 @@
+// The window tour: walks the main window through its states (idle, a
+// conversion of the archive shown in the window, the log view, the settings
+// window, the mapping menu, the folder dialog, a message) and saves a picture
+// of each, for a person to look at (scripts/screenshots.sh).
+//
+//   velt_window_tour [--app-dir DIR] OUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+#include <exception>
+
+#include "gui/application_qt.h"
+#include "gui/directory_dialog.h"
+#include "gui/main_window.h"
+#include "gui/settings_dialog.h"
+#include "support/code_page.h"
+
+namespace velt {
+namespace {
+
+// Lets the window lay itself out and paint.
+void Settle(int milliseconds = 150) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class Tour {
+ public:
+  Tour(MainWindow& form, const QString& dir) : form_(form), dir_(dir) {}
+
+  int Run() {
+    QDir().mkpath(dir_);
+    Settle();
+    Save(form_, "01-idle.png");
+    Conversion();
+    Settle();
+    Save(form_, "03-after-run.png");
+    form_.onShowLogClicked();
+    Settle();
+    Save(form_, "04-log-view.png");
+    form_.onShowLogClicked();
+    Settings();
+    MappingMenu();
+    Folders();
+    Message();
+    form_.close();
+    return saved_ == kPictures ? 0 : 1;
+  }
+
+ private:
+  static constexpr int kPictures = 8;
+
+  void Save(QWidget& widget, const char* name) {
+    QString path = dir_ + "/main_" + name;
+    if (widget.grab().save(path)) {
+      ++saved_;
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    } else {
+      std::fprintf(stderr, "could not save %s\n", path.toLocal8Bit().constData());
+    }
+  }
+
+  // One picture while the bar is past a third of the way.
+  void Conversion() {
+    auto* bar = form_.findChild<QProgressBar*>("ProgressBar");
+    bool taken = false;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+      if (!taken && bar->isVisible() && bar->value() >= 35) {
+        taken = true;
+        Save(form_, "02-running.png");
+      }
+    });
+    watcher.start();
+    form_.onConvertClicked();
+    watcher.stop();
+    if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
+  }
+
+  void Settings() {
+    SettingsDialog settings(&form_);
+    settings.show();
+    Settle();
+    Save(settings, "05-settings.png");
+    settings.reject();
+  }
+
+  void MappingMenu() {
+    auto* menu = form_.findChild<QMenu*>("dirconv");
+    menu->popup(form_.mapToGlobal(QPoint(60, 30)));
+    Settle();
+    Save(*menu, "06-mapping-menu.png");
+    menu->hide();
+  }
+
+  void Folders() {
+    DirectoryDialog dialog(&form_, QDir::currentPath());
+    dialog.show();
+    Settle(400);
+    Save(dialog, "07-directory-dialog.png");
+    dialog.reject();
+  }
+
+  void Message() {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                    QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ") + kSupportPhone, QMessageBox::Ok,
+                    &form_);
+    box.show();
+    Settle();
+    Save(box, "08-message.png");
+    box.accept();
+  }
+
+  MainWindow& form_;
+  QString dir_;
+  int saved_ = 0;
+
+};
+
+}  // namespace
+}  // namespace velt
+
+int main(int argc, char** argv) {
+  velt::GuardedApplication app(argc, argv);
+  QTranslator qtTexts;
+  velt::PrepareApplication(qtTexts);
+  velt::MainWindowOptions options;
+  QStringList rest = QApplication::arguments().mid(1);
+  if (rest.size() >= 2 && rest[0] == "--app-dir") {
+    options.appDir = velt::Utf8ToAnsi(rest[1].toStdString());
+    rest = rest.mid(2);
+  }
+  if (rest.size() != 1) {
+    std::fprintf(stderr, "usage: velt_window_tour [--app-dir DIR] OUT_DIR\n");
+    return 2;
+  }
+  // Nothing may wait for a click: messages go to standard error.
+  options.dialogs.showMessage = [](QWidget*, const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  };
+  try {
+    velt::MainWindow form(options);
+    form.show();
+    return velt::Tour(form, rest[0]).Run();
+  } catch (const std::exception& error) {
+    velt::ShowUnexpected(error);
+    return 3;
+  }
+}
