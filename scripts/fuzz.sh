@@ -14,8 +14,8 @@
 #   FUZZ_WORK_DIR   keep the inputs found here, one folder per target
 #                   (default: a temporary folder, removed afterwards)
 #
-# `fuzz.sh build` only makes the build, every target of it (the tests too),
-# for scripts/test.sh to run the tests under the sanitizers.
+# `fuzz.sh build [cmake options...]` only makes the build, every target of it
+# (the tests too), for scripts/test.sh to run the tests under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,11 +38,13 @@ if ! have_libfuzzer; then
   apt-get install -y -qq clang libclang-rt-14-dev >/dev/null
 fi
 
+options=()
+[ "${1:-}" = build ] && options=("${@:2}")
 if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DVELT_GUI=OFF -DVELT_BENCH=OFF -DVELT_SANITIZE=ON -DVELT_FUZZ=ON >/dev/null
+    -DVELT_GUI=OFF -DVELT_BENCH=OFF -DVELT_SANITIZE=ON -DVELT_FUZZ=ON "${options[@]}" >/dev/null
 else
-  cmake "$BUILD_DIR" -DVELT_SANITIZE=ON -DVELT_FUZZ=ON >/dev/null
+  cmake "$BUILD_DIR" -DVELT_SANITIZE=ON -DVELT_FUZZ=ON "${options[@]}" >/dev/null
 fi
 if [ "${1:-}" = build ]; then
   cmake --build "$BUILD_DIR"

@@ -4,7 +4,7 @@
 #
 #   scripts/test.sh [LANE...]     (default: quick windows hardening)
 #
-#   quick      build everything and run every Linux test
+#   quick      check the formatting, build everything and run every Linux test
 #   windows    cross-build for Windows, run the tests under wine and compare
 #              the sample conversion with the Linux build's
 #   hardening  the core's tests under AddressSanitizer and
@@ -17,17 +17,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 
+# The project's warnings are errors in every lane's build.
 lane_quick() {
-  scripts/setup.sh all
+  scripts/check_format.sh
+  scripts/setup.sh all -DVELT_WERROR=ON
   QT_QPA_PLATFORM=offscreen ctest --test-dir "$BUILD_DIR" --output-on-failure -j2
 }
 lane_windows() {
   # Compares with the Linux build's conversion, so that build must exist.
   [ -x "$BUILD_DIR/veltconv" ] || scripts/setup.sh program
-  LINUX_BUILD_DIR="$BUILD_DIR" scripts/windows_test.sh
+  LINUX_BUILD_DIR="$BUILD_DIR" scripts/windows_test.sh -DVELT_WERROR=ON
 }
 lane_hardening() {
-  FUZZ_BUILD_DIR=build-asan scripts/fuzz.sh build
+  FUZZ_BUILD_DIR=build-asan scripts/fuzz.sh build -DVELT_WERROR=ON
   QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j2
   FUZZ_BUILD_DIR=build-asan scripts/fuzz.sh

@@ -4,6 +4,8 @@
 # the sample archive with veltconv.exe, whose output must match the Linux
 # build's (scripts/compare_windows_run.sh). Installs what it lacks (as root).
 # Headless: console programs need no X display.
+#   scripts/windows_test.sh [cmake options...]
+#
 #   LINUX_BUILD_DIR  the Linux build to compare with (default: build)
 #   WIN_BUILD_DIR    default: build-win
 set -euo pipefail
@@ -26,7 +28,7 @@ WIN_BUILD_DIR=${WIN_BUILD_DIR:-build-win}
 # The Linux build's optimisation, without its debug information, which only
 # slows down the static links of the test programs.
 cmake -S . -B "$WIN_BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVELT_GUI=OFF -DVELT_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DVELT_GUI=OFF -DVELT_BENCH=OFF "$@" >/dev/null
 cmake --build "$WIN_BUILD_DIR"
 
 # The prefix that the toolchain gives ctest, made once before the tests run
