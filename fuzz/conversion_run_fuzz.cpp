@@ -55,7 +55,8 @@ struct World {
 };
 
 std::size_t U16(const std::string& bytes, std::size_t at) {
-  return static_cast<unsigned char>(bytes[at]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  return static_cast<unsigned char>(bytes[at]) |
+         static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
 }
 
 World& TheWorld() {
@@ -90,7 +91,8 @@ std::string ArchiveBytes(const World& world, std::string_view input) {
   std::string_view header = take(8);
   std::copy(header.begin(), header.end(), bytes.begin() + 4);
   std::string_view flags = take(kRecords);
-  for (std::size_t r = 0; r < flags.size(); ++r) bytes[world.headerLength + r * world.recordLength] = flags[r];
+  for (std::size_t r = 0; r < flags.size(); ++r)
+    bytes[world.headerLength + r * world.recordLength] = flags[r];
   std::string_view descriptors = take(world.headerLength - 32);
   std::copy(descriptors.begin(), descriptors.end(), bytes.begin() + 32);
   return bytes;
@@ -138,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     held = archive.PhysicalCount();
   } catch (const velt::Error&) {
   }
-  if (summary.recordsRead + summary.damaged > held) velt::fuzz::Fail("the run visited more records than the file holds");
+  if (summary.recordsRead + summary.damaged > held)
+    velt::fuzz::Fail("the run visited more records than the file holds");
   if (summary.nativesWritten + summary.externalsWritten > summary.recordsRead)
     velt::fuzz::Fail("more records written than read");
   CheckWholeTable(world.outputDir + "/tF1232401.DBF");

@@ -4,8 +4,8 @@
 // must keep its value.
 #include <string>
 
-#include "state/ini_file.h"
 #include "fuzz_support.h"
+#include "state/ini_file.h"
 #include "support/error.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The instruction file's rich-text reader over any bytes: a document or
 // nothing, never a crash; a document's text is valid UTF-8 (the window
 // hands it to Qt as such) and its font sizes are positive.
-#include "state/rtf_reader.h"
 #include "fuzz_support.h"
+#include "state/rtf_reader.h"
 
 namespace {
 

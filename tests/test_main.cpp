@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
   constexpr std::string_view kScreenshots = "--screenshots=";
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument.starts_with(kScreenshots)) velt::testing::SetScreenshotFolder(std::string(argument.substr(kScreenshots.size())));
+    if (argument.starts_with(kScreenshots))
+      velt::testing::SetScreenshotFolder(std::string(argument.substr(kScreenshots.size())));
   }
   return RUN_ALL_TESTS();
 }

@@ -54,22 +54,25 @@ std::vector<Settlement> ReadSettlements(const std::string& csv) {
 }
 
 std::vector<std::string> StreetNamePool() {
-  const char* base[] = {"Ленина", "Мира", "Советская", "Школьная", "Садовая", "Победы", "Октября",
-                        "Северная", "Полевая", "Молодежная", "Центральная", "Лесная", "Набережная",
-                        "Гагарина", "Заводская", "Кирова", "Пушкина", "Чапаева", "Комсомольская",
-                        "Новая", "Зеленая", "Трудовая", "Рабочая", "Пионерская", "Луговая", "Речная",
-                        "Солнечная", "Строителей", "Нагорная", "Весенняя", "Цветочная", "Овражная",
-                        "Партизанская", "Интернациональная", "Первомайская", "Энергетиков",
-                        "Шоссейная", "Почтовая", "Вокзальная", "Береговая"};
+  const char* base[] = {"Ленина",      "Мира",      "Советская",    "Школьная",          "Садовая",
+                        "Победы",      "Октября",   "Северная",     "Полевая",           "Молодежная",
+                        "Центральная", "Лесная",    "Набережная",   "Гагарина",          "Заводская",
+                        "Кирова",      "Пушкина",   "Чапаева",      "Комсомольская",     "Новая",
+                        "Зеленая",     "Трудовая",  "Рабочая",      "Пионерская",        "Луговая",
+                        "Речная",      "Солнечная", "Строителей",   "Нагорная",          "Весенняя",
+                        "Цветочная",   "Овражная",  "Партизанская", "Интернациональная", "Первомайская",
+                        "Энергетиков", "Шоссейная", "Почтовая",     "Вокзальная",        "Береговая"};
   std::vector<std::string> pool;
   for (const char* b : base) {
     pool.push_back(velt::Utf8ToAnsi(b));
-    for (int i = 1; i <= 24; ++i) pool.push_back(velt::Utf8ToAnsi(b) + " " + std::to_string(i) + velt::Utf8ToAnsi("-я"));
+    for (int i = 1; i <= 24; ++i)
+      pool.push_back(velt::Utf8ToAnsi(b) + " " + std::to_string(i) + velt::Utf8ToAnsi("-я"));
   }
   return pool;
 }
 
-void CreateTable(Table& t, const std::string& path, const std::vector<std::tuple<const char*, char, int, int>>& fields) {
+void CreateTable(Table& t, const std::string& path,
+                 const std::vector<std::tuple<const char*, char, int, int>>& fields) {
   t.SetOEMTranslate(true);
   t.CreateNew(path, 2, static_cast<int>(fields.size()));
   for (auto& [name, type, width, dec] : fields) t.CreateField(name, std::string(1, type), width, dec);
@@ -125,7 +128,8 @@ int main(int argc, char** argv) {
     std::string pavk = out + "/app/pavkdirs/";
     {
       Table city;
-      CreateTable(city, pavk + "city.dbf", {{"NAME", 'C', 40, 0}, {"SOCR", 'C', 10, 0}, {"CODE", 'C', 11, 0}});
+      CreateTable(city, pavk + "city.dbf",
+                  {{"NAME", 'C', 40, 0}, {"SOCR", 'C', 10, 0}, {"CODE", 'C', 11, 0}});
       for (auto& s : settlements) {
         city.Append();
         city.SetString(0, s.name);
@@ -134,7 +138,8 @@ int main(int argc, char** argv) {
         city.Post();
       }
       Table street;
-      CreateTable(street, pavk + "street.dbf", {{"NAME", 'C', 40, 0}, {"SOCR", 'C', 10, 0}, {"CODE", 'C', 17, 0}});
+      CreateTable(street, pavk + "street.dbf",
+                  {{"NAME", 'C', 40, 0}, {"SOCR", 'C', 10, 0}, {"CODE", 'C', 17, 0}});
       for (auto& s : streets) {
         street.Append();
         street.SetString(0, s.name);
@@ -183,8 +188,8 @@ int main(int argc, char** argv) {
       archive.SetString(fFam, surnames1251[rng() % surnames1251.size()]);
       archive.SetString(fImya, velt::Utf8ToAnsi("Иван"));
       archive.SetString(fOtch, velt::Utf8ToAnsi("Петрович"));
-      archive.SetString(fKod1, "0" + std::to_string(1 + rng() % 9) + ".0" + std::to_string(1 + rng() % 9) + ".19" +
-                                   std::to_string(40 + rng() % 60));
+      archive.SetString(fKod1, "0" + std::to_string(1 + rng() % 9) + ".0" + std::to_string(1 + rng() % 9) +
+                                   ".19" + std::to_string(40 + rng() % 60));
       archive.SetString(fPol, velt::Utf8ToAnsi(n % 2 ? "М" : "Ж"));
       archive.SetString(fTdok, "14");
       archive.SetString(fNdok, "75 02 " + std::to_string(100000 + rng() % 899999));
@@ -196,7 +201,8 @@ int main(int argc, char** argv) {
       archive.SetString(fDom, std::to_string(1 + rng() % 150));
       archive.SetString(fKvar, std::to_string(1 + rng() % 300));
       archive.SetString(fSmo, smo[rng() % 6]);
-      archive.SetString(fDprm, "2401" + std::string(1, static_cast<char>('1' + rng() % 2)) + std::to_string(rng() % 9));
+      archive.SetString(
+          fDprm, "2401" + std::string(1, static_cast<char>('1' + rng() % 2)) + std::to_string(rng() % 9));
       int start = static_cast<int>(rng() % 1440);
       archive.SetString(fTprm, Hhmm(start));
       archive.SetString(fTisp, Hhmm(start + 90));

@@ -35,7 +35,8 @@ std::string WriteLog(const std::filesystem::path& path) {
   std::ofstream out(path, std::ios::binary);
   const std::string call = velt::Utf8ToAnsi(" Вызов №");
   const std::string group = velt::Utf8ToAnsi(": Неверная дата рождения.");
-  for (int i = 0; i < kLines; ++i) out << "05.03.2018, 14:07:09." << call << 100000 + i % 900000 << group << "\r\n";
+  for (int i = 0; i < kLines; ++i)
+    out << "05.03.2018, 14:07:09." << call << 100000 + i % 900000 << group << "\r\n";
   return path.string();
 }
 
@@ -61,9 +62,11 @@ Figures Measure(Open open) {
 }
 
 void Report(const char* name, std::vector<Figures> runs) {
-  std::sort(runs.begin(), runs.end(), [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
+  std::sort(runs.begin(), runs.end(),
+            [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
   const Figures& median = runs[runs.size() / 2];
-  std::printf("%-28s median %6.3f s, view memory %6ld KB (%zu runs)\n", name, median.seconds, median.kb, runs.size());
+  std::printf("%-28s median %6.3f s, view memory %6ld KB (%zu runs)\n", name, median.seconds, median.kb,
+              runs.size());
 }
 
 }  // namespace
@@ -80,7 +83,8 @@ int main(int argc, char** argv) {
               static_cast<double>(kShownBytes) / (1024.0 * 1024.0));
 
   std::vector<Figures> tail;
-  for (int i = 0; i < runs; ++i) tail.push_back(Measure([&](QTextEdit& view) { velt::LoadLogTail(view, log, kShownBytes); }));
+  for (int i = 0; i < runs; ++i)
+    tail.push_back(Measure([&](QTextEdit& view) { velt::LoadLogTail(view, log, kShownBytes); }));
   Report("last part (the view)", tail);
   // Reading the whole file, as before: once, it is slow.
   Report("whole file (before)", {Measure([&](QTextEdit& view) { velt::LoadTextFile(view, log); })});

@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
 #ifdef VELT_WITH_GUI
   return RunWindows(argc, argv);
 #else
-  std::fprintf(stderr, "usage: veltconv convert ARCHIVE --out DIR [--code-page OEM|ANSI] [--app-dir DIR]\n"
-                       "       veltconv join --name NAME [--app-dir DIR] FILE...\n");
+  std::fprintf(stderr,
+               "usage: veltconv convert ARCHIVE --out DIR [--code-page OEM|ANSI] [--app-dir DIR]\n"
+               "       veltconv join --name NAME [--app-dir DIR] FILE...\n");
   return 2;
 #endif
 }

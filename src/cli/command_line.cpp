@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "state/startup.h"
 #include "composition/archive_join.h"
 #include "conversion/code_page_hint.h"
 #include "conversion/conversion_run.h"
 #include "conversion/unmapped_report.h"
 #include "reference/mapping_preparation.h"
+#include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
@@ -34,9 +34,7 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
-void PrintError(const std::string& text1251) {
-  std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str());
-}
+void PrintError(const std::string& text1251) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str()); }
 
 // Start-up messages on standard error.
 class ConsoleStartupHost : public StartupHost {
@@ -58,7 +56,8 @@ class ConsoleHost : public RunHost {
   void Warn(const std::string& text) override { PrintWarning(text); }
 
   static void PrintWarning(const std::string& text1251) {
-    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(), AnsiToUtf8(text1251).c_str());
+    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(),
+                 AnsiToUtf8(text1251).c_str());
   }
 };
 
@@ -117,7 +116,9 @@ int Convert(const std::string& archive, const std::string& outDir, const std::st
   try {
     RunSummary summary = RunConversion(tables, host, Utf8ToAnsi(archive), Utf8ToAnsi(outDir));
     PrintSummary(summary);
-    status = summary.outcome != RunOutcome::Completed ? kCancelled : summary.damaged > 0 ? kDamaged : kCompleted;
+    status = summary.outcome != RunOutcome::Completed ? kCancelled
+             : summary.damaged > 0                    ? kDamaged
+                                                      : kCompleted;
     if (!reportPath.empty() && !WriteUnmappedReport(reportPath) && status == kCompleted) status = kFailed;
   } catch (const Error& error) {
     PrintError(error.what());
@@ -179,7 +180,8 @@ int RunCommandLine(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 the run completed, 1 it was cancelled or ended early, 2 wrong arguments, 3 an error "
-      "ended it, 4 it completed but skipped damaged archive records (a warning on standard error says which).");
+      "ended it, 4 it completed but skipped damaged archive records (a warning on standard error says "
+      "which).");
 
   std::string archive, outDir, codePage, appDir, reportPath;
   CLI::App* convert = app.add_subcommand("convert", "convert one archive table");

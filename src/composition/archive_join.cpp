@@ -6,10 +6,10 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
+#include "support/rounding.h"
 #include "support/run_state.h"
 #include "support/text.h"
 #include "table/table.h"
-#include "support/rounding.h"
 
 namespace velt {
 namespace {
@@ -114,7 +114,8 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   // (missing or locked file) leaves the join through the caller.
   joined.SetTableName(first);
   if (NamesAnEntry(output, entries) || !CopiedStructure(joined, output)) {
-    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first + "." + Cancelled());
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
+                     "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
   }
@@ -127,14 +128,16 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   for (int i = 0; i < n; ++i) {
     const std::string& entry = entries[static_cast<std::size_t>(i)];
     if (!platform::FileExists(entry)) {
-      host.ShowMessage(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") + Cancelled());
+      host.ShowMessage(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") +
+                       Cancelled());
       EmptyAndClose(joined);
       host.HideProgress();
       return JoinOutcome::EntryMissing;
     }
     try {
       if (!Appended(joined, entry)) {
-        host.ShowMessage(VELT_ANSI("Не удалось перенести записи из файла ") + entry + VELT_ANSI(" в выходной файл.") + Cancelled());
+        host.ShowMessage(VELT_ANSI("Не удалось перенести записи из файла ") + entry +
+                         VELT_ANSI(" в выходной файл.") + Cancelled());
         EmptyAndClose(joined);
         host.HideProgress();
         return JoinOutcome::AppendFailed;
@@ -146,7 +149,8 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
       counter.Close();
     } catch (const Error&) {
       counter.Close();
-      host.ShowMessage(VELT_ANSI("Неверная структура файла ") + entry + VELT_ANSI(", добавить его невозможно.") + Cancelled());
+      host.ShowMessage(VELT_ANSI("Неверная структура файла ") + entry +
+                       VELT_ANSI(", добавить его невозможно.") + Cancelled());
       EmptyAndClose(joined);
       return JoinOutcome::BadStructure;  // the progress bar stays as it is
     }
@@ -157,14 +161,15 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   const std::int64_t total = joined.Count();
   if (total == sum) {
     host.Joined(output);
-    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + output);
+    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+                     output);
     joined.Close();
     host.HideProgress();
     return JoinOutcome::Joined;
   }
-  host.ShowMessage(
-      VELT_ANSI("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
-        "ЗЕЛАН."));
+  host.ShowMessage(VELT_ANSI(
+      "Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
+      "ЗЕЛАН."));
   EmptyAndClose(joined);
   host.HideProgress();
   return JoinOutcome::CountMismatch;

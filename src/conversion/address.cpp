@@ -30,7 +30,8 @@ SettlementKind KindOf(std::string_view city) {
   if (city.empty()) return SettlementKind::None;
   if (city.front() == '=') return SettlementKind::City;
   // The word is looked for as typed: "-пос. ..." is not a settlement.
-  if (city.front() == '-' && city.find(VELT_ANSI("ПОС")) != std::string_view::npos) return SettlementKind::Settlement;
+  if (city.front() == '-' && city.find(VELT_ANSI("ПОС")) != std::string_view::npos)
+    return SettlementKind::Settlement;
   return SettlementKind::None;
 }
 

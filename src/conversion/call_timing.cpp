@@ -177,8 +177,8 @@ void FixedValuesGroup(RecordContext& ctx) {
   ctx.out.Text(Out::OS_SLUCH, "");
 }
 
-// The brigade's specialty, qualification and kind. An archive with its own COD_SPEC field overrides the specialty
-// that the brigade letter gives.
+// The brigade's specialty, qualification and kind. An archive with its own COD_SPEC field overrides the
+// specialty that the brigade letter gives.
 void BrigadeGroup(RecordContext& ctx) {
   Brigade brigade = ResolveBrigade(ctx.Text(In::PROF), ctx.Text(In::PRFB));
   if (ctx.Has(In::COD_SPEC)) brigade.spec = ctx.in.Integer(In::COD_SPEC);

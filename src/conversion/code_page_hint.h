@@ -15,6 +15,7 @@ std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::
 
 // The same for an archive file: its header is read without opening the
 // table; a file that cannot be read gives no hint (the run will say why).
-std::optional<std::string> CodePageHintForFile(const std::string& archivePath, const std::string& chosenCodePage);
+std::optional<std::string> CodePageHintForFile(const std::string& archivePath,
+                                               const std::string& chosenCodePage);
 
 }  // namespace velt

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 
+#include "conversion/home_region.h"
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
 #include "conversion/run_session.h"
@@ -13,10 +14,9 @@
 #include "support/event_log.h"
 #include "support/pacer.h"
 #include "support/platform.h"
+#include "support/rounding.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "conversion/home_region.h"
-#include "support/rounding.h"
 
 namespace velt {
 namespace {
@@ -24,9 +24,7 @@ namespace {
 // How often a long walk lets the window process its events at least.
 constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
-void Log(const std::string& message) {
-  AddToLog(State().logFilePath, message, true, kStampPattern);
-}
+void Log(const std::string& message) { AddToLog(State().logFilePath, message, true, kStampPattern); }
 
 // The records that the output tables gathered reach their files.
 void FlushOutputs(RunTables& tables) {
@@ -95,10 +93,13 @@ class ArchiveStopCheck {
 };
 
 std::string DamagedWarning(const std::string& archivePath, const RunSummary& summary) {
-  return VELT_ANSI("В архиве ") + archivePath + VELT_ANSI(" пропущено повреждённых записей: ") + std::to_string(summary.damaged) +
-         VELT_ANSI(", первая из них — запись № ") + std::to_string(summary.firstDamaged) +
-         VELT_ANSI(". Их флаг удаления не пробел и не «*»: такие записи не конвертируются, другие программы dBase их "
-           "тоже не читают.");
+  return VELT_ANSI("В архиве ") + archivePath + VELT_ANSI(" пропущено повреждённых записей: ") +
+         std::to_string(summary.damaged) + VELT_ANSI(", первая из них — запись № ") +
+         std::to_string(summary.firstDamaged) +
+         VELT_ANSI(
+             ". Их флаг удаления не пробел и не «*»: такие записи не конвертируются, другие программы dBase "
+             "их "
+             "тоже не читают.");
 }
 
 // The first two characters of SMO as an integer, 0 when they are none.
@@ -262,8 +263,8 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   session.stationCode = StrToIntDef(Copy(session.inputFileName, 2, 3), 0);
   summary.stationCode = session.stationCode;
   if (session.stationCode == 0) {
-    host.ShowMessage(
-        VELT_ANSI("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
+    host.ShowMessage(VELT_ANSI(
+        "Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
     Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);

@@ -36,15 +36,15 @@ enum class RunOutcome { Completed, Cancelled, EndedEarly };
 
 struct RunSummary {
   RunOutcome outcome = RunOutcome::EndedEarly;
-  std::int64_t recordsRead = 0;      // live archive records visited
-  std::int64_t nativesWritten = 0;   // records posted to the home-region table
-  std::int64_t externalsWritten = 0; // records posted to the other-region table
-  std::int64_t skipped = 0;          // routed but skipped by the profile filter
-  std::int64_t unrouted = 0;         // negative insurer region: sent nowhere
-  std::int64_t damaged = 0;          // records whose deletion flag is neither ' ' nor '*': skipped
-  std::int64_t firstDamaged = 0;     // record number of the first of them
-  std::int64_t logLines = 0;         // event-log lines written by the run
-  int stationCode = 0;               // from the archive's name (0 before it is known)
+  std::int64_t recordsRead = 0;       // live archive records visited
+  std::int64_t nativesWritten = 0;    // records posted to the home-region table
+  std::int64_t externalsWritten = 0;  // records posted to the other-region table
+  std::int64_t skipped = 0;           // routed but skipped by the profile filter
+  std::int64_t unrouted = 0;          // negative insurer region: sent nowhere
+  std::int64_t damaged = 0;           // records whose deletion flag is neither ' ' nor '*': skipped
+  std::int64_t firstDamaged = 0;      // record number of the first of them
+  std::int64_t logLines = 0;          // event-log lines written by the run
+  int stationCode = 0;                // from the archive's name (0 before it is known)
   double seconds = 0;
 };
 

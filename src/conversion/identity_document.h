@@ -7,7 +7,7 @@
 namespace velt {
 
 struct DocumentParts {
-  std::string type;    // decimal type, "" when rejected
+  std::string type;  // decimal type, "" when rejected
   std::string series;
   std::string number;
 };

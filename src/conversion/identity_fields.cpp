@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "conversion/home_region.h"
 #include "conversion/identity_document.h"
 #include "conversion/record_groups.h"
 #include "conversion/run_session.h"
@@ -10,7 +11,6 @@
 #include "support/code_page.h"
 #include "support/snils.h"
 #include "support/text.h"
-#include "conversion/home_region.h"
 
 namespace velt {
 

@@ -15,38 +15,38 @@ namespace velt {
 // Identity, policy and document (identity_fields.cpp).
 void PolicyGroup(RecordContext& ctx);
 void NamesGroup(RecordContext& ctx);
-bool BirthDateGroup(RecordContext& ctx);         // guarded
+bool BirthDateGroup(RecordContext& ctx);  // guarded
 void SexGroup(RecordContext& ctx);
 void IdentityDocumentGroup(RecordContext& ctx);  // guarded
 void SnilsGroup(RecordContext& ctx);
 // Address (address.cpp).
 void AddressGroup(RecordContext& ctx);
 // Identity again (identity_fields.cpp).
-void InsurerCodeGroup(RecordContext& ctx);       // guarded
+void InsurerCodeGroup(RecordContext& ctx);  // guarded
 void CaseNumberGroup(RecordContext& ctx);
 // Call timing, diagnosis, result and tariff (call_timing.cpp).
-bool CallDateGroup(RecordContext& ctx);          // guarded
-bool CallTimeGroup(RecordContext& ctx);          // guarded
+bool CallDateGroup(RecordContext& ctx);  // guarded
+bool CallTimeGroup(RecordContext& ctx);  // guarded
 void CallStartStep(RecordContext& ctx);
 void EndTimeGroup(RecordContext& ctx);
-void EndDateGroup(RecordContext& ctx);           // guarded
+void EndDateGroup(RecordContext& ctx);  // guarded
 void DiagnosesGroup(RecordContext& ctx);
 void ResultGroup(RecordContext& ctx);
 void FixedValuesGroup(RecordContext& ctx);
 void BrigadeGroup(RecordContext& ctx);
-bool TariffGroup(RecordContext& ctx);            // guarded
+bool TariffGroup(RecordContext& ctx);  // guarded
 // Special conditions and registry fields (special_conditions.cpp).
-bool HospitalisationDateGroup(RecordContext& ctx);   // guarded
+bool HospitalisationDateGroup(RecordContext& ctx);  // guarded
 void ReceivingInstitutionGroup(RecordContext& ctx);
 void ReasonGroup(RecordContext& ctx);
-void RegistryGroup(RecordContext& ctx);              // its lookup guarded silently inside
+void RegistryGroup(RecordContext& ctx);  // its lookup guarded silently inside
 void RecordNumberGroup(RecordContext& ctx);
 void FileTypeGroup(RecordContext& ctx);
 void DoctorGroup(RecordContext& ctx);
-bool FormOfCareGroup(RecordContext& ctx);            // guarded, silent
+bool FormOfCareGroup(RecordContext& ctx);  // guarded, silent
 void InjuryKindGroup(RecordContext& ctx);
 void StageTimesGroup(RecordContext& ctx);
-bool Station672Group(RecordContext& ctx);            // guarded
+bool Station672Group(RecordContext& ctx);  // guarded
 
 // Runs a group as one unit: a failure skips the rest of the group and,
 // unless `message` is empty (a silent group), logs " Вызов №" + NGOD +

@@ -4,16 +4,15 @@
 #include <charconv>
 #include <cmath>
 
+#include "conversion/home_region.h"
 #include "conversion/output_layout.h"
 #include "support/code_page.h"
 #include "support/text.h"
 #include "table/dbf_value.h"
 #include "table/table.h"
-#include "conversion/home_region.h"
 
 namespace velt {
 namespace {
-
 
 // `text` upper-cased equals `word` (a capital constant).
 bool UpperEquals(std::string_view text, std::string_view word) {
@@ -106,7 +105,8 @@ const SettlementRows& ReferenceLookups::Settlement(std::string_view name) {
       if (!rowCode.starts_with(kHomeRegionPrefix)) continue;
       const std::string_view type = city.TextView(rows[i], socr);
       if (answer.homeCity.empty() && UpperEquals(type, VELT_ANSI("Г"))) answer.homeCity.assign(rowCode);
-      if (answer.homeSettlement.empty() && (UpperEquals(type, VELT_ANSI("П")) || UpperEquals(type, VELT_ANSI("ПГТ"))))
+      if (answer.homeSettlement.empty() &&
+          (UpperEquals(type, VELT_ANSI("П")) || UpperEquals(type, VELT_ANSI("ПГТ"))))
         answer.homeSettlement.assign(rowCode);
     }
   }

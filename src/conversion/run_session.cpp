@@ -28,7 +28,8 @@ int RunSession::StationCategory() {
 
 const std::string& RunSession::Station672Message() {
   if (station672Message_.empty() || station672MessageFor_ != stationCode) {
-    station672Message_ = VELT_ANSI("Ошибка вычисления спецусловий для станции СМП №") + std::to_string(stationCode);
+    station672Message_ =
+        VELT_ANSI("Ошибка вычисления спецусловий для станции СМП №") + std::to_string(stationCode);
     station672MessageFor_ = stationCode;
   }
   return station672Message_;

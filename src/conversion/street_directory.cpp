@@ -4,10 +4,10 @@
 #include <cstring>
 #include <functional>
 
+#include "conversion/home_region.h"
 #include "support/code_page.h"
 #include "support/text_map.h"
 #include "table/table.h"
-#include "conversion/home_region.h"
 
 namespace velt {
 namespace {

@@ -24,32 +24,50 @@ std::string CsvField(const std::string& utf8) {
 
 const std::string& UnmappedKindCaption(UnmappedKind kind) {
   switch (kind) {
-    case UnmappedKind::Reason: return VELT_ANSI("Повод для вызова (POVD)");
-    case UnmappedKind::InjuryReason: return VELT_ANSI("Повод по причине несчастного случая (TRAV)");
-    case UnmappedKind::Place: return VELT_ANSI("Место вызова (MEST)");
-    case UnmappedKind::Result: return VELT_ANSI("Результат выезда (REZL)");
-    case UnmappedKind::CallKind: return VELT_ANSI("Вид вызова (POVT)");
-    case UnmappedKind::Institution: return VELT_ANSI("ЛПУ госпитализации (KUDA)");
-    case UnmappedKind::Injury: return VELT_ANSI("Причина несчастного случая (TRAV)");
-    case UnmappedKind::AddressInstitution: return VELT_ANSI("ЛПУ в адресе (ULIC)");
-    case UnmappedKind::Settlement: return VELT_ANSI("Населенный пункт (CITY)");
-    case UnmappedKind::Street: return VELT_ANSI("Улица (ULIC)");
+    case UnmappedKind::Reason:
+      return VELT_ANSI("Повод для вызова (POVD)");
+    case UnmappedKind::InjuryReason:
+      return VELT_ANSI("Повод по причине несчастного случая (TRAV)");
+    case UnmappedKind::Place:
+      return VELT_ANSI("Место вызова (MEST)");
+    case UnmappedKind::Result:
+      return VELT_ANSI("Результат выезда (REZL)");
+    case UnmappedKind::CallKind:
+      return VELT_ANSI("Вид вызова (POVT)");
+    case UnmappedKind::Institution:
+      return VELT_ANSI("ЛПУ госпитализации (KUDA)");
+    case UnmappedKind::Injury:
+      return VELT_ANSI("Причина несчастного случая (TRAV)");
+    case UnmappedKind::AddressInstitution:
+      return VELT_ANSI("ЛПУ в адресе (ULIC)");
+    case UnmappedKind::Settlement:
+      return VELT_ANSI("Населенный пункт (CITY)");
+    case UnmappedKind::Street:
+      return VELT_ANSI("Улица (ULIC)");
   }
   return VELT_ANSI("?");
 }
 
 int MappingKindOf(UnmappedKind kind) {
   switch (kind) {
-    case UnmappedKind::Reason: return 1;
-    case UnmappedKind::InjuryReason: return 11;
-    case UnmappedKind::Place: return 2;
-    case UnmappedKind::Result: return 3;
-    case UnmappedKind::CallKind: return 4;
+    case UnmappedKind::Reason:
+      return 1;
+    case UnmappedKind::InjuryReason:
+      return 11;
+    case UnmappedKind::Place:
+      return 2;
+    case UnmappedKind::Result:
+      return 3;
+    case UnmappedKind::CallKind:
+      return 4;
     case UnmappedKind::Institution:
-    case UnmappedKind::AddressInstitution: return 5;
-    case UnmappedKind::Injury: return 6;
+    case UnmappedKind::AddressInstitution:
+      return 5;
+    case UnmappedKind::Injury:
+      return 6;
     case UnmappedKind::Settlement:
-    case UnmappedKind::Street: return 0;
+    case UnmappedKind::Street:
+      return 0;
   }
   return 0;
 }
@@ -110,8 +128,8 @@ UnmappedReport& LastRunUnmapped() {
 std::string UnmappedReportCsv(const UnmappedReport& report) {
   std::string csv = "kind,value,calls\r\n";
   for (const UnmappedEntry& entry : report.Entries()) {
-    csv += CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," + CsvField(AnsiToUtf8(entry.value)) + "," +
-           std::to_string(entry.calls) + "\r\n";
+    csv += CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," + CsvField(AnsiToUtf8(entry.value)) +
+           "," + std::to_string(entry.calls) + "\r\n";
   }
   return csv;
 }

@@ -34,7 +34,8 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
 
 void PrepareApplication(QTranslator& qtTexts) {
   QApplication::setFont(WindowFont());
-  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_",
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtTexts);
 }
 

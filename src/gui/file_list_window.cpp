@@ -19,11 +19,11 @@
 
 #include "gui/keyboard_access_qt.h"
 #include "gui/persisted_state_qt.h"
-#include "state/startup.h"
+#include "gui/qt_text.h"
 #include "gui/window_look_qt.h"
+#include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
-#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -236,7 +236,7 @@ void FileListWindow::StartUp() {
   persistedState_.SetFile(IniFilePath());
   persistedState_.SetSection("VELT_CONV");
   persistedState_.SetStoredProperties({"FileListBox.Items", "OutFilename.Caption", "Choosefile.InitialDir",
-                                     "Choosefile.FileName", "EditOutFilename.Text"});
+                                       "Choosefile.FileName", "EditOutFilename.Text"});
   onOutputNameChanged();
 }
 

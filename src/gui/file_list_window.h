@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "state/persisted_state.h"
-#include "gui/persisted_state_qt.h"
 #include "composition/archive_join.h"
+#include "gui/persisted_state_qt.h"
 #include "gui/show_message.h"
+#include "state/persisted_state.h"
 
 class QLabel;
 class QLineEdit;

@@ -97,7 +97,8 @@ class MenuLetters : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if ((key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) || key->text().size() != 1) return false;
+    if ((key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) || key->text().size() != 1)
+      return false;
     const QChar letter = key->text().front().toUpper();
     if (auto* menu = qobject_cast<QMenu*>(watched)) {
       QAction* action = ActionOfLetter(*menu, letter);
@@ -138,7 +139,9 @@ void SetMnemonic(QAbstractButton& button, const QStringList& marked) {
 
 void SetMnemonic(QAbstractButton& button, const QString& marked) { SetMnemonic(button, QStringList{marked}); }
 
-void SetMnemonic(QAction& action, const QString& marked) { action.setProperty(kMarkedProperty, QStringList{marked}); }
+void SetMnemonic(QAction& action, const QString& marked) {
+  action.setProperty(kMarkedProperty, QStringList{marked});
+}
 
 void EnableMenuKeyboard(QMainWindow& window) {
   QMenuBar* bar = window.menuBar();

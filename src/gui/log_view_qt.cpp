@@ -6,11 +6,11 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include "gui/qt_text.h"
 #include "state/rtf_reader.h"
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
-#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -94,9 +94,10 @@ void LoadLogTail(QTextEdit& box, const std::string& path, std::uint64_t limit) {
   const double omittedMb = static_cast<double>(size - (bytes.size() - start)) / (1024.0 * 1024.0);
   QString text = QString::fromStdString(AnsiToUtf8(std::string_view(bytes).substr(start)));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  box.setPlainText(QStringLiteral("… Показан конец журнала; более ранние строки (%1 МБ) находятся в файле %2\n")
-                       .arg(QLocale(QLocale::Russian).toString(omittedMb, 'f', 1), ToQt(path)) +
-                   text);
+  box.setPlainText(
+      QStringLiteral("… Показан конец журнала; более ранние строки (%1 МБ) находятся в файле %2\n")
+          .arg(QLocale(QLocale::Russian).toString(omittedMb, 'f', 1), ToQt(path)) +
+      text);
 }
 
 void LoadTextFile(QTextEdit& box, const std::string& path) {

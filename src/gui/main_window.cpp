@@ -5,13 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QDesktopServices>
 #include <QElapsedTimer>
-#include <QScreen>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -21,9 +19,11 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -33,20 +33,20 @@
 #include <array>
 #include <vector>
 
+#include "conversion/code_page_hint.h"
+#include "conversion/unmapped_report.h"
 #include "gui/directory_dialog.h"
+#include "gui/file_list_window.h"
 #include "gui/keyboard_access_qt.h"
 #include "gui/log_view_qt.h"
 #include "gui/main_window.h"
-#include "gui/settings_dialog.h"
-#include "state/startup.h"
-#include "gui/unmapped_report_window.h"
-#include "gui/window_look_qt.h"
-#include "gui/file_list_window.h"
-#include "conversion/code_page_hint.h"
-#include "conversion/unmapped_report.h"
 #include "gui/mapping_editor_window.h"
 #include "gui/qt_text.h"
+#include "gui/settings_dialog.h"
+#include "gui/unmapped_report_window.h"
+#include "gui/window_look_qt.h"
 #include "reference/mapping_preparation.h"
+#include "state/startup.h"
 #include "support/error.h"
 #include "support/platform.h"
 
@@ -524,7 +524,8 @@ void MainWindow::onConvertClicked() {
   // The report of the last run goes; this run's is offered when it ends.
   unmappedReport_->hide();
   Guarded([this] {
-    RunSummary summary = RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDirPath_->text()));
+    RunSummary summary =
+        RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDirPath_->text()));
     summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
     ShowRunSummary(summary);
   });
@@ -646,14 +647,15 @@ void MainWindow::UpdateCodePageHint() {
 }
 
 void MainWindow::ShowRunSummary(const RunSummary& s) {
-  runSummary_->setText(QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
-                                      "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
-                           .arg(s.recordsRead)
-                           .arg(s.nativesWritten)
-                           .arg(s.externalsWritten)
-                           .arg(s.skipped)
-                           .arg(s.logLines)
-                           .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
+  runSummary_->setText(
+      QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
+                     "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
+          .arg(s.recordsRead)
+          .arg(s.nativesWritten)
+          .arg(s.externalsWritten)
+          .arg(s.skipped)
+          .arg(s.logLines)
+          .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
   runSummary_->show();
 }
 
@@ -690,7 +692,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 
 void MainWindow::dropEvent(QDropEvent* event) {
   QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls()) paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+  for (const QUrl& url : event->mimeData()->urls())
+    paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
   event->acceptProposedAction();
   DropFiles(paths);
 }

@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "state/persisted_state.h"
-#include "gui/persisted_state_qt.h"
 #include "conversion/conversion_run.h"
+#include "gui/persisted_state_qt.h"
 #include "gui/show_message.h"
+#include "state/persisted_state.h"
 
 class QAction;
 class QDragEnterEvent;

@@ -13,15 +13,15 @@
 #include <exception>
 #include <set>
 
-#include "gui/keyboard_access_qt.h"
 #include "conversion/unmapped_report.h"
-#include "reference/mapping_preparation.h"
+#include "gui/keyboard_access_qt.h"
 #include "gui/mapping_table_model.h"
 #include "gui/pavk_choice_delegate_qt.h"
+#include "gui/qt_text.h"
 #include "gui/two_level_header_qt.h"
+#include "reference/mapping_preparation.h"
 #include "support/code_page.h"
 #include "support/text.h"
-#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -193,8 +193,8 @@ void MappingEditor::onInsertRowClicked() {
 // confirms it first.
 void MappingEditor::onDeleteRowClicked() {
   const int row = CurrentRow();
-  if (row >= 0 && Ask(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
-                      QMessageBox::Yes)
+  if (row >= 0 &&
+      Ask(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
     return;
   // What was typed into the record being deleted goes with it.
   grid_->DiscardEditor();
@@ -208,8 +208,9 @@ QString MappingEditor::DeleteQuestion(int row) const {
     const QString text = model_->index(row, column).data().toString().trimmed();
     if (!text.isEmpty() && !grid_->isColumnHidden(column)) parts << text;
   }
-  const QString named = parts.isEmpty() ? QStringLiteral("Удалить пустую запись (строка %1)?").arg(row + 1)
-                                        : QStringLiteral("Удалить запись «%1»?").arg(parts.join(QStringLiteral(" ")));
+  const QString named = parts.isEmpty()
+                            ? QStringLiteral("Удалить пустую запись (строка %1)?").arg(row + 1)
+                            : QStringLiteral("Удалить запись «%1»?").arg(parts.join(QStringLiteral(" ")));
   return named + QStringLiteral("\nЗапись будет удалена из файла безвозвратно.");
 }
 
@@ -258,8 +259,9 @@ void MappingEditor::ReportUnresolved(const QString& typed, const QStringList& ca
     constexpr int kListed = 8;
     QStringList listed = candidates.mid(0, kListed);
     if (candidates.size() > kListed) listed << QStringLiteral("…");
-    text = QStringLiteral("Значение «%1» подходит к нескольким кодам ПАВК:\n%2\nСвязка не изменена: "
-                          "выберите код из списка.")
+    text = QStringLiteral(
+               "Значение «%1» подходит к нескольким кодам ПАВК:\n%2\nСвязка не изменена: "
+               "выберите код из списка.")
                .arg(typed, listed.join(QLatin1Char('\n')));
   }
   showMessage_(FromQt(text));

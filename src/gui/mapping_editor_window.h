@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <string>
 
-#include "table/table.h"
 #include "gui/show_message.h"
+#include "table/table.h"
 
 class QKeyEvent;
 class QPushButton;

@@ -1,8 +1,8 @@
 #include "gui/mapping_table_model.h"
 
+#include "gui/qt_text.h"
 #include "support/code_page.h"
 #include "support/error.h"
-#include "gui/qt_text.h"
 
 namespace velt {
 // Engine errors while editing reach the user the way the window toolkit

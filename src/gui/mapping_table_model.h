@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "table/table.h"
 #include "gui/show_message.h"
 #include "support/error.h"
+#include "table/table.h"
 
 namespace velt {
 

@@ -100,7 +100,8 @@ std::optional<QString> PavkChoiceDelegate::ResolveChoice(const QStringList& choi
         return choice.section(QStringLiteral(" - "), 0, 0).trimmed().compare(text, Qt::CaseInsensitive) == 0;
       }))
     return byCode;
-  return OnlyChoice(choices, [&](const QString& choice) { return choice.contains(text, Qt::CaseInsensitive); });
+  return OnlyChoice(choices,
+                    [&](const QString& choice) { return choice.contains(text, Qt::CaseInsensitive); });
 }
 
 QStringList PavkChoiceDelegate::Candidates(const QStringList& choices, const QString& typed) {

@@ -4,16 +4,16 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QGuiApplication>
 #include <QScreen>
-#include <QWindow>
-#include <algorithm>
 #include <QTextEdit>
 #include <QVariant>
+#include <QWindow>
+#include <algorithm>
 #include <functional>
 
 #include "gui/log_view_qt.h"
@@ -235,8 +235,8 @@ double QtPersistedWindow::DeviceRatio() const {
 
 WindowRect QtPersistedWindow::ToDevice(const QRect& rect) const {
   const double ratio = DeviceRatio();
-  return {qRound(rect.left() * ratio), qRound(rect.top() * ratio), qRound((rect.left() + rect.width()) * ratio),
-          qRound((rect.top() + rect.height()) * ratio)};
+  return {qRound(rect.left() * ratio), qRound(rect.top() * ratio),
+          qRound((rect.left() + rect.width()) * ratio), qRound((rect.top() + rect.height()) * ratio)};
 }
 
 QRect QtPersistedWindow::FromDevice(const WindowRect& rect) const {
@@ -257,15 +257,18 @@ QRect OnScreen(const QWidget& window, QRect client) {
     }
   }
   // A window that lies on no screen at all comes to its own one.
-  if (screen == nullptr) screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr)
+    screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return client;
   // Where the client area may lie for the whole frame to be seen.
   const QRect area = screen->availableGeometry().marginsRemoved(FrameOf(window));
   if (area.contains(client)) return client;
   if (window.minimumSize() != window.maximumSize())
     client.setSize(client.size().boundedTo(area.size()).expandedTo(window.minimumSize()));
-  client.moveLeft(std::clamp(client.left(), area.left(), std::max(area.left(), area.right() + 1 - client.width())));
-  client.moveTop(std::clamp(client.top(), area.top(), std::max(area.top(), area.bottom() + 1 - client.height())));
+  client.moveLeft(
+      std::clamp(client.left(), area.left(), std::max(area.left(), area.right() + 1 - client.width())));
+  client.moveTop(
+      std::clamp(client.top(), area.top(), std::max(area.top(), area.bottom() + 1 - client.height())));
   return client;
 }
 

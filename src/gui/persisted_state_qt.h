@@ -12,8 +12,8 @@
 #include <QRect>
 #include <QWidget>
 
-#include "state/persisted_state.h"
 #include "gui/show_message.h"
+#include "state/persisted_state.h"
 
 namespace velt {
 

@@ -13,9 +13,9 @@
 #include <algorithm>
 
 #include "gui/keyboard_access_qt.h"
+#include "gui/qt_text.h"
 #include "gui/window_look_qt.h"
 #include "support/code_page.h"
-#include "gui/qt_text.h"
 
 namespace velt {
 namespace {
@@ -45,7 +45,8 @@ UnmappedReportWindow::UnmappedReportWindow(const UnmappedReport& report, QWidget
   for (const UnmappedEntry& entry : entries) {
     auto* calls = ReadOnlyItem(QVariant::fromValue<qlonglong>(entry.calls));
     calls->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    model_->appendRow({ReadOnlyItem(ToQt(UnmappedKindCaption(entry.kind))), ReadOnlyItem(ToQt(entry.value)), calls});
+    model_->appendRow(
+        {ReadOnlyItem(ToQt(UnmappedKindCaption(entry.kind))), ReadOnlyItem(ToQt(entry.value)), calls});
   }
 
   view_ = new QTableView(this);
@@ -102,7 +103,8 @@ QString UnmappedReportWindow::RowText(int row) const {
 
 QString UnmappedReportWindow::SelectedRowsText() const {
   QModelIndexList rows = view_->selectionModel()->selectedRows();
-  std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  std::sort(rows.begin(), rows.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
   QString text;
   for (const QModelIndex& index : rows) text += RowText(index.row()) + QLatin1Char('\n');
   return text;

@@ -79,14 +79,29 @@ void SeedMappingTable(int kind, Table& mapping) {
 std::string MappingTableName(int kind) {
   Lookup mapping;
   switch (kind) {
-    case 1: mapping = Lookup::tr_reas; break;
-    case 11: mapping = Lookup::tr_reas1; break;
-    case 2: mapping = Lookup::tr_from; break;
-    case 3: mapping = Lookup::tr_rslt; break;
-    case 4: mapping = Lookup::tr_vid; break;
-    case 5: mapping = Lookup::tr_lpu; break;
-    case 6: mapping = Lookup::tr_trag; break;
-    default: return "";
+    case 1:
+      mapping = Lookup::tr_reas;
+      break;
+    case 11:
+      mapping = Lookup::tr_reas1;
+      break;
+    case 2:
+      mapping = Lookup::tr_from;
+      break;
+    case 3:
+      mapping = Lookup::tr_rslt;
+      break;
+    case 4:
+      mapping = Lookup::tr_vid;
+      break;
+    case 5:
+      mapping = Lookup::tr_lpu;
+      break;
+    case 6:
+      mapping = Lookup::tr_trag;
+      break;
+    default:
+      return "";
   }
   return std::string(LookupName(mapping)) + ".dbf";
 }

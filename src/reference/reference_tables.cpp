@@ -61,7 +61,8 @@ std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinitio
 }
 
 [[noreturn]] void NotRecoded() {
-  throw Error(VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+  throw Error(
+      VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
       break;
     case platform::OpenResult::NotAFile:
       unreadable_ = true;
-      warning_ = VELT_ANSI("Файл настроек ") + path_ + VELT_ANSI(" не прочитан: это не обычный файл (канал или устройство).");
+      warning_ = VELT_ANSI("Файл настроек ") + path_ +
+                 VELT_ANSI(" не прочитан: это не обычный файл (канал или устройство).");
       return;
     default:
       unreadable_ = platform::FileExists(path_);
@@ -61,7 +62,8 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
   }
   if (file.Size() > kMaxFileSize) {
     unreadable_ = true;
-    warning_ = VELT_ANSI("Файл настроек ") + path_ + VELT_ANSI(" не прочитан: он больше 1 МБ, такого файла настроек не бывает.");
+    warning_ = VELT_ANSI("Файл настроек ") + path_ +
+               VELT_ANSI(" не прочитан: он больше 1 МБ, такого файла настроек не бывает.");
     return;
   }
   std::string content(file.Size(), '\0');

@@ -17,13 +17,13 @@ void InitialisePaths(const std::string& appDirOverride) {
 }
 
 void LogApplicationStarted() {
-  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" запущено."), true,
-           kStampPattern);
+  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" запущено."),
+           true, kStampPattern);
 }
 
 void LogApplicationStopped() {
-  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" остановлено."), true,
-           kStampPattern);
+  AddToLog(State().logFilePath, VELT_ANSI("Приложение ") + State().exeBaseName + VELT_ANSI(" остановлено."),
+           true, kStampPattern);
 }
 
 std::string IniFilePath() {

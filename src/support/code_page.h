@@ -8,8 +8,8 @@
 
 namespace velt {
 
-std::string OemToAnsi(std::string_view text);   // 866 -> 1251
-std::string AnsiToOem(std::string_view text);   // 1251 -> 866
+std::string OemToAnsi(std::string_view text);  // 866 -> 1251
+std::string AnsiToOem(std::string_view text);  // 1251 -> 866
 void OemToAnsiInPlace(char* text, std::size_t length);
 void AnsiToOemInPlace(char* text, std::size_t length);
 
@@ -27,8 +27,8 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
 // A 1251 constant written in the source as UTF-8: VELT_ANSI("ПОС") gives the
 // 1251 bytes, converted once per call site.
-#define VELT_ANSI(utf8literal)                                                   \
-  ([]() -> const std::string& {                                          \
+#define VELT_ANSI(utf8literal)                                            \
+  ([]() -> const std::string& {                                           \
     static const std::string converted = ::velt::Utf8ToAnsi(utf8literal); \
     return converted;                                                     \
   }())

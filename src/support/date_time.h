@@ -17,7 +17,7 @@ struct TimeParts {
 };
 
 bool IsLeapYear(int year);
-int DaysInMonth(int year, int month);  // 0 for a month outside 1..12
+int DaysInMonth(int year, int month);            // 0 for a month outside 1..12
 bool IsValidDate(int year, int month, int day);  // years 1..9999
 
 // False (and out untouched) when the date or time does not exist.

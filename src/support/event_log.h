@@ -20,8 +20,7 @@ std::string FormatStamp(const std::string& pattern, const platform::LocalTime& m
 // become blanks. Throws Error when the file cannot be written (a path that
 // names no regular file among them). An empty path means the executable's
 // path with ".log".
-void AddToLog(const std::string& path, const std::string& message, bool stamped,
-              const std::string& pattern);
+void AddToLog(const std::string& path, const std::string& message, bool stamped, const std::string& pattern);
 void EnsureFileExists(const std::string& path);
 
 // Lines written by AddToLog since the program started (for run summaries).

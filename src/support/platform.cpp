@@ -196,8 +196,8 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   // The file is emptied below, once its lock is held.
   const DWORD disposition = mode == Mode::CreateTruncate ? OPEN_ALWAYS : OPEN_EXISTING;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return OpenFailure(path, mode, ::GetLastError());
     if (::GetFileType(h) != FILE_TYPE_DISK) {  // a pipe or a device
       ::CloseHandle(h);
@@ -215,7 +215,8 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       // Another program may have put a new file in this one's place while
       // the lock was taken; a lock on the old one would guard nothing.
       BY_HANDLE_FILE_INFORMATION held{}, named{};
-      if (!::GetFileInformationByHandle(h, &held) || !FileIdentity(path, named) || !SameIdentity(held, named)) {
+      if (!::GetFileInformationByHandle(h, &held) || !FileIdentity(path, named) ||
+          !SameIdentity(held, named)) {
         ::UnlockFileEx(h, 0, 1, 0, &at);
         ::CloseHandle(h);
         continue;
@@ -296,8 +297,8 @@ bool FileExists(const std::string& path) {
 }
 
 bool IsSpecialFile(const std::string& path) {
-  HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                           nullptr);
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool special = ::GetFileType(h) != FILE_TYPE_DISK;
   ::CloseHandle(h);
@@ -465,7 +466,9 @@ OpenResult OpenFailure() {
   return OpenResult::Failed;
 }
 
-bool SameNode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameNode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // A file renamed over again and again between open and lock is given up.
 constexpr int kOpenAttempts = 8;
@@ -474,16 +477,21 @@ constexpr int kOpenAttempts = 8;
 
 OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   Close();
-  if (mode != Mode::Read && WriteOpenRefused(path))
-    return OpenResult::AccessDenied;
+  if (mode != Mode::Read && WriteOpenRefused(path)) return OpenResult::AccessDenied;
   // Without waiting: opening a FIFO for reading waits for a writer. The
   // file is truncated below, once it is known to be a regular file and its
   // lock is held.
   int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT; break;
+    case Mode::Read:
+      flags |= O_RDONLY;
+      break;
+    case Mode::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::CreateTruncate:
+      flags |= O_RDWR | O_CREAT;
+      break;
   }
   const std::string osPath = Os(path);
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
@@ -535,8 +543,8 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
   std::size_t done = 0;
   auto* out = static_cast<char*>(buffer);
   while (done < length) {
-    ssize_t n = ::pread(static_cast<int>(handle_), out + done, length - done,
-                        static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pread(static_cast<int>(handle_), out + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
@@ -549,8 +557,8 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length)
   std::size_t done = 0;
   const auto* in = static_cast<const char*>(buffer);
   while (done < length) {
-    ssize_t n = ::pwrite(static_cast<int>(handle_), in + done, length - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pwrite(static_cast<int>(handle_), in + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
@@ -581,7 +589,8 @@ bool IsSpecialFile(const std::string& path) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(Os(a).c_str(), &sa) != 0 || ::stat(Os(b).c_str(), &sb) != 0) return false;
   return SameNode(sa, sb);
 }
@@ -610,8 +619,10 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) ok = false;
   return ok;
@@ -655,11 +666,16 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
 LocalTime Now() {
   struct timeval tv {};
   ::gettimeofday(&tv, nullptr);
-  std::tm tm {};
+  std::tm tm{};
   time_t seconds = tv.tv_sec;
   ::localtime_r(&seconds, &tm);
-  return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                   tm.tm_min,         tm.tm_sec,     static_cast<int>(tv.tv_usec / 1000)};
+  return LocalTime{tm.tm_year + 1900,
+                   tm.tm_mon + 1,
+                   tm.tm_mday,
+                   tm.tm_hour,
+                   tm.tm_min,
+                   tm.tm_sec,
+                   static_cast<int>(tv.tv_usec / 1000)};
 }
 
 Utf8CommandLine::Utf8CommandLine(int argc, char** argv) : texts_(argv, argv + argc) {

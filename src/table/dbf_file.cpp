@@ -562,8 +562,8 @@ const char* RecordCache::Get(std::uint64_t recno) {
   std::size_t length = blank_.size();
   if (recno - first_ < count_) return data_.data() + (recno - first_) * length;
   if (all_ || file_ == nullptr || recno == 0 || recno > file_->RecordCount()) return blank_.data();
-  std::uint64_t want =
-      std::min<std::uint64_t>(BlockRecords(static_cast<std::uint32_t>(length)), file_->RecordCount() - recno + 1);
+  std::uint64_t want = std::min<std::uint64_t>(BlockRecords(static_cast<std::uint32_t>(length)),
+                                               file_->RecordCount() - recno + 1);
   data_.resize(want * length);
   count_ = file_->Read(recno, want, data_.data());
   first_ = recno;

@@ -380,7 +380,8 @@ void Table::Open() {
   Impl& m = *impl_;
   std::unique_ptr<platform::File> made = std::move(m.made);
   const bool adopt = made && exclusive_ && made->Path() == tableName_;
-  switch (adopt ? m.file.Adopt(std::move(made), oemTranslate_) : m.file.Open(tableName_, exclusive_, oemTranslate_)) {
+  switch (adopt ? m.file.Adopt(std::move(made), oemTranslate_)
+                : m.file.Open(tableName_, exclusive_, oemTranslate_)) {
     case dbf::OpenStatus::Ok:
       break;
     case dbf::OpenStatus::NotFound:

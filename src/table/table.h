@@ -88,7 +88,7 @@ class Table {
   void SetOEMTranslate(bool on);
   bool OEMTranslate() const { return oemTranslate_; }
   bool Active() const;
-  bool ReadOnly() const;  // the file could only be opened for reading
+  bool ReadOnly() const;                // the file could only be opened for reading
   std::uint8_t LanguageDriver() const;  // header byte 29 of the open table
   // Changes with every Open, so that callers can tell a reopened table from
   // the one whose field positions they resolved.
@@ -123,7 +123,7 @@ class Table {
   // The current record's deletion flag is neither blank nor '*' (a NUL, a
   // stray end mark, any other byte): other dBase readers skip such a record.
   bool IsDamaged() const;
-  std::int64_t Count() const;  // visible records in the current order and scope
+  std::int64_t Count() const;          // visible records in the current order and scope
   std::int64_t PhysicalCount() const;  // records in the file, deleted ones included
 
   // ---- Fields.
@@ -170,9 +170,9 @@ class Table {
   // Append starts a blank record (not yet in the file). On a closed table:
   // "Cannot perform this operation on a closed dataset" (with the prefix).
   void Append();
-  void Edit();    // edit the current record; changes nothing while appending
-  void Post();    // writes the record and the header's count; file consistent after it
-  void Cancel();  // drops a pending Append or Edit
+  void Edit();            // edit the current record; changes nothing while appending
+  void Post();            // writes the record and the header's count; file consistent after it
+  void Cancel();          // drops a pending Append or Edit
   bool Modified() const;  // a pending Append or Edit
   // The record being appended or edited (1251, deletion flag first), for a
   // caller that formats whole records itself; Post writes it as it stands.

@@ -32,7 +32,6 @@ struct Invalid {};
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-
 // A count or position given as a number, bounded so that any value converts
 // safely (no text is anywhere near a million characters long).
 int Bounded(double value) {

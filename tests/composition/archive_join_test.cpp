@@ -16,9 +16,9 @@
 #include "support/error.h"
 #include "support/platform.h"
 #include "support/run_state.h"
+#include "support_files/fake_run_host.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
-#include "support_files/fake_run_host.h"
 
 namespace velt::testing {
 namespace {
@@ -144,7 +144,8 @@ TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyList
   host_.messages.clear();
   EXPECT_EQ(JoinArchives(entries, "   ", host_), JoinOutcome::CannotCreate);
   ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0], A("Невозможно создать файл ") + Output("") + A(" или занят файл ") + entries[0] + "." + Cancelled());
+  EXPECT_EQ(host_.messages[0], A("Невозможно создать файл ") + Output("") + A(" или занят файл ") +
+                                   entries[0] + "." + Cancelled());
 }
 
 TEST_F(ArchiveJoinTest, JoinsInListOrderWithTheFirstEntrysStructure) {
@@ -208,7 +209,7 @@ TEST_F(ArchiveJoinTest, AnEntryDeletedAfterListingLeavesAnEmptyJoinedTable) {
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::EntryMissing);
   EXPECT_EQ(host_.appended, std::vector<std::string>{entries[0]});  // the first was copied
   EXPECT_EQ(host_.messages, std::vector<std::string>{A("Нет доступа к файлу ") + entries[1] +
-                                                      A("или он не существует.") + Cancelled()});
+                                                     A("или он не существует.") + Cancelled()});
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_EQ(FieldNames(Output("J.DBF")), FieldNames(entries[0]));
   EXPECT_FALSE(host_.visible);
@@ -228,9 +229,8 @@ TEST_F(ArchiveJoinTest, ACountThatDisagreesEmptiesTheJoinedTable) {
     t.Post();
   };
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CountMismatch);
-  EXPECT_EQ(host_.messages,
-            std::vector<std::string>{A("Не сходится суммарное кол-во записей всех файлов. "
-                                       "Обратитесь к специалистам службы поддержки ЗЕЛАН.")});
+  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не сходится суммарное кол-во записей всех файлов. "
+                                                       "Обратитесь к специалистам службы поддержки ЗЕЛАН.")});
   EXPECT_TRUE(host_.joined.empty());
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_FALSE(host_.visible);
@@ -240,9 +240,8 @@ TEST_F(ArchiveJoinTest, AMissingInFolderIsNotCreated) {
   fs::remove(dir_.Path() + "app/in");
   std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF")};
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CannotCreate);
-  EXPECT_EQ(host_.messages,
-            std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") + A(" или занят файл ") +
-                                     entries[0] + "." + Cancelled()});
+  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") +
+                                                     A(" или занят файл ") + entries[0] + "." + Cancelled()});
   EXPECT_FALSE(fs::exists(dir_.Path() + "app/in"));
   EXPECT_FALSE(host_.visible);
 }
@@ -269,8 +268,8 @@ TEST_F(ArchiveJoinTest, ASourceThatCannotBeReadOrIsNoTableStopsTheJoin) {
     holder.Open();
     EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::AppendFailed);
   }
-  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не удалось перенести записи из файла ") +
-                                                      entries[1] + A(" в выходной файл.") + Cancelled()});
+  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не удалось перенести записи из файла ") + entries[1] +
+                                                     A(" в выходной файл.") + Cancelled()});
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_FALSE(host_.visible);
 
@@ -280,7 +279,7 @@ TEST_F(ArchiveJoinTest, ASourceThatCannotBeReadOrIsNoTableStopsTheJoin) {
   ASSERT_TRUE(platform::WriteWholeFile(entries[1], "not a table, just some text of no use"));
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::BadStructure);
   EXPECT_EQ(host_.messages, std::vector<std::string>{A("Неверная структура файла ") + entries[1] +
-                                                      A(", добавить его невозможно.") + Cancelled()});
+                                                     A(", добавить его невозможно.") + Cancelled()});
   EXPECT_EQ(CountOf(Output("J.DBF")), 0);
   EXPECT_TRUE(host_.visible);
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52}));
@@ -387,9 +386,10 @@ TEST_F(ArchiveJoinTest, TheJoinCommandJoinsInTheWindowsOrderWithItsExitStatuses)
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(RunJoin({"--name", "F1232401.DBF", "--app-dir", app, a, b, upper}), 0);
   const std::string told = ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(told.ends_with(
-      AnsiToUtf8(A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + Output("F1232401.DBF")) +
-      "\n"))
+  EXPECT_TRUE(
+      told.ends_with(AnsiToUtf8(A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+                                Output("F1232401.DBF")) +
+                     "\n"))
       << told;
   EXPECT_EQ(CountOf(Output("F1232401.DBF")), kRecords123 + kRecords672);
   EXPECT_TRUE(HasField(Output("F1232401.DBF"), "SPOL"));

@@ -1,7 +1,8 @@
 // The warning when the archive's header names the other code page.
+#include "conversion/code_page_hint.h"
+
 #include <gtest/gtest.h>
 
-#include "conversion/code_page_hint.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
 

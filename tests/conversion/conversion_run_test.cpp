@@ -1,19 +1,20 @@
 // The conversion run over whole archives: file names and station codes,
 // routing by the insurer's region, progress, cancelling, code pages, early
 // ends and failures.
+#include "conversion/conversion_run.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 
-#include "conversion/conversion_run.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
 #include "support/run_state.h"
-#include "support_files/temp_dir.h"
 #include "support_files/fake_run_host.h"
+#include "support_files/temp_dir.h"
 
 namespace velt::testing {
 namespace {
@@ -109,7 +110,8 @@ TEST_F(ConversionRunTest, NamesTheOutputsAfterTheArchiveAndTakesTheStationFromIt
   EXPECT_TRUE(host_.menuEnabled);
   EXPECT_FALSE(host_.barVisible);
   std::string log = Log();
-  EXPECT_NE(log.find(A("Запущена конвертация файла ") + dir_.File("F1232401.DBF") + "\r\n"), std::string::npos);
+  EXPECT_NE(log.find(A("Запущена конвертация файла ") + dir_.File("F1232401.DBF") + "\r\n"),
+            std::string::npos);
   EXPECT_NE(log.find(A("Конвертация файла ") + dir_.File("F1232401.DBF") + A(" успешно завершена.\r\n")),
             std::string::npos);
   // The reference tables are released at the end of a run.
@@ -118,7 +120,8 @@ TEST_F(ConversionRunTest, NamesTheOutputsAfterTheArchiveAndTakesTheStationFromIt
 
 TEST_F(ConversionRunTest, RefusesAStationCodeOfZeroOrNotANumber) {
   std::string archive = Archive("F0002401.DBF", {{"740011"}});
-  for (const std::string& path : {archive, Archive("FABC2401.DBF", {{"740011"}}), A("Не выбран файл архива ВЕЛТ")}) {
+  for (const std::string& path :
+       {archive, Archive("FABC2401.DBF", {{"740011"}}), A("Не выбран файл архива ВЕЛТ")}) {
     host_.messages.clear();
     RunSummary s = Run(path);
     EXPECT_EQ(s.outcome, RunOutcome::EndedEarly) << path;
@@ -137,8 +140,8 @@ TEST_F(ConversionRunTest, RefusesAStationCodeOfZeroOrNotANumber) {
 }
 
 TEST_F(ConversionRunTest, RoutesEachCallByTheRegionOfItsInsurer) {
-  RunSummary s = Run(Archive("F1232401.DBF", {{"740011"}, {"00111"}, {A("7А001")}, {""}, {"450011"},
-                                             {"-1001"}, {"450011", true}}));
+  RunSummary s = Run(Archive(
+      "F1232401.DBF", {{"740011"}, {"00111"}, {A("7А001")}, {""}, {"450011"}, {"-1001"}, {"450011", true}}));
   EXPECT_EQ(s.recordsRead, 6);
   EXPECT_EQ(Records("tF1232401.DBF"), 4);
   EXPECT_EQ(Records("teF1232401.DBF"), 1);
@@ -166,8 +169,8 @@ TEST_F(ConversionRunTest, ProgressStepIsAHundredthOfTheCountRoundedHalfToEvenPlu
   EXPECT_EQ(ProgressStepFor(250), 3);
   EXPECT_EQ(ProgressStepFor(99), 2);
   EXPECT_EQ(ProgressStepFor(0), 1);
-  EXPECT_EQ(ProgressPosition(1, 8), 12);  // 12.5 rounds to 12
-  EXPECT_EQ(ProgressPosition(3, 8), 38);  // 37.5 rounds to 38
+  EXPECT_EQ(ProgressPosition(1, 8), 12);     // 12.5 rounds to 12
+  EXPECT_EQ(ProgressPosition(3, 8), 38);     // 37.5 rounds to 38
   EXPECT_EQ(ProgressPosition(12, 10), 100);  // past the live count: shown as 100
 
   RunSummary empty = Run(Archive("F1232401.DBF", {}));
@@ -240,7 +243,8 @@ TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened
 
 TEST_F(ConversionRunTest, AnErrorNoRuleHandlesEndsTheRunAtItsRecordAndKeepsEarlierRecords) {
   // 24:00 with a valid date cannot form the call's start moment.
-  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011", false, "\xCB", "24:00"}, {"740011"}});
+  std::string archive =
+      Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011", false, "\xCB", "24:00"}, {"740011"}});
   try {
     Run(archive);
     FAIL() << "the run should end with an error";

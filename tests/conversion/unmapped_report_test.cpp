@@ -1,6 +1,8 @@
 // Values that found no mapping: told apart from values mapped to 0, counted
 // per call over a whole run of the sample archive, reset by each run, and
 // written as CSV.
+#include "conversion/unmapped_report.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,14 +11,13 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/run_session.h"
-#include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
 #include "support/run_state.h"
 #include "support/text.h"
-#include "support_files/temp_dir.h"
 #include "support_files/fake_run_host.h"
+#include "support_files/temp_dir.h"
 
 namespace velt::testing {
 namespace {
@@ -123,11 +124,13 @@ TEST_F(SampleRunTest, ReportListsExactlyTheValuesTheSampleLeavesUnmapped) {
   for (const UnmappedEntry& entry : report.Entries())
     if (MappingKindOf(entry.kind) != 0 && entry.kind != UnmappedKind::AddressInstitution)
       classifiers.insert({entry.kind, entry.value});
-  const std::set<std::pair<UnmappedKind, std::string>> expected = {
-      {UnmappedKind::Reason, "09"},      {UnmappedKind::Place, "6"},
-      {UnmappedKind::CallKind, "4"},     {UnmappedKind::Result, "416"},
-      {UnmappedKind::Injury, "06"},      {UnmappedKind::InjuryReason, "07"},
-      {UnmappedKind::Institution, A("Хоспис")}};
+  const std::set<std::pair<UnmappedKind, std::string>> expected = {{UnmappedKind::Reason, "09"},
+                                                                   {UnmappedKind::Place, "6"},
+                                                                   {UnmappedKind::CallKind, "4"},
+                                                                   {UnmappedKind::Result, "416"},
+                                                                   {UnmappedKind::Injury, "06"},
+                                                                   {UnmappedKind::InjuryReason, "07"},
+                                                                   {UnmappedKind::Institution, A("Хоспис")}};
   EXPECT_EQ(classifiers, expected);
 
   // Every converted call with such a value is counted once.

@@ -20,19 +20,19 @@
 #include <filesystem>
 #include <memory>
 
-#include "gui/main_window.h"
-#include "gui/unmapped_report_window.h"
-#include "gui/file_list_window.h"
 #include "conversion/unmapped_report.h"
+#include "gui/file_list_window.h"
+#include "gui/main_window.h"
 #include "gui/mapping_editor_window.h"
 #include "gui/mapping_table_model.h"
+#include "gui/unmapped_report_window.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
 #include "support/platform.h"
 #include "support_files/gui_app.h"
+#include "support_files/screenshots.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
-#include "support_files/screenshots.h"
 
 namespace velt {
 namespace {
@@ -62,9 +62,13 @@ class ExtrasTest : public ::testing::Test {
   MainWindow& Open() {
     MainWindowOptions options;
     options.appDir = app_.Path();
-    options.dialogs.showMessage = [this](QWidget*, const QString& text) { messages_.push_back(text.toStdString()); };
+    options.dialogs.showMessage = [this](QWidget*, const QString& text) {
+      messages_.push_back(text.toStdString());
+    };
     options.dialogs.chooseArchive = [this](QWidget*, const QString&, const QString&) { return answer_; };
-    options.dialogs.chooseDirectory = [this](QWidget*, const QString&) { return std::optional(Q(app_.File("out"))); };
+    options.dialogs.chooseDirectory = [this](QWidget*, const QString&) {
+      return std::optional(Q(app_.File("out")));
+    };
     form_ = std::make_unique<MainWindow>(options);
     form_->show();
     return *form_;
@@ -247,16 +251,18 @@ class AddUnmappedTest : public ExtrasTest {
 
 TEST_F(AddUnmappedTest, AddsNewValuesOfItsKindOnlyOnce) {
   UnmappedReport& report = LastRunUnmapped();
-  report.Note(UnmappedKind::Institution, A("Хоспис"));                // in tr_lpu without a choice
+  report.Note(UnmappedKind::Institution, A("Хоспис"));  // in tr_lpu without a choice
   report.Note(UnmappedKind::Institution, A("Хоспис № 2"));
   report.Note(UnmappedKind::AddressInstitution, A("=УФА_+ГКБ 9"));
-  report.Note(UnmappedKind::CallKind, "7");                            // another kind
+  report.Note(UnmappedKind::CallKind, "7");  // another kind
   MappingEditor& editor = Editor(5);
   const int rows = editor.Model().rowCount();
 
   EXPECT_EQ(editor.onAddUnmappedClicked(), 2);
   ASSERT_EQ(editor.Model().rowCount(), rows + 2);
-  auto cell = [&](int row, int column) { return editor.Model().index(row, column).data().toString().toStdString(); };
+  auto cell = [&](int row, int column) {
+    return editor.Model().index(row, column).data().toString().toStdString();
+  };
   EXPECT_EQ(cell(rows, MappingTableModel::kNameColumn), "=УФА_+ГКБ 9");
   EXPECT_EQ(cell(rows + 1, MappingTableModel::kNameColumn), "Хоспис № 2");
   EXPECT_EQ(cell(rows + 1, MappingTableModel::kPavkColumn), "");

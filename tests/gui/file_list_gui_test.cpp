@@ -21,13 +21,13 @@
 #include <deque>
 #include <filesystem>
 
+#include "gui/file_list_window.h"
 #include "state/ini_file.h"
 #include "state/startup.h"
-#include "gui/file_list_window.h"
 #include "support/code_page.h"
+#include "support_files/screenshots.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
-#include "support_files/screenshots.h"
 
 namespace velt {
 namespace {
@@ -326,7 +326,8 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
   }
   std::string joined;
   QTimer::singleShot(0, [] {
-    if (auto* window = qobject_cast<FileListWindow*>(QApplication::activeModalWidget())) window->onComposeClicked();
+    if (auto* window = qobject_cast<FileListWindow*>(QApplication::activeModalWidget()))
+      window->onComposeClicked();
   });
   EXPECT_TRUE(ShowFileListWindow(nullptr, joined, messages_.Recorder()));
   EXPECT_EQ(joined, State().appDir + "in/F1232401.DBF");

@@ -379,7 +379,8 @@ TEST_F(MainWindowTest, LogViewCoversTheInstructionsAndReadsTheLogWhenOpened) {
   WriteFile(State().logFilePath, years + "last line\r\n");
   form_->onShowLogClicked();
   const QString shown = view->toPlainText();
-  EXPECT_TRUE(shown.startsWith(QStringLiteral("… Показан конец журнала; более ранние строки (3,0 МБ) находятся в файле ")))
+  EXPECT_TRUE(shown.startsWith(
+      QStringLiteral("… Показан конец журнала; более ранние строки (3,0 МБ) находятся в файле ")))
       << shown.left(120).toStdString();
   EXPECT_TRUE(shown.trimmed().endsWith("last line"));
   EXPECT_FALSE(shown.contains(" line 0\n"));
@@ -440,7 +441,8 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
   QTimer::singleShot(0, [&] {
     seen = true;
     EXPECT_TRUE(form_->Running());
-    for (const char* button : {"convert", "ChooseVELTFile", "ComposeVELTFiles", "ChooseOutPutDir", "unmappedReport"})
+    for (const char* button :
+         {"convert", "ChooseVELTFile", "ComposeVELTFiles", "ChooseOutPutDir", "unmappedReport"})
       EXPECT_FALSE(Child<QPushButton>(button)->isEnabled()) << button;
     for (const char* action : {"N3", "N4"}) EXPECT_FALSE(Child<QAction>(action)->isEnabled()) << action;
     EXPECT_TRUE(Child<QPushButton>("Abort")->isEnabled());
@@ -553,7 +555,8 @@ TEST_F(MainWindowTest, MenusAndButtonsAnswerTheKeyboard) {
     opened = modal->objectName().toStdString();
     modal->close();
   });
-  QTest::sendKeyEvent(QTest::Click, file, Qt::Key(0x041D), QStringLiteral("н"), Qt::NoModifier);  // "Настройки"
+  QTest::sendKeyEvent(QTest::Click, file, Qt::Key(0x041D), QStringLiteral("н"),
+                      Qt::NoModifier);  // "Настройки"
   EXPECT_EQ(opened, "parform");
 }
 

@@ -382,8 +382,9 @@ TEST_F(MappingEditorTest, DeletePacksToExactlyTheLiveRecords) {
   Answer(QMessageBox::Yes);
   Click("DelRec");
   ASSERT_EQ(questions_.size(), 2u);
-  EXPECT_EQ(questions_[0], "Удалить запись «3 пропадёт вместе с записью»?\n"
-                           "Запись будет удалена из файла безвозвратно.");
+  EXPECT_EQ(questions_[0],
+            "Удалить запись «3 пропадёт вместе с записью»?\n"
+            "Запись будет удалена из файла безвозвратно.");
   EXPECT_EQ(DiskRows("tr_trag.dbf"), (std::vector<std::string>{"count=2", "1|один|", "4|четыре|"}));
   EXPECT_EQ(form_->Model().rowCount(), 2);
   EXPECT_EQ(form_->CurrentRow(), 1);

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "state/persisted_state.h"
 #include "gui/persisted_state_qt.h"
+#include "state/persisted_state.h"
 #include "support/code_page.h"
 #include "support/platform.h"
 #include "support_files/gui_app.h"
@@ -127,7 +127,8 @@ TEST(QtPersistedWindowTest, APlacementOffTheScreensComesOntoThem) {
   for (const char* position : {"-400,-900,-100,-700", "5000,20,5300,220", "20,-30,320,170"}) {
     SCOPED_TRACE(position);
     ASSERT_TRUE(platform::WriteWholeFile(
-        dir.File("state.ini"), std::string("[VELT_CONV]\r\nPixelsPerInch=96\r\nNormPos=") + position + "\r\n"));
+        dir.File("state.ini"),
+        std::string("[VELT_CONV]\r\nPixelsPerInch=96\r\nNormPos=") + position + "\r\n"));
     SampleWindow window;
     window.setFixedSize(300, 200);
     QtPersistedWindow adapter(window, MessageToStandardError);

@@ -13,8 +13,8 @@
 #include "support/error.h"
 #include "support/platform.h"
 #include "support/run_state.h"
-#include "support_files/temp_dir.h"
 #include "support_files/fake_run_host.h"
+#include "support_files/temp_dir.h"
 
 namespace velt::testing {
 namespace {
@@ -60,9 +60,7 @@ class FaultRunTest : public ::testing::Test {
     State().inputCodePage = "OEM";
     State().abortRequested = false;
   }
-  void TearDown() override {
-    platform::SetFaultHooks({});
-  }
+  void TearDown() override { platform::SetFaultHooks({}); }
 
   std::string Out() const { return dir_.Path() + "out"; }
   std::string Natives() const { return Out() + "/tF1232401.DBF"; }

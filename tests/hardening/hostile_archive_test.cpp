@@ -13,8 +13,8 @@
 #include "reference/test_tables.h"
 #include "support/platform.h"
 #include "support/run_state.h"
-#include "support_files/temp_dir.h"
 #include "support_files/fake_run_host.h"
+#include "support_files/temp_dir.h"
 
 namespace velt::testing {
 namespace {
@@ -26,7 +26,8 @@ const std::string kSampleArchive = std::string(VELT_SOURCE_DIR) + "/data/sample/
 constexpr int kSampleRecords = 390;
 
 std::size_t U16(const std::string& bytes, std::size_t at) {
-  return static_cast<unsigned char>(bytes[at]) | static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  return static_cast<unsigned char>(bytes[at]) |
+         static_cast<std::size_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
 }
 
 class HostileArchiveTest : public ::testing::Test {
@@ -89,7 +90,8 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
   {
     SCOPED_TRACE("deletion flags NUL, D, 0xFF, CR and a stray end mark");
     std::string bytes = sample_;
-    const std::vector<std::pair<int, char>> flags = {{3, '\0'}, {5, 'D'}, {7, '\xFF'}, {8, '\r'}, {9, '\x1A'}};
+    const std::vector<std::pair<int, char>> flags = {
+        {3, '\0'}, {5, 'D'}, {7, '\xFF'}, {8, '\r'}, {9, '\x1A'}};
     for (auto [recno, flag] : flags) bytes[RecordAt(recno)] = flag;
     host_.warnings.clear();
     RunSummary summary = Run(Write("damaged", bytes));
@@ -98,7 +100,8 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     EXPECT_EQ(summary.firstDamaged, 3);
     EXPECT_EQ(summary.recordsRead, kSampleRecords - 5);
     ASSERT_EQ(host_.warnings.size(), 1u);
-    EXPECT_NE(host_.warnings[0].find(A("повреждённых записей: 5, первая из них — запись № 3")), std::string::npos);
+    EXPECT_NE(host_.warnings[0].find(A("повреждённых записей: 5, первая из них — запись № 3")),
+              std::string::npos);
     std::string log;
     platform::ReadWholeFile(State().logFilePath, log);
     EXPECT_NE(log.find(host_.warnings[0] + "\r\n"), std::string::npos);
@@ -133,7 +136,8 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     const std::regex stamped("\\d\\d\\.\\d\\d\\.\\d{4}, \\d\\d:\\d\\d:\\d\\d\\. [^\\r\\n]*");
     std::size_t start = 0;
     for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2)
-      EXPECT_TRUE(std::regex_match(log.substr(start, end - start), stamped)) << log.substr(start, end - start);
+      EXPECT_TRUE(std::regex_match(log.substr(start, end - start), stamped))
+          << log.substr(start, end - start);
     EXPECT_EQ(start, log.size());
   }
 }

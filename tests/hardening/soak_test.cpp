@@ -12,8 +12,8 @@
 #include "conversion/conversion_run.h"
 #include "reference/test_tables.h"
 #include "support/run_state.h"
-#include "support_files/temp_dir.h"
 #include "support_files/fake_run_host.h"
+#include "support_files/temp_dir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELT_ASAN 1

@@ -122,7 +122,6 @@ class Tour {
   MainWindow& form_;
   QString dir_;
   int saved_ = 0;
-
 };
 
 }  // namespace
