@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velt {
 namespace {
 
@@ -106,36 +110,86 @@ namespace {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
-void Translate8(char* text, const unsigned char* map) {
-  for (int k = 0; k < 8; ++k) text[k] = static_cast<char>(map[static_cast<unsigned char>(text[k])]);
+// The Cyrillic letters, nearly every byte above 0x7F in a record, lie in
+// two runs that keep their order in both code pages: 866 0x80..0xAF is 1251
+// 0xC0..0xEF, and 866 0xE0..0xEF is 1251 0xF0..0xFF. A letter moves by its
+// run's shift; any other byte above 0x7F goes through the table.
+struct LetterRun {
+  unsigned char first, last;
+  signed char shift;
+};
+struct Direction {
+  const std::array<unsigned char, 256>& map;
+  LetterRun low, high;
+};
+
+void TranslateBytes(char* text, std::size_t length, const unsigned char* table) {
+  for (std::size_t i = 0; i < length; ++i)
+    text[i] = static_cast<char>(table[static_cast<unsigned char>(text[i])]);
 }
 
-// Bytes below 0x80 are the same in both code pages: 32 such bytes (blanks,
-// digits, Latin text: most of a record) are passed over at once, and only
-// the eight-byte words that hold another byte go through the table.
-void TranslateInPlace(char* text, std::size_t length, const std::array<unsigned char, 256>& map) {
-  const unsigned char* table = map.data();
-  std::size_t i = 0;
-  for (; i + 32 <= length; i += 32) {
-    std::uint64_t words[4];
-    std::memcpy(words, text + i, 32);
-    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) continue;
-    for (int k = 0; k < 4; ++k)
-      if (words[k] & kHighBits) Translate8(text + i + 8 * k, table);
+#if defined(__SSE2__)
+// A run as vectors, built once per text and kept in registers: the stores
+// into the text could otherwise alias the run's bytes and reload them.
+struct RunVectors {
+  __m128i first, span, shift;
+  explicit RunVectors(const LetterRun& run)
+      : first(_mm_set1_epi8(static_cast<char>(run.first))),
+        span(_mm_set1_epi8(static_cast<char>(run.last - run.first))),
+        shift(_mm_set1_epi8(run.shift)) {}
+  __m128i Contains(__m128i bytes) const {
+    const __m128i offset = _mm_sub_epi8(bytes, first);
+    return _mm_cmpeq_epi8(_mm_min_epu8(offset, span), offset);
   }
+};
+
+// Sixteen bytes of ASCII and letters at once; false (nothing changed) when
+// one of them is another byte above 0x7F.
+bool ShiftLetters16(char* text, __m128i bytes, const RunVectors& low, const RunVectors& high) {
+  const int above = _mm_movemask_epi8(bytes);
+  if (above == 0) return true;
+  const __m128i inLow = low.Contains(bytes), inHigh = high.Contains(bytes);
+  if (_mm_movemask_epi8(_mm_or_si128(inLow, inHigh)) != above) return false;
+  const __m128i shift = _mm_or_si128(_mm_and_si128(inLow, low.shift), _mm_and_si128(inHigh, high.shift));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(text), _mm_add_epi8(bytes, shift));
+  return true;
+}
+#endif
+
+// Bytes below 0x80 are the same in both code pages: 32 such bytes (blanks,
+// digits, Latin text: most of a record) are passed over at once.
+void TranslateInPlace(char* text, std::size_t length, const Direction& d) {
+  const unsigned char* table = d.map.data();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const RunVectors low(d.low), high(d.high);
+  for (; i + 32 <= length; i += 32) {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 16));
+    if (_mm_movemask_epi8(_mm_or_si128(first, second)) == 0) continue;
+    if (!ShiftLetters16(text + i, first, low, high)) TranslateBytes(text + i, 16, table);
+    if (!ShiftLetters16(text + i + 16, second, low, high)) TranslateBytes(text + i + 16, 16, table);
+  }
+#endif
   for (; i + 8 <= length; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, text + i, 8);
-    if (word & kHighBits) Translate8(text + i, table);
+    if (word & kHighBits) TranslateBytes(text + i, 8, table);
   }
-  for (; i < length; ++i) text[i] = static_cast<char>(table[static_cast<unsigned char>(text[i])]);
+  TranslateBytes(text + i, length - i, table);
 }
 
 }  // namespace
 
-void OemToAnsiInPlace(char* text, std::size_t length) { TranslateInPlace(text, length, Maps().oemToAnsi); }
+void OemToAnsiInPlace(char* text, std::size_t length) {
+  static const Direction d{Maps().oemToAnsi, {0x80, 0xAF, 0x40}, {0xE0, 0xEF, 0x10}};
+  TranslateInPlace(text, length, d);
+}
 
-void AnsiToOemInPlace(char* text, std::size_t length) { TranslateInPlace(text, length, Maps().ansiToOem); }
+void AnsiToOemInPlace(char* text, std::size_t length) {
+  static const Direction d{Maps().ansiToOem, {0xC0, 0xEF, -0x40}, {0xF0, 0xFF, -0x10}};
+  TranslateInPlace(text, length, d);
+}
 
 std::string OemToAnsi(std::string_view text) {
   std::string out(text);

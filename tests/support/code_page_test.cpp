@@ -57,6 +57,25 @@ TEST(OemAnsi, MarksBytesWithoutCounterpartAndRoundTripsTheRest) {
   EXPECT_GE(both, 128 + 66 + 1);  // ASCII, the Cyrillic alphabet and №, at least
 }
 
+// Long texts take a faster path for runs of letters: every byte at every
+// place among letters and ASCII comes out as it does alone.
+TEST(OemAnsi, LongTextsTranslateAsTheirBytesDo) {
+  const std::string oemLetters = Range(0x80, 0x87) + " 12," + Range(0xA8, 0xAF) + "ab" + Range(0xE0, 0xEF);
+  const std::string ansiLetters = Range(0xC0, 0xC7) + " 12," + Range(0xE8, 0xEF) + "ab" + Range(0xF0, 0xFF);
+  for (auto [translate, letters] : {std::pair{&OemToAnsi, oemLetters}, std::pair{&AnsiToOem, ansiLetters}}) {
+    const std::string filler = (letters + letters).substr(0, 40);  // two blocks of 16 and a word of 8
+    for (int b = 0; b < 256; ++b) {
+      for (std::size_t at = 0; at < filler.size(); ++at) {
+        std::string text = filler;
+        text[at] = static_cast<char>(b);
+        std::string expected;
+        for (char c : text) expected += translate(std::string(1, c));
+        ASSERT_EQ(translate(text), expected) << "byte " << b << " at " << at;
+      }
+    }
+  }
+}
+
 TEST(UpperCase, UppercasesLatinAndCyrillicOnly) {
   EXPECT_EQ(UpperCase(Range('a', 'z')), Range('A', 'Z'));
   EXPECT_EQ(UpperCase(Range(0xE0, 0xFF)), Range(0xC0, 0xDF));
