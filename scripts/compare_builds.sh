@@ -58,7 +58,7 @@ convert() {  # binary, app, archive, code page, run dir
     >"$run/stdout" 2>"$run/stderr"
   echo $? >"$run/status"
   set -e
-  sed -i 's/ in [0-9.]* s$//' "$run/stdout"
+  sed -i -e 's/ in [0-9.]* s$//' -e 's/ за [0-9.]* с$//' "$run/stdout"
   if [ -f "$run/app/veltconv.log" ]; then
     cut -c23- "$run/app/veltconv.log" >"$run/log.lines"
     rm "$run/app/veltconv.log"

@@ -4,7 +4,8 @@
 # compares what they wrote: the output tables byte for byte apart from the
 # header's date of last update (bytes 1-3), the indexes byte for byte, the
 # event log line by line apart from the time stamps (the first 22
-# characters), and the summary on standard output apart from its time line.
+# characters), and the summary on standard output apart from its time line
+# and the separators of the paths it names.
 #   compare_windows_run.sh LINUX_VELTCONV WINDOWS_VELTCONV_EXE
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,7 +73,12 @@ if tables == 0:
 log = lines(linux, "app/veltconv.log", 22)
 if log != lines(windows, "app/veltconv.log", 22):
     faults.append("event logs differ")
-if lines(linux, "stdout.txt", 0)[1:] != lines(windows, "stdout.txt", 0)[1:]:
+def summary(side):
+    # The paths it names carry each platform's separator.
+    return [line.replace(b"\\", b"/").replace(b"//", b"/") for line in lines(side, "stdout.txt", 0)[1:]]
+
+
+if summary(linux) != summary(windows):
     faults.append("summaries differ")
 
 if faults:

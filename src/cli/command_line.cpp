@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/console_output.h"
 #include "composition/archive_join.h"
 #include "conversion/code_page_hint.h"
 #include "conversion/conversion_run.h"
@@ -16,49 +17,30 @@
 #include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 
 namespace velt {
 namespace {
 
-// kDamaged: the run completed but skipped damaged archive records, which a
-// script must not take for a clean success.
+// kDoubtful: the run completed but a warning says its result is doubtful
+// (damaged records skipped, an archive cut short, text that looks like the
+// other code page, ...), which a script must not take for a clean success.
 constexpr int kCompleted = 0;
 constexpr int kCancelled = 1;
 constexpr int kWrongArguments = 2;
 constexpr int kFailed = 3;
-constexpr int kDamaged = 4;
+constexpr int kDoubtful = 4;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
-void PrintError(const std::string& text1251) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str()); }
-
 // Start-up messages on standard error.
 class ConsoleStartupHost : public StartupHost {
  public:
   void ShowMessage(const std::string& text) override { PrintError(text); }
-};
-
-// The command line's stand-in for the main window: progress goes nowhere,
-// messages go to standard error, Ctrl-C becomes the cancel button.
-class ConsoleHost : public RunHost {
- public:
-  void ProcessEvents() override {
-    if (g_interrupted) State().abortRequested = true;
-  }
-  void SetMappingMenuEnabled(bool) override {}
-  void ShowProgress(bool, int) override {}
-  void SetStatus(const std::string&) override {}
-  void ShowMessage(const std::string& text) override { PrintError(text); }
-  void Warn(const std::string& text) override { PrintWarning(text); }
-
-  static void PrintWarning(const std::string& text1251) {
-    std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(),
-                 AnsiToUtf8(text1251).c_str());
-  }
 };
 
 // An exception that no rule expects (memory exhausted, a library's own
@@ -70,66 +52,121 @@ void PrintUnexpected(const std::exception& error) {
     PrintError(VELT_ANSI("Непредвиденная ошибка, команда прервана: ") + Utf8ToAnsi(error.what()));
 }
 
-void PrintSummary(const RunSummary& s) {
-  const char* outcome = s.outcome == RunOutcome::Completed   ? "completed"
-                        : s.outcome == RunOutcome::Cancelled ? "cancelled"
-                                                             : "ended early";
-  std::printf("Run %s in %.2f s\n", outcome, s.seconds);
-  std::printf("  records read:            %lld\n", static_cast<long long>(s.recordsRead));
-  std::printf("  written to home region:  %lld\n", static_cast<long long>(s.nativesWritten));
-  std::printf("  written to other regions: %lld\n", static_cast<long long>(s.externalsWritten));
-  std::printf("  skipped by profile:      %lld\n", static_cast<long long>(s.skipped));
-  std::printf("  sent nowhere (region < 0): %lld\n", static_cast<long long>(s.unrouted));
-  if (s.damaged > 0)
-    std::printf("  damaged records skipped: %lld (first: record %lld)\n", static_cast<long long>(s.damaged),
-                static_cast<long long>(s.firstDamaged));
-  std::printf("  log lines written:       %lld\n", static_cast<long long>(s.logLines));
-}
-
 // Start-up of the main window without the window: paths, mapping tables
 // prepared, start line.
-void StartHeadless(const std::string& appDir) {
-  InitialisePaths(appDir);
+void StartHeadless(const std::string& appDir1251) {
+  InitialisePaths(appDir1251);
   PrepareAllMappingTablesSilently();
   LogApplicationStarted();
 }
 
-// The unmapped values of the run as CSV; a file that cannot be written is
-// reported and fails the command.
-bool WriteUnmappedReport(const std::string& reportPath) {
-  if (platform::WriteWholeFile(Utf8ToAnsi(reportPath), UnmappedReportCsv(LastRunUnmapped()))) return true;
-  std::fprintf(stderr, "Cannot write the report %s\n", reportPath.c_str());
+struct ConvertOptions {
+  std::vector<std::string> archives;  // all arguments UTF-8 as given
+  std::string outDir, codePage, appDir, reportPath;
+};
+
+std::string ReportNotWritten(const std::string& report1251) {
+  return VELT_ANSI("Отчёт о неперекодированных значениях нельзя записать: ") + report1251;
+}
+
+// The folders a run writes into are checked before anything starts, so that
+// a mistyped --out or --report is found at once, not after the whole run.
+bool TargetsWritable(const ConvertOptions& options) {
+  if (auto problem = FolderWriteProblem(Utf8ToAnsi(options.outDir))) {
+    PrintError(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
+    return false;
+  }
+  if (options.reportPath.empty()) return true;
+  const std::string report = Utf8ToAnsi(options.reportPath);
+  std::string folder = platform::DirectoryPart(report);
+  auto problem = FolderWriteProblem(folder.empty() ? std::string(".") : folder);
+  if (!problem && platform::DirectoryExists(report))
+    problem = VELT_ANSI("Файл ") + report + VELT_ANSI(": это папка, а не файл.");
+  if (!problem) return true;
+  PrintError(ReportNotWritten(report) + "\n" + *problem);
   return false;
 }
 
-int Convert(const std::string& archive, const std::string& outDir, const std::string& codePage,
-            const std::string& appDir, const std::string& reportPath) {
-  StartHeadless(appDir);
+// The code page of the runs and where it came from. ANSI taken from the ini
+// file is said aloud, since a script did not ask for it and 866 is what an
+// archive normally holds (the window stores its choice there, OEM too).
+std::pair<std::string, CodePageSource> ChooseCodePage(const std::string& argument) {
+  if (!argument.empty()) return {argument, CodePageSource::Argument};
   ConsoleStartupHost startup;
-  State().inputCodePage = codePage.empty() ? PersistedCodePage(startup) : codePage;
-  if (auto hint = CodePageHintForFile(Utf8ToAnsi(archive), State().inputCodePage))
-    ConsoleHost::PrintWarning(*hint);
-  std::signal(SIGINT, OnInterrupt);
-  RunTables tables;
-  ConsoleHost host;
-  int status = kFailed;
+  const std::string stored = StoredCodePage(startup);
+  if (stored.empty()) return {"OEM", CodePageSource::Default};
+  if (stored == "ANSI")
+    PrintWarning(VELT_ANSI("Кодировка архива взята из файла настроек ") + IniFilePath() + ": " + stored +
+                 VELT_ANSI(". Укажите --code-page OEM или ANSI, чтобы задать её явно."));
+  return {stored, CodePageSource::IniFile};
+}
+
+// A completed run that warned (damaged or missing records, the other code
+// page, a table left from before) is no clean success.
+bool AnsiFromIni(CodePageSource source) {
+  return source == CodePageSource::IniFile && State().inputCodePage == "ANSI";
+}
+
+int StatusOf(const RunSummary& summary, bool warned) {
+  return summary.outcome != RunOutcome::Completed ? kCancelled
+         : summary.damaged > 0 || warned          ? kDoubtful
+                                                  : kCompleted;
+}
+
+// One archive as one run, its summary printed however it ends.
+BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const std::string& outDir1251,
+                     CodePageSource source) {
+  const auto hint = CodePageHintForFile(archive1251, State().inputCodePage);
+  if (hint) PrintWarning(*hint);
+  ConsoleHost host(g_interrupted);
+  BatchLine line{archive1251, kFailed, {}};
   try {
-    RunSummary summary = RunConversion(tables, host, Utf8ToAnsi(archive), Utf8ToAnsi(outDir));
-    PrintSummary(summary);
-    status = summary.outcome != RunOutcome::Completed ? kCancelled
-             : summary.damaged > 0                    ? kDamaged
-                                                      : kCompleted;
-    if (!reportPath.empty() && !WriteUnmappedReport(reportPath) && status == kCompleted) status = kFailed;
+    RunConversion(tables, host, archive1251, outDir1251, &line.summary);
+    line.status = StatusOf(line.summary, hint || AnsiFromIni(source) || host.Warnings() > 0);
   } catch (const Error& error) {
     PrintError(error.what());
   } catch (const std::exception& error) {
     PrintUnexpected(error);
   }
+  PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
+  return line;
+}
+
+// The unmapped values of the runs as CSV; a file that cannot be written is
+// reported and fails the command.
+bool WriteUnmappedReport(const std::string& reportPath, const std::string& csv) {
+  if (platform::WriteWholeFile(Utf8ToAnsi(reportPath), csv)) return true;
+  PrintError(ReportNotWritten(Utf8ToAnsi(reportPath)) + "\n" + FileWriteProblem(Utf8ToAnsi(reportPath)));
+  return false;
+}
+
+// Each archive in turn as its own run; a failing one does not stop the
+// others, and the status is the highest of the runs'.
+int Convert(const ConvertOptions& options) {
+  if (!TargetsWritable(options)) return kFailed;
+  StartHeadless(Utf8ToAnsi(options.appDir));
+  const auto [codePage, source] = ChooseCodePage(options.codePage);
+  State().inputCodePage = codePage;
+  std::signal(SIGINT, OnInterrupt);
+  RunTables tables;
+  std::vector<BatchLine> lines;
+  std::string report = options.archives.size() > 1 ? kBatchReportHeader : "";
+  for (const std::string& archive : options.archives) {
+    if (g_interrupted) break;
+    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source));
+    report += options.archives.size() > 1 ? UnmappedReportRowsOf(Utf8ToAnsi(archive), LastRunUnmapped())
+                                          : UnmappedReportCsv(LastRunUnmapped());
+  }
+  int status = kCompleted;
+  for (const BatchLine& line : lines) status = std::max(status, line.status);
+  if (lines.size() < options.archives.size()) status = std::max(status, kCancelled);
+  if (options.archives.size() > 1) PrintBatchSummary(lines);
+  if (!options.reportPath.empty() && !WriteUnmappedReport(options.reportPath, report)) status = kFailed;
   try {
     LogApplicationStopped();
   } catch (const Error& error) {
     PrintError(error.what());
-    if (status == kCompleted) status = kFailed;
+    status = std::max(status, kFailed);
   }
   return status;
 }
@@ -146,18 +183,37 @@ class ConsoleJoinHost : public JoinHost {
   void Joined(const std::string&) override {}
 };
 
-// Lists the files as the composition window would (a file already listed,
-// also in other letter case, is refused with the window's message) and joins
-// them in the window's order.
+// The joined table is written into <app-dir>/in under this name: a name
+// with a folder part would put it elsewhere.
+bool JoinNameAllowed(const std::string& name1251) {
+  const bool folderPart = platform::FileNamePart(name1251) != name1251 ||
+                          name1251.find('/') != std::string::npos ||
+                          name1251.find('\\') != std::string::npos || name1251 == "." || name1251 == "..";
+  if (!folderPart) return true;
+  PrintError(VELT_ANSI("Имя объединенного файла не должно содержать папку: ") + name1251 +
+             VELT_ANSI(". Укажите только имя файла, он будет записан в папку in программы."));
+  return false;
+}
+
+// A file already listed, by any spelling of its path (other letter case, a
+// "./" or a link), is refused with the window's message.
+bool AlreadyListed(const std::vector<std::string>& entries, const std::string& entry) {
+  return std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
+    return EqualIgnoringCase(e, entry) || platform::SameFile(e, entry);
+  });
+}
+
+// Lists the files as the composition window would and joins them in the
+// window's order.
 int Join(const std::vector<std::string>& files, const std::string& name, const std::string& appDir) {
-  InitialisePaths(appDir);
+  InitialisePaths(Utf8ToAnsi(appDir));
+  if (!JoinNameAllowed(Utf8ToAnsi(name))) return kWrongArguments;
   std::vector<std::string> entries;
   for (const std::string& file : files) {
     std::string entry = Utf8ToAnsi(file);
-    bool listed = std::any_of(entries.begin(), entries.end(),
-                              [&](const std::string& e) { return EqualIgnoringCase(e, entry); });
-    if (listed) {
-      PrintError(VELT_ANSI("Выбранный файл уже указан в списке"));
+    if (AlreadyListed(entries, entry)) {
+      PrintError(VELT_ANSI("Выбранный файл уже указан в списке") + "\n" + VELT_ANSI("Файл ") + entry +
+                 VELT_ANSI(": указан дважды, объединяется один раз."));
       continue;
     }
     entries.push_back(std::move(entry));
@@ -170,43 +226,66 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
 }  // namespace
 
 bool IsCommandLineCall(int argc, char** argv) {
+  // Only a start without a command (the window's own --app-dir DIR at most)
+  // opens the window; anything else, a mistake too, is answered here.
   if (argc < 2) return false;
-  std::string first = argv[1];
-  return first == "convert" || first == "join" || first == "--help" || first == "-h";
+  return !(argc == 3 && std::string(argv[1]) == "--app-dir");
 }
 
 int RunCommandLine(int argc, char** argv) {
-  CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN"};
+  CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN", "veltconv"};
   app.require_subcommand(1);
-  app.footer(
-      "Exit status: 0 the run completed, 1 it was cancelled or ended early, 2 wrong arguments, 3 an error "
-      "ended it, 4 it completed but skipped damaged archive records (a warning on standard error says "
-      "which).");
+  app.set_version_flag("--version", "veltconv " VELT_VERSION);
+  const char* exitStatuses =
+      "Exit status: 0 every run completed, 1 a run was cancelled or ended early, 2 wrong arguments, 3 an "
+      "error ended a run (or a folder to write into cannot be written), 4 a run completed but its result is "
+      "doubtful: damaged or missing archive records, the other code page, a table of an earlier run "
+      "(a warning on standard error says which). With several archives, the highest of the runs'.";
+  app.footer(exitStatuses);
 
-  std::string archive, outDir, codePage, appDir, reportPath;
-  CLI::App* convert = app.add_subcommand("convert", "convert one archive table");
-  convert->add_option("ARCHIVE", archive, "the archive table F<station><YY><MM>.DBF")->required();
-  convert->add_option("--out", outDir, "output folder")->required();
-  convert->add_option("--code-page", codePage, "code page of the archive")
+  ConvertOptions options;
+  CLI::App* convert = app.add_subcommand("convert", "convert archive tables, each as a run of its own");
+  convert->add_option("ARCHIVE", options.archives, "archive tables F<station><YY><MM>.DBF")->required();
+  convert->add_option("--out", options.outDir, "output folder (must exist)")->required();
+  convert
+      ->add_option("--code-page", options.codePage,
+                   "code page of the archive (default: the ini file's, else OEM)")
       ->check(CLI::IsMember({"OEM", "ANSI"}));
-  convert->add_option("--app-dir", appDir, "application folder (default: the program's own)");
-  convert->add_option("--report", reportPath, "write the values that found no mapping here (UTF-8 CSV)");
+  convert->add_option(
+      "--app-dir", options.appDir,
+      "application folder holding dirstrans/, indexes/ and pavkdirs/ (default: the program's own)");
+  convert->add_option("--report", options.reportPath,
+                      "write the values that found no mapping here (UTF-8 CSV)");
+  convert->footer(exitStatuses);
 
   std::string joinName, joinAppDir;
   std::vector<std::string> joinFiles;
   CLI::App* join = app.add_subcommand("join", "join archive tables into <app-dir>/in/NAME");
-  join->add_option("--name", joinName, "file name of the joined table")->required();
+  join->add_option("--name", joinName, "file name of the joined table (no folder part)")->required();
   join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
   join->add_option("FILE", joinFiles, "archive tables to join")->required();
 
+  // `veltconv help` asks what --help does.
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (arguments.size() == 1 && arguments[0] == "help") arguments[0] = "--help";
+  if (!arguments.empty() && !arguments[0].starts_with("-") && arguments[0] != "convert" &&
+      arguments[0] != "join") {
+    PrintError(VELT_ANSI("Неизвестная команда: ") + Utf8ToAnsi(arguments[0]) +
+               VELT_ANSI(". Команды: convert, join; их параметры показывает veltconv --help."));
+    return kWrongArguments;
+  }
+  std::reverse(arguments.begin(), arguments.end());
   try {
-    app.parse(argc, argv);
+    app.parse(arguments);
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
+    if (code != 0)
+      PrintError(
+          VELT_ANSI("Ошибка в параметрах команды; справка: veltconv --help, veltconv convert --help."));
     return code == 0 ? 0 : kWrongArguments;
   }
   try {
-    if (*convert) return Convert(archive, outDir, codePage, appDir, reportPath);
+    if (*convert) return Convert(options);
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velt {
 
@@ -13,8 +14,22 @@ namespace velt {
 // ("OEM" or "ANSI"), nothing when it agrees or says nothing known.
 std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::string& chosenCodePage);
 
-// The same for an archive file: its header is read without opening the
-// table; a file that cannot be read gives no hint (the run will say why).
+// Shares (0..1) of the bytes above 127 in a text that read as Russian
+// letters in code page 866 and in Windows-1251.
+struct CyrillicShares {
+  std::int64_t highBytes = 0;
+  double oem = 0;
+  double ansi = 0;
+};
+CyrillicShares MeasureCyrillic(std::string_view text);
+
+// The warning when the text looks written in the code page other than the
+// chosen one: enough letters, and clearly more of them make sense there.
+std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage);
+
+// The same for an archive file: the header's mark, else the text fields of
+// its first records, read as raw bytes; a file that cannot be read gives no
+// hint (the run will say why).
 std::optional<std::string> CodePageHintForFile(const std::string& archivePath,
                                                const std::string& chosenCodePage);
 

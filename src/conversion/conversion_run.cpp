@@ -12,6 +12,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/event_log.h"
+#include "support/file_problem.h"
 #include "support/pacer.h"
 #include "support/platform.h"
 #include "support/rounding.h"
@@ -114,6 +115,69 @@ std::string RecordHint(const Table& archive) {
   return hint;
 }
 
+// Why the archive did not open, in Russian: the table layer's own cause
+// when it gave one (two fields of one name), else what the file is.
+std::string ArchiveOpenProblem(const std::string& path, const Error& error) {
+  const std::string text = error.what();
+  const std::size_t cause = text.find('\n');
+  if (text.starts_with("Unable to open table: ") && cause != std::string::npos && platform::FileExists(path))
+    return TableProblemLine(path, text.substr(cause + 1));
+  return TableReadProblem(path);
+}
+
+// An output table whose file could not be created stays closed, and the
+// first record bound for it fails in the table layer with its English; the
+// operator reads instead which file could not be written and why.
+std::string InRussian(const Error& error, const RunSession& session) {
+  const std::string text = error.what();
+  const std::string closed = ": Cannot perform this operation on a closed dataset";
+  const bool natives = text == "OutNatives" + closed;
+  if (!natives && text != "OutExternals" + closed) return text;
+  const std::string& path = natives ? session.nativesFilePath : session.externalsFilePath;
+  return VELT_ANSI("Таблицу результатов нельзя записать.") + "\n" + FileWriteProblem(path);
+}
+
+// A file cut short is read up to its last whole record: the calls after it
+// are missing, which the user must hear of.
+void WarnIfTruncated(const Table& archive, RunHost& host) {
+  const std::int64_t declared = archive.DeclaredCount();
+  const std::int64_t present = archive.PhysicalCount();
+  if (declared <= present) return;
+  host.Warn(VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
+            std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
+            VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
+}
+
+// A table of the other kind from an earlier run beside this run's: loading
+// both would bring in calls of two runs.
+void WarnIfOtherKindLeft(RunHost& host, const RunSession& session) {
+  auto left = [&](bool created, const std::string& path) {
+    if (created || !platform::FileExists(path)) return;
+    host.Warn(
+        VELT_ANSI("В папке вывода осталась таблица ") + path +
+        VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите её, если она "
+                  "не нужна, иначе её вызовы могут быть загружены дважды."));
+  };
+  if (!session.nativesOpen && !session.externalsOpen) return;
+  left(session.nativesOpen, session.nativesFilePath);
+  left(session.externalsOpen, session.externalsFilePath);
+}
+
+// After a cancel or an error the tables hold the calls up to that point.
+void WarnPartial(RunHost& host, const RunSummary& summary) {
+  std::string tables;
+  auto add = [&](const std::string& path, std::int64_t records) {
+    if (path.empty()) return;
+    if (!tables.empty()) tables += ", ";
+    tables += path + " (" + std::to_string(records) + VELT_ANSI(" зап.)");
+  };
+  add(summary.nativesPath, summary.nativesWritten);
+  add(summary.externalsPath, summary.externalsWritten);
+  if (tables.empty()) return;
+  host.Warn(VELT_ANSI("Конвертация не завершена, таблицы неполные: ") + tables +
+            VELT_ANSI(". Не загружайте их, повторите конвертацию."));
+}
+
 class Loop {
  public:
   Loop(RunTables& tables, RunHost& host, RunSession& session, RunSummary& summary)
@@ -135,6 +199,7 @@ class Loop {
       if (recNo % session_.progressStep == 0) {
         FlushOutputs(tables_);
         host_.ShowProgress(true, ProgressPosition(recNo, count));
+        host_.Progress(recNo, count);
         host_.ProcessEvents();
       } else if (++turns % 64 == 0 && pacer.Due()) {
         // The records of one step may take long in a huge archive.
@@ -151,6 +216,12 @@ class Loop {
 
   void ConvertCurrent(Table& archive) {
     ++summary_.recordsRead;
+    const std::uint64_t linesBefore = LogLinesWritten();
+    Route(archive);
+    if (LogLinesWritten() != linesBefore) ++summary_.callsLogged;
+  }
+
+  void Route(Table& archive) {
     if (smoField_ < 0) smoField_ = archive.FieldByName("SMO").Index();
     const int insurerRegion = InsurerRegionOf(archive, smoField_);
     if (insurerRegion == kHomeRegion || insurerRegion == 0) {
@@ -194,6 +265,8 @@ void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSu
   summary.externalsWritten = session.externalsCounter - 1;
   if (tables.OutNatives.Active()) summary.nativesWritten = tables.OutNatives.PhysicalCount();
   if (tables.OutExternals.Active()) summary.externalsWritten = tables.OutExternals.PhysicalCount();
+  if (session.nativesOpen) summary.nativesPath = session.nativesFilePath;
+  if (session.externalsOpen) summary.externalsPath = session.externalsFilePath;
   summary.skipped =
       summary.recordsRead - summary.unrouted - summary.nativesWritten - summary.externalsWritten;
   if (summary.skipped < 0) summary.skipped = 0;
@@ -227,10 +300,10 @@ int ProgressPosition(std::int64_t recNo, std::int64_t count) {
 namespace {
 
 RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
-                   const std::string& outputDir) {
+                   const std::string& outputDir, RunSummary& summary) {
   RunSession session(State());
   KeepUnmapped keepUnmapped(session);
-  RunSummary summary;
+  summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
   std::uint64_t linesBefore = LogLinesWritten();
   auto finish = [&](RunOutcome outcome) {
@@ -273,13 +346,22 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   try {
     OpenArchive(tables.VELTDBF, session);
   } catch (const Error& error) {
-    // The cause (a table held by another program, no dBase table, ...) on
-    // a second line.
-    host.ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" + error.what());
+    // The file and the cause (not found, held by another program, no dBase
+    // table, ...) on a second line.
+    host.ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" +
+                     ArchiveOpenProblem(archivePath, error));
     Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);
   }
+  if (auto problem = FolderWriteProblem(outputDir)) {
+    // Found before the first record: no table is begun that cannot be ended.
+    host.ShowMessage(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
+    Log(VELT_ANSI("Конвертация отменена"));
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
+    return finish(RunOutcome::EndedEarly);
+  }
+  WarnIfTruncated(tables.VELTDBF, host);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
 
@@ -288,13 +370,16 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     // The last batch reaches the file before the run reports its end.
     FlushOutputs(tables);
   } catch (const Error& error) {
-    std::string text = std::string(error.what()) + "\n" + RecordHint(tables.VELTDBF);
+    std::string text = InRussian(error, session) + "\n" + RecordHint(tables.VELTDBF);
     FlushOutputsQuietly(tables);
     FillSummaryCounts(tables, session, summary);
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
+    WarnPartial(host, summary);
+    finish(RunOutcome::EndedEarly);
     throw Error(text);
   }
   FillSummaryCounts(tables, session, summary);
+  WarnIfOtherKindLeft(host, session);
   if (summary.damaged > 0) {
     // Never a plain success: the log and the user hear of the skipped records.
     const std::string warning = DamagedWarning(session.inputFilePath, summary);
@@ -309,16 +394,19 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
                 : VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" успешно завершена."));
   if (ReleaseRunTables(tables, &session.tables)) session.state.abortRequested = false;
+  if (cancelled) WarnPartial(host, summary);
   return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }
 
 }  // namespace
 
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
-                         const std::string& outputDir) {
+                         const std::string& outputDir, RunSummary* ended) {
   LastRunUnmapped().Clear();
+  RunSummary own;
+  RunSummary& summary = ended != nullptr ? *ended : own;
   try {
-    return RunOnce(tables, host, archivePath, outputDir);
+    return RunOnce(tables, host, archivePath, outputDir, summary);
   } catch (...) {
     // An error outside the record loop (an event log that cannot be written
     // at the start or at the end), or one of memory, leaves the tables

@@ -30,6 +30,9 @@ class RunHost {
   // Something the user must know although the run went on (damaged archive
   // records that were skipped), 1251.
   virtual void Warn(const std::string& text) = 0;
+  // Records walked of the archive's count, at every progress step (the
+  // command line shows the rate); nothing by default.
+  virtual void Progress(std::int64_t /*recNo*/, std::int64_t /*count*/) {}
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };
@@ -44,8 +47,13 @@ struct RunSummary {
   std::int64_t damaged = 0;           // records whose deletion flag is neither ' ' nor '*': skipped
   std::int64_t firstDamaged = 0;      // record number of the first of them
   std::int64_t logLines = 0;          // event-log lines written by the run
+  std::int64_t callsLogged = 0;       // calls with at least one failed field group in the log
   int stationCode = 0;                // from the archive's name (0 before it is known)
   double seconds = 0;
+  std::string codePage;  // "OEM" or "ANSI", as the archive was read
+  // The output tables this run created ("" for one it did not create).
+  std::string nativesPath;
+  std::string externalsPath;
 };
 
 // The three table objects of a run; they live as long as their owner (the
@@ -70,9 +78,10 @@ struct RunTables {
 // handles (a record that cannot be posted, an archive without SMO) are raised
 // after the run has released its tables and restored the host's controls;
 // their text is the error's own, followed by a line naming the archive record
-// and the call.
+// and the call. `ended`, when given, receives the summary however the run
+// ends, before such an error is raised.
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
-                         const std::string& outputDir);
+                         const std::string& outputDir, RunSummary* ended = nullptr);
 
 // Records between two progress updates: Count / 100 rounded half to even,
 // plus one; never below one.

@@ -134,4 +134,14 @@ std::string UnmappedReportCsv(const UnmappedReport& report) {
   return csv;
 }
 
+std::string UnmappedReportRowsOf(const std::string& archive1251, const UnmappedReport& report) {
+  const std::string archive = CsvField(AnsiToUtf8(archive1251)) + ",";
+  std::string rows;
+  for (const UnmappedEntry& entry : report.Entries()) {
+    rows += archive + CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," +
+            CsvField(AnsiToUtf8(entry.value)) + "," + std::to_string(entry.calls) + "\r\n";
+  }
+  return rows;
+}
+
 }  // namespace velt

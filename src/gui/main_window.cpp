@@ -524,8 +524,9 @@ void MainWindow::onConvertClicked() {
   // The report of the last run goes; this run's is offered when it ends.
   unmappedReport_->hide();
   Guarded([this] {
-    RunSummary summary =
-        RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDirPath_->text()));
+    // The label's initial text is no folder: the run then says none is chosen.
+    const QString outputDir = outputDirPath_->text() == kNoOutputDir ? QString() : outputDirPath_->text();
+    RunSummary summary = RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDir));
     summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
     ShowRunSummary(summary);
   });
@@ -644,6 +645,12 @@ void MainWindow::UpdateCodePageHint() {
     hint = CodePageHintForFile(FromQt(archivePath_->text()), State().inputCodePage);
   codePageHint_->setText(hint ? ToQt(*hint) : QString());
   codePageHint_->setVisible(hint.has_value());
+}
+
+void MainWindow::Warn(const std::string& text) {
+  const QString said = codePageHint_->text();
+  codePageHint_->setText(said.isEmpty() ? ToQt(text) : said + "\n" + ToQt(text));
+  codePageHint_->show();
 }
 
 void MainWindow::ShowRunSummary(const RunSummary& s) {

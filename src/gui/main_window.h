@@ -97,7 +97,8 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowProgress(bool visible, int position) override;
   void SetStatus(const std::string& text) override;
   void ShowMessage(const std::string& text) override { ShowMessageText(text); }
-  void Warn(const std::string& text) override { ShowMessageText(text); }
+  // A warning goes to the notice line, under what it already says.
+  void Warn(const std::string& text) override;
 
   void BuildControls();
   void BuildMenu();

@@ -5,6 +5,7 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
@@ -44,25 +45,52 @@ std::optional<IndexDefinition> IndexFor(const std::string& name) {
   return std::nullopt;
 }
 
-// Opens and indexes one table; engine errors propagate.
-std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinition& index) {
+std::string FolderOf(const std::string& name) {
   const RunState& state = State();
-  const std::string sep(1, platform::PathSeparator());
+  return name.starts_with("tr") ? state.mappingDirPath : state.pavkDirPath;
+}
+
+std::string TablePathOf(const std::string& name) {
+  return ProgramFile(FolderOf(name) + platform::PathSeparator(), name + ".dbf");
+}
+
+std::string IndexPathOf(const std::string& name) {
+  return State().indexDirPath + platform::PathSeparator() + name + ".ntx";
+}
+
+[[noreturn]] void NotRecoded(const std::string& cause) {
+  throw Error(
+      VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе") +
+      (cause.empty() ? std::string() : "\n" + cause));
+}
+
+// Opens one table; a failure names the table file or its folder and why.
+std::unique_ptr<Table> OpenShared(const std::string& name) {
   auto table = std::make_unique<Table>();
   table->SetOEMTranslate(true);
-  const std::string& folder = name.starts_with("tr") ? state.mappingDirPath : state.pavkDirPath;
-  table->SetTableName(ProgramFile(folder + sep, name + ".dbf"));
+  table->SetTableName(TablePathOf(name));
   table->SetExclusive(false);
-  table->Open();
-  const int order =
-      table->Index(state.indexDirPath + sep + name + ".ntx", index.key, 0, true, index.condition);
-  table->SetOrder(order);
+  try {
+    table->Open();
+  } catch (const std::exception&) {
+    if (!platform::DirectoryExists(FolderOf(name)))
+      NotRecoded(FolderWriteProblem(FolderOf(name)).value_or(""));
+    NotRecoded(TableReadProblem(TablePathOf(name)));
+  }
   return table;
 }
 
-[[noreturn]] void NotRecoded() {
-  throw Error(
-      VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+// Opens and indexes one table.
+std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinition& index) {
+  std::unique_ptr<Table> table = OpenShared(name);
+  try {
+    const int order = table->Index(IndexPathOf(name), index.key, 0, true, index.condition);
+    table->SetOrder(order);
+  } catch (const std::exception& error) {
+    if (auto problem = FolderWriteProblem(State().indexDirPath)) NotRecoded(*problem);
+    NotRecoded(VELT_ANSI("Индекс ") + IndexPathOf(name) + VELT_ANSI(" не построен: ") + error.what());
+  }
+  return table;
 }
 
 }  // namespace
@@ -88,13 +116,10 @@ void ReferenceTables::Open(const std::string& name) {
   const std::optional<Lookup> slot = SlotOf(name);
   const std::optional<IndexDefinition> index = IndexFor(name);
   if (slot) Release(*slot);
-  if (!slot || !index) NotRecoded();
-  try {
-    slots_[static_cast<int>(*slot)] = OpenIndexed(name, *index);
-  } catch (const std::exception&) {
-    // Whatever the table's own failure, the user's remedy is the recoding.
-    NotRecoded();
-  }
+  if (!slot || !index) NotRecoded(VELT_ANSI("Неизвестная таблица ") + name);
+  // Whatever the table's own failure, the user's remedy is the recoding;
+  // the second line says which file or folder is at fault.
+  slots_[static_cast<int>(*slot)] = OpenIndexed(name, *index);
 }
 
 void ReferenceTables::OpenAll() {

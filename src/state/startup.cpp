@@ -32,6 +32,11 @@ std::string IniFilePath() {
 }
 
 std::string PersistedCodePage(StartupHost& host) {
+  std::string value = StoredCodePage(host);
+  return value.empty() ? "OEM" : value;
+}
+
+std::string StoredCodePage(StartupHost& host) {
   std::string value;
   try {
     IniFile ini(IniFilePath());
@@ -41,7 +46,7 @@ std::string PersistedCodePage(StartupHost& host) {
     // An ini file that cannot be read gives no code page: the default
     // applies, as it does for a first start.
   }
-  return value.empty() ? "OEM" : value;
+  return value;
 }
 
 }  // namespace velt

@@ -25,6 +25,8 @@ void LogApplicationStopped();
 // file), "OEM" when absent or blank. An ini file that is no settings file is
 // read as empty, with its warning to the host.
 std::string PersistedCodePage(StartupHost& host);
+// The same without the default: "" when the ini file holds no code page.
+std::string StoredCodePage(StartupHost& host);
 
 // The ini file of the windows' persisted state.
 std::string IniFilePath();

@@ -415,6 +415,13 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
   return dir + (EqualIgnoringCase(spelt, name) ? spelt : name);
 }
 
+std::uint32_t ProcessId() { return ::GetCurrentProcessId(); }
+
+bool StderrIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 LocalTime Now() {
   SYSTEMTIME t{};
   ::GetLocalTime(&t);
@@ -662,6 +669,10 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
   ::closedir(d);
   return found.empty() ? exact : found;
 }
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 LocalTime Now() {
   struct timeval tv {};

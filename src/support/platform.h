@@ -102,6 +102,13 @@ class Utf8CommandLine {
   std::vector<char*> pointers_;
 };
 
+// The running process's number: names of temporary files that runs of the
+// program started at the same time must not share.
+std::uint32_t ProcessId();
+// True when standard error is a terminal (a person watches it), false for a
+// file or a pipe (a script reads it).
+bool StderrIsTerminal();
+
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
 };

@@ -15,6 +15,7 @@
 #include "table/ntx_writer.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "support/error.h"
@@ -176,8 +177,10 @@ void WriteNtxFile(const std::string& path, const NtxDescription& description, co
   for (std::size_t i = 0; i < pages.size(); ++i)
     PutPage(buffer, OffsetOf(i), pages[i], maxKeys, description.keySize, keys, recnos);
 
-  // The old index stays whole until the new one is complete.
-  const std::string temporary = path + ".tmp";
+  // The old index stays whole until the new one is complete; the file is
+  // built under a name of this process's own, since runs started at once on
+  // one program folder rebuild the same indexes.
+  const std::string temporary = path + "." + std::to_string(platform::ProcessId()) + ".tmp";
   if (!platform::WriteWholeFile(temporary, buffer) || !platform::ReplaceFile(temporary, path)) {
     platform::RemoveFile(temporary);
     throw Error("Cannot write index file " + path);

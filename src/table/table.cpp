@@ -490,6 +490,7 @@ std::int64_t Table::Count() const {
 }
 
 std::int64_t Table::PhysicalCount() const { return static_cast<std::int64_t>(impl_->file.RecordCount()); }
+std::int64_t Table::DeclaredCount() const { return impl_->file.layout().recordCount; }
 
 // ---- Fields
 

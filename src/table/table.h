@@ -125,6 +125,9 @@ class Table {
   bool IsDamaged() const;
   std::int64_t Count() const;          // visible records in the current order and scope
   std::int64_t PhysicalCount() const;  // records in the file, deleted ones included
+  // The count that the header announces; above PhysicalCount in a file cut
+  // short (whose whole records alone are read).
+  std::int64_t DeclaredCount() const;
 
   // ---- Fields.
   int FieldCount() const;

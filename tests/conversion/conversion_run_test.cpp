@@ -191,6 +191,12 @@ TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasW
   EXPECT_EQ(Records("tF1232401.DBF"), ProgressStepFor(300) - 1);
   EXPECT_NE(Log().find(A(" отменена.\r\n")), std::string::npos);
   EXPECT_FALSE(State().abortRequested);
+  // The tables it leaves are named as partial, with what they hold.
+  ASSERT_EQ(host_.warnings.size(), 1u);
+  EXPECT_NE(host_.warnings[0].find(A("таблицы неполные: ") + Out() + "/tF1232401.DBF (" +
+                                   std::to_string(ProgressStepFor(300) - 1)),
+            std::string::npos)
+      << host_.warnings[0];
 
   // A cancel while idle stays pending and stops the next run before its
   // first record.
@@ -237,7 +243,8 @@ TEST_F(ConversionRunTest, EndsEarlyWhenAReferenceTableOrTheArchiveCannotBeOpened
   host_.messages.clear();
   EXPECT_EQ(Run(archive).outcome, RunOutcome::EndedEarly);
   ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0], A("Закройте все открытые файлы DBF") + "\nUnable to open table: " + archive);
+  EXPECT_EQ(host_.messages[0], A("Закройте все открытые файлы DBF\nФайл ") + archive +
+                                   A(": занят другой программой, закройте её."));
   EXPECT_NE(Log().find(A("Конвертация отменена. Ошибка открытия VELTDBF\r\n")), std::string::npos);
 }
 

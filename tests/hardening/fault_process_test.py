@@ -291,6 +291,7 @@ class FaultTest(unittest.TestCase):
                 result = self.convert()
                 self.assertEqual(result.returncode, 1, held + result.stderr)
                 self.assertIn(message, result.stderr)
+                self.assertIn(held + ": занят другой программой", result.stderr)
                 self.assertIn(line + '\r\n', self.log())
                 self.assertEqual(os.listdir(self.out), [])
             self.assert_converts()

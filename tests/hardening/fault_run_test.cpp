@@ -110,24 +110,41 @@ class FaultRunTest : public ::testing::Test {
 };
 
 TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {
-  // A read-only medium (we run as root, so the hook plays it).
+  // A read-only medium (we run as root, so the hook plays it) is found
+  // before the first record: nothing begun, the folder named.
   platform::FaultHooks readOnly;
   readOnly.denyWriteOpen = [&](const std::string& path) { return path.starts_with(Out()); };
   platform::SetFaultHooks(readOnly);
-  std::string error = RunExpectingError();
-  EXPECT_NE(error.find("OutNatives: Cannot perform this operation on a closed dataset"), std::string::npos)
-      << error;
-  EXPECT_NE(error.find(A("Запись архива № ")), std::string::npos) << error;
+  EXPECT_EQ(Run().outcome, RunOutcome::EndedEarly);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0], A("Таблицы результатов нельзя записать в папку вывода.\nПапка ") + Out() +
+                                   A(": нельзя записать (нет прав или носитель только для чтения)."));
   EXPECT_EQ(host_.status, A("Конвертация отменена"));
   ExpectReleased();
-  EXPECT_FALSE(platform::FileExists(Natives()));
-  EXPECT_TRUE(fs::is_empty(Out()));  // no temporary file left either
+  EXPECT_TRUE(fs::is_empty(Out()));  // the probe file is gone too
+  ExpectASecondRunWorks();
+
+  // Only the other-region table refused: the run ends at its first record,
+  // naming that file in Russian instead of the table layer's English.
+  platform::FaultHooks oneFile;
+  oneFile.denyWriteOpen = [&](const std::string& path) { return path.starts_with(Out() + "/te"); };
+  platform::SetFaultHooks(oneFile);
+  fs::remove(Out() + "/teF1232401.DBF");
+  std::string error = RunExpectingError();
+  EXPECT_NE(error.find(A("Таблицу результатов нельзя записать.\nФайл ") + Out() + "/teF1232401.DBF"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(error.find("closed dataset"), std::string::npos) << error;
+  EXPECT_NE(error.find(A("Запись архива № ")), std::string::npos) << error;
+  ExpectReleased();
   ExpectASecondRunWorks();
 
   // The folder removed between the choice and the run.
   fs::remove_all(Out());
-  error = RunExpectingError();
-  EXPECT_NE(error.find("Cannot perform this operation on a closed dataset"), std::string::npos) << error;
+  host_.messages.clear();
+  EXPECT_EQ(Run().outcome, RunOutcome::EndedEarly);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_NE(host_.messages[0].find(A(": не найдена.")), std::string::npos);
   ExpectReleased();
   fs::create_directories(Out());
   ExpectASecondRunWorks();
@@ -185,8 +202,10 @@ TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
   RunSummary summary = Run();
   EXPECT_EQ(summary.outcome, RunOutcome::EndedEarly);
   ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0],
-            A("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе"));
+  EXPECT_EQ(
+      host_.messages[0],
+      A("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе\nФайл ") +
+          dir_.Path() + A("app/dirstrans/tr_rslt.dbf: занят другой программой, закройте её."));
   std::string log;
   platform::ReadWholeFile(State().logFilePath, log);
   EXPECT_NE(log.find(A("Ошибка создания индексов. Конвертация отменена\r\n")), std::string::npos);

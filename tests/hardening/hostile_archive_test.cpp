@@ -118,7 +118,7 @@ TEST_F(HostileArchiveTest, NeitherHangsNorPassesAsACleanSuccessNorBreaksTheLog) 
     EXPECT_EQ(summary.outcome, RunOutcome::EndedEarly);
     ASSERT_EQ(host_.messages.size(), 1u);
     EXPECT_NE(host_.messages[0].find(A("Поле SMO встречается в таблице дважды")), std::string::npos);
-    EXPECT_TRUE(host_.messages[0].starts_with(A("Закройте все открытые файлы DBF\nUnable to open table: ")));
+    EXPECT_TRUE(host_.messages[0].starts_with(A("Закройте все открытые файлы DBF\nФайл ")));
   }
   {
     SCOPED_TRACE("a call number with CR LF in it");

@@ -1,0 +1,98 @@
+#include "support/file_problem.h"
+
+#include <cstdint>
+#include <string>
+
+#include "support/code_page.h"
+#include "support/platform.h"
+
+namespace velt {
+namespace {
+
+// Paths are built as folder + separator + name, and a folder given with a
+// separator at its end doubles it; the operator reads it once. A leading
+// pair (a network path) stays.
+std::string Shown(const std::string& path) {
+  std::string shown;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const bool doubled =
+        i > 1 && platform::IsPathSeparator(path[i]) && platform::IsPathSeparator(path[i - 1]);
+    if (!doubled) shown += path[i];
+  }
+  return shown;
+}
+
+std::string Line(const std::string& what1251, const std::string& path, const std::string& cause1251) {
+  const bool ended = !cause1251.empty() && cause1251.back() == '.';
+  return what1251 + Shown(path) + ": " + cause1251 + (ended ? "" : ".");
+}
+
+std::string FileLine(const std::string& path, const std::string& cause1251) {
+  return Line(VELT_ANSI("Файл "), path, cause1251);
+}
+
+std::string FolderLine(const std::string& path, const std::string& cause1251) {
+  return Line(VELT_ANSI("Папка "), path, cause1251);
+}
+
+// The folder part of a path, "." for a bare file name.
+std::string FolderOf(const std::string& path) {
+  std::string folder = platform::DirectoryPart(path);
+  return folder.empty() ? std::string(".") : folder;
+}
+
+}  // namespace
+
+std::string TableProblemLine(const std::string& path, const std::string& cause1251) {
+  return FileLine(path, cause1251);
+}
+
+std::string TableReadProblem(const std::string& path) {
+  if (platform::DirectoryExists(path)) return FileLine(path, VELT_ANSI("это папка, а не таблица dBase"));
+  if (!platform::FileExists(path)) {
+    if (platform::IsSpecialFile(path)) return FileLine(path, VELT_ANSI("это не обычный файл"));
+    return FileLine(path, VELT_ANSI("не найден"));
+  }
+  platform::File file;
+  switch (file.Open(path, platform::File::Mode::Read, platform::File::Lock::Shared)) {
+    case platform::OpenResult::Ok:
+      break;
+    case platform::OpenResult::Locked:
+      return FileLine(path, VELT_ANSI("занят другой программой, закройте её"));
+    case platform::OpenResult::AccessDenied:
+      return FileLine(path, VELT_ANSI("нет прав на чтение"));
+    case platform::OpenResult::NotFound:
+      return FileLine(path, VELT_ANSI("не найден"));
+    default:
+      return FileLine(path, VELT_ANSI("не читается"));
+  }
+  if (file.Size() == 0) return FileLine(path, VELT_ANSI("пустой, это не таблица dBase"));
+  return FileLine(path, VELT_ANSI("не является таблицей dBase или повреждён"));
+}
+
+std::optional<std::string> FolderWriteProblem(const std::string& folder) {
+  if (folder.empty()) return VELT_ANSI("Папка не выбрана.");
+  if (!platform::DirectoryExists(folder)) {
+    if (platform::FileExists(folder)) return FolderLine(folder, VELT_ANSI("это файл, а не папка"));
+    return FolderLine(folder, VELT_ANSI("не найдена"));
+  }
+  const std::string probe =
+      folder + platform::PathSeparator() + ".veltconv-" + std::to_string(platform::ProcessId()) + ".tmp";
+  platform::File file;
+  const bool written = file.Open(probe, platform::File::Mode::CreateTruncate,
+                                 platform::File::Lock::Exclusive) == platform::OpenResult::Ok &&
+                       file.WriteAt(0, "v", 1);
+  file.Close();
+  platform::RemoveFile(probe);
+  if (!written)
+    return FolderLine(folder, VELT_ANSI("нельзя записать (нет прав или носитель только для чтения)"));
+  return std::nullopt;
+}
+
+std::string FileWriteProblem(const std::string& path) {
+  if (auto problem = FolderWriteProblem(FolderOf(path))) return *problem;
+  if (platform::DirectoryExists(path)) return FileLine(path, VELT_ANSI("это папка, а не файл"));
+  return FileLine(path, VELT_ANSI("нельзя записать: файл только для чтения или занят другой программой"));
+}
+
+}  // namespace velt
