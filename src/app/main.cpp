@@ -15,6 +15,13 @@ int main(int argc, char** argv) {
     return velt::RunCommandLine(arguments.Count(), arguments.Values());
   }
 #ifdef VELT_WITH_GUI
+  if (!velt::platform::DisplayAvailable()) {
+    // Qt would abort without a word; the operator hears why and what works.
+    std::fprintf(stderr,
+                 "Окно программы не открыть: нет дисплея (не задан DISPLAY). Без окна работают команды, "
+                 "их показывает veltconv --help.\n");
+    return 2;
+  }
   return RunWindows(argc, argv);
 #else
   std::fprintf(stderr,

@@ -69,9 +69,21 @@ std::string ReportNotWritten(const std::string& report1251) {
   return VELT_ANSI("Отчёт о неперекодированных значениях нельзя записать: ") + report1251;
 }
 
+// The program folder holds the event log, the ini file and the indexes: a
+// mistyped --app-dir is named as such, not as a log that cannot be written.
+bool AppDirUsable(const std::string& appDir) {
+  if (appDir.empty()) return true;
+  auto problem = FolderWriteProblem(Utf8ToAnsi(appDir));
+  if (!problem) return true;
+  PrintError(VELT_ANSI("Папка программы (--app-dir) не подходит: в ней ведётся журнал и строятся индексы.") +
+             "\n" + *problem);
+  return false;
+}
+
 // The folders a run writes into are checked before anything starts, so that
 // a mistyped --out or --report is found at once, not after the whole run.
 bool TargetsWritable(const ConvertOptions& options) {
+  if (!AppDirUsable(options.appDir)) return false;
   if (auto problem = FolderWriteProblem(Utf8ToAnsi(options.outDir))) {
     PrintError(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
     return false;
@@ -96,8 +108,8 @@ std::pair<std::string, CodePageSource> ChooseCodePage(const std::string& argumen
   const std::string stored = StoredCodePage(startup);
   if (stored.empty()) return {"OEM", CodePageSource::Default};
   if (stored == "ANSI")
-    PrintWarning(VELT_ANSI("Кодировка архива взята из файла настроек ") + IniFilePath() + ": " + stored +
-                 VELT_ANSI(". Укажите --code-page OEM или ANSI, чтобы задать её явно."));
+    PrintWarning(VELT_ANSI("Кодировка архива взята из файла настроек ") + ShownPath(IniFilePath()) + ": " +
+                 stored + VELT_ANSI(". Укажите --code-page OEM или ANSI, чтобы задать её явно."));
   return {stored, CodePageSource::IniFile};
 }
 
@@ -123,6 +135,7 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
   try {
     RunConversion(tables, host, archive1251, outDir1251, &line.summary);
     line.status = StatusOf(line.summary, hint || AnsiFromIni(source) || host.Warnings() > 0);
+    line.endedByError = false;
   } catch (const Error& error) {
     PrintError(error.what());
   } catch (const std::exception& error) {
@@ -150,18 +163,26 @@ int Convert(const ConvertOptions& options) {
   std::signal(SIGINT, OnInterrupt);
   RunTables tables;
   std::vector<BatchLine> lines;
-  std::string report = options.archives.size() > 1 ? kBatchReportHeader : "";
+  // One archive: the report as the window offers it, none after an error.
+  // Several: one file, each row led by its archive; a run that ended with
+  // an error adds no rows.
+  const bool batch = options.archives.size() > 1;
+  std::string report = batch ? kBatchReportHeader : "";
+  bool reportDue = batch;
   for (const std::string& archive : options.archives) {
     if (g_interrupted) break;
     lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source));
-    report += options.archives.size() > 1 ? UnmappedReportRowsOf(Utf8ToAnsi(archive), LastRunUnmapped())
-                                          : UnmappedReportCsv(LastRunUnmapped());
+    if (lines.back().endedByError) continue;
+    report += batch ? UnmappedReportRowsOf(Utf8ToAnsi(archive), LastRunUnmapped())
+                    : UnmappedReportCsv(LastRunUnmapped());
+    reportDue = true;
   }
   int status = kCompleted;
   for (const BatchLine& line : lines) status = std::max(status, line.status);
   if (lines.size() < options.archives.size()) status = std::max(status, kCancelled);
-  if (options.archives.size() > 1) PrintBatchSummary(lines);
-  if (!options.reportPath.empty() && !WriteUnmappedReport(options.reportPath, report)) status = kFailed;
+  if (batch) PrintBatchSummary(lines);
+  if (!options.reportPath.empty() && reportDue && !WriteUnmappedReport(options.reportPath, report))
+    status = kFailed;
   try {
     LogApplicationStopped();
   } catch (const Error& error) {
@@ -206,8 +227,8 @@ bool AlreadyListed(const std::vector<std::string>& entries, const std::string& e
 // Lists the files as the composition window would and joins them in the
 // window's order.
 int Join(const std::vector<std::string>& files, const std::string& name, const std::string& appDir) {
-  InitialisePaths(Utf8ToAnsi(appDir));
   if (!JoinNameAllowed(Utf8ToAnsi(name))) return kWrongArguments;
+  InitialisePaths(Utf8ToAnsi(appDir));
   std::vector<std::string> entries;
   for (const std::string& file : files) {
     std::string entry = Utf8ToAnsi(file);

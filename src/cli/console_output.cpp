@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/code_page.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 
@@ -35,7 +36,7 @@ std::string CodePageText(const std::string& codePage, CodePageSource source) {
 
 void TableLine(const std::string& path, std::int64_t records) {
   if (path.empty()) return;
-  Out(VELT_ANSI("  таблица ") + path + ": " + Count(records) + VELT_ANSI(" зап.\n"));
+  Out(VELT_ANSI("  таблица ") + ShownPath(path) + ": " + Count(records) + VELT_ANSI(" зап.\n"));
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ void ConsoleHost::Progress(std::int64_t recNo, std::int64_t) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   const long long rate = seconds > 0 ? static_cast<long long>(static_cast<double>(recNo) / seconds) : 0;
   std::fprintf(stderr, "\r%s %3d%%, %lld %s   ", AnsiToUtf8(VELT_ANSI("Конвертация:")).c_str(), position_,
-               rate, AnsiToUtf8(VELT_ANSI("записей/с")).c_str());
+               rate, AnsiToUtf8(VELT_ANSI("вызовов/с")).c_str());
   std::fflush(stderr);
   lineOpen_ = true;
 }
@@ -108,7 +109,8 @@ void PrintRunSummary(const RunSummary& s, const std::string& archive1251, CodePa
   if (s.damaged > 0)
     Out(VELT_ANSI("  пропущено повреждённых записей: ") + Count(s.damaged) + VELT_ANSI(" (первая - № ") +
         Count(s.firstDamaged) + ")\n");
-  Out(VELT_ANSI("  вызовов с ошибками в журнале: ") + Count(s.callsLogged) + " (" + logPath1251 + ")\n");
+  Out(VELT_ANSI("  вызовов с ошибками в журнале: ") + Count(s.callsLogged) + " (" + ShownPath(logPath1251) +
+      ")\n");
 }
 
 void PrintBatchSummary(const std::vector<BatchLine>& lines) {

@@ -55,6 +55,7 @@ struct BatchLine {
   std::string archive1251;
   int status = 0;
   RunSummary summary;
+  bool endedByError = true;  // the run raised an error (its unmapped values are partial)
 };
 void PrintBatchSummary(const std::vector<BatchLine>& lines);
 

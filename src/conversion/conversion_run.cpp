@@ -154,7 +154,7 @@ void WarnIfOtherKindLeft(RunHost& host, const RunSession& session) {
   auto left = [&](bool created, const std::string& path) {
     if (created || !platform::FileExists(path)) return;
     host.Warn(
-        VELT_ANSI("В папке вывода осталась таблица ") + path +
+        VELT_ANSI("В папке вывода осталась таблица ") + ShownPath(path) +
         VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите её, если она "
                   "не нужна, иначе её вызовы могут быть загружены дважды."));
   };
@@ -169,7 +169,7 @@ void WarnPartial(RunHost& host, const RunSummary& summary) {
   auto add = [&](const std::string& path, std::int64_t records) {
     if (path.empty()) return;
     if (!tables.empty()) tables += ", ";
-    tables += path + " (" + std::to_string(records) + VELT_ANSI(" зап.)");
+    tables += ShownPath(path) + " (" + std::to_string(records) + VELT_ANSI(" зап.)");
   };
   add(summary.nativesPath, summary.nativesWritten);
   add(summary.externalsPath, summary.externalsWritten);

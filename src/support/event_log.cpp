@@ -4,6 +4,7 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/text.h"
 
 namespace velt {
@@ -21,11 +22,12 @@ std::string FallbackLogPath() {
 
 std::uint64_t g_linesWritten = 0;
 
-// Why a line could not be appended, for the second line of the error.
-const std::string& WhyNotWritten(const std::string& path) {
+// Why a line could not be appended, for the second line of the error: the
+// folder when it is missing or refuses files, else the file itself.
+std::string WhyNotWritten(const std::string& path) {
   if (platform::IsSpecialFile(path))
     return VELT_ANSI("Это не обычный файл (канал, устройство или сокет), журнал в него не пишется.");
-  return VELT_ANSI("Нет доступа к файлу или папке, файл занят другой программой, или диск заполнен.");
+  return FileWriteProblem(path);
 }
 
 }  // namespace

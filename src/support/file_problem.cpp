@@ -9,22 +9,9 @@
 namespace velt {
 namespace {
 
-// Paths are built as folder + separator + name, and a folder given with a
-// separator at its end doubles it; the operator reads it once. A leading
-// pair (a network path) stays.
-std::string Shown(const std::string& path) {
-  std::string shown;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const bool doubled =
-        i > 1 && platform::IsPathSeparator(path[i]) && platform::IsPathSeparator(path[i - 1]);
-    if (!doubled) shown += path[i];
-  }
-  return shown;
-}
-
 std::string Line(const std::string& what1251, const std::string& path, const std::string& cause1251) {
   const bool ended = !cause1251.empty() && cause1251.back() == '.';
-  return what1251 + Shown(path) + ": " + cause1251 + (ended ? "" : ".");
+  return what1251 + ShownPath(path) + ": " + cause1251 + (ended ? "" : ".");
 }
 
 std::string FileLine(const std::string& path, const std::string& cause1251) {
@@ -42,6 +29,16 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+std::string ShownPath(const std::string& path) {
+  std::string shown;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const bool doubled =
+        i > 1 && platform::IsPathSeparator(path[i]) && platform::IsPathSeparator(path[i - 1]);
+    if (!doubled) shown += path[i];
+  }
+  return shown;
+}
 
 std::string TableProblemLine(const std::string& path, const std::string& cause1251) {
   return FileLine(path, cause1251);
@@ -92,7 +89,8 @@ std::optional<std::string> FolderWriteProblem(const std::string& folder) {
 std::string FileWriteProblem(const std::string& path) {
   if (auto problem = FolderWriteProblem(FolderOf(path))) return *problem;
   if (platform::DirectoryExists(path)) return FileLine(path, VELT_ANSI("это папка, а не файл"));
-  return FileLine(path, VELT_ANSI("нельзя записать: файл только для чтения или занят другой программой"));
+  return FileLine(
+      path, VELT_ANSI("нельзя записать: файл только для чтения, занят другой программой или диск заполнен"));
 }
 
 }  // namespace velt

@@ -7,6 +7,11 @@
 
 namespace velt {
 
+// A path as the operator would type it: paths are built as folder +
+// separator + name, and a folder given with a separator at its end doubles
+// it, which is shown once. A leading pair (a network path) stays.
+std::string ShownPath(const std::string& path);
+
 // "Файл <path>: <cause>." for a cause known otherwise.
 std::string TableProblemLine(const std::string& path, const std::string& cause1251);
 

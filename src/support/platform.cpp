@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #endif
 
@@ -422,6 +423,8 @@ bool StderrIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool DisplayAvailable() { return true; }
+
 LocalTime Now() {
   SYSTEMTIME t{};
   ::GetLocalTime(&t);
@@ -673,6 +676,14 @@ std::string ResolveIgnoringCase(const std::string& directory, const std::string&
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
 
 LocalTime Now() {
   struct timeval tv {};

@@ -108,6 +108,10 @@ std::uint32_t ProcessId();
 // True when standard error is a terminal (a person watches it), false for a
 // file or a pipe (a script reads it).
 bool StderrIsTerminal();
+// False when no window can be shown: on Linux neither an X nor a Wayland
+// display nor a Qt platform is named in the environment (a start over ssh,
+// from cron). Windows always has its desktop.
+bool DisplayAvailable();
 
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;

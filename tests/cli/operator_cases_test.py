@@ -127,6 +127,9 @@ class OperatorCasesTest(unittest.TestCase):
              ['взята из файла настроек', 'ANSI']),
             ('other kind left from before', ['convert', home_only, '--out', self.out, '--app-dir', self.app], 4,
              [os.path.join(self.out, 'teF1232407.DBF'), 'от прежней конвертации']),
+            ('missing program folder', ['convert', SAMPLE_ARCHIVE, '--out', self.out, '--app-dir', missing], 3,
+             ['--app-dir', missing, 'не найдена']),
+            ('window without a display', [], 2, ['нет дисплея', '--help']),
             ('mistyped command', ['convrt', SAMPLE_ARCHIVE], 2, ['Неизвестная команда: convrt']),
             ('unknown option', ['convert', SAMPLE_ARCHIVE, '--outt', self.out], 2, ['Ошибка в параметрах']),
             ('version', ['--version'], 0, ['veltconv 1.0']),
@@ -168,6 +171,9 @@ class OperatorCasesTest(unittest.TestCase):
         self.assertIn('таблица %s: %d зап.' % (os.path.join(out, 'tF1232401.DBF'), len(natives)), result.stdout)
         with open(os.path.join(app, 'veltconv.log'), 'rb') as f:
             self.assertIn('Запущена конвертация файла ' + archive, f.read().decode('cp1251'))
+        joined = self.run_veltconv('join', '--name', 'F1232499.DBF', '--app-dir', app, archive)
+        self.assertEqual(joined.returncode, 0, joined.stderr)
+        self.assertEqual(len(dbfread.DBF(os.path.join(app, 'in', 'F1232499.DBF'))), len(dbfread.DBF(archive, encoding='cp866')))
 
     def test_runs_at_once_on_one_program_folder_both_complete(self):
         for attempt in range(20):
