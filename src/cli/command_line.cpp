@@ -119,6 +119,25 @@ bool AnsiFromIni(CodePageSource source) {
   return source == CodePageSource::IniFile && State().inputCodePage == "ANSI";
 }
 
+// The graver of two runs' statuses: an error above a cancel or an early
+// end, that above a doubtful completion, that above a clean one. A failed
+// archive of several must never hide behind another's warning.
+int Worse(int a, int b) {
+  auto rank = [](int status) {
+    switch (status) {
+      case kCompleted:
+        return 0;
+      case kDoubtful:
+        return 1;
+      case kCancelled:
+        return 2;
+      default:
+        return 3;
+    }
+  };
+  return rank(b) > rank(a) ? b : a;
+}
+
 int StatusOf(const RunSummary& summary, bool warned) {
   return summary.outcome != RunOutcome::Completed ? kCancelled
          : summary.damaged > 0 || warned          ? kDoubtful
@@ -142,6 +161,9 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
     PrintUnexpected(error);
   }
   PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
+  // Out at once, so that the summary stays between the messages of its run
+  // and of the next when both streams go to one file.
+  std::fflush(stdout);
   return line;
 }
 
@@ -178,16 +200,16 @@ int Convert(const ConvertOptions& options) {
     reportDue = true;
   }
   int status = kCompleted;
-  for (const BatchLine& line : lines) status = std::max(status, line.status);
-  if (lines.size() < options.archives.size()) status = std::max(status, kCancelled);
-  if (batch) PrintBatchSummary(lines);
+  for (const BatchLine& line : lines) status = Worse(status, line.status);
+  if (lines.size() < options.archives.size()) status = Worse(status, kCancelled);
+  if (batch) PrintBatchSummary(lines, status);
   if (!options.reportPath.empty() && reportDue && !WriteUnmappedReport(options.reportPath, report))
     status = kFailed;
   try {
     LogApplicationStopped();
   } catch (const Error& error) {
     PrintError(error.what());
-    status = std::max(status, kFailed);
+    status = kFailed;
   }
   return status;
 }
@@ -261,7 +283,8 @@ int RunCommandLine(int argc, char** argv) {
       "Exit status: 0 every run completed, 1 a run was cancelled or ended early, 2 wrong arguments, 3 an "
       "error ended a run (or a folder to write into cannot be written), 4 a run completed but its result is "
       "doubtful: damaged or missing archive records, the other code page, a table of an earlier run "
-      "(a warning on standard error says which). With several archives, the highest of the runs'.";
+      "(a warning on standard error says which). With several archives, the gravest of the runs': 3, then 1, "
+      "then 4, then 0.";
   app.footer(exitStatuses);
 
   ConvertOptions options;

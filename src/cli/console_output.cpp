@@ -15,12 +15,18 @@ void Out(const std::string& text1251) { std::fputs(AnsiToUtf8(text1251).c_str(),
 
 std::string Count(std::int64_t n) { return std::to_string(n); }
 
-std::string OutcomeText(const RunSummary& s) {
+std::string OutcomeWord(const RunSummary& s) {
   if (s.outcome == RunOutcome::Completed) return VELT_ANSI("выполнена");
-  const bool partial = !s.nativesPath.empty() || !s.externalsPath.empty();
-  const std::string what = s.outcome == RunOutcome::Cancelled ? VELT_ANSI("отменена") : VELT_ANSI("прервана");
-  return what + (partial ? VELT_ANSI(", таблицы неполные") : std::string());
+  return s.outcome == RunOutcome::Cancelled ? VELT_ANSI("отменена") : VELT_ANSI("прервана");
 }
+
+// A run that did not complete leaves the tables it began partial.
+std::string PartialText(const RunSummary& s) {
+  const bool partial = !s.nativesPath.empty() || !s.externalsPath.empty();
+  return s.outcome != RunOutcome::Completed && partial ? VELT_ANSI(", таблицы неполные") : std::string();
+}
+
+std::string OutcomeText(const RunSummary& s) { return OutcomeWord(s) + PartialText(s); }
 
 std::string CodePageText(const std::string& codePage, CodePageSource source) {
   std::string text = codePage == "ANSI" ? "ANSI (Windows-1251)" : "OEM (866)";
@@ -93,8 +99,8 @@ void PrintRunSummary(const RunSummary& s, const std::string& archive1251, CodePa
                      const std::string& logPath1251) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", s.seconds);
-  Out(VELT_ANSI("Конвертация ") + archive1251 + " " + OutcomeText(s) + VELT_ANSI(" за ") + seconds +
-      VELT_ANSI(" с\n"));
+  Out(VELT_ANSI("Конвертация ") + archive1251 + " " + OutcomeWord(s) + VELT_ANSI(" за ") + seconds +
+      VELT_ANSI(" с") + PartialText(s) + "\n");
   Out(VELT_ANSI("  кодировка архива: ") + CodePageText(s.codePage, source) + "\n");
   // A run that ended before its first call has nothing more to count.
   if (s.outcome != RunOutcome::Completed && s.recordsRead == 0 && s.nativesPath.empty() &&
@@ -113,10 +119,9 @@ void PrintRunSummary(const RunSummary& s, const std::string& archive1251, CodePa
       ")\n");
 }
 
-void PrintBatchSummary(const std::vector<BatchLine>& lines) {
+void PrintBatchSummary(const std::vector<BatchLine>& lines, int status) {
   Out(VELT_ANSI("Итого по архивам:\n"));
   RunSummary total;
-  int worst = 0;
   for (const BatchLine& line : lines) {
     const RunSummary& s = line.summary;
     Out("  " + line.archive1251 + ": " + OutcomeText(s) + VELT_ANSI(", вызовов ") + Count(s.recordsRead) +
@@ -127,12 +132,11 @@ void PrintBatchSummary(const std::vector<BatchLine>& lines) {
     total.nativesWritten += s.nativesWritten;
     total.externalsWritten += s.externalsWritten;
     total.callsLogged += s.callsLogged;
-    if (line.status > worst) worst = line.status;
   }
   Out(VELT_ANSI("  всего архивов ") + std::to_string(lines.size()) + VELT_ANSI(", вызовов ") +
       Count(total.recordsRead) + VELT_ANSI(", в t ") + Count(total.nativesWritten) + VELT_ANSI(", в te ") +
       Count(total.externalsWritten) + VELT_ANSI(", с ошибками ") + Count(total.callsLogged) +
-      VELT_ANSI(", код завершения ") + std::to_string(worst) + "\n");
+      VELT_ANSI(", код завершения ") + std::to_string(status) + "\n");
 }
 
 }  // namespace velt

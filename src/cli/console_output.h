@@ -57,6 +57,7 @@ struct BatchLine {
   RunSummary summary;
   bool endedByError = true;  // the run raised an error (its unmapped values are partial)
 };
-void PrintBatchSummary(const std::vector<BatchLine>& lines);
+// `status` is the command's, for the total.
+void PrintBatchSummary(const std::vector<BatchLine>& lines, int status);
 
 }  // namespace velt

@@ -191,23 +191,31 @@ class OperatorCasesTest(unittest.TestCase):
     def test_several_archives_each_a_run_of_its_own(self):
         second = copy_archive(self.dir, 'F1232402.DBF')
         missing = os.path.join(self.dir, 'F1232403.DBF')
+        failing = copy_archive(self.dir, 'F1232404.DBF', edit=lambda r: setattr(r, 'tprm', '25:00'))
+        marked_1251 = copy_archive(self.dir, 'F1232405.DBF', language=0xC9)
         report = os.path.join(self.dir, 'report.csv')
-        result = self.convert(SAMPLE_ARCHIVE, missing, second, extra=('--code-page', 'OEM', '--report', report))
-        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
-        for name in ('tF1232401.DBF', 'teF1232401.DBF', 'tF1232402.DBF', 'teF1232402.DBF'):
+        result = self.convert(SAMPLE_ARCHIVE, missing, second, failing, marked_1251,
+                              extra=('--code-page', 'OEM', '--report', report))
+        # Statuses 0, 1, 0, 3, 4: the error is the gravest, not the warning.
+        self.assertEqual(result.returncode, 3, result.stdout + result.stderr)
+        for name in ('tF1232401.DBF', 'teF1232401.DBF', 'tF1232402.DBF', 'teF1232402.DBF', 'tF1232405.DBF'):
             self.assertTrue(os.path.exists(os.path.join(self.out, name)), name)
         with open(os.path.join(self.app, 'veltconv.log'), 'rb') as f:
             log = f.read().decode('cp1251')
-        self.assertEqual(log.count('Запущена конвертация файла '), 3)
-        self.assertEqual(log.count(' успешно завершена.'), 2)
-        self.assertIn('всего архивов 3', result.stdout)
+        self.assertEqual(log.count('Запущена конвертация файла '), 5)
+        self.assertEqual(log.count(' успешно завершена.'), 3)
+        self.assertIn('всего архивов 5, вызовов ', result.stdout)
+        self.assertTrue(result.stdout.rstrip().endswith('код завершения 3'), result.stdout)
         self.assertIn(missing + ': прервана', result.stdout)
+        self.assertIn(failing + ': прервана', result.stdout)
         with open(report, encoding='utf-8', newline='') as f:
             rows = list(csv.reader(f))
         self.assertEqual(rows[0], ['archive', 'kind', 'value', 'calls'])
         first = [r[1:] for r in rows[1:] if r[0] == SAMPLE_ARCHIVE]
         self.assertTrue(first)
         self.assertEqual(first, [r[1:] for r in rows[1:] if r[0] == second])
+        # A run ended by an error adds no rows of its partial walk.
+        self.assertEqual({r[0] for r in rows[1:]}, {SAMPLE_ARCHIVE, second, marked_1251})
 
 
 if __name__ == '__main__':
