@@ -507,6 +507,16 @@ TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
   EXPECT_TRUE(Child<QMenu>("dirconv")->menuAction()->isEnabled());
 
+  // An archive but no output folder: said before the first call, in words.
+  fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/archives/F6721703.DBF", app_.File("F6721703.DBF"));
+  answers_ = {QString::fromStdString(app_.File("F6721703.DBF"))};
+  form_->onChooseArchiveClicked();
+  messages_.clear();
+  form_->onConvertClicked();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], "Таблицы результатов нельзя записать в папку вывода.\nПапка не выбрана.");
+  EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
+
   // An archive without SMO: the error's own text first, then the record.
   Table archive;
   archive.CreateNew(app_.File("F1232401.DBF"), 2, 1);
