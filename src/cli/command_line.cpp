@@ -309,9 +309,12 @@ int RunCommandLine(int argc, char** argv) {
   join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
   join->add_option("FILE", joinFiles, "archive tables to join")->required();
 
-  // `veltconv help` asks what --help does.
+  // `veltconv help [COMMAND]` asks what --help does.
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (arguments.size() == 1 && arguments[0] == "help") arguments[0] = "--help";
+  if (!arguments.empty() && arguments[0] == "help") {
+    arguments.erase(arguments.begin());
+    arguments.push_back("--help");
+  }
   if (!arguments.empty() && !arguments[0].starts_with("-") && arguments[0] != "convert" &&
       arguments[0] != "join") {
     PrintError(VELT_ANSI("Неизвестная команда: ") + Utf8ToAnsi(arguments[0]) +

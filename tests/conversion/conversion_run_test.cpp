@@ -193,8 +193,8 @@ TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasW
   EXPECT_FALSE(State().abortRequested);
   // The tables it leaves are named as partial, with what they hold.
   ASSERT_EQ(host_.warnings.size(), 1u);
-  EXPECT_NE(host_.warnings[0].find(A("таблицы неполные: ") + Out() + "/tF1232401.DBF (" +
-                                   std::to_string(ProgressStepFor(300) - 1)),
+  EXPECT_NE(host_.warnings[0].find(A("таблицы неполные: ") + Out() + platform::PathSeparator() +
+                                   "tF1232401.DBF (" + std::to_string(ProgressStepFor(300) - 1)),
             std::string::npos)
       << host_.warnings[0];
 

@@ -176,8 +176,8 @@ TEST_F(ReferenceTablesTest, FailureIsReportedOnceAndLeavesTheSlotEmpty) {
   ASSERT_EQ(messages_.shown.size(), 1u);
   // The system's text, then the file at fault and why (its path as the
   // operator would type it: the separator after the folder once).
-  EXPECT_EQ(messages_.shown[0],
-            A(kNotRecoded) + "\n" + A("Файл ") + dir_.Path() + "dirstrans/tr_vid.dbf" + A(": не найден."));
+  EXPECT_EQ(messages_.shown[0], A(kNotRecoded) + "\n" + A("Файл ") + dir_.Path() + "dirstrans" +
+                                    platform::PathSeparator() + "tr_vid.dbf" + A(": не найден."));
   EXPECT_EQ(tables_.Get(Lookup::tr_vid), nullptr);
 
   // tr_from replaced by a table without its key field: the table of the last
