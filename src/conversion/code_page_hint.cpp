@@ -19,6 +19,8 @@ constexpr std::int64_t kFewestHighBytes = 64;
 constexpr double kClearMargin = 0.3;
 // The records whose text is measured: a few thousand calls tell.
 constexpr std::uint32_t kSampledRecords = 2000;
+// ... and never more bytes than this, whatever record length a header claims.
+constexpr std::uint32_t kSampledBytes = 1 << 20;
 
 // Russian letters in 866: А-Я а-п (0x80-0xAF), р-я (0xE0-0xEF), Ё ё (0xF0, 0xF1).
 bool OemLetter(unsigned char c) { return c <= 0xAF || (c >= 0xE0 && c <= 0xF1); }
@@ -42,7 +44,8 @@ std::string SampleText(const std::string& archivePath, std::uint8_t& languageDri
   if (file.ReadAt(0, header.data(), headerLength) != headerLength || !dbf::ParseHeader(header, layout))
     return {};
   languageDriver = layout.language;
-  const std::uint32_t records = std::min(layout.recordCount, kSampledRecords);
+  const std::uint32_t records =
+      std::min({layout.recordCount, kSampledRecords, kSampledBytes / std::uint32_t{layout.recordLength}});
   std::string bytes(static_cast<std::size_t>(records) * layout.recordLength, '\0');
   bytes.resize(file.ReadAt(layout.headerLength, bytes.data(), bytes.size()));
   std::string text;
