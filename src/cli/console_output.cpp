@@ -1,6 +1,8 @@
 #include "cli/console_output.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "support/code_page.h"
@@ -48,6 +50,15 @@ void TableLine(const std::string& path, std::int64_t records) {
 }  // namespace
 
 void PrintError(const std::string& text1251) { std::fprintf(stderr, "%s\n", AnsiToUtf8(text1251).c_str()); }
+
+// An exception that no rule expects (memory exhausted, a library's own
+// error) ends the command with a message instead of an abort.
+void PrintUnexpected(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr)
+    PrintError(VELT_ANSI("Недостаточно памяти для выполнения команды; команда прервана."));
+  else
+    PrintError(VELT_ANSI("Непредвиденная ошибка, команда прервана: ") + Utf8ToAnsi(error.what()));
+}
 
 void PrintWarning(const std::string& text1251) {
   std::fprintf(stderr, "%s: %s\n", AnsiToUtf8(VELT_ANSI("Предупреждение")).c_str(),

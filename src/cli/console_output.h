@@ -4,6 +4,7 @@
 // run and of a batch in Russian on standard output.
 #include <chrono>
 #include <csignal>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace velt {
 
 void PrintError(const std::string& text1251);
 void PrintWarning(const std::string& text1251);
+// An exception that no rule expects (memory exhausted, a library's own
+// error) ends the command with a message instead of an abort.
+void PrintUnexpected(const std::exception& error);
 
 // The command line's stand-in for the main window: messages go to standard
 // error, Ctrl-C (through `interrupted`) becomes the cancel button, and the
