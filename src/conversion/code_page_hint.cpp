@@ -21,6 +21,8 @@ constexpr double kClearMargin = 0.3;
 constexpr std::uint32_t kSampledRecords = 2000;
 // ... and never more bytes than this, whatever record length a header claims.
 constexpr std::uint32_t kSampledBytes = 1 << 20;
+// Read this much at a time.
+constexpr std::uint32_t kPieceBytes = 32 << 10;
 
 // Russian letters in 866: А-Я а-п (0x80-0xAF), р-я (0xE0-0xEF), Ё ё (0xF0, 0xF1).
 bool OemLetter(unsigned char c) { return c <= 0xAF || (c >= 0xE0 && c <= 0xF1); }
@@ -29,8 +31,35 @@ bool AnsiLetter(unsigned char c) { return c >= 0xC0 || c == 0xA8 || c == 0xB8; }
 
 std::string Percent(double share) { return std::to_string(static_cast<int>(share * 100 + 0.5)) + "%"; }
 
-// The text fields of the first records, raw; empty when the file is none.
-std::string SampleText(const std::string& archivePath, std::uint8_t& languageDriver) {
+// Bytes above 127 and how many of them are letters in each code page.
+struct Tally {
+  std::int64_t high = 0, oem = 0, ansi = 0;
+
+  void Add(std::string_view text) {
+    for (char ch : text) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c < 0x80) continue;
+      ++high;
+      oem += OemLetter(c);
+      ansi += AnsiLetter(c);
+    }
+  }
+
+  CyrillicShares Shares() const {
+    CyrillicShares shares;
+    shares.highBytes = high;
+    if (high > 0) {
+      shares.oem = static_cast<double>(oem) / static_cast<double>(high);
+      shares.ansi = static_cast<double>(ansi) / static_cast<double>(high);
+    }
+    return shares;
+  }
+};
+
+// The text fields of the first records, read raw a small piece at a time
+// (one buffer of 32 KiB, whatever the sample's size); nothing when the file
+// is no table.
+CyrillicShares MeasureArchive(const std::string& archivePath, std::uint8_t& languageDriver) {
   platform::File file;
   if (file.Open(archivePath, platform::File::Mode::Read, platform::File::Lock::None) !=
       platform::OpenResult::Ok)
@@ -44,35 +73,33 @@ std::string SampleText(const std::string& archivePath, std::uint8_t& languageDri
   if (file.ReadAt(0, header.data(), headerLength) != headerLength || !dbf::ParseHeader(header, layout))
     return {};
   languageDriver = layout.language;
-  const std::uint32_t records =
-      std::min({layout.recordCount, kSampledRecords, kSampledBytes / std::uint32_t{layout.recordLength}});
-  std::string bytes(static_cast<std::size_t>(records) * layout.recordLength, '\0');
-  bytes.resize(file.ReadAt(layout.headerLength, bytes.data(), bytes.size()));
-  std::string text;
-  for (std::size_t at = 0; at + layout.recordLength <= bytes.size(); at += layout.recordLength) {
-    for (const FieldInfo& field : layout.fields)
-      if (field.type == 'C') text.append(bytes, at + static_cast<std::size_t>(field.offset), field.width);
+  const std::uint32_t length = layout.recordLength;
+  const std::uint32_t records = std::min({layout.recordCount, kSampledRecords, kSampledBytes / length});
+  const std::uint32_t perPiece = std::max<std::uint32_t>(1, kPieceBytes / length);
+  std::string piece(static_cast<std::size_t>(perPiece) * length, '\0');
+  Tally tally;
+  for (std::uint32_t done = 0; done < records;) {
+    const std::uint32_t want = std::min(perPiece, records - done);
+    const std::uint64_t at = layout.headerLength + std::uint64_t{done} * length;
+    const std::size_t got = file.ReadAt(at, piece.data(), std::size_t{want} * length);
+    const std::string_view view(piece.data(), got);
+    for (std::size_t record = 0; record + length <= got; record += length) {
+      for (const FieldInfo& field : layout.fields)
+        if (field.type == 'C')
+          tally.Add(view.substr(record + static_cast<std::size_t>(field.offset), field.width));
+    }
+    if (got < std::size_t{want} * length) break;  // a file cut short
+    done += want;
   }
-  return text;
+  return tally.Shares();
 }
 
 }  // namespace
 
 CyrillicShares MeasureCyrillic(std::string_view text) {
-  CyrillicShares shares;
-  std::int64_t oem = 0, ansi = 0;
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) continue;
-    ++shares.highBytes;
-    oem += OemLetter(c);
-    ansi += AnsiLetter(c);
-  }
-  if (shares.highBytes > 0) {
-    shares.oem = static_cast<double>(oem) / static_cast<double>(shares.highBytes);
-    shares.ansi = static_cast<double>(ansi) / static_cast<double>(shares.highBytes);
-  }
-  return shares;
+  Tally tally;
+  tally.Add(text);
+  return tally.Shares();
 }
 
 std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage) {
@@ -107,9 +134,9 @@ std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::
 std::optional<std::string> CodePageHintForFile(const std::string& archivePath,
                                                const std::string& chosenCodePage) {
   std::uint8_t languageDriver = 0;
-  const std::string text = SampleText(archivePath, languageDriver);
+  const CyrillicShares shares = MeasureArchive(archivePath, languageDriver);
   if (auto hint = CodePageHint(languageDriver, chosenCodePage)) return hint;
-  return ContentHint(MeasureCyrillic(text), chosenCodePage);
+  return ContentHint(shares, chosenCodePage);
 }
 
 }  // namespace velt
