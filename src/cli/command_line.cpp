@@ -104,6 +104,8 @@ int RunCommandLine(int argc, char** argv) {
       "application folder holding dirstrans/, indexes/ and pavkdirs/ (default: the program's own)");
   convert->add_option("--report", options.reportPath,
                       "write the values that found no mapping here (UTF-8 CSV)");
+  convert->add_option("--problems", options.problemsPath,
+                      "write the calls whose field groups failed here (UTF-8 CSV, in the log's order)");
   convert->footer(exitStatuses);
 
   std::string joinName, joinAppDir;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/conversion_run.h"
@@ -35,6 +36,9 @@ class ConsoleHost : public RunHost {
   // Warnings given since the host was made: a run with one is no clean
   // success.
   int Warnings() const { return warnings_; }
+  void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
+  // The problem calls of the host's run, once it has ended.
+  ProblemCalls TakeProblems() { return std::move(problems_); }
 
  private:
   void EndProgressLine();
@@ -44,6 +48,7 @@ class ConsoleHost : public RunHost {
   bool lineOpen_ = false;
   int position_ = 0;
   int warnings_ = 0;
+  ProblemCalls problems_;
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "cli/exit_status.h"
 #include "conversion/code_page_hint.h"
 #include "conversion/conversion_run.h"
+#include "conversion/problem_calls.h"
 #include "conversion/unmapped_report.h"
 #include "reference/mapping_preparation.h"
 #include "state/startup.h"
@@ -44,6 +46,10 @@ std::string ReportNotWritten(const std::string& report1251) {
   return VELT_ANSI("Отчёт о неперекодированных значениях нельзя записать: ") + report1251;
 }
 
+std::string ProblemsNotWritten(const std::string& problems1251) {
+  return VELT_ANSI("Список проблемных вызовов нельзя записать: ") + problems1251;
+}
+
 // The program folder holds the event log, the ini file and the indexes: a
 // mistyped --app-dir is named as such, not as a log that cannot be written.
 bool AppDirUsable(const std::string& appDir) {
@@ -55,23 +61,36 @@ bool AppDirUsable(const std::string& appDir) {
   return false;
 }
 
+// Why a file named on the command line cannot be written where it is
+// named, if it cannot.
+std::optional<std::string> FileTargetProblem(const std::string& file1251) {
+  std::string folder = platform::DirectoryPart(file1251);
+  auto problem = FolderWriteProblem(folder.empty() ? std::string(".") : folder);
+  if (!problem && platform::DirectoryExists(file1251))
+    problem = VELT_ANSI("Файл ") + file1251 + VELT_ANSI(": это папка, а не файл.");
+  return problem;
+}
+
 // The folders a run writes into are checked before anything starts, so that
-// a mistyped --out or --report is found at once, not after the whole run.
+// a mistyped --out, --report or --problems is found at once, not after the
+// whole run.
 bool TargetsWritable(const ConvertOptions& options) {
   if (!AppDirUsable(options.appDir)) return false;
   if (auto problem = FolderWriteProblem(Utf8ToAnsi(options.outDir))) {
     PrintError(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
     return false;
   }
-  if (options.reportPath.empty()) return true;
-  const std::string report = Utf8ToAnsi(options.reportPath);
-  std::string folder = platform::DirectoryPart(report);
-  auto problem = FolderWriteProblem(folder.empty() ? std::string(".") : folder);
-  if (!problem && platform::DirectoryExists(report))
-    problem = VELT_ANSI("Файл ") + report + VELT_ANSI(": это папка, а не файл.");
-  if (!problem) return true;
-  PrintError(ReportNotWritten(report) + "\n" + *problem);
-  return false;
+  const std::pair<const std::string*, std::string (*)(const std::string&)> files[] = {
+      {&options.reportPath, ReportNotWritten}, {&options.problemsPath, ProblemsNotWritten}};
+  for (const auto& [path, notWritten] : files) {
+    if (path->empty()) continue;
+    const std::string file = Utf8ToAnsi(*path);
+    if (auto problem = FileTargetProblem(file)) {
+      PrintError(notWritten(file) + "\n" + *problem);
+      return false;
+    }
+  }
+  return true;
 }
 
 // The code page of the runs and where it came from. ANSI taken from the ini
@@ -119,9 +138,10 @@ int StatusOf(const RunSummary& summary, bool warned) {
                                                   : kCompleted;
 }
 
-// One archive as one run, its summary printed however it ends.
+// One archive as one run, its summary printed however it ends; its problem
+// calls go to `problems`, also those of a run that an error ended.
 BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const std::string& outDir1251,
-                     CodePageSource source) {
+                     CodePageSource source, ProblemCalls& problems) {
   const auto hint = CodePageHintForFile(archive1251, State().inputCodePage);
   if (hint) PrintWarning(*hint);
   ConsoleHost host(g_interrupted);
@@ -135,6 +155,7 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
   } catch (const std::exception& error) {
     PrintUnexpected(error);
   }
+  problems = host.TakeProblems();
   PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
   // Out at once, so that the summary stays between the messages of its run
   // and of the next when both streams go to one file.
@@ -147,6 +168,15 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
 bool WriteUnmappedReport(const std::string& reportPath, const std::string& csv) {
   if (platform::WriteWholeFile(Utf8ToAnsi(reportPath), csv)) return true;
   PrintError(ReportNotWritten(Utf8ToAnsi(reportPath)) + "\n" + FileWriteProblem(Utf8ToAnsi(reportPath)));
+  return false;
+}
+
+// The problem calls of the runs as CSV, in the order of the event log; a
+// file that cannot be written is reported and fails the command.
+bool WriteProblemCalls(const std::string& problemsPath, const std::string& csv) {
+  const std::string path = Utf8ToAnsi(problemsPath);
+  if (platform::ReplaceWholeFile(path, csv)) return true;
+  PrintError(ProblemsNotWritten(path) + "\n" + FileWriteProblem(path));
   return false;
 }
 
@@ -168,9 +198,15 @@ int Convert(const ConvertOptions& options) {
   const bool batch = options.archives.size() > 1;
   std::string report = batch ? kBatchReportHeader : "";
   bool reportDue = batch;
+  // The problem calls of every run, as the event log has them: one that an
+  // error ended too.
+  std::string problemsCsv = ProblemCsvHeader(batch);
   for (const std::string& archive : options.archives) {
     if (g_interrupted) break;
-    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source));
+    ProblemCalls problems;
+    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source, problems));
+    if (!options.problemsPath.empty())
+      AppendProblemCsvRows(problemsCsv, problems, batch, Utf8ToAnsi(archive));
     // Without --report nothing is gathered: a huge archive's values would
     // cost time and memory for no one.
     if (lines.back().endedByError || options.reportPath.empty()) continue;
@@ -183,6 +219,8 @@ int Convert(const ConvertOptions& options) {
   if (lines.size() < options.archives.size()) status = Worse(status, kCancelled);
   if (batch) PrintBatchSummary(lines, status);
   if (!options.reportPath.empty() && reportDue && !WriteUnmappedReport(options.reportPath, report))
+    status = kFailed;
+  if (!options.problemsPath.empty() && !WriteProblemCalls(options.problemsPath, problemsCsv))
     status = kFailed;
   try {
     LogApplicationStopped();

@@ -8,7 +8,7 @@ namespace velt {
 
 struct ConvertOptions {
   std::vector<std::string> archives;  // all arguments UTF-8 as given
-  std::string outDir, codePage, appDir, reportPath;
+  std::string outDir, codePage, appDir, reportPath, problemsPath;
 };
 
 // The command's exit status (cli/exit_status.h): the gravest of the runs'.

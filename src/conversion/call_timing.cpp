@@ -2,11 +2,13 @@
 #include "conversion/call_timing.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string>
 
 #include "conversion/record_groups.h"
 #include "conversion/run_session.h"
 #include "support/code_page.h"
+#include "support/date_time.h"
 #include "support/text.h"
 
 namespace velt {
@@ -66,6 +68,16 @@ Brigade ResolveBrigade(std::string_view prof, std::string_view prfb) {
   if (!known && profileRow > 0) brigade.kval = BrigadeKval(profileRow);
   brigade.kind = brigade.kval == feldsher ? 18 : brigade.kval == doctor ? 17 : 0;
   return brigade;
+}
+
+std::string CallDateText(std::string_view dprm) {
+  int day = 0, month = 0, year = 0;
+  if (!TryStrToInt(Copy(dprm, 5, 2), day) || !TryStrToInt(Copy(dprm, 3, 2), month) ||
+      !TryStrToInt(Copy(dprm, 1, 2), year) || !IsValidDate(2000 + year, month, day))
+    return std::string(dprm);
+  char text[40];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d", day, month, 2000 + year);
+  return text;
 }
 
 // The call date: DPRM is yymmdd. The call start counts as valid once the three

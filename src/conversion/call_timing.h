@@ -20,4 +20,8 @@ struct Brigade {
 // each text counts; an empty text is the blank row.
 Brigade ResolveBrigade(std::string_view prof, std::string_view prfb);
 
+// The call date of DPRM (yymmdd) as dd.mm.yyyy, read as the call date group
+// reads it; the text as it is when it names no date.
+std::string CallDateText(std::string_view dprm);
+
 }  // namespace velt

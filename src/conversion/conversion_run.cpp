@@ -272,16 +272,21 @@ void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSu
   if (summary.skipped < 0) summary.skipped = 0;
 }
 
-// The run's unmapped values become the last run's report however it ends.
-class KeepUnmapped {
+// The run's unmapped values become the last run's report, and its problem
+// calls go to the host, however it ends.
+class KeepFindings {
  public:
-  explicit KeepUnmapped(RunSession& session) : session_(session) {}
-  ~KeepUnmapped() { LastRunUnmapped() = std::move(session_.unmapped); }
-  KeepUnmapped(const KeepUnmapped&) = delete;
-  KeepUnmapped& operator=(const KeepUnmapped&) = delete;
+  KeepFindings(RunSession& session, RunHost& host) : session_(session), host_(host) {}
+  ~KeepFindings() {
+    LastRunUnmapped() = std::move(session_.unmapped);
+    host_.KeepProblems(std::move(session_.problems));
+  }
+  KeepFindings(const KeepFindings&) = delete;
+  KeepFindings& operator=(const KeepFindings&) = delete;
 
  private:
   RunSession& session_;
+  RunHost& host_;
 };
 
 }  // namespace
@@ -302,7 +307,7 @@ namespace {
 RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
                    const std::string& outputDir, RunSummary& summary) {
   RunSession session(State());
-  KeepUnmapped keepUnmapped(session);
+  KeepFindings keepUnmapped(session, host);
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
   std::uint64_t linesBefore = LogLinesWritten();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "conversion/problem_calls.h"
 #include "table/table.h"
 
 namespace velt {
@@ -33,6 +34,9 @@ class RunHost {
   // Records walked of the archive's count, at every progress step (the
   // command line shows the rate); nothing by default.
   virtual void Progress(std::int64_t /*recNo*/, std::int64_t /*count*/) {}
+  // The calls whose field groups failed, handed over when the run ends,
+  // however it ends (also an early end or an error: what was met so far).
+  virtual void KeepProblems(ProblemCalls problems) { (void)problems; }
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };

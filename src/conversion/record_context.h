@@ -86,6 +86,8 @@ class ArchiveRecord {
   }
   // The field as the table reads it as an integer.
   int Integer(In field) const;
+  // The physical number of the record decoded (0 before the first Load).
+  std::int64_t RecNo() const { return table_ != nullptr ? table_->RecNo() : 0; }
 
  private:
   static int Slot(In field) { return static_cast<int>(field); }

@@ -3,6 +3,7 @@
 #include <string>
 #include <type_traits>
 
+#include "conversion/call_timing.h"
 #include "conversion/record_context.h"
 #include "conversion/record_groups.h"
 #include "conversion/run_session.h"
@@ -36,6 +37,9 @@ void LogCallFailure(RecordContext& ctx, const std::string& message) {
   line += ctx.Text(In::NGOD);
   line += message;
   AddToLog(ctx.session.state.logFilePath, line, true, kStampPattern);
+  auto textOf = [&ctx](In field) { return ctx.Has(field) ? ctx.Text(field) : std::string_view(); };
+  ctx.session.problems.Add(ctx.in.RecNo(), ctx.Text(In::NGOD), CallDateText(textOf(In::DPRM)),
+                           textOf(In::FAM), message);
 }
 
 void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {

@@ -10,6 +10,7 @@
 
 #include "conversion/address.h"
 #include "conversion/identity_fields.h"
+#include "conversion/problem_calls.h"
 #include "conversion/record_context.h"
 #include "conversion/reference_lookups.h"
 #include "conversion/unmapped_report.h"
@@ -49,6 +50,8 @@ class RunSession {
   RecodeResult Recode(Lookup mapping, std::string_view key);
   int RecodeNoting(UnmappedKind kind, Lookup mapping, std::string_view key);
   UnmappedReport unmapped;
+  // Every failed field group, as the event log has it.
+  ProblemCalls problems;
 
   // The station's tariff category: the lpu reference's when it has the
   // station, else the one carried over from earlier records and runs.

@@ -3,22 +3,13 @@
 #include <algorithm>
 
 #include "support/code_page.h"
+#include "support/csv.h"
 #include "support/text.h"
 
 namespace velt {
 namespace {
 
 int Slot(UnmappedKind kind) { return static_cast<int>(kind); }
-
-std::string CsvField(const std::string& utf8) {
-  if (utf8.find_first_of(",\"\r\n") == std::string::npos) return utf8;
-  std::string quoted = "\"";
-  for (char c : utf8) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 }  // namespace
 

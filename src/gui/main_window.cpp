@@ -41,6 +41,7 @@
 #include "gui/log_view_qt.h"
 #include "gui/main_window.h"
 #include "gui/mapping_editor_window.h"
+#include "gui/problem_calls_window.h"
 #include "gui/qt_text.h"
 #include "gui/settings_dialog.h"
 #include "gui/unmapped_report_window.h"
@@ -320,6 +321,8 @@ void MainWindow::BuildControls() {
   codePageHint_->hide();
   unmappedReport_ = Button("unmappedReport", QStringLiteral("Несопоставленные &значения..."), central);
   unmappedReport_->hide();  // until a run has something to report
+  problemCalls_ = Button("problemCalls", QStringLiteral("Проблемные в&ызовы..."), central);
+  problemCalls_->hide();
   runSummary_ = Label("runSummary", QString(), central);
   runSummary_->setWordWrap(true);
   runSummary_->hide();
@@ -385,6 +388,7 @@ void MainWindow::BuildControls() {
   auto* statusRow = new QHBoxLayout;
   statusRow->addWidget(progressMessage_, 1);
   statusRow->addWidget(unmappedReport_);
+  statusRow->addWidget(problemCalls_);
   layout->addLayout(statusRow);
   layout->addWidget(runSummary_);
   layout->addWidget(codePageHint_);
@@ -399,6 +403,7 @@ void MainWindow::BuildControls() {
   connect(browseOutput_, &QPushButton::clicked, this, &MainWindow::onBrowseOutputClicked);
   connect(showLog_, &QPushButton::clicked, this, &MainWindow::onShowLogClicked);
   connect(unmappedReport_, &QPushButton::clicked, this, &MainWindow::onUnmappedReportClicked);
+  connect(problemCalls_, &QPushButton::clicked, this, &MainWindow::onProblemCallsClicked);
   setAcceptDrops(true);
 }
 
@@ -508,7 +513,7 @@ void MainWindow::SetRunning(bool running) {
   running_ = running;
   for (QWidget* control : {static_cast<QWidget*>(convert_), static_cast<QWidget*>(composeArchives_),
                            static_cast<QWidget*>(chooseArchive_), static_cast<QWidget*>(chooseOutputDir_),
-                           static_cast<QWidget*>(unmappedReport_)})
+                           static_cast<QWidget*>(unmappedReport_), static_cast<QWidget*>(problemCalls_)})
     control->setEnabled(!running);
   settingsAction_->setEnabled(!running);
   supportAction_->setEnabled(!running);
@@ -523,6 +528,7 @@ void MainWindow::onConvertClicked() {
   runSummary_->hide();
   // The report of the last run goes; this run's is offered when it ends.
   unmappedReport_->hide();
+  problemCalls_->hide();
   Guarded([this] {
     // The label's initial text is no folder: the run then says none is chosen.
     const QString outputDir = outputDirPath_->text() == kNoOutputDir ? QString() : outputDirPath_->text();
@@ -532,6 +538,7 @@ void MainWindow::onConvertClicked() {
   });
   // Also after a run that an error ended: what it met so far is reported.
   unmappedReport_->setVisible(!LastRunUnmapped().Empty());
+  problemCalls_->setVisible(!problems_.Empty());
   SetRunning(false);
   // The keyboard is back on the start button, not on the cancel.
   convert_->setFocus(Qt::OtherFocusReason);
@@ -627,6 +634,10 @@ void MainWindow::onUnmappedReportClicked() {
   Guarded([this] { ShowUnmappedReport(this); });
 }
 
+void MainWindow::onProblemCallsClicked() {
+  Guarded([this] { ShowProblemCalls(this, problems_); });
+}
+
 // Another archive: what the status line and the summary said was of the
 // last one.
 void MainWindow::SetArchive(const QString& path) {
@@ -634,6 +645,7 @@ void MainWindow::SetArchive(const QString& path) {
     progressMessage_->setText(QStringLiteral("Конвертация не выполнялась"));
     runSummary_->hide();
     unmappedReport_->hide();
+    problemCalls_->hide();
   }
   archivePath_->setText(path);
   UpdateCodePageHint();

@@ -83,6 +83,7 @@ class MainWindow : public QMainWindow, private RunHost {
   void onExitClicked();
   void onShowLogClicked();
   void onUnmappedReportClicked();
+  void onProblemCallsClicked();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -99,6 +100,7 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowMessage(const std::string& text) override { ShowMessageText(text); }
   // A warning goes to the notice line, under what it already says.
   void Warn(const std::string& text) override;
+  void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
 
   void BuildControls();
   void BuildMenu();
@@ -149,6 +151,8 @@ class MainWindow : public QMainWindow, private RunHost {
   QLabel* progressMessage_ = nullptr;
   QLabel* codePageHint_ = nullptr;
   QPushButton* unmappedReport_ = nullptr;
+  QPushButton* problemCalls_ = nullptr;
+  ProblemCalls problems_;  // of the last run
   QLabel* runSummary_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QGroupBox* instructions_ = nullptr;

@@ -74,6 +74,13 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return file.WriteAt(0, bytes.data(), bytes.size());
 }
 
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".tmp";
+  if (WriteWholeFile(temporary, bytes) && ReplaceFile(temporary, path)) return true;
+  RemoveFile(temporary);
+  return false;
+}
+
 bool File::MoveTo(const std::string& target) {
   if (!IsOpen() || !ReplaceFile(path_, target)) return false;
   path_ = target;

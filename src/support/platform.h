@@ -68,6 +68,9 @@ bool AppendToFile(const std::string& path, const std::string& bytes);
 // Whole file into `out`; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& out);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// The same through a file beside `path` that then takes its place in one
+// step, so that a file already there is never left half written.
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
 bool CreateDirectories(const std::string& path);
 
 // The separator of the platform ("/" here, "\" on Windows).

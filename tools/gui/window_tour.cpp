@@ -1,7 +1,9 @@
 // The window tour: walks the main window through its states (idle, a
-// conversion of the archive shown in the window, the log view, the settings
-// window, the mapping menu, the folder dialog, a message) and saves a picture
-// of each, for a person to look at (scripts/screenshots.sh).
+// conversion of the archive shown in the window, the log view, the problem
+// calls of the run, the settings window, the mapping menu, the folder
+// dialog, a message) and saves a picture of each, for a person to look at
+// (scripts/screenshots.sh). The problem calls are also taken as the whole
+// screen, with the window manager's frame when one runs.
 //
 //   velt_window_tour [--app-dir DIR] OUT_DIR
 #include <QApplication>
@@ -10,6 +12,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -46,6 +50,7 @@ class Tour {
     Settle();
     Save(form_, "04-log-view.png");
     form_.onShowLogClicked();
+    ProblemCalls();
     Settings();
     MappingMenu();
     Folders();
@@ -55,7 +60,7 @@ class Tour {
   }
 
  private:
-  static constexpr int kPictures = 8;
+  static constexpr int kPictures = 10;
 
   void Save(QWidget& widget, const char* name) {
     QString path = dir_ + "/main_" + name;
@@ -83,6 +88,35 @@ class Tour {
     form_.onConvertClicked();
     watcher.stop();
     if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
+  }
+
+  // The window opens modally from its button: it is pictured and closed
+  // from inside its own event loop.
+  void ProblemCalls() {
+    auto* button = form_.findChild<QPushButton*>("problemCalls");
+    if (button == nullptr || !button->isVisible()) {
+      std::fprintf(stderr, "the run found no problem calls to picture\n");
+      return;
+    }
+    QTimer::singleShot(0, [this] {
+      Settle(400);
+      QWidget* window = QApplication::activeModalWidget();
+      if (window == nullptr) return;
+      Save(*window, "09-problem-calls.png");
+      SaveScreen("10-problem-calls-screen.png");
+      window->close();
+    });
+    button->click();
+  }
+
+  void SaveScreen(const char* name) {
+    QString path = dir_ + "/main_" + name;
+    if (QGuiApplication::primaryScreen()->grabWindow(0).save(path)) {
+      ++saved_;
+      std::printf("%s\n", path.toLocal8Bit().constData());
+    } else {
+      std::fprintf(stderr, "could not save %s\n", path.toLocal8Bit().constData());
+    }
   }
 
   void Settings() {
