@@ -10,6 +10,7 @@
 #include "cli/convert_command.h"
 #include "cli/exit_status.h"
 #include "composition/archive_join.h"
+#include "reference/mapping_exchange.h"
 #include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
@@ -70,6 +71,27 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
   return JoinArchives(entries, Utf8ToAnsi(name), host) == JoinOutcome::Joined ? kCompleted : kCancelled;
 }
 
+// `mapping export|import NAME FILE`: one mapping table to or from CSV.
+int ExchangeMapping(bool import, const std::string& name, const std::string& file,
+                    const std::string& appDir) {
+  const int kind = MappingKindByName(name);
+  if (kind == 0) {
+    PrintError(VELT_ANSI("Неизвестная таблица связок «") + Utf8ToAnsi(name) +
+               VELT_ANSI("»: ожидается tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu или tr_trag."));
+    return kWrongArguments;
+  }
+  InitialisePaths(appDir);
+  if (!import) {
+    ExportMappingFile(kind, Utf8ToAnsi(file));
+    return kCompleted;
+  }
+  const MappingImportCount count = ImportMappingFile(kind, Utf8ToAnsi(file));
+  std::printf("%s\n", AnsiToUtf8(VELT_ANSI("Изменено строк: ") + std::to_string(count.updated) +
+                                 VELT_ANSI(", добавлено: ") + std::to_string(count.appended))
+                          .c_str());
+  return kCompleted;
+}
+
 }  // namespace
 
 bool IsCommandLineCall(int argc, char** argv) {
@@ -115,6 +137,20 @@ int RunCommandLine(int argc, char** argv) {
   join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
   join->add_option("FILE", joinFiles, "archive tables to join")->required();
 
+  std::string mappingName, mappingFile, mappingAppDir;
+  CLI::App* mapping = app.add_subcommand("mapping", "export or import one mapping table as UTF-8 CSV");
+  mapping->require_subcommand(1);
+  for (const char* verb : {"export", "import"}) {
+    CLI::App* sub = mapping->add_subcommand(
+        verb, std::string(verb) == "export"
+                  ? "write the table's rows to FILE"
+                  : "merge FILE's rows into the table (keys kept, new keys appended)");
+    sub->add_option("NAME", mappingName, "tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu or tr_trag")
+        ->required();
+    sub->add_option("FILE", mappingFile, "CSV file with the header VELTCODE,VELTNAME,PAVK")->required();
+    sub->add_option("--app-dir", mappingAppDir, "application folder (default: the program's own)");
+  }
+
   // `veltconv help [COMMAND]` asks what --help does.
   std::vector<std::string> arguments(argv + 1, argv + argc);
   if (!arguments.empty() && arguments[0] == "help") {
@@ -122,9 +158,9 @@ int RunCommandLine(int argc, char** argv) {
     arguments.push_back("--help");
   }
   if (!arguments.empty() && !arguments[0].starts_with("-") && arguments[0] != "convert" &&
-      arguments[0] != "join") {
+      arguments[0] != "join" && arguments[0] != "mapping") {
     PrintError(VELT_ANSI("Неизвестная команда: ") + Utf8ToAnsi(arguments[0]) +
-               VELT_ANSI(". Команды: convert, join; их параметры показывает veltconv --help."));
+               VELT_ANSI(". Команды: convert, join, mapping; их параметры показывает veltconv --help."));
     return kWrongArguments;
   }
   std::reverse(arguments.begin(), arguments.end());
@@ -139,6 +175,8 @@ int RunCommandLine(int argc, char** argv) {
   }
   try {
     if (*convert) return Convert(options);
+    if (*mapping)
+      return ExchangeMapping(mapping->got_subcommand("import"), mappingName, mappingFile, mappingAppDir);
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());

@@ -1,6 +1,7 @@
 #include "gui/mapping_editor_window.h"
 
 #include <QBoxLayout>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,8 +20,11 @@
 #include "gui/pavk_choice_delegate_qt.h"
 #include "gui/qt_text.h"
 #include "gui/two_level_header_qt.h"
+#include "reference/mapping_exchange.h"
+#include "reference/mapping_files.h"
 #include "reference/mapping_preparation.h"
 #include "support/code_page.h"
+#include "support/error.h"
 #include "support/text.h"
 
 namespace velt {
@@ -32,6 +36,14 @@ constexpr int kWindowHeight = 560;
 // Room for the frame that the window manager adds.
 constexpr int kFrameAllowanceWidth = 8;
 constexpr int kFrameAllowanceHeight = 32;
+
+QString ChooseCsvFile(QWidget* owner, bool save, const QString& suggested) {
+  const QString filter = QStringLiteral("Таблицы CSV (*.csv);;Все файлы (*)");
+  return save ? QFileDialog::getSaveFileName(owner, QStringLiteral("Экспорт таблицы связок"), suggested,
+                                             filter)
+              : QFileDialog::getOpenFileName(owner, QStringLiteral("Импорт таблицы связок"), suggested,
+                                             filter);
+}
 
 // A yes/no/cancel question in a message box of the window.
 QMessageBox::StandardButton Ask(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons,
@@ -64,6 +76,7 @@ class MappingEditor::MappingGrid : public QTableView {
 MappingEditor::MappingEditor(QWidget* owner, ShowMessageFn showMessage)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
+      chooseFile_(ChooseCsvFile),
       showMessage_(std::move(showMessage)) {
   setObjectName(QStringLiteral("dircform"));
   setWindowTitle(QStringLiteral("Ведение связок значений справочника"));
@@ -106,12 +119,21 @@ MappingEditor::MappingEditor(QWidget* owner, ShowMessageFn showMessage)
   addUnmapped_ = makeButton("AddUnmapped", QStringLiteral("&Добавить несопоставленные"), nullptr);
   addUnmapped_->setToolTip(QStringLiteral("Добавить значения, не нашедшие связки при последней конвертации"));
   connect(addUnmapped_, &QPushButton::clicked, this, [this] { onAddUnmappedClicked(); });
+  export_ = makeButton("ExportMapping", QStringLiteral("&Экспорт..."), nullptr);
+  export_->setToolTip(QStringLiteral("Записать таблицу связок в файл CSV"));
+  connect(export_, &QPushButton::clicked, this, [this] { onExportClicked(); });
+  import_ = makeButton("ImportMapping", QStringLiteral("&Импорт..."), nullptr);
+  import_->setToolTip(
+      QStringLiteral("Загрузить связки из файла CSV: новые ключи добавляются, ничего не удаляется"));
+  connect(import_, &QPushButton::clicked, this, [this] { onImportClicked(); });
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(insertRow_);
   buttons->addWidget(deleteRow_);
   buttons->addWidget(save_);
   buttons->addWidget(addUnmapped_);
+  buttons->addWidget(export_);
+  buttons->addWidget(import_);
   buttons->addStretch(1);
   buttons->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
@@ -148,6 +170,7 @@ bool MappingEditor::PrepareMapping(int kind, bool show) {
     PreparedMapping prepared = PrepareMappingTable(kind, table_);
     QStringList choices;
     for (const std::string& choice : prepared.pavk.choices) choices << ToQt(choice);
+    choices_ = prepared.pavk.choices;
     pavkDelegate_->SetChoices(choices);
     if (prepared.pavk.classifierName.has_value()) {
       setWindowTitle(QStringLiteral("Перекодировка классификатора \"") + ToQt(*prepared.pavk.classifierName) +
@@ -295,6 +318,51 @@ int MappingEditor::onAddUnmappedClicked() {
   }
   if (lastRow >= 0) SelectRow(lastRow);
   return added;
+}
+
+// The file suggested first: the table's name.
+static QString SuggestedCsv(int kind) {
+  std::string name = MappingTableName(kind);
+  return ToQt(name.substr(0, name.rfind('.')) + ".csv");
+}
+
+bool MappingEditor::onExportClicked() {
+  grid_->CommitEditor();
+  if (!model_->PostPending()) return false;
+  const QString file = chooseFile_(this, true, SuggestedCsv(kind_));
+  if (file.isEmpty()) return false;
+  const int row = CurrentRow();
+  bool done = false;
+  try {
+    WriteMappingCsv(table_, FromQt(file));
+    done = true;
+  } catch (const Error& error) {
+    showMessage_(error.what());
+  }
+  model_->Reload();  // the walk moved the table's cursor
+  SelectRow(row);
+  return done;
+}
+
+bool MappingEditor::onImportClicked() {
+  grid_->CommitEditor();
+  if (!model_->PostPending()) return false;
+  const QString file = chooseFile_(this, false, SuggestedCsv(kind_));
+  if (file.isEmpty()) return false;
+  const int row = CurrentRow();
+  bool done = false;
+  try {
+    const MappingImportCount count = ImportMappingCsv(table_, kind_, ReadMappingCsv(FromQt(file)), choices_);
+    showMessage_(VELT_ANSI("Связки загружены из файла ") + FromQt(file) + VELT_ANSI(". Изменено строк: ") +
+                 std::to_string(count.updated) + VELT_ANSI(", добавлено: ") + std::to_string(count.appended) +
+                 ".");
+    done = true;
+  } catch (const Error& error) {
+    showMessage_(VELT_ANSI("Файл ") + FromQt(file) + ":\n" + error.what());
+  }
+  model_->Reload();
+  SelectRow(std::max(row, 0));
+  return done;
 }
 
 void MappingEditor::done(int result) {

@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "gui/show_message.h"
 #include "table/table.h"
@@ -49,6 +51,16 @@ class MappingEditor : public QDialog {
   // in the table, so that the user only picks their PAVK choices. Returns the
   // number of rows added.
   int onAddUnmappedClicked();
+  // The table's rows to a CSV file, and a CSV file merged into the table
+  // (keys kept, new keys appended), each through a file dialog; a row typed
+  // but not yet written is written first. False when nothing was done.
+  bool onExportClicked();
+  bool onImportClicked();
+
+  // Asks for the file of an export (`save`) or an import; an empty answer
+  // cancels. The file dialog unless replaced (tests).
+  using FileChooser = std::function<QString(QWidget* owner, bool save, const QString& suggested)>;
+  void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
   // The view's current row, -1 when the table shows no record.
   int CurrentRow() const;
@@ -77,6 +89,10 @@ class MappingEditor : public QDialog {
   QPushButton* save_ = nullptr;
   QPushButton* close_ = nullptr;
   QPushButton* addUnmapped_ = nullptr;
+  QPushButton* export_ = nullptr;
+  QPushButton* import_ = nullptr;
+  FileChooser chooseFile_;
+  std::vector<std::string> choices_;  // the kind's PAVK choices
   ShowMessageFn showMessage_;
   int kind_ = 0;
   std::string initError_;

@@ -492,5 +492,38 @@ TEST_F(MappingEditorTest, Screenshots) {
   shoot(1, 4, QStringLiteral("бол"), QStringLiteral("editor_kind1_typed"));
 }
 
+// Export and import work on the table the window holds: a row typed but not
+// yet written goes into the export, an import shows in the grid at once, and
+// a refused file changes nothing.
+TEST_F(MappingEditorTest, ExportAndImportGoThroughTheOpenTable) {
+  MappingEditor& form = Open(3);
+  const std::string csv = dir_.File("tr_rslt.csv");
+  form.SetFileChooser([&](QWidget*, bool, const QString&) { return QString::fromStdString(csv); });
+  Edit(0, MappingTableModel::kNameColumn, "Изменено в окне");
+  ASSERT_TRUE(form.onExportClicked());
+  std::string text;
+  ASSERT_TRUE(platform::ReadWholeFile(csv, text));
+  EXPECT_NE(
+      text.find("\r\n" + form.Model().index(0, 0).data().toString().toStdString() + ",Изменено в окне,"),
+      std::string::npos);
+
+  const QString firstChoice = form.PavkDelegate().Choices().value(0);
+  ASSERT_TRUE(platform::WriteWholeFile(
+      csv, "VELTCODE,VELTNAME,PAVK\nNEW1,added," +
+               firstChoice.section(QStringLiteral(" - "), 0, 0).toStdString() + "\n"));
+  ASSERT_TRUE(form.onImportClicked());
+  const int last = form.Model().rowCount() - 1;
+  EXPECT_EQ(form.Model().index(last, MappingTableModel::kCodeColumn).data().toString(),
+            QStringLiteral("NEW1"));
+  EXPECT_EQ(form.Model().index(last, MappingTableModel::kPavkColumn).data().toString(), firstChoice);
+  const int rows = form.Model().rowCount();
+  messages_.shown.clear();
+  ASSERT_TRUE(platform::WriteWholeFile(csv, "VELTCODE,VELTNAME,PAVK\nNEW2,x,no such\n"));
+  EXPECT_FALSE(form.onImportClicked());
+  EXPECT_EQ(form.Model().rowCount(), rows);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].find(A("строка 2")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velt
