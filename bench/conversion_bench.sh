@@ -7,7 +7,8 @@
 # call in steady state (a preloaded counter on this archive and on one of a
 # fifth of its calls: the difference over the difference in calls), peak
 # memory against its bound; and the floor of copying the same bytes with cat
-# and dd. Medians of RUNS runs (default 3). The write calls need strace.
+# and dd; and this tree's time with the problem calls written (--problems).
+# Medians of RUNS runs (default 3). The write calls need strace.
 #
 #   bench/conversion_bench.sh [BUILD_DIR] [CALLS]
 set -euo pipefail
@@ -85,7 +86,22 @@ measure() {
     "$(awk -v a="$a_big" -v b="$a_small" -v n="$((CALLS - SMALL_CALLS))" 'BEGIN {printf "%.3f", (a - b) / n}')"
 }
 
+# This tree's median time with the problem calls written beside the output.
+with_problems() {
+  local out=$TMP/veltconv-bench-out-$$ times=() r
+  for _ in $(seq "$RUNS"); do
+    rm -rf "$out"
+    mkdir -p "$out"
+    r=$( { /usr/bin/time -f "%e" "$BUILD/veltconv" convert "$WORLD/F1232401.DBF" --out "$out" \
+            --app-dir "$WORLD/app" --problems "$out/problems.csv" >/dev/null; } 2>&1 | tail -1)
+    times+=("$r")
+  done
+  rm -rf "$out"
+  printf '%s\n' "${times[@]}" | median
+}
+
 new=$(measure "$BUILD/veltconv")
+problems=$(with_problems)
 if [ -n "$BASE" ]; then
   base=$(measure "$(base_binary)")
 else
@@ -108,13 +124,14 @@ for _ in $(seq "$RUNS"); do
 done
 f=$(printf '%s\n' "${floors[@]}" | median)
 
-awk -v new="$new" -v base="$base" -v baseName="${BASE:0:12}" -v refs="$refs" -v calls="$CALLS" -v f="$f" \
-    -v inb="$in_bytes" -v outb="$out_bytes" 'BEGIN {
+awk -v new="$new" -v problems="$problems" -v base="$base" -v baseName="${BASE:0:12}" -v refs="$refs" \
+    -v calls="$CALLS" -v f="$f" -v inb="$in_bytes" -v outb="$out_bytes" 'BEGIN {
   split(new, n, " "); split(base, b, " ");
   bound = 2 * refs / 1048576 + 64;
   printf "veltconv convert, %d calls, 200,000 streets (medians of runs)\n", calls;
   printf "  %-34s %16s %16s\n", "", "this tree", "base " baseName;
   row("time (s)", n[1], b[1], "%16.2f");
+  row("time with --problems (s)", problems, "-", "%16.2f");
   row("calls per second (target 500000)", n[1] > 0 ? calls / n[1] : 0, b[1] > 0 ? calls / b[1] : 0, "%16.0f");
   row("user CPU per call (us, target 1.5)", n[2] * 1e6 / calls, b[2] * 1e6 / calls, "%16.2f");
   if (n[4] == "-") printf "  write calls per call: strace is not installed\n";

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -25,6 +26,8 @@ namespace {
 constexpr int kMessageColumn = 0;
 constexpr int kCountColumn = 1;
 constexpr int kBarColumn = 2;
+constexpr int kWidth = 820;  // the window's size unless the screen is smaller
+constexpr int kHeight = 560;
 constexpr int kShareRole = Qt::UserRole;  // a message's calls over the commonest one's, 0..1
 
 // The bar of a message: as long as its share of the commonest message.
@@ -168,6 +171,7 @@ ProblemCallsWindow::ProblemCallsWindow(const ProblemCalls& problems, QWidget* ow
   messages_->setSelectionMode(QAbstractItemView::SingleSelection);
   messages_->setWordWrap(false);
   messages_->verticalHeader()->hide();
+  messages_->horizontalHeader()->setHighlightSections(false);
   messages_->horizontalHeader()->setSectionResizeMode(kMessageColumn, QHeaderView::Stretch);
   messages_->horizontalHeader()->setSectionResizeMode(kCountColumn, QHeaderView::ResizeToContents);
   messages_->setColumnWidth(kBarColumn, 220);
@@ -211,6 +215,7 @@ ProblemCallsWindow::ProblemCallsWindow(const ProblemCalls& problems, QWidget* ow
   copy->setObjectName(QStringLiteral("CopyAll"));
   copy->setAutoDefault(false);
   SetMnemonic(*copy, QStringLiteral("&Копировать"));
+  copy->setToolTip(QStringLiteral("Копировать все вызовы таблицы; Ctrl+C копирует выделенные"));
   connect(copy, &QPushButton::clicked, this, &ProblemCallsWindow::CopyAll);
   auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
   close->setObjectName(QStringLiteral("CloseProblems"));
@@ -230,7 +235,10 @@ ProblemCallsWindow::ProblemCallsWindow(const ProblemCalls& problems, QWidget* ow
   layout->addWidget(callsCaption_);
   layout->addWidget(calls_, 1);
   layout->addLayout(buttons);
-  resize(820, 560);
+  // No larger than most of the screen: on a small one, scaled up, the
+  // buttons would fall below its edge.
+  const QSize room = screen()->availableGeometry().size() * 0.9;
+  resize(std::min(kWidth, room.width()), std::min(kHeight, room.height()));
   if (!groups_.empty()) messages_->setCurrentCell(0, kMessageColumn);
 }
 
