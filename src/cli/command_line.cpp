@@ -80,7 +80,7 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
                VELT_ANSI("»: ожидается tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu или tr_trag."));
     return kWrongArguments;
   }
-  InitialisePaths(appDir);
+  InitialisePaths(Utf8ToAnsi(appDir));
   if (!import) {
     ExportMappingFile(kind, Utf8ToAnsi(file));
     return kCompleted;
