@@ -7,6 +7,7 @@
 #include "support/code_page.h"
 #include "support/csv.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support/text.h"
@@ -159,15 +160,15 @@ std::string OpenMapping(int kind, Table& mapping, bool exclusive) {
   try {
     path = EnsureMappingTable(kind, mapping);
   } catch (const Error& error) {
-    throw Error(VELT_ANSI("Не удалось создать таблицу связок ") + InMappingDir(MappingTableName(kind)) +
-                ":\n" + error.what());
+    throw Error(VELT_ANSI("Не удалось создать таблицу связок ") +
+                ShownPath(InMappingDir(MappingTableName(kind))) + ":\n" + error.what());
   }
   mapping.SetTableName(path);
   mapping.SetExclusive(exclusive);
   try {
     mapping.Open();
   } catch (const Error& error) {
-    throw Error(VELT_ANSI("Таблица связок ") + path +
+    throw Error(VELT_ANSI("Таблица связок ") + ShownPath(path) +
                 VELT_ANSI(" недоступна: её держит окно ведения связок, конвертация или другая программа, "
                           "либо файл повреждён. Закройте её и повторите.\n") +
                 error.what());
@@ -278,14 +279,15 @@ MappingImportCount ImportMappingFile(int kind, const std::string& csvPath) {
   try {
     choices = LoadPavkChoices(kind, mapping).choices;
   } catch (const Error& error) {
-    throw Error(VELT_ANSI("Не удалось прочитать значения ПАВК из ") + InMappingDir("PAVK_VALUES.dbf") +
-                ":\n" + error.what());
+    throw Error(VELT_ANSI("Не удалось прочитать значения ПАВК из ") +
+                ShownPath(InMappingDir("PAVK_VALUES.dbf")) + ":\n" + error.what());
   }
   const std::string path = OpenMapping(kind, mapping, true);
   try {
     return ImportMappingCsv(mapping, kind, csv, choices);
   } catch (const Error& error) {
-    throw Error(VELT_ANSI("Файл ") + csvPath + VELT_ANSI(", таблица связок ") + path + ":\n" + error.what());
+    throw Error(VELT_ANSI("Файл ") + csvPath + VELT_ANSI(", таблица связок ") + ShownPath(path) + ":\n" +
+                error.what());
   }
 }
 
