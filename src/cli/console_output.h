@@ -37,6 +37,8 @@ class ConsoleHost : public RunHost {
   // success.
   int Warnings() const { return warnings_; }
   void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
+  bool WantsProblems() const override { return wantsProblems_; }
+  void SetWantsProblems(bool wanted) { wantsProblems_ = wanted; }
   // The problem calls of the host's run, once it has ended.
   ProblemCalls TakeProblems() { return std::move(problems_); }
 
@@ -49,6 +51,7 @@ class ConsoleHost : public RunHost {
   int position_ = 0;
   int warnings_ = 0;
   ProblemCalls problems_;
+  bool wantsProblems_ = true;
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -139,12 +139,14 @@ int StatusOf(const RunSummary& summary, bool warned) {
 }
 
 // One archive as one run, its summary printed however it ends; its problem
-// calls go to `problems`, also those of a run that an error ended.
+// calls go to `problems` when it is given, also those of a run that an
+// error ended.
 BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const std::string& outDir1251,
-                     CodePageSource source, ProblemCalls& problems) {
+                     CodePageSource source, ProblemCalls* problems) {
   const auto hint = CodePageHintForFile(archive1251, State().inputCodePage);
   if (hint) PrintWarning(*hint);
   ConsoleHost host(g_interrupted);
+  host.SetWantsProblems(problems != nullptr);
   BatchLine line{archive1251, kFailed, {}};
   try {
     RunConversion(tables, host, archive1251, outDir1251, &line.summary);
@@ -155,7 +157,7 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
   } catch (const std::exception& error) {
     PrintUnexpected(error);
   }
-  problems = host.TakeProblems();
+  if (problems != nullptr) *problems = host.TakeProblems();
   PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
   // Out at once, so that the summary stays between the messages of its run
   // and of the next when both streams go to one file.
@@ -204,9 +206,10 @@ int Convert(const ConvertOptions& options) {
   for (const std::string& archive : options.archives) {
     if (g_interrupted) break;
     ProblemCalls problems;
-    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source, problems));
-    if (!options.problemsPath.empty())
-      AppendProblemCsvRows(problemsCsv, problems, batch, Utf8ToAnsi(archive));
+    const bool wanted = !options.problemsPath.empty();
+    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source,
+                               wanted ? &problems : nullptr));
+    if (wanted) AppendProblemCsvRows(problemsCsv, problems, batch, Utf8ToAnsi(archive));
     // Without --report nothing is gathered: a huge archive's values would
     // cost time and memory for no one.
     if (lines.back().endedByError || options.reportPath.empty()) continue;

@@ -307,6 +307,7 @@ namespace {
 RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
                    const std::string& outputDir, RunSummary& summary) {
   RunSession session(State());
+  session.gatherProblems = host.WantsProblems();
   KeepFindings keepUnmapped(session, host);
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();

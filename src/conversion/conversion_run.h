@@ -37,6 +37,9 @@ class RunHost {
   // The calls whose field groups failed, handed over when the run ends,
   // however it ends (also an early end or an error: what was met so far).
   virtual void KeepProblems(ProblemCalls problems) { (void)problems; }
+  // Whether the run gathers its problem calls at all: a command that
+  // writes none spares their cost on an archive full of failing calls.
+  virtual bool WantsProblems() const { return true; }
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };

@@ -50,8 +50,9 @@ class RunSession {
   RecodeResult Recode(Lookup mapping, std::string_view key);
   int RecodeNoting(UnmappedKind kind, Lookup mapping, std::string_view key);
   UnmappedReport unmapped;
-  // Every failed field group, as the event log has it.
+  // Every failed field group, as the event log has it, when gathered.
   ProblemCalls problems;
+  bool gatherProblems = true;
 
   // The station's tariff category: the lpu reference's when it has the
   // station, else the one carried over from earlier records and runs.
