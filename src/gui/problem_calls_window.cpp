@@ -17,6 +17,7 @@
 
 #include "gui/keyboard_access_qt.h"
 #include "gui/qt_text.h"
+#include "gui/table_text.h"
 #include "gui/window_look_qt.h"
 #include "support/text.h"
 
@@ -258,27 +259,9 @@ void ProblemCallsWindow::ChooseMessage(int row) {
                              .arg(group.calls));
 }
 
-QString ProblemCallsWindow::RowText(int row) const {
-  QStringList cells;
-  for (int column = 0; column < model_->columnCount(); ++column)
-    cells << model_->index(row, column).data(Qt::DisplayRole).toString();
-  return cells.join(QLatin1Char('\t'));
-}
+QString ProblemCallsWindow::SelectedRowsText() const { return velt::SelectedRowsText(*calls_); }
 
-QString ProblemCallsWindow::SelectedRowsText() const {
-  QModelIndexList rows = calls_->selectionModel()->selectedRows();
-  std::sort(rows.begin(), rows.end(),
-            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-  QString text;
-  for (const QModelIndex& index : rows) text += RowText(index.row()) + QLatin1Char('\n');
-  return text;
-}
-
-QString ProblemCallsWindow::AllRowsText() const {
-  QString text;
-  for (int row = 0; row < model_->rowCount(); ++row) text += RowText(row) + QLatin1Char('\n');
-  return text;
-}
+QString ProblemCallsWindow::AllRowsText() const { return velt::AllRowsText(*model_); }
 
 void ProblemCallsWindow::CopySelected() const { QApplication::clipboard()->setText(SelectedRowsText()); }
 

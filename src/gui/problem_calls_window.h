@@ -62,8 +62,6 @@ class ProblemCallsWindow : public QDialog {
   void CopyAll() const;
 
  private:
-  QString RowText(int row) const;
-
   const ProblemCalls& problems_;
   std::vector<ProblemGroup> groups_;
   QTableWidget* messages_ = nullptr;

@@ -14,6 +14,7 @@
 
 #include "gui/keyboard_access_qt.h"
 #include "gui/qt_text.h"
+#include "gui/table_text.h"
 #include "gui/window_look_qt.h"
 #include "support/code_page.h"
 
@@ -94,27 +95,9 @@ UnmappedReportWindow::UnmappedReportWindow(const UnmappedReport& report, QWidget
   resize(760, 480);
 }
 
-QString UnmappedReportWindow::RowText(int row) const {
-  QStringList cells;
-  for (int column = 0; column < model_->columnCount(); ++column)
-    cells << model_->index(row, column).data(Qt::DisplayRole).toString();
-  return cells.join(QLatin1Char('\t'));
-}
+QString UnmappedReportWindow::SelectedRowsText() const { return velt::SelectedRowsText(*view_); }
 
-QString UnmappedReportWindow::SelectedRowsText() const {
-  QModelIndexList rows = view_->selectionModel()->selectedRows();
-  std::sort(rows.begin(), rows.end(),
-            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-  QString text;
-  for (const QModelIndex& index : rows) text += RowText(index.row()) + QLatin1Char('\n');
-  return text;
-}
-
-QString UnmappedReportWindow::AllRowsText() const {
-  QString text;
-  for (int row = 0; row < model_->rowCount(); ++row) text += RowText(row) + QLatin1Char('\n');
-  return text;
-}
+QString UnmappedReportWindow::AllRowsText() const { return velt::AllRowsText(*model_); }
 
 void UnmappedReportWindow::CopySelected() const { QApplication::clipboard()->setText(SelectedRowsText()); }
 

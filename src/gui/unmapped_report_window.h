@@ -27,8 +27,6 @@ class UnmappedReportWindow : public QDialog {
   void CopyAll() const;
 
  private:
-  QString RowText(int row) const;
-
   QStandardItemModel* model_ = nullptr;
   QTableView* view_ = nullptr;
 };

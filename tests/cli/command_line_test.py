@@ -4,38 +4,18 @@ error ended in the middle."""
 import os
 import shutil
 import subprocess
-import sys
-import tempfile
 import unittest
 
 import dbf
 import dbfread
 
-BUILD = os.environ['VELT_BINARY_DIR']
-SOURCE = os.environ['VELT_SOURCE_DIR']
-VELTCONV = os.path.join(BUILD, 'veltconv')
-SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
-SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
+from sample_app import SampleAppCase, VELTCONV, SAMPLE_ARCHIVE
 
 
-class CommandLineTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix='velt-cli-')
-        self.app = os.path.join(self.dir, 'app')
-        shutil.copytree(SAMPLE_APP, self.app)
-        self.out = os.path.join(self.dir, 'out')
-        os.mkdir(self.out)
-
-    def tearDown(self):
-        shutil.rmtree(self.dir)
-
+class CommandLineTest(SampleAppCase):
     def convert(self, archive, *extra):
         return subprocess.run([VELTCONV, 'convert', archive, '--out', self.out, '--app-dir', self.app,
                                *extra], capture_output=True, text=True)
-
-    def log(self):
-        with open(os.path.join(self.app, 'veltconv.log'), 'rb') as f:
-            return f.read().decode('cp1251')
 
     def test_sample_converts_and_other_readers_agree(self):
         result = self.convert(SAMPLE_ARCHIVE)

@@ -7,20 +7,14 @@ import csv
 import os
 import shutil
 import subprocess
-import tempfile
 import unittest
 
 import dbf
 import dbfread
 
-BUILD = os.environ['VELT_BINARY_DIR']
-SOURCE = os.environ['VELT_SOURCE_DIR']
-VELTCONV = os.path.join(BUILD, 'veltconv')
-SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
-SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
+from sample_app import SampleAppCase, VELTCONV, SAMPLE_APP, SAMPLE_ARCHIVE, HEADLESS
+
 NOT_RECODED = 'Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе'
-# No display: a command must never reach the window.
-HEADLESS = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
 
 
 def copy_archive(folder, name='F1232401.DBF', edit=None, language=None):
@@ -55,20 +49,7 @@ def recode_1251(path):
     return path
 
 
-class OperatorCasesTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix='velt-operator-')
-        self.app = os.path.join(self.dir, 'app')
-        shutil.copytree(SAMPLE_APP, self.app)
-        self.out = os.path.join(self.dir, 'out')
-        os.mkdir(self.out)
-
-    def tearDown(self):
-        shutil.rmtree(self.dir)
-
-    def run_veltconv(self, *args):
-        return subprocess.run([VELTCONV, *args], capture_output=True, text=True, env=HEADLESS, timeout=120)
-
+class OperatorCasesTest(SampleAppCase):
     def convert(self, *archives, out=None, app=None, extra=()):
         return self.run_veltconv('convert', *archives, '--out', out or self.out, '--app-dir', app or self.app,
                                  *extra)

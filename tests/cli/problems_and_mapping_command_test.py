@@ -3,30 +3,14 @@
 import csv
 import os
 import shutil
-import subprocess
-import tempfile
 import unittest
 
-BUILD = os.environ['VELT_BINARY_DIR']
-SOURCE = os.environ['VELT_SOURCE_DIR']
-VELTCONV = os.path.join(BUILD, 'veltconv')
-SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
-SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
+from sample_app import SampleAppCase, SAMPLE_ARCHIVE
+
 STAMP = len('dd.mm.yyyy, hh:nn:ss. ')
 
 
-class ProblemsAndMappingCommandTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix='velt-cli-')
-        self.app = os.path.join(self.dir, 'app')
-        shutil.copytree(SAMPLE_APP, self.app)
-
-    def tearDown(self):
-        shutil.rmtree(self.dir)
-
-    def run_veltconv(self, *args):
-        return subprocess.run([VELTCONV, *args], capture_output=True, text=True)
-
+class ProblemsAndMappingCommandTest(SampleAppCase):
     def test_problems_file_lists_the_logged_calls_in_order(self):
         problems = os.path.join(self.dir, 'problems.csv')
         result = self.run_veltconv('convert', SAMPLE_ARCHIVE, '--out', self.dir, '--app-dir', self.app,

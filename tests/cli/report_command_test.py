@@ -2,31 +2,15 @@
 line, checked with independent readers of the archive and the CSV."""
 import csv
 import os
-import shutil
 import subprocess
-import tempfile
 import unittest
 
 import dbfread
 
-BUILD = os.environ['VELT_BINARY_DIR']
-SOURCE = os.environ['VELT_SOURCE_DIR']
-VELTCONV = os.path.join(BUILD, 'veltconv')
-SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
-SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
+from sample_app import SampleAppCase, VELTCONV, SAMPLE_ARCHIVE
 
 
-class ReportCommandTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix='velt-report-')
-        self.app = os.path.join(self.dir, 'app')
-        shutil.copytree(SAMPLE_APP, self.app)
-        self.out = os.path.join(self.dir, 'out')
-        os.mkdir(self.out)
-
-    def tearDown(self):
-        shutil.rmtree(self.dir)
-
+class ReportCommandTest(SampleAppCase):
     def convert(self, *extra):
         return subprocess.run([VELTCONV, 'convert', SAMPLE_ARCHIVE, '--out', self.out, '--app-dir', self.app,
                                *extra], capture_output=True, text=True)
