@@ -668,12 +668,12 @@ void MainWindow::Warn(const std::string& text) {
 void MainWindow::ShowRunSummary(const RunSummary& s) {
   runSummary_->setText(
       QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
-                     "пропущено по профилю: %4; строк журнала: %5; время: %6 с")
+                     "пропущено по профилю: %4; вызовов с ошибками в журнале: %5; время: %6 с")
           .arg(s.recordsRead)
           .arg(s.nativesWritten)
           .arg(s.externalsWritten)
           .arg(s.skipped)
-          .arg(s.logLines)
+          .arg(s.callsLogged)
           .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
   runSummary_->show();
 }
