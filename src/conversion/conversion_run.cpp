@@ -342,8 +342,18 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   session.stationCode = StrToIntDef(Copy(session.inputFileName, 2, 3), 0);
   summary.stationCode = session.stationCode;
   if (session.stationCode == 0) {
-    host.ShowMessage(VELT_ANSI(
-        "Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
+    // The second line says whether there is no such archive at all (the
+    // window passes its label's text when none is chosen) or which name
+    // lacks the code.
+    host.ShowMessage(
+        VELT_ANSI(
+            "Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF.") +
+        "\n" +
+        (platform::FileExists(archivePath)
+             ? TableProblemLine(
+                   archivePath,
+                   VELT_ANSI("в имени нет кода ЛПУ: за первой буквой должны идти три цифры, не 000"))
+             : VELT_ANSI("Файл архива не выбран или не найден: ") + ShownPath(archivePath) + "."));
     Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
     return finish(RunOutcome::EndedEarly);

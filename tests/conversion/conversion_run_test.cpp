@@ -126,8 +126,14 @@ TEST_F(ConversionRunTest, RefusesAStationCodeOfZeroOrNotANumber) {
     RunSummary s = Run(path);
     EXPECT_EQ(s.outcome, RunOutcome::EndedEarly) << path;
     ASSERT_EQ(host_.messages.size(), 1u);
-    EXPECT_EQ(host_.messages[0],
-              A("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF."));
+    EXPECT_TRUE(host_.messages[0].starts_with(
+        A("Неверный код ЛПУ в имени файла. Переименуйте входной файл ВЕЛТ в виде F<ЛПУ><ГГ><ММ>.DBF.\n")));
+    // The second line tells a name without the code from no archive at all.
+    const bool chosen = path != A("Не выбран файл архива ВЕЛТ");
+    EXPECT_NE(host_.messages[0].find(chosen ? A(": в имени нет кода ЛПУ")
+                                            : A("Файл архива не выбран или не найден: Не выбран")),
+              std::string::npos)
+        << host_.messages[0];
     // The window is put back after an early end.
     EXPECT_TRUE(host_.menuEnabled);
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
