@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
   return RunWindows(argc, argv);
 #else
   std::fprintf(stderr,
-               "usage: veltconv convert ARCHIVE --out DIR [--code-page OEM|ANSI] [--app-dir DIR]\n"
-               "       veltconv join --name NAME [--app-dir DIR] FILE...\n");
+               "Эта сборка программы без окна: работают только команды, их показывает veltconv --help.\n");
   return 2;
 #endif
 }

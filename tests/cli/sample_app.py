@@ -12,6 +12,9 @@ SOURCE = os.environ['VELT_SOURCE_DIR']
 VELTCONV = os.path.join(BUILD, 'veltconv')
 SAMPLE_APP = os.path.join(SOURCE, 'data', 'sample', 'app')
 SAMPLE_ARCHIVE = os.path.join(SOURCE, 'data', 'sample', 'archives', 'F1232401.DBF')
+# Whether this build has the windows (the sanitizer builds have none).
+with open(os.path.join(BUILD, 'CMakeCache.txt')) as cache:
+    WITH_WINDOWS = 'VELT_GUI:BOOL=ON' in cache.read()
 # No display: a command must never reach the window.
 HEADLESS = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
 
