@@ -17,11 +17,17 @@ PreparedMapping PrepareMappingTable(int kind, Table& dir) {
   return prepared;
 }
 
+// Start-up needs only that every mapping table exists. It does not hold the
+// tables the way the editor does, so that a run started at the same moment on
+// the same program folder (another window or command) reads them undisturbed.
 void PrepareAllMappingTablesSilently() {
   Table dir("Dir");
   for (int kind : kMappingKinds) {
     try {
-      PrepareMappingTable(kind, dir);
+      dir.Close();
+      dir.SetOEMTranslate(true);
+      LoadPavkChoices(kind, dir);  // without the PAVK values nothing is created
+      EnsureMappingTable(kind, dir);
     } catch (const Error&) {
       // A kind that cannot be prepared is reported when its editor opens.
     }

@@ -1,8 +1,8 @@
 #pragma once
 // Preparing a classifier mapping for the editor: its PAVK choices read, its
 // mapping table created and seeded when missing, and the table opened
-// exclusively. Start-up runs the same preparation for every kind, silently,
-// so that every missing mapping table exists before anyone needs it.
+// exclusively. Start-up creates and seeds every missing mapping table,
+// silently, so that each exists before anyone needs it.
 #include <string>
 
 #include "reference/mapping_files.h"
@@ -19,7 +19,7 @@ struct PreparedMapping {
 // the kind's mapping table when it succeeds.
 PreparedMapping PrepareMappingTable(int kind, Table& dir);
 
-// The kinds in their order, each failure ignored; every table closed at the end.
+// The kinds in their order, each failure ignored; no table stays open.
 void PrepareAllMappingTablesSilently();
 
 }  // namespace velt

@@ -28,6 +28,20 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? std::string(".") : folder;
 }
 
+// The first bytes of a dBase table: a known version, a header of at least
+// one field and its end mark, records of at least the deletion flag, and a
+// file that holds the whole header.
+bool LooksLikeTableHeader(const platform::File& file) {
+  unsigned char header[32];
+  if (file.ReadAt(0, header, sizeof header) != sizeof header) return false;
+  const unsigned version = header[0];
+  const bool known = version == 0x03 || version == 0x30 || version == 0x31 || version == 0x83 ||
+                     version == 0x8B || version == 0xF5;
+  const unsigned headerLength = header[8] | header[9] << 8;
+  const unsigned recordLength = header[10] | header[11] << 8;
+  return known && headerLength >= 65 && recordLength >= 2 && file.Size() >= headerLength;
+}
+
 }  // namespace
 
 std::string ShownPath(const std::string& path) {
@@ -64,6 +78,11 @@ std::string TableReadProblem(const std::string& path) {
       return FileLine(path, VELT_ANSI("не читается"));
   }
   if (file.Size() == 0) return FileLine(path, VELT_ANSI("пустой, это не таблица dBase"));
+  // A header that reads well now: either damage further on, or the table
+  // was held for a moment when it was opened.
+  if (LooksLikeTableHeader(file))
+    return FileLine(path,
+                    VELT_ANSI("не открылся как таблица dBase: повреждён или был занят другой программой"));
   return FileLine(path, VELT_ANSI("не является таблицей dBase или повреждён"));
 }
 
