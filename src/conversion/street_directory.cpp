@@ -50,19 +50,18 @@ void StreetDirectory::Refresh(Table& streets) {
 }
 
 std::string_view StreetDirectory::KeyAt(std::uint32_t offset) const {
-  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_.data() + offset);
-  return std::string_view(arena_.data() + offset + 4, static_cast<std::size_t>(lengths[0] | lengths[1] << 8));
+  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_ + offset);
+  return std::string_view(arena_ + offset + 4, static_cast<std::size_t>(lengths[0] | lengths[1] << 8));
 }
 
 std::string_view StreetDirectory::TailAt(std::uint32_t offset) const {
-  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_.data() + offset);
+  const auto* lengths = reinterpret_cast<const unsigned char*>(arena_ + offset);
   const std::size_t keyLength = static_cast<std::size_t>(lengths[0] | lengths[1] << 8);
-  return std::string_view(arena_.data() + offset + 4 + keyLength,
-                          static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
+  return std::string_view(arena_ + offset + 4 + keyLength, static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
 }
 
 std::size_t StreetDirectory::Probe(std::string_view key) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slotCount_ - 1;
   const std::size_t hash = TextHash{}(key);
   const std::uint64_t tag = static_cast<std::uint64_t>(hash >> 32) << 32;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
@@ -73,44 +72,63 @@ std::size_t StreetDirectory::Probe(std::string_view key) const {
 }
 
 void StreetDirectory::Build(Table& streets) {
-  const int nameField = streets.FieldByName("NAME").Index();
-  const int codeField = streets.FieldByName("CODE").Index();
-  const int socrField = streets.FieldByName("SOCR").Index();
-  arena_.clear();
+  nameField_ = streets.FieldByName("NAME").Index();
+  codeField_ = streets.FieldByName("CODE").Index();
+  socrField_ = streets.FieldByName("SOCR").Index();
   size_ = 0;
   // At most half full, so that probes stay short.
-  slots_.assign(std::bit_ceil(2 * static_cast<std::size_t>(streets.PhysicalCount()) + 16), 0);
+  slotCount_ = std::bit_ceil(2 * static_cast<std::size_t>(streets.PhysicalCount()) + 16);
+  memory_ = platform::LookupMemory(slotCount_ * sizeof(std::uint64_t));
+  slots_ = reinterpret_cast<std::uint64_t*>(memory_.data());
+  building_.clear();
+  arena_ = building_.data();
 
   std::string key;
-  // The whole index in its order, without moving the cursor.
+  // Without moving the cursor.
   const RecordRange records = streets.All();
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const char* record = records[i];
-    const std::string_view code = streets.TextView(record, codeField);
-    const std::string_view name = streets.TextView(record, nameField);
-    if (!code.starts_with(kHomeRegionPrefix) || name.size() > kLongestName) continue;
-    const std::string_view settlement = code.substr(0, kSettlementCodeLength);
-    MakeKey(key, name, settlement, streets.TextView(record, socrField), true);
-    const std::size_t at = Probe(key);
-    if (slots_[at] != 0) continue;  // an earlier record of the same street wins
-    const std::string_view tail = code.substr(settlement.size());
-    const auto offset = static_cast<std::uint32_t>(arena_.size());
-    arena_ += static_cast<char>(key.size() & 0xFF);
-    arena_ += static_cast<char>(key.size() >> 8);
-    arena_ += static_cast<char>(tail.size() & 0xFF);
-    arena_ += static_cast<char>(tail.size() >> 8);
-    arena_ += key;
-    arena_ += tail;
-    const std::uint64_t tag = static_cast<std::uint64_t>(TextHash{}(key) >> 32) << 32;
-    slots_[at] = tag | (std::uint64_t{offset} + 1);
-    ++size_;
+  if (records.size() == static_cast<std::size_t>(streets.PhysicalCount())) {
+    for (std::size_t recno = 1; recno <= records.size(); ++recno)
+      Add(streets, records.InRecordOrder(static_cast<std::uint32_t>(recno)), key);
+  } else {
+    for (std::size_t i = 0; i < records.size(); ++i) Add(streets, records[i], key);
   }
-  arena_.shrink_to_fit();
+
+  // The finished arena goes behind the slots.
+  const std::size_t slotBytes = slotCount_ * sizeof(std::uint64_t);
+  platform::LookupMemory memory(slotBytes + building_.size());
+  std::memcpy(memory.data(), memory_.data(), slotBytes);
+  if (!building_.empty()) std::memcpy(memory.data() + slotBytes, building_.data(), building_.size());
+  memory_ = std::move(memory);
+  slots_ = reinterpret_cast<std::uint64_t*>(memory_.data());
+  arena_ = memory_.data() + slotBytes;
+  std::string().swap(building_);
+}
+
+void StreetDirectory::Add(const Table& streets, const char* record, std::string& key) {
+  const std::string_view code = streets.TextView(record, codeField_);
+  const std::string_view name = streets.TextView(record, nameField_);
+  if (!code.starts_with(kHomeRegionPrefix) || name.size() > kLongestName) return;
+  const std::string_view settlement = code.substr(0, kSettlementCodeLength);
+  MakeKey(key, name, settlement, streets.TextView(record, socrField_), true);
+  arena_ = building_.data();  // the arena moves as it grows
+  const std::size_t at = Probe(key);
+  if (slots_[at] != 0) return;  // an earlier record of the same street wins
+  const std::string_view tail = code.substr(settlement.size());
+  const auto offset = static_cast<std::uint32_t>(building_.size());
+  building_ += static_cast<char>(key.size() & 0xFF);
+  building_ += static_cast<char>(key.size() >> 8);
+  building_ += static_cast<char>(tail.size() & 0xFF);
+  building_ += static_cast<char>(tail.size() >> 8);
+  building_ += key;
+  building_ += tail;
+  const std::uint64_t tag = static_cast<std::uint64_t>(TextHash{}(key) >> 32) << 32;
+  slots_[at] = tag | (std::uint64_t{offset} + 1);
+  ++size_;
 }
 
 bool StreetDirectory::Find(std::string_view name, std::string_view settlementCode, std::string_view type,
                            std::string& code) const {
-  if (slots_.empty() || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength)
+  if (slotCount_ == 0 || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength)
     return false;
   MakeKey(key_, name, settlementCode, type, false);
   const std::uint64_t slot = slots_[Probe(key_)];

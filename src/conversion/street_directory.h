@@ -9,11 +9,15 @@
 // begins with "74" and has the settlement code as its first 11 characters,
 // and whose upper-cased SOCR equals the type. Records with one name keep
 // their record order in the index, so the first such record met in a walk
-// of the whole index is the one the scope walk would find.
+// of the whole index is the one the scope walk would find; when the index
+// holds every record, that is also the first met in record order, and the
+// directory is built in that order, which reads the table front to back.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/platform.h"
 
 namespace velt {
 
@@ -44,11 +48,22 @@ class StreetDirectory {
   const Table* table_ = nullptr;
   std::uint64_t serial_ = 0;
   int records_ = -1;
-  std::string arena_;
+  // Adds the record's street unless an earlier record holds its key.
+  void Add(const Table& streets, const char* record, std::string& key);
+
+  // The slots, then the arena, in memory of their own (huge pages where
+  // the system has them): a lookup reads one slot and one entry at random
+  // places of some megabytes.
+  platform::LookupMemory memory_;
   // A slot holds the entry's offset in the arena plus one (0: empty) and,
   // above it, 32 bits of the key's hash, so that a probe reads only the
   // entry it finds.
-  std::vector<std::uint64_t> slots_;
+  std::uint64_t* slots_ = nullptr;
+  std::size_t slotCount_ = 0;
+  const char* arena_ = nullptr;
+  // The arena while it is built.
+  std::string building_;
+  int nameField_ = -1, codeField_ = -1, socrField_ = -1;
   std::size_t size_ = 0;
   mutable std::string key_;  // lookup key, kept for its capacity
 };

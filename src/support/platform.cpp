@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <utility>
+#include <new>
+#include <cstdint>
 
 #include "support/code_page.h"
 
@@ -21,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -461,6 +465,20 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
   ::SetConsoleOutputCP(CP_UTF8);
 }
 
+
+LookupMemory::LookupMemory(std::size_t bytes) {
+  if (bytes == 0) return;
+  mapping_ = ::VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (mapping_ == nullptr) throw std::bad_alloc();
+  mapped_ = bytes;
+  data_ = static_cast<char*>(mapping_);
+  size_ = bytes;
+}
+
+void LookupMemory::Release() {
+  if (mapping_ != nullptr) ::VirtualFree(mapping_, 0, MEM_RELEASE);
+}
+
 #else
 // ---- POSIX
 
@@ -712,6 +730,45 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) : texts_(argv, argv + ar
   pointers_.push_back(nullptr);
 }
 
+
+LookupMemory::LookupMemory(std::size_t bytes) {
+  if (bytes == 0) return;
+  // Huge pages are 2 MiB here: the block starts on such a boundary.
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  mapped_ = (bytes + kHugePage - 1) / kHugePage * kHugePage + kHugePage;
+  mapping_ = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping_ == MAP_FAILED) {
+    mapping_ = nullptr;
+    throw std::bad_alloc();
+  }
+  const auto start = reinterpret_cast<std::uintptr_t>(mapping_);
+  data_ = reinterpret_cast<char*>((start + kHugePage - 1) / kHugePage * kHugePage);
+  size_ = bytes;
+#ifdef MADV_HUGEPAGE
+  // Only advice: without it the memory is the same, in small pages.
+  ::madvise(data_, mapped_ - static_cast<std::size_t>(data_ - static_cast<char*>(mapping_)), MADV_HUGEPAGE);
 #endif
+}
+
+void LookupMemory::Release() {
+  if (mapping_ != nullptr) ::munmap(mapping_, mapped_);
+}
+
+#endif
+
+LookupMemory::~LookupMemory() { Release(); }
+
+LookupMemory::LookupMemory(LookupMemory&& other) noexcept { *this = std::move(other); }
+
+LookupMemory& LookupMemory::operator=(LookupMemory&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    mapping_ = std::exchange(other.mapping_, nullptr);
+    mapped_ = std::exchange(other.mapped_, 0);
+  }
+  return *this;
+}
 
 }  // namespace velt::platform

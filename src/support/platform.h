@@ -116,6 +116,32 @@ bool StderrIsTerminal();
 // from cron). Windows always has its desktop.
 bool DisplayAvailable();
 
+// Zeroed memory for a large table looked up at random (the street
+// directory). Where the system allows it, it comes in huge pages, so that a
+// lookup that misses the cache does not also miss the address translation
+// cache. Raises std::bad_alloc when there is no memory.
+class LookupMemory {
+ public:
+  LookupMemory() = default;
+  explicit LookupMemory(std::size_t bytes);
+  ~LookupMemory();
+  LookupMemory(LookupMemory&& other) noexcept;
+  LookupMemory& operator=(LookupMemory&& other) noexcept;
+  LookupMemory(const LookupMemory&) = delete;
+  LookupMemory& operator=(const LookupMemory&) = delete;
+
+  char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  void Release();
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  // What was asked of the system, to be given back whole.
+  void* mapping_ = nullptr;
+  std::size_t mapped_ = 0;
+};
+
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
 };

@@ -1,13 +1,17 @@
 #pragma once
 // A hash map keyed by text and looked up by a view, without a string made of
 // the key: the record loop looks values up that it holds as views.
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
+#include <deque>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace velt {
 
@@ -32,7 +36,95 @@ struct TextHash {
   }
 };
 
+// Open addressing over a power-of-two slot array: a lookup is one hash, one
+// slot read and, when the slot's 32 bits of hash agree, one key compare;
+// no division and no node to chase, which matters on the record loop where
+// several lookups are made per call. Entries live in insertion order in a
+// deque, so references to values stay valid while the map grows.
 template <typename T>
-using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+class TextMap {
+ public:
+  using value_type = std::pair<const std::string, T>;
+  using iterator = typename std::deque<value_type>::iterator;
+  using const_iterator = typename std::deque<value_type>::const_iterator;
+
+  iterator begin() { return entries_.begin(); }
+  iterator end() { return entries_.end(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+
+  void clear() {
+    entries_.clear();
+    slots_.clear();
+  }
+
+  iterator find(std::string_view key) {
+    const std::size_t at = Find(key);
+    return at == kNone ? end() : entries_.begin() + static_cast<std::ptrdiff_t>(at);
+  }
+  const_iterator find(std::string_view key) const {
+    const std::size_t at = Find(key);
+    return at == kNone ? end() : entries_.begin() + static_cast<std::ptrdiff_t>(at);
+  }
+
+  // Inserts unless the key is there; the entry and whether it is new.
+  std::pair<iterator, bool> emplace(std::string_view key, T value) {
+    const std::uint64_t hash = TextHash{}(key);
+    std::size_t slot = 0;
+    if (!slots_.empty()) {
+      slot = Probe(key, hash);
+      if (slots_[slot] != 0) return {entries_.begin() + static_cast<std::ptrdiff_t>(IndexIn(slots_[slot])), false};
+    }
+    if (2 * (entries_.size() + 1) > slots_.size()) {
+      Grow();
+      slot = Probe(key, hash);
+    }
+    entries_.emplace_back(std::string(key), std::move(value));
+    slots_[slot] = Tag(hash) | entries_.size();
+    return {std::prev(entries_.end()), true};
+  }
+
+  T& operator[](std::string_view key) { return emplace(key, T{}).first->second; }
+
+ private:
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  // A slot holds the entry's index plus one (0: empty) in its low 32 bits
+  // and the high 32 bits of the key's hash above them.
+  static std::uint64_t Tag(std::uint64_t hash) { return hash & 0xFFFFFFFF00000000ull; }
+  static std::size_t IndexIn(std::uint64_t slot) { return static_cast<std::size_t>(slot & 0xFFFFFFFFu) - 1; }
+
+  // The slot holding the key, or the empty slot where it would go.
+  std::size_t Probe(std::string_view key, std::uint64_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint64_t slot = slots_[i];
+      if (slot == 0) return i;
+      if (Tag(slot) == Tag(hash) && entries_[IndexIn(slot)].first == key) return i;
+    }
+  }
+
+  std::size_t Find(std::string_view key) const {
+    if (slots_.empty()) return kNone;
+    const std::uint64_t slot = slots_[Probe(key, TextHash{}(key))];
+    return slot == 0 ? kNone : IndexIn(slot);
+  }
+
+  // At most half full, so that probes stay short.
+  void Grow() {
+    slots_.assign(std::max<std::size_t>(16, std::bit_ceil(4 * (entries_.size() + 1))), 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t n = 0; n < entries_.size(); ++n) {
+      const std::uint64_t hash = TextHash{}(entries_[n].first);
+      std::size_t i = hash & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = Tag(hash) | (n + 1);
+    }
+  }
+
+  std::deque<value_type> entries_;
+  std::vector<std::uint64_t> slots_;
+};
 
 }  // namespace velt

@@ -61,6 +61,11 @@ class RecordRange {
   bool empty() const { return first_ == last_; }
   const char* operator[](std::size_t i) const;
   std::uint32_t RecNo(std::size_t i) const;
+  // Record `recno` of the table, held by the range or not: for a walk in
+  // record order over a range that holds every record.
+  const char* InRecordOrder(std::uint32_t recno) const {
+    return records_ + static_cast<std::size_t>(recno - 1) * length_;
+  }
   // Whether record i is among those that Find(key) gives.
   bool KeyMatches(std::size_t i, std::string_view key) const;
 
