@@ -57,7 +57,8 @@ std::string_view StreetDirectory::KeyAt(std::uint32_t offset) const {
 std::string_view StreetDirectory::TailAt(std::uint32_t offset) const {
   const auto* lengths = reinterpret_cast<const unsigned char*>(arena_ + offset);
   const std::size_t keyLength = static_cast<std::size_t>(lengths[0] | lengths[1] << 8);
-  return std::string_view(arena_ + offset + 4 + keyLength, static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
+  return std::string_view(arena_ + offset + 4 + keyLength,
+                          static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
 }
 
 std::size_t StreetDirectory::Probe(std::string_view key) const {

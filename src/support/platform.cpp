@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <utility>
-#include <new>
-#include <cstdint>
 
 #include "support/code_page.h"
 
@@ -22,9 +22,9 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -465,7 +465,6 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
   ::SetConsoleOutputCP(CP_UTF8);
 }
 
-
 LookupMemory::LookupMemory(std::size_t bytes) {
   if (bytes == 0) return;
   mapping_ = ::VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -729,7 +728,6 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) : texts_(argv, argv + ar
   for (std::string& text : texts_) pointers_.push_back(text.data());
   pointers_.push_back(nullptr);
 }
-
 
 LookupMemory::LookupMemory(std::size_t bytes) {
   if (bytes == 0) return;

@@ -75,7 +75,8 @@ class TextMap {
     std::size_t slot = 0;
     if (!slots_.empty()) {
       slot = Probe(key, hash);
-      if (slots_[slot] != 0) return {entries_.begin() + static_cast<std::ptrdiff_t>(IndexIn(slots_[slot])), false};
+      if (slots_[slot] != 0)
+        return {entries_.begin() + static_cast<std::ptrdiff_t>(IndexIn(slots_[slot])), false};
     }
     if (2 * (entries_.size() + 1) > slots_.size()) {
       Grow();
