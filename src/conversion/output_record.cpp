@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "support/char_set.h"
 #include "support/code_page.h"
 #include "table/dbf_value.h"
@@ -30,6 +34,42 @@ const std::array<bool, 256> kJunk = [] {
     junk[static_cast<std::size_t>(c)] = FieldJunkChars.Contains(static_cast<unsigned char>(c));
   return junk;
 }();
+
+// Whether the text holds a byte of FieldJunkChars. A text of at most 16
+// bytes whose 16 bytes lie within the record is looked at in one go.
+bool HasJunk(const char* text, std::size_t length, const char* recordEnd) {
+#if defined(__SSE2__)
+  static_assert(kFieldJunk.size() == 3);
+  if (length <= 16 && recordEnd - text >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[0])),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[1]))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[2])));
+    const unsigned within = (1u << length) - 1;  // the bytes of the text
+    return (static_cast<unsigned>(_mm_movemask_epi8(hits)) & within) != 0;
+  }
+#endif
+  bool any = false;
+  for (std::size_t i = 0; i < length; ++i) any |= kJunk[static_cast<unsigned char>(text[i])];
+  return any;
+}
+
+// Copies a few bytes without a call: the values of the record are short.
+void CopySmall(char* to, const char* from, std::size_t n) {
+  if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+      return;
+    }
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+}
 
 std::size_t WidthOf(Out field) {
   return static_cast<std::size_t>(kOutputLayout[static_cast<int>(field)].width);
@@ -64,9 +104,7 @@ void OutputRecord::DropJunk(Out field, std::size_t written) {
   char* p = At(field);
   const auto junk = [](char c) { return kJunk[static_cast<unsigned char>(c)]; };
   // What follows the text in the field is blanks and NULs, never one of them.
-  bool any = false;
-  for (std::size_t i = 0; i < written; ++i) any |= junk(p[i]);
-  if (!any) return;
+  if (!HasJunk(p, written, record_ + kOutputRecordLength)) return;
   const std::size_t text = dbf::TrimRight(std::string_view(p, written)).size();
   const std::size_t kept = static_cast<std::size_t>(std::remove_if(p, p + text, junk) - p);
   std::memset(p + kept, ' ', WidthOf(field) - kept);
@@ -78,7 +116,7 @@ void OutputRecord::Text(Out field, std::string_view value) {
   const std::size_t width = WidthOf(field);
   const std::size_t n = std::min(width, value.size());
   char* p = At(field);
-  std::memcpy(p, value.data(), n);
+  CopySmall(p, value.data(), n);
   if (Rewritten(field)) std::memset(p + n, ' ', width - n);
   if (kCleanedFields[static_cast<int>(field)]) DropJunk(field, n);
 }
@@ -98,24 +136,38 @@ void OutputRecord::Integer(Out field, int value) {
     Overflow(field, !dbf::FormatInteger(value, f.width, f.decimals, At(field)));
     return;
   }
-  // Right-justified digits, as FormatInteger writes them.
-  const std::uint32_t magnitude =
-      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  int length = value < 0 ? 2 : 1;
-  for (std::uint32_t rest = magnitude; rest >= 10; rest /= 10) ++length;
+  // Right-justified digits, as FormatInteger writes them: made from the
+  // right, two at a time, then put in place.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  std::uint32_t rest = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  char digits[12];
+  char* start = digits + sizeof digits;
+  while (rest >= 100) {
+    const std::uint32_t pair = rest % 100;
+    rest /= 100;
+    start -= 2;
+    start[0] = kPairs[2 * pair];
+    start[1] = kPairs[2 * pair + 1];
+  }
+  if (rest >= 10) {
+    start -= 2;
+    start[0] = kPairs[2 * rest];
+    start[1] = kPairs[2 * rest + 1];
+  } else {
+    *--start = static_cast<char>('0' + rest);
+  }
+  if (value < 0) *--start = '-';
+  const int length = static_cast<int>(digits + sizeof digits - start);
   if (length > f.width) {
     Overflow(field, true);
     return;
   }
   char* p = At(field);
   if (Rewritten(field)) std::memset(p, ' ', static_cast<std::size_t>(f.width - length));
-  char* end = p + f.width;
-  std::uint32_t rest = magnitude;
-  do {
-    *--end = static_cast<char>('0' + rest % 10);
-    rest /= 10;
-  } while (rest != 0);
-  if (value < 0) *--end = '-';
+  CopySmall(p + f.width - length, start, static_cast<std::size_t>(length));
   Overflow(field, false);
 }
 

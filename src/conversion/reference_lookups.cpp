@@ -92,7 +92,7 @@ Table& ReferenceLookups::Current(Lookup slot) {
 
 const SettlementRows& ReferenceLookups::Settlement(std::string_view name) {
   Table& city = Current(Lookup::city);
-  if (auto found = settlements_.find(name); found != settlements_.end()) return found->second;
+  if (const SettlementRows* found = settlements_.Lookup(name)) return *found;
   const RecordRange rows = city.Find(name);
   SettlementRows answer;
   answer.count = static_cast<int>(rows.size());
@@ -183,7 +183,7 @@ const TariffRow& ReferenceLookups::Tariff(int specialty, int category) {
 
 const InsurerRow& ReferenceLookups::Insurer(std::string_view code) {
   Table& f002 = Current(Lookup::f002);
-  if (auto found = insurers_.find(code); found != insurers_.end()) return found->second;
+  if (const InsurerRow* found = insurers_.Lookup(code)) return *found;
   const RecordRange rows = f002.Find(code);
   InsurerRow answer;
   answer.found = !rows.empty();

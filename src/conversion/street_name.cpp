@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "support/char_set.h"
 #include "support/code_page.h"
@@ -53,7 +54,13 @@ int Position(std::string_view text, std::string_view part) {
 std::string_view TakeStreetType(std::string& name) {
   const std::array<StreetTypeWord, 6>& words = StreetTypeWords();
   std::string_view type = words[0].word;  // УЛ when the name carries none
+  // A word whose first letter the name lacks is not in it, and removing
+  // parts of the name never brings a letter in: most names are passed over
+  // by two scans.
+  const bool hasU = name.find(words[0].word.front()) != std::string::npos;
+  const bool hasP = name.find(words[1].word.front()) != std::string::npos;
   for (const StreetTypeWord& w : words) {
+    if (!(w.word.front() == words[0].word.front() ? hasU : hasP)) continue;
     // Every spelling holds the word itself.
     if (!Contains(name, w.word)) continue;
     const std::string* found = nullptr;
@@ -84,17 +91,17 @@ void MoveOrdinalBehind(std::string& name) {
 
 void RemoveEvery(std::string& text, std::string_view pattern) {
   if (pattern.empty()) return;
-  std::size_t read = text.find(pattern);
-  if (read == std::string::npos) return;
-  std::size_t write = read;
-  const std::size_t n = text.size();
-  const std::size_t m = pattern.size();
-  while (read < n) {
-    if (n - read >= m && std::string_view(text).substr(read, m) == pattern) {
-      read += m;
-    } else {
-      text[write++] = text[read++];
-    }
+  std::size_t found = text.find(pattern);
+  if (found == std::string::npos) return;
+  // Occurrences are looked for in the text as it was: what lies behind the
+  // write position is never searched again.
+  std::size_t write = found;
+  while (found != std::string::npos) {
+    const std::size_t read = found + pattern.size();
+    found = text.find(pattern, read);
+    const std::size_t end = found == std::string::npos ? text.size() : found;
+    std::memmove(text.data() + write, text.data() + read, end - read);
+    write += end - read;
   }
   text.resize(write);
 }

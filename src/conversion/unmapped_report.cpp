@@ -70,12 +70,10 @@ void UnmappedReport::Clear() {
 void UnmappedReport::Note(UnmappedKind kind, std::string_view value) {
   if (TrimView(value).empty()) return;
   auto& counts = counts_[Slot(kind)];
-  auto found = counts.find(value);
-  if (found == counts.end()) {
-    counts.emplace(std::string(value), 1);
-  } else {
-    ++found->second;
-  }
+  if (std::int64_t* calls = counts.Lookup(value))
+    ++*calls;
+  else
+    counts.emplace(value, 1);
 }
 
 bool UnmappedReport::Empty() const {

@@ -27,8 +27,8 @@ void MappingLookup::Build(Table& table) {
 }
 
 RecodeResult MappingLookup::Find(std::string_view key) const {
-  const auto found = answers_.find(key);
-  return found == answers_.end() ? RecodeResult{} : found->second;
+  const RecodeResult* found = answers_.Lookup(key);
+  return found == nullptr ? RecodeResult{} : *found;
 }
 
 }  // namespace velt

@@ -33,7 +33,7 @@ constexpr CharSet DigitChars = Digits();
 // Upper-case Cyrillic without Ё.
 constexpr CharSet HouseSuffixChars = Digits().AddRange(0xC0, 0xDF);
 constexpr CharSet StreetJunkChars = CharSet().AddAll("+/=\\");
-constexpr CharSet FieldJunkChars = CharSet().AddAll("#=|");
+constexpr CharSet FieldJunkChars = CharSet().AddAll(kFieldJunk);
 // 0xC1 is the Cyrillic Б of the document masks.
 constexpr CharSet MaskPlaceholderChars = CharSet().AddAll("09RSZ").Add(0xC1);
 constexpr CharSet FreeFormMaskChars = CharSet().AddAll("SZ");

@@ -46,6 +46,8 @@ std::string FilterChars(std::string_view text, const CharSet& set, CharFilter fi
 extern const CharSet DigitChars;
 extern const CharSet HouseSuffixChars;
 extern const CharSet StreetJunkChars;
+// The receiving system's separators, which text fields must not carry.
+inline constexpr std::string_view kFieldJunk = "#=|";
 extern const CharSet FieldJunkChars;
 extern const CharSet MaskPlaceholderChars;
 extern const CharSet FreeFormMaskChars;

@@ -61,12 +61,21 @@ class TextMap {
   }
 
   iterator find(std::string_view key) {
-    const std::size_t at = Find(key);
-    return at == kNone ? end() : entries_.begin() + static_cast<std::ptrdiff_t>(at);
+    const Slot* slot = Find(key);
+    return slot == nullptr ? end() : At(slot->index);
   }
   const_iterator find(std::string_view key) const {
-    const std::size_t at = Find(key);
-    return at == kNone ? end() : entries_.begin() + static_cast<std::ptrdiff_t>(at);
+    const Slot* slot = Find(key);
+    return slot == nullptr ? end() : At(slot->index);
+  }
+  // The value of the key, or null: no iterator is made.
+  const T* Lookup(std::string_view key) const {
+    const Slot* slot = Find(key);
+    return slot == nullptr ? nullptr : &slot->entry->second;
+  }
+  T* Lookup(std::string_view key) {
+    const Slot* slot = Find(key);
+    return slot == nullptr ? nullptr : &slot->entry->second;
   }
 
   // Inserts unless the key is there; the entry and whether it is new.
@@ -75,15 +84,14 @@ class TextMap {
     std::size_t slot = 0;
     if (!slots_.empty()) {
       slot = Probe(key, hash);
-      if (slots_[slot] != 0)
-        return {entries_.begin() + static_cast<std::ptrdiff_t>(IndexIn(slots_[slot])), false};
+      if (slots_[slot].entry != nullptr) return {At(slots_[slot].index), false};
     }
     if (2 * (entries_.size() + 1) > slots_.size()) {
       Grow();
       slot = Probe(key, hash);
     }
     entries_.emplace_back(std::string(key), std::move(value));
-    slots_[slot] = Tag(hash) | entries_.size();
+    slots_[slot] = {Tag(hash), entries_.size() - 1, &entries_.back()};
     return {std::prev(entries_.end()), true};
   }
 
@@ -91,41 +99,46 @@ class TextMap {
 
  private:
   static constexpr std::size_t kNone = ~std::size_t{0};
-  // A slot holds the entry's index plus one (0: empty) in its low 32 bits
-  // and the high 32 bits of the key's hash above them.
-  static std::uint64_t Tag(std::uint64_t hash) { return hash & 0xFFFFFFFF00000000ull; }
-  static std::size_t IndexIn(std::uint64_t slot) { return static_cast<std::size_t>(slot & 0xFFFFFFFFu) - 1; }
+  // A slot names its entry twice: by address for the lookup, by place for
+  // an iterator. The high 32 bits of the key's hash spare most compares.
+  struct Slot {
+    std::uint32_t tag = 0;
+    std::size_t index = 0;
+    value_type* entry = nullptr;  // null: empty
+  };
+  static std::uint32_t Tag(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+  iterator At(std::size_t index) { return entries_.begin() + static_cast<std::ptrdiff_t>(index); }
+  const_iterator At(std::size_t index) const { return entries_.begin() + static_cast<std::ptrdiff_t>(index); }
 
   // The slot holding the key, or the empty slot where it would go.
   std::size_t Probe(std::string_view key, std::uint64_t hash) const {
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      const std::uint64_t slot = slots_[i];
-      if (slot == 0) return i;
-      if (Tag(slot) == Tag(hash) && entries_[IndexIn(slot)].first == key) return i;
+      const Slot& slot = slots_[i];
+      if (slot.entry == nullptr || (slot.tag == Tag(hash) && slot.entry->first == key)) return i;
     }
   }
 
-  std::size_t Find(std::string_view key) const {
-    if (slots_.empty()) return kNone;
-    const std::uint64_t slot = slots_[Probe(key, TextHash{}(key))];
-    return slot == 0 ? kNone : IndexIn(slot);
+  const Slot* Find(std::string_view key) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[Probe(key, TextHash{}(key))];
+    return slot.entry == nullptr ? nullptr : &slot;
   }
 
   // At most half full, so that probes stay short.
   void Grow() {
-    slots_.assign(std::max<std::size_t>(16, std::bit_ceil(4 * (entries_.size() + 1))), 0);
+    slots_.assign(std::max<std::size_t>(16, std::bit_ceil(4 * (entries_.size() + 1))), Slot{});
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t n = 0; n < entries_.size(); ++n) {
       const std::uint64_t hash = TextHash{}(entries_[n].first);
       std::size_t i = hash & mask;
-      while (slots_[i] != 0) i = (i + 1) & mask;
-      slots_[i] = Tag(hash) | (n + 1);
+      while (slots_[i].entry != nullptr) i = (i + 1) & mask;
+      slots_[i] = {Tag(hash), n, &entries_[n]};
     }
   }
 
   std::deque<value_type> entries_;
-  std::vector<std::uint64_t> slots_;
+  std::vector<Slot> slots_;
 };
 
 }  // namespace velt
