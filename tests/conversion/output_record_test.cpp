@@ -1,0 +1,101 @@
+// The output record formats its values itself, on the record loop's fast
+// path; what it writes must stay byte for byte what the table layer writes.
+#include "conversion/output_record.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "support/text_map.h"
+#include "table/dbf_value.h"
+
+namespace velt::testing {
+namespace {
+
+std::string FieldOf(const std::string& record, Out field) {
+  const auto i = static_cast<int>(field);
+  return record.substr(static_cast<std::size_t>(kOutputOffsets[i]),
+                       static_cast<std::size_t>(kOutputLayout[i].width));
+}
+
+TEST(OutputRecordTest, IntegersAreRightJustifiedAsTheTableLayerWritesThem) {
+  const std::vector<int> values = {0,     1,      9,      10,      99,      100,      999,     1000,
+                                   12345, 99999,  100000, -1,      -9,      -10,      -999,    1234567,
+                                   98765432, 100000000, INT_MAX, INT_MIN, INT_MIN + 1, -100000};
+  for (Out field : {Out::SEX, Out::SP_BRIG, Out::SP_KM, Out::N_ZAP, Out::LPU_TO}) {
+    const int width = kOutputLayout[static_cast<int>(field)].width;
+    for (int value : values) {
+      // Written over a longer value first, so that what is left of it shows.
+      std::string record(kOutputRecordLength, ' ');
+      OutputRecord out(record.data());
+      out.Integer(field, -123456789);
+      out.Integer(field, value);
+      std::string expected(static_cast<std::size_t>(width), '?');
+      const bool fits = dbf::FormatInteger(value, width, 0, expected.data());
+      SCOPED_TRACE(std::to_string(value) + " in width " + std::to_string(width));
+      EXPECT_EQ(out.OutOfBoundsAt(field), !fits);
+      if (fits) {
+        EXPECT_EQ(FieldOf(record, field), expected);
+      }
+    }
+  }
+}
+
+TEST(OutputRecordTest, SeparatorsAreFoundAtEveryPlaceOfShortAndLongValues) {
+  for (Out field : {Out::FILE_TYPE, Out::DOCTOR, Out::FAMILY}) {
+    const auto width = static_cast<std::size_t>(kOutputLayout[static_cast<int>(field)].width);
+    for (std::size_t length = 1; length <= 20; ++length) {
+      for (std::size_t at = 0; at < length; ++at) {
+        for (char junk : {'#', '=', '|'}) {
+          std::string value(length, 'A');
+          value[at] = junk;
+          std::string record(kOutputRecordLength, ' ');
+          OutputRecord out(record.data());
+          out.Text(field, value);
+          std::string expected = value.substr(0, width);
+          std::erase(expected, junk);
+          expected.resize(width, ' ');
+          ASSERT_EQ(FieldOf(record, field), expected) << value;
+        }
+      }
+      // Nothing to drop: the value stays as written, and a blank or a
+      // separator after the field's end is none of its own.
+      std::string record(kOutputRecordLength, '#');
+      OutputRecord out(record.data());
+      out.Text(field, std::string(length, 'B'));
+      std::string expected(std::min(length, width), 'B');
+      expected.resize(width, '#');
+      EXPECT_EQ(FieldOf(record, field), expected) << length;
+    }
+  }
+}
+
+TEST(TextMapTest, KeepsEveryKeyAndItsValueWhileGrowing) {
+  TextMap<int> map;
+  const int& first = map.emplace("key0", 0).first->second;
+  for (int i = 1; i < 5000; ++i) EXPECT_TRUE(map.emplace("key" + std::to_string(i), i).second);
+  EXPECT_EQ(first, 0);  // still the value it was, after every growth
+  EXPECT_FALSE(map.emplace("key7", 70).second);
+  EXPECT_EQ(map.size(), 5000u);
+  for (int i = 0; i < 5000; ++i) {
+    const int* value = map.Lookup("key" + std::to_string(i));
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(*value, i);
+    EXPECT_EQ(map.find("key" + std::to_string(i))->second, i);
+  }
+  EXPECT_EQ(map.Lookup("key5000"), nullptr);
+  EXPECT_EQ(map.Lookup(""), nullptr);
+  EXPECT_TRUE(map.find("key") == map.end());
+  ++map["key1"];
+  ++map["new"];
+  EXPECT_EQ(*map.Lookup("key1"), 2);
+  EXPECT_EQ(*map.Lookup("new"), 1);
+  map.clear();
+  EXPECT_TRUE(map.empty());
+  EXPECT_EQ(map.Lookup("key1"), nullptr);
+}
+
+}  // namespace
+}  // namespace velt::testing
