@@ -39,10 +39,6 @@ const std::array<StreetTypeWord, 6>& StreetTypeWords() {
   return words;
 }
 
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
 // 1-based position of the first occurrence, 0 when absent.
 int Position(std::string_view text, std::string_view part) {
   std::size_t at = text.find(part);
@@ -61,14 +57,21 @@ std::string_view TakeStreetType(std::string& name) {
   const bool hasP = name.find(words[1].word.front()) != std::string::npos;
   for (const StreetTypeWord& w : words) {
     if (!(w.word.front() == words[0].word.front() ? hasU : hasP)) continue;
-    // Every spelling holds the word itself.
-    if (!Contains(name, w.word)) continue;
-    const std::string* found = nullptr;
-    for (const std::string& form : w.forms)
-      if (Contains(name, form)) found = &form;
-    if (found == nullptr) continue;
+    // Each spelling is the word with a blank or a point after or before it,
+    // so the places of the word tell which spellings the name holds.
+    int spelling = -1;  // the last of the list that the name holds
+    for (std::size_t at = name.find(w.word); at != std::string::npos; at = name.find(w.word, at + 1)) {
+      const std::size_t end = at + w.word.size();
+      const char after = end < name.size() ? name[end] : '\0';
+      const char before = at > 0 ? name[at - 1] : '\0';
+      if (after == ' ') spelling = std::max(spelling, 0);
+      if (after == '.') spelling = std::max(spelling, 1);
+      if (before == ' ') spelling = std::max(spelling, 2);
+      if (before == '.') spelling = std::max(spelling, 3);
+    }
+    if (spelling < 0) continue;
     type = w.word;
-    RemoveEvery(name, *found);
+    RemoveEvery(name, w.forms[static_cast<std::size_t>(spelling)]);
     TrimInPlace(name);
   }
   return type;
