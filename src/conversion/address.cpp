@@ -143,12 +143,13 @@ void WriteHouseNumber(RecordContext& ctx, std::string_view text, Out numberField
 
 }  // namespace
 
-void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
-                    std::string_view house, AddressResult& result) {
+void BeginAddress(RunSession& session, std::string_view city, std::string_view street, std::string_view house,
+                  AddressResult& result) {
   result.found = false;
   result.streetCode.clear();
   result.house.clear();
   result.institution = 0;
+  result.streetPending = false;
 
   // Without a marker the settlement is never identified, so it is not even
   // looked up.
@@ -182,10 +183,24 @@ void ResolveAddress(RunSession& session, std::string_view city, std::string_view
 
   b.writtenStreet.assign(b.street);
   const std::string_view type = NormaliseStreetName(b.street);
-  session.lookups.Street(b.street, b.settlementCode, type, result.streetCode);
-  if (result.streetCode.empty()) NoteUnknownStreet(session, b.name, b.writtenStreet, b.key);
+  session.lookups.BeginStreet(b.street, b.settlementCode, type);
+  result.streetPending = true;
   result.institution = institution;
   result.found = true;
+}
+
+void EndAddress(RunSession& session, AddressResult& result) {
+  if (!result.streetPending) return;
+  result.streetPending = false;
+  AddressBuffers& b = session.address;
+  session.lookups.EndStreet(result.streetCode);
+  if (result.streetCode.empty()) NoteUnknownStreet(session, b.name, b.writtenStreet, b.key);
+}
+
+void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
+                    std::string_view house, AddressResult& result) {
+  BeginAddress(session, city, street, house, result);
+  EndAddress(session, result);
 }
 
 AddressResult ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
@@ -207,17 +222,30 @@ HouseNumber SplitHouseNumber(std::string_view text) {
 // institution that is not found leaves the street code and the house empty
 // and LPU_FROM as it was; the flat and the station are written regardless.
 void AddressGroup(RecordContext& ctx) {
+  BeginAddressGroup(ctx);
+  EndAddressGroup(ctx);
+}
+
+void BeginAddressGroup(RecordContext& ctx) {
   AddressResult& address = ctx.session.address.result;
   const std::string_view city = ctx.Text(In::CITY);
   const std::string_view street = ctx.Text(In::ULIC);
   const std::string_view house = ctx.Text(In::DOM);
-  ResolveAddress(ctx.session, city, street, house, address);
+  BeginAddress(ctx.session, city, street, house, address);
 
-  ctx.out.Text(Out::CITYSTREET, address.streetCode);
   WriteHouseNumber(ctx, address.house, Out::HOUSE, Out::IND_HOUSE);
   if (address.institution > 0) ctx.out.Integer(Out::LPU_FROM, address.institution);
   WriteHouseNumber(ctx, ctx.Text(In::KVAR), Out::ROOM, Out::IND_ROOM);
   ctx.out.Integer(Out::COD_LPU, ctx.session.stationCode);
+}
+
+// Without a street begun in this record the field stays blank, as an
+// empty code leaves it.
+void EndAddressGroup(RecordContext& ctx) {
+  AddressResult& address = ctx.session.address.result;
+  if (!address.streetPending) return;
+  EndAddress(ctx.session, address);
+  ctx.out.Text(Out::CITYSTREET, address.streetCode);
 }
 
 }  // namespace velt

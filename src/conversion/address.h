@@ -16,6 +16,9 @@ struct AddressResult {
   std::string streetCode;  // empty when the street was not found
   std::string house;       // the house text (the institution's own for an institution)
   int institution = 0;     // the institution number, 0 for a street
+  // The street's lookup is begun and its code not yet known (see
+  // BeginAddress).
+  bool streetPending = false;
 };
 
 // Working texts of one resolution, kept by the run so that their capacity
@@ -34,6 +37,13 @@ struct AddressBuffers {
 // Through the run's references; the texts must not point into `buffers`.
 void ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
                     std::string_view house, AddressResult& result);
+// The same in two steps: BeginAddress resolves all but the street code,
+// whose lookup it begins, and EndAddress gives the street code (and notes
+// an unknown street). Between them the run may convert other fields while
+// the street's entry is fetched from memory.
+void BeginAddress(RunSession& session, std::string_view city, std::string_view street, std::string_view house,
+                  AddressResult& result);
+void EndAddress(RunSession& session, AddressResult& result);
 AddressResult ResolveAddress(RunSession& session, std::string_view city, std::string_view street,
                              std::string_view house);
 

@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "support/char_set.h"
 #include "support/code_page.h"
 #include "table/dbf_value.h"
@@ -35,23 +31,37 @@ const std::array<bool, 256> kJunk = [] {
   return junk;
 }();
 
-// Whether the text holds a byte of FieldJunkChars. A text of at most 16
-// bytes whose 16 bytes lie within the record is looked at in one go.
-bool HasJunk(const char* text, std::size_t length, const char* recordEnd) {
-#if defined(__SSE2__)
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+
+std::uint64_t Word(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  return word;
+}
+
+// Whether a word holds a byte of kFieldJunk: the classic test for a zero
+// byte after an exclusive or, exact as a yes or no.
+bool JunkIn(std::uint64_t word) {
   static_assert(kFieldJunk.size() == 3);
-  if (length <= 16 && recordEnd - text >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[0])),
-                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[1]))),
-                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kFieldJunk[2])));
-    const unsigned within = (1u << length) - 1;  // the bytes of the text
-    return (static_cast<unsigned>(_mm_movemask_epi8(hits)) & within) != 0;
+  const auto zeroIn = [](std::uint64_t x) { return ((x - kOnes) & ~x & (kOnes << 7)) != 0; };
+  return zeroIn(word ^ (kOnes * static_cast<unsigned char>(kFieldJunk[0]))) ||
+         zeroIn(word ^ (kOnes * static_cast<unsigned char>(kFieldJunk[1]))) ||
+         zeroIn(word ^ (kOnes * static_cast<unsigned char>(kFieldJunk[2])));
+}
+
+// Whether the value holds a byte of FieldJunkChars. The value is looked at
+// where it came from, not in the record just written: reading back bytes
+// stored a moment ago in smaller pieces stalls the processor.
+bool HasJunk(const char* text, std::size_t length) {
+  if (length < 8) {
+    bool any = false;
+    for (std::size_t i = 0; i < length; ++i) any |= kJunk[static_cast<unsigned char>(text[i])];
+    return any;
   }
-#endif
-  bool any = false;
-  for (std::size_t i = 0; i < length; ++i) any |= kJunk[static_cast<unsigned char>(text[i])];
-  return any;
+  std::size_t i = 0;
+  for (; i + 8 < length; i += 8)
+    if (JunkIn(Word(text + i))) return true;
+  return JunkIn(Word(text + length - 8));  // the last eight, which may overlap
 }
 
 // Copies a few bytes without a call: the values of the record are short.
@@ -103,8 +113,6 @@ bool OutputRecord::Rewritten(Out field) {
 void OutputRecord::DropJunk(Out field, std::size_t written) {
   char* p = At(field);
   const auto junk = [](char c) { return kJunk[static_cast<unsigned char>(c)]; };
-  // What follows the text in the field is blanks and NULs, never one of them.
-  if (!HasJunk(p, written, record_ + kOutputRecordLength)) return;
   const std::size_t text = dbf::TrimRight(std::string_view(p, written)).size();
   const std::size_t kept = static_cast<std::size_t>(std::remove_if(p, p + text, junk) - p);
   std::memset(p + kept, ' ', WidthOf(field) - kept);
@@ -118,7 +126,7 @@ void OutputRecord::Text(Out field, std::string_view value) {
   char* p = At(field);
   CopySmall(p, value.data(), n);
   if (Rewritten(field)) std::memset(p + n, ' ', width - n);
-  if (kCleanedFields[static_cast<int>(field)]) DropJunk(field, n);
+  if (kCleanedFields[static_cast<int>(field)] && HasJunk(value.data(), n)) DropJunk(field, n);
 }
 
 void OutputRecord::UpperText(Out field, std::string_view value) {
@@ -127,7 +135,8 @@ void OutputRecord::UpperText(Out field, std::string_view value) {
   char* p = At(field);
   UpperCaseInto(value.substr(0, n), p);
   if (Rewritten(field)) std::memset(p + n, ' ', width - n);
-  if (kCleanedFields[static_cast<int>(field)]) DropJunk(field, n);
+  // Upper-casing neither makes nor takes a separator.
+  if (kCleanedFields[static_cast<int>(field)] && HasJunk(value.data(), n)) DropJunk(field, n);
 }
 
 void OutputRecord::Integer(Out field, int value) {

@@ -51,6 +51,7 @@ class OutputRecord {
   void Overflow(Out field, bool on);
   // Whether the field was written before in this record; marks it written.
   bool Rewritten(Out field);
+  // Takes # = | out of the field, whose first `written` bytes hold one.
   void DropJunk(Out field, std::size_t written);
 
   char* record_ = nullptr;

@@ -43,16 +43,10 @@ void LogCallFailure(RecordContext& ctx, const std::string& message) {
                            textOf(In::FAM), message);
 }
 
-void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
-  if (SkippedByProfile(session.archive.Text(In::PROF))) return;
+namespace {
 
-  output.Append();
-  OutputRecord& out = session.output;
-  out.Reset(output.EditBuffer());
-  RecordContext ctx(session, out, isNative);
-
-  // The order is fixed: later groups take working values that earlier ones
-  // left.
+// The field groups of one call, in their order.
+void ConvertGroups(RecordContext& ctx) {
   PolicyGroup(ctx);
   NamesGroup(ctx);
   RunGuarded(ctx, VELT_ANSI(": Неверная дата рождения."), [&] { return BirthDateGroup(ctx); });
@@ -60,9 +54,10 @@ void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
   RunGuarded(ctx, VELT_ANSI(": Номер документа не соответствует указанному типу документа."),
              [&] { IdentityDocumentGroup(ctx); });
   SnilsGroup(ctx);
-  AddressGroup(ctx);
+  BeginAddressGroup(ctx);
   RunGuarded(ctx, VELT_ANSI(": Невозможно определить код СМО."), [&] { InsurerCodeGroup(ctx); });
   CaseNumberGroup(ctx);
+  ctx.session.lookups.ApproachStreet();
 
   RunGuarded(ctx, VELT_ANSI(" - неверная дата приема вызова "), [&] { return CallDateGroup(ctx); });
   RunGuarded(ctx, CallTimeMessage(), [&] { return CallTimeGroup(ctx); });
@@ -87,7 +82,30 @@ void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
   InjuryKindGroup(ctx);
   StageTimesGroup(ctx);
   // No separator: the call number runs straight into this message.
-  RunGuarded(ctx, session.Station672Message(), [&] { return Station672Group(ctx); });
+  RunGuarded(ctx, ctx.session.Station672Message(), [&] { return Station672Group(ctx); });
+}
+
+}  // namespace
+
+void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
+  if (SkippedByProfile(session.archive.Text(In::PROF))) return;
+
+  output.Append();
+  OutputRecord& out = session.output;
+  out.Reset(output.EditBuffer());
+  RecordContext ctx(session, out, isNative);
+
+  // The order is fixed: later groups take working values that earlier ones
+  // left. The street code alone is looked up while the groups after the
+  // address run; it is written (and an unknown street noted) whatever way
+  // the record ends.
+  try {
+    ConvertGroups(ctx);
+  } catch (...) {
+    EndAddressGroup(ctx);
+    throw;
+  }
+  EndAddressGroup(ctx);
 
   // The text fields lost # = | as they were written.
   if (out.OutOfBounds()) OutOfBounds();

@@ -19,8 +19,12 @@ bool BirthDateGroup(RecordContext& ctx);  // guarded
 void SexGroup(RecordContext& ctx);
 void IdentityDocumentGroup(RecordContext& ctx);  // guarded
 void SnilsGroup(RecordContext& ctx);
-// Address (address.cpp).
+// Address (address.cpp). The record loop runs it in two parts, the street
+// code written at the end of the record, so that the street's lookup in a
+// large directory overlaps the other groups.
 void AddressGroup(RecordContext& ctx);
+void BeginAddressGroup(RecordContext& ctx);
+void EndAddressGroup(RecordContext& ctx);
 // Identity again (identity_fields.cpp).
 void InsurerCodeGroup(RecordContext& ctx);  // guarded
 void CaseNumberGroup(RecordContext& ctx);

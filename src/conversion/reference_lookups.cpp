@@ -113,16 +113,31 @@ const SettlementRows& ReferenceLookups::Settlement(std::string_view name) {
   return settlements_.emplace(std::string(name), std::move(answer)).first->second;
 }
 
-bool ReferenceLookups::Street(std::string_view name, std::string_view settlementCode, std::string_view type,
-                              std::string& code) {
+StreetDirectory& ReferenceLookups::Streets() {
   Table& streets = Current(Lookup::street);
   if (!streets_) {
     auto directory = std::make_unique<StreetDirectory>();
     directory->Refresh(streets);
     streets_ = std::move(directory);
   }
-  return streets_->Find(name, settlementCode, type, code);
+  return *streets_;
 }
+
+bool ReferenceLookups::Street(std::string_view name, std::string_view settlementCode, std::string_view type,
+                              std::string& code) {
+  return Streets().Find(name, settlementCode, type, code);
+}
+
+void ReferenceLookups::BeginStreet(std::string_view name, std::string_view settlementCode,
+                                   std::string_view type) {
+  Streets().Begin(name, settlementCode, type);
+}
+
+void ReferenceLookups::ApproachStreet() const {
+  if (streets_) streets_->Approach();
+}
+
+bool ReferenceLookups::EndStreet(std::string& code) const { return streets_ && streets_->End(code); }
 
 const std::string* ReferenceLookups::InstitutionAddress(int institution) {
   Table& lpu = Current(Lookup::lpu);

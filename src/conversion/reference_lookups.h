@@ -53,6 +53,11 @@ class ReferenceLookups {
   // street: the first home-region street of that name, settlement and type.
   bool Street(std::string_view name, std::string_view settlementCode, std::string_view type,
               std::string& code);
+  // The same in three steps (see StreetDirectory::Begin): the answer of
+  // EndStreet is the one Street would have given at BeginStreet.
+  void BeginStreet(std::string_view name, std::string_view settlementCode, std::string_view type);
+  void ApproachStreet() const;
+  bool EndStreet(std::string& code) const;
   // lpu, by institution number: the upper-cased ADRESS of its first record,
   // nullptr when the number is not there.
   const std::string* InstitutionAddress(int institution);
@@ -68,6 +73,7 @@ class ReferenceLookups {
  private:
   // The table of a slot; what was found in an earlier open of it is dropped.
   Table& Current(Lookup slot);
+  StreetDirectory& Streets();
 
   const ReferenceTables& tables_;
   std::array<std::uint64_t, kLookupCount> serials_{};

@@ -61,9 +61,8 @@ std::string_view StreetDirectory::TailAt(std::uint32_t offset) const {
                           static_cast<std::size_t>(lengths[2] | lengths[3] << 8));
 }
 
-std::size_t StreetDirectory::Probe(std::string_view key) const {
+std::size_t StreetDirectory::Probe(std::string_view key, std::size_t hash) const {
   const std::size_t mask = slotCount_ - 1;
-  const std::size_t hash = TextHash{}(key);
   const std::uint64_t tag = static_cast<std::uint64_t>(hash >> 32) << 32;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const std::uint64_t slot = slots_[i];
@@ -135,6 +134,30 @@ bool StreetDirectory::Find(std::string_view name, std::string_view settlementCod
   const std::uint64_t slot = slots_[Probe(key_)];
   if (slot == 0) return false;
   code.assign(settlementCode);
+  code.append(TailAt(static_cast<std::uint32_t>(slot - 1)));
+  return true;
+}
+
+void StreetDirectory::Begin(std::string_view name, std::string_view settlementCode, std::string_view type) {
+  begun_ = slotCount_ != 0 && name.size() <= kLongestName && settlementCode.size() <= kSettlementCodeLength;
+  if (!begun_) return;
+  MakeKey(key_, name, settlementCode, type, false);
+  settlementCode_.assign(settlementCode);
+  hash_ = TextHash{}(key_);
+  __builtin_prefetch(&slots_[hash_ & (slotCount_ - 1)]);
+}
+
+void StreetDirectory::Approach() const {
+  if (!begun_) return;
+  const std::uint64_t slot = slots_[hash_ & (slotCount_ - 1)];
+  if (slot != 0) __builtin_prefetch(arena_ + (slot & 0xFFFFFFFFu) - 1);
+}
+
+bool StreetDirectory::End(std::string& code) const {
+  if (!begun_) return false;
+  const std::uint64_t slot = slots_[Probe(key_, hash_)];
+  if (slot == 0) return false;
+  code.assign(settlementCode_);
   code.append(TailAt(static_cast<std::uint32_t>(slot - 1)));
   return true;
 }

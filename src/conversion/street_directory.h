@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/platform.h"
+#include "support/text_map.h"
 
 namespace velt {
 
@@ -33,12 +34,21 @@ class StreetDirectory {
   bool Find(std::string_view name, std::string_view settlementCode, std::string_view type,
             std::string& code) const;
 
+  // Find in three steps, so that its two reads of memory that is seldom in
+  // the cache overlap other work: Begin makes the key and asks for its
+  // slot, Approach asks for the entry that the slot names, End answers as
+  // Find would have answered at Begin.
+  void Begin(std::string_view name, std::string_view settlementCode, std::string_view type);
+  void Approach() const;
+  bool End(std::string& code) const;
+
   std::size_t size() const { return size_; }
 
  private:
   void Build(Table& streets);
   // The slot that holds the key, or the empty slot where it would go.
-  std::size_t Probe(std::string_view key) const;
+  std::size_t Probe(std::string_view key) const { return Probe(key, TextHash{}(key)); }
+  std::size_t Probe(std::string_view key, std::size_t hash) const;
   // An entry of the arena: the key's length and the code tail's (CODE
   // beyond its first 11 characters), two bytes each, then the key and the
   // tail.
@@ -66,6 +76,11 @@ class StreetDirectory {
   int nameField_ = -1, codeField_ = -1, socrField_ = -1;
   std::size_t size_ = 0;
   mutable std::string key_;  // lookup key, kept for its capacity
+  // The lookup that Begin started: its settlement code, and the key's hash
+  // (no lookup: `begun_` false).
+  bool begun_ = false;
+  std::size_t hash_ = 0;
+  std::string settlementCode_;
 };
 
 }  // namespace velt

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/char_set.h"
+#include "support/code_page.h"
 #include "support/text_map.h"
 #include "table/dbf_value.h"
 
@@ -21,8 +23,8 @@ std::string FieldOf(const std::string& record, Out field) {
 }
 
 TEST(OutputRecordTest, IntegersAreRightJustifiedAsTheTableLayerWritesThem) {
-  const std::vector<int> values = {0,     1,      9,      10,      99,      100,      999,     1000,
-                                   12345, 99999,  100000, -1,      -9,      -10,      -999,    1234567,
+  const std::vector<int> values = {0,        1,         9,       10,      99,          100,    999,  1000,
+                                   12345,    99999,     100000,  -1,      -9,          -10,    -999, 1234567,
                                    98765432, 100000000, INT_MAX, INT_MIN, INT_MIN + 1, -100000};
   for (Out field : {Out::SEX, Out::SP_BRIG, Out::SP_KM, Out::N_ZAP, Out::LPU_TO}) {
     const int width = kOutputLayout[static_cast<int>(field)].width;
@@ -69,6 +71,13 @@ TEST(OutputRecordTest, SeparatorsAreFoundAtEveryPlaceOfShortAndLongValues) {
       expected.resize(width, '#');
       EXPECT_EQ(FieldOf(record, field), expected) << length;
     }
+  }
+}
+
+TEST(OutputRecordTest, UpperCasingNeitherMakesNorTakesASeparator) {
+  for (int c = 0; c < 256; ++c) {
+    const char byte = static_cast<char>(c);
+    EXPECT_EQ(FieldJunkChars.Contains(UpperChar(byte)), FieldJunkChars.Contains(byte)) << c;
   }
 }
 
