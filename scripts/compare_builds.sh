@@ -28,7 +28,7 @@ CALLS=${2:-20000}
 HASH=$(git rev-parse --short=12 "$COMMIT")
 BASE_BUILD=$TMP/veltconv-compare-build-$HASH
 WORK=$TMP/veltconv-compare-$$
-trap 'rm -rf "$WORK"' EXIT
+[ -n "${KEEP_WORK:-}" ] || trap 'rm -rf "$WORK"' EXIT
 
 configure() {  # source dir, build dir
   cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_GUI=OFF -DVELT_TESTS=OFF \
@@ -62,7 +62,8 @@ convert() {  # binary, app, archive, code page, run dir
     >"$run/stdout" 2>"$run/stderr"
   echo $? >"$run/status"
   set -e
-  sed -i -e 's/ in [0-9.]* s$//' -e 's/ за [0-9.]* с$//' "$run/stdout"
+  # The run's own folder is named in what it prints: left out, as the time.
+  sed -i -e 's/ in [0-9.]* s$//' -e 's/ за [0-9.]* с\([ ,]\|$\)/\1/' -e "s|$run/|RUN/|g" "$run/stdout" "$run/stderr"
   if [ -f "$run/app/veltconv.log" ]; then
     cut -c23- "$run/app/veltconv.log" >"$run/log.lines"
     rm "$run/app/veltconv.log"
