@@ -71,6 +71,14 @@ bool ParseNumber(std::string_view field, double& value) {
   return true;
 }
 
+std::string_view PlainDigits(std::string_view field) {
+  const std::string_view text = TrimBlanks(field);
+  if (text.empty() || text.size() > 15 || (text.front() == '0' && text.size() > 1)) return {};
+  for (char c : text)
+    if (c < '0' || c > '9') return {};
+  return text;
+}
+
 void NumberText(double value, std::string& out) {
   out.clear();
   if (value == 0 || !std::isfinite(value)) {

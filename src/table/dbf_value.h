@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "support/date_time.h"
 
 namespace velt::dbf {
@@ -17,9 +21,24 @@ static_assert(std::endian::native == std::endian::little);
 
 // Trailing blanks (and the NUL bytes some writers pad with) removed.
 inline std::string_view TrimRight(std::string_view text) {
-  // Eight bytes at a time while they are all blanks or NULs (the only bytes
-  // with no bit but 0x20 set): wide fields are mostly padding.
+  // Sixteen, then eight bytes at a time while they are all blanks or NULs
+  // (the only bytes with no bit but 0x20 set): wide fields are mostly
+  // padding.
   std::size_t n = text.size();
+#if defined(__SSE2__)
+  const __m128i ignored = _mm_set1_epi8(static_cast<char>(0xDF));
+  while (n >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + n - 16));
+    const auto blank = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(bytes, ignored), _mm_setzero_si128())));
+    if (blank != 0xFFFF) {
+      // The last byte kept is the highest bit of those that are not blank.
+      const unsigned kept = ~blank & 0xFFFF;
+      return text.substr(0, n - 16 + static_cast<std::size_t>(32 - std::countl_zero(kept)));
+    }
+    n -= 16;
+  }
+#endif
   while (n >= 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + n - 8, 8);
@@ -49,6 +68,10 @@ bool TryParseNumber(std::string_view text, double& value);
 
 // Plain decimal, up to 15 significant digits, no blanks, no trailing zeros:
 // 12, 12.5, -0.25.
+// The field's text when, blanks and NULs aside, it is 1 to 15 decimal
+// digits without a leading zero (or a lone 0): the very text that
+// NumberText gives for the number it holds. Empty otherwise.
+std::string_view PlainDigits(std::string_view field);
 void NumberText(double value, std::string& out);
 std::string NumberText(double value);
 

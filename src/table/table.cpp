@@ -535,6 +535,8 @@ std::string Table::AsString(const char* record, int index) const {
   switch (field.type) {
     case 'N':
     case 'F': {
+      // Plain digits without a leading zero read back as themselves.
+      if (const std::string_view digits = dbf::PlainDigits(raw); !digits.empty()) return std::string(digits);
       double value;
       return dbf::ParseNumber(raw, value) ? dbf::NumberText(value) : std::string();
     }
