@@ -69,11 +69,7 @@ void UnmappedReport::Clear() {
 
 void UnmappedReport::Note(UnmappedKind kind, std::string_view value) {
   if (TrimView(value).empty()) return;
-  auto& counts = counts_[Slot(kind)];
-  if (std::int64_t* calls = counts.Lookup(value))
-    ++*calls;
-  else
-    counts.emplace(value, 1);
+  counts_[Slot(kind)].Add(value);
 }
 
 bool UnmappedReport::Empty() const {
@@ -81,17 +77,16 @@ bool UnmappedReport::Empty() const {
 }
 
 std::int64_t UnmappedReport::Calls(UnmappedKind kind, std::string_view value) const {
-  const auto& counts = counts_[Slot(kind)];
-  auto found = counts.find(value);
-  return found == counts.end() ? 0 : found->second;
+  return counts_[Slot(kind)].Count(value);
 }
 
 std::vector<UnmappedEntry> UnmappedReport::Entries() const {
   std::vector<UnmappedEntry> entries;
   for (int slot = 0; slot < kUnmappedKindCount; ++slot) {
     const std::size_t first = entries.size();
-    for (const auto& [value, calls] : counts_[slot])
-      entries.push_back({static_cast<UnmappedKind>(slot), value, calls});
+    counts_[slot].ForEach([&](std::string_view value, std::int64_t calls) {
+      entries.push_back({static_cast<UnmappedKind>(slot), std::string(value), calls});
+    });
     std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
               [](const UnmappedEntry& a, const UnmappedEntry& b) { return a.value < b.value; });
   }
@@ -102,7 +97,7 @@ std::vector<std::string> UnmappedReport::ValuesForMappingKind(int mappingKind) c
   std::vector<std::string> values;
   for (int slot = 0; slot < kUnmappedKindCount; ++slot) {
     if (mappingKind == 0 || MappingKindOf(static_cast<UnmappedKind>(slot)) != mappingKind) continue;
-    for (const auto& entry : counts_[slot]) values.push_back(entry.first);
+    counts_[slot].ForEach([&](std::string_view value, std::int64_t) { values.emplace_back(value); });
   }
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());

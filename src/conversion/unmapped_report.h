@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/text_map.h"
+#include "support/text_counts.h"
 
 namespace velt {
 
@@ -61,7 +61,7 @@ class UnmappedReport {
  private:
   // A hash per kind: the record loop notes values far more often than the
   // report is read (sorted then).
-  std::array<TextMap<std::int64_t>, kUnmappedKindCount> counts_;
+  std::array<TextCounts, kUnmappedKindCount> counts_;
 };
 
 // The report of the last run: cleared when a run starts, handed over by the

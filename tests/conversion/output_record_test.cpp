@@ -10,7 +10,6 @@
 
 #include "support/char_set.h"
 #include "support/code_page.h"
-#include "support/text_map.h"
 #include "table/dbf_value.h"
 
 namespace velt::testing {
@@ -79,31 +78,6 @@ TEST(OutputRecordTest, UpperCasingNeitherMakesNorTakesASeparator) {
     const char byte = static_cast<char>(c);
     EXPECT_EQ(FieldJunkChars.Contains(UpperChar(byte)), FieldJunkChars.Contains(byte)) << c;
   }
-}
-
-TEST(TextMapTest, KeepsEveryKeyAndItsValueWhileGrowing) {
-  TextMap<int> map;
-  const int& first = map.emplace("key0", 0).first->second;
-  for (int i = 1; i < 5000; ++i) EXPECT_TRUE(map.emplace("key" + std::to_string(i), i).second);
-  EXPECT_EQ(first, 0);  // still the value it was, after every growth
-  EXPECT_FALSE(map.emplace("key7", 70).second);
-  EXPECT_EQ(map.size(), 5000u);
-  for (int i = 0; i < 5000; ++i) {
-    const int* value = map.Lookup("key" + std::to_string(i));
-    ASSERT_NE(value, nullptr);
-    EXPECT_EQ(*value, i);
-    EXPECT_EQ(map.find("key" + std::to_string(i))->second, i);
-  }
-  EXPECT_EQ(map.Lookup("key5000"), nullptr);
-  EXPECT_EQ(map.Lookup(""), nullptr);
-  EXPECT_TRUE(map.find("key") == map.end());
-  ++map["key1"];
-  ++map["new"];
-  EXPECT_EQ(*map.Lookup("key1"), 2);
-  EXPECT_EQ(*map.Lookup("new"), 1);
-  map.clear();
-  EXPECT_TRUE(map.empty());
-  EXPECT_EQ(map.Lookup("key1"), nullptr);
 }
 
 }  // namespace
