@@ -57,7 +57,6 @@ void ConvertGroups(RecordContext& ctx) {
   BeginAddressGroup(ctx);
   RunGuarded(ctx, VELT_ANSI(": Невозможно определить код СМО."), [&] { InsurerCodeGroup(ctx); });
   CaseNumberGroup(ctx);
-  ctx.session.lookups.ApproachStreet();
 
   RunGuarded(ctx, VELT_ANSI(" - неверная дата приема вызова "), [&] { return CallDateGroup(ctx); });
   RunGuarded(ctx, CallTimeMessage(), [&] { return CallTimeGroup(ctx); });
@@ -68,6 +67,7 @@ void ConvertGroups(RecordContext& ctx) {
   ResultGroup(ctx);
   FixedValuesGroup(ctx);
   BrigadeGroup(ctx);
+  ctx.session.lookups.ApproachStreet();
   RunGuarded(ctx, VELT_ANSI(": Не удалось вычислить TARIF или DATE_TAR."), [&] { return TariffGroup(ctx); });
 
   RunGuarded(ctx, VELT_ANSI(": Не удалось вычислить дату госпитализации."),
