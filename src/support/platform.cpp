@@ -553,7 +553,13 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
         continue;
       }
     }
-    if (mode == Mode::CreateTruncate && ::ftruncate(fd, 0) != 0) {
+    // A file that is empty already is left alone: on ext4 a truncation to
+    // nothing makes the close write back everything written since, in the
+    // closing process and at once (auto_da_alloc), a gigabyte for a big
+    // output table.
+    struct stat held {};
+    if (mode == Mode::CreateTruncate &&
+        (::fstat(fd, &held) != 0 || (held.st_size > 0 && ::ftruncate(fd, 0) != 0))) {
       ::close(fd);
       return OpenResult::Failed;
     }
