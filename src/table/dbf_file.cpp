@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 
+#include "support/background_worker.h"
 #include "support/code_page.h"
 #include "support/text.h"
 
@@ -218,6 +221,8 @@ CreateStatus WriteEmptyTable(const std::string& path, const Layout& layout,
 // ---- DbfFile
 
 DbfFile::DbfFile() = default;
+// The worker, the last member, ends first: a batch handed to it is written
+// whole. Gathered records that no batch took are dropped (Close writes them).
 DbfFile::~DbfFile() = default;
 
 OpenStatus DbfFile::Open(const std::string& path, bool exclusive, bool oemTranslate) {
@@ -294,6 +299,8 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
 void DbfFile::Close() {
   // Best effort: a caller that must know flushes first.
   if (file_) Flush();
+  Settle();
+  worker_.reset();
   file_.reset();
   path_.clear();
   header_.clear();
@@ -306,7 +313,12 @@ void DbfFile::Close() {
   scratch_ = {};
   gather_ = false;
   pending_ = 0;
-  batch_ = {};
+  inFlight_ = 0;
+  lost_ = false;
+  gathered_ = {};
+  flight_ = {};
+  single_ = {};
+  ahead_ = {};
 }
 
 void DbfFile::SetTranslation(bool on) {
@@ -347,38 +359,76 @@ void DbfFile::ToDisk(char* records, std::uint64_t count) const {
       TranslateText(records + r * length + begin, end - begin, AnsiToOemInPlace);
 }
 
-std::uint64_t DbfFile::ReadRaw(std::uint64_t first, std::uint64_t count, char* out) const {
+std::uint64_t DbfFile::ReadOnDisk(std::uint64_t first, std::uint64_t count, char* out) const {
+  const std::size_t length = layout_.recordLength;
+  const std::uint64_t offset = layout_.headerLength + (first - 1) * length;
+  return file_->ReadAt(offset, out, static_cast<std::size_t>(length * count)) / length;
+}
+
+std::uint64_t DbfFile::ReadRaw(std::uint64_t first, std::uint64_t count, char* out) {
+  if (underway_ == Underway::Batch) Settle();
   if (!file_ || first == 0 || first > RecordCount()) return 0;
   count = std::min(count, RecordCount() - first + 1);
   std::size_t length = layout_.recordLength;
   std::uint64_t got = 0;
   if (first <= count_) {
     std::uint64_t onDisk = std::min(count, count_ - first + 1);
-    std::uint64_t offset = layout_.headerLength + (first - 1) * length;
-    got = file_->ReadAt(offset, out, length * onDisk) / length;
+    got = ReadOnDisk(first, onDisk, out);
     if (got < onDisk) return got;
   }
-  if (got < count) {  // gathered appends
+  if (got < count) {  // gathered appends, kept in the memory code page
     std::size_t from = static_cast<std::size_t>(first + got - count_ - 1) * length;
-    std::memcpy(out + got * length, batch_.data() + from, static_cast<std::size_t>(count - got) * length);
+    char* to = out + got * length;
+    std::memcpy(to, gathered_.data() + from, static_cast<std::size_t>(count - got) * length);
+    ToDisk(to, count - got);
     got = count;
   }
   return got;
 }
 
-std::uint64_t DbfFile::Read(std::uint64_t first, std::uint64_t count, char* out) const {
+std::uint64_t DbfFile::Read(std::uint64_t first, std::uint64_t count, char* out) {
   std::uint64_t got = ReadRaw(first, count, out);
   ToMemory(out, got);
   return got;
 }
 
+void DbfFile::ReadAhead(std::uint64_t first, std::uint64_t count) {
+  Settle();
+  if (!file_ || gather_ || first == 0 || count == 0 || first + count - 1 > count_) return;
+  aheadFirst_ = first;
+  aheadCount_ = count;
+  BackgroundWorker& worker = Worker();
+  underway_ = Underway::ReadAhead;
+  worker.Start();
+}
+
+// On the file's thread: it alone touches the buffer and reads the file, the
+// layout and the translation, which stay as they are until Settle.
+void DbfFile::ReadAheadNow() {
+  ahead_.resize(static_cast<std::size_t>(aheadCount_ * layout_.recordLength));
+  aheadGot_ = ReadOnDisk(aheadFirst_, aheadCount_, ahead_.data());
+  ToMemory(ahead_.data(), aheadGot_);
+}
+
+std::uint64_t DbfFile::ReadBlock(std::uint64_t first, std::uint64_t count, Buffer& out) {
+  if (underway_ == Underway::ReadAhead && first == aheadFirst_ && count == aheadCount_) {
+    std::exception_ptr thrown = worker_->Wait();
+    underway_ = Underway::Nothing;
+    if (thrown) std::rethrow_exception(thrown);
+    std::swap(out, ahead_);
+    return aheadGot_;
+  }
+  Settle();
+  out.resize(static_cast<std::size_t>(count * layout_.recordLength));
+  return Read(first, count, out.data());
+}
+
 bool DbfFile::Write(std::uint64_t recno, const char* record) {
+  Settle();
   if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
   std::size_t length = layout_.recordLength;
   if (recno > count_) {
-    char* target = batch_.data() + static_cast<std::size_t>(recno - count_ - 1) * length;
-    std::memcpy(target, record, length);
-    ToDisk(target, 1);
+    std::memcpy(gathered_.data() + static_cast<std::size_t>(recno - count_ - 1) * length, record, length);
     return true;
   }
   scratch_.assign(record, record + length);
@@ -387,9 +437,10 @@ bool DbfFile::Write(std::uint64_t recno, const char* record) {
 }
 
 bool DbfFile::WriteFlag(std::uint64_t recno, char flag) {
+  Settle();
   if (!file_ || readOnly_ || recno == 0 || recno > RecordCount()) return false;
   if (recno > count_) {
-    batch_[static_cast<std::size_t>(recno - count_ - 1) * layout_.recordLength] = flag;
+    gathered_[static_cast<std::size_t>(recno - count_ - 1) * layout_.recordLength] = flag;
     return true;
   }
   return file_->WriteAt(layout_.headerLength + (recno - 1) * layout_.recordLength, &flag, 1);
@@ -414,40 +465,69 @@ bool DbfFile::WriteCount(std::uint64_t count) {
 // Perl XBase, this layer) does not reach them: every reader sees whole
 // records only, and the header never counts a record that is not all on
 // disk.
-bool DbfFile::AppendBlock(const char* records, std::uint64_t count) {
+//
+// The file's end is passed in and out (`tail`) rather than kept in the
+// object, so that a batch can be appended on the file's own thread while
+// the object goes on counting the records before it.
+bool DbfFile::AppendAt(Tail& tail, const char* records, std::uint64_t count) const {
   std::size_t length = layout_.recordLength;
-  std::uint64_t before = count_;
+  const std::uint64_t before = tail.count;
   if (count > kMaxRecords - before) return false;  // the header could not count them
   std::uint64_t offset = layout_.headerLength + before * length;
-  if ((!endMarked_ && !EndMarkAt(*file_, offset)) ||
+  char stamp[7];
+  PutStamp(stamp, today_, before + count);
+  if ((!tail.endMarked && !EndMarkAt(*file_, offset)) ||
       !file_->WriteAt(offset + 1, records + 1, length * count) || !file_->WriteAt(offset, records, 1) ||
-      !WriteCount(before + count)) {
+      !file_->WriteAt(1, stamp, sizeof stamp)) {
     CutToCounted(*file_, offset);
-    WriteCount(before);
-    endMarked_ = false;
+    PutStamp(stamp, today_, before);
+    file_->WriteAt(1, stamp, sizeof stamp);
+    tail.endMarked = false;
     return false;
   }
-  endMarked_ = true;
+  tail = {before + count, true};
   return true;
+}
+
+void DbfFile::TakeTail(const Tail& tail) {
+  PutStamp(header_.data() + 1, today_, tail.count);
+  count_ = tail.count;
+  endMarked_ = tail.endMarked;
+}
+
+bool DbfFile::AppendBlock(const char* records, std::uint64_t count) {
+  Tail tail{count_, endMarked_};
+  const bool written = AppendAt(tail, records, count);
+  TakeTail(tail);
+  return written;
 }
 
 bool DbfFile::Append(const char* record) {
   if (!file_ || readOnly_) return false;
+  if (gather_) return Gather(record);
+  Settle();
   std::size_t length = layout_.recordLength;
-  if (gather_) {
-    if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes && !Flush()) return false;
-    std::size_t at = static_cast<std::size_t>(pending_) * length;
-    batch_.resize(at + length);
-    std::memcpy(batch_.data() + at, record, length);
-    ToDisk(batch_.data() + at, 1);
-    ++pending_;
-    return true;
-  }
   scratch_.resize(length + 1);
   std::memcpy(scratch_.data(), record, length);
   ToDisk(scratch_.data(), 1);
   scratch_[length] = kFileEnd;
   return AppendBlock(scratch_.data(), 1);
+}
+
+bool DbfFile::Gather(const char* record) {
+  const std::size_t length = layout_.recordLength;
+  if (flightFailed_.load(std::memory_order_relaxed)) Settle();
+  if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes) HandOff();
+  if (lost_) {
+    lost_ = false;
+    return false;
+  }
+  // Within the capacity reserved: no allocation.
+  std::size_t at = static_cast<std::size_t>(pending_) * length;
+  gathered_.resize(at + length);
+  std::memcpy(gathered_.data() + at, record, length);
+  ++pending_;
+  return true;
 }
 
 bool DbfFile::AppendRaw(const char* records, std::uint64_t count) {
@@ -461,36 +541,102 @@ bool DbfFile::AppendRaw(const char* records, std::uint64_t count) {
 }
 
 void DbfFile::GatherAppends(bool on) {
-  if (!on) Flush();
+  if (on)
+    Settle();
+  else
+    Flush();
   gather_ = on;
-  // One buffer for the batches of the table's whole life, not a chain of
+  // Two buffers for the batches of the table's whole life, not a chain of
   // growing ones.
-  if (on) batch_.reserve(kBatchBytes + 1);
+  if (on) {
+    gathered_.reserve(kBatchBytes + 1);
+    flight_.reserve(kBatchBytes + 1);
+  }
 }
 
 bool DbfFile::Flush() {
-  if (pending_ == 0) return true;
-  const std::uint32_t count = pending_;
-  pending_ = 0;
-  batch_.push_back(kFileEnd);
-  bool written = !readOnly_ && AppendBlock(batch_.data(), count);
-  // A batch that does not fit (a full disk) is cut back to the records
-  // before it; then as many of its records as fit are appended one by one,
-  // so that the file loses no record that could be written.
+  HandOff();
+  Settle();
+  return !std::exchange(lost_, false);
+}
+
+BackgroundWorker& DbfFile::Worker() {
+  if (!worker_) worker_ = std::make_unique<BackgroundWorker>([this] { RunUnderway(); });
+  return *worker_;
+}
+
+void DbfFile::RunUnderway() {
+  if (underway_ == Underway::Batch)
+    WriteFlight();
+  else
+    ReadAheadNow();
+}
+
+void DbfFile::Settle() {
+  if (underway_ == Underway::Nothing) return;
+  // The thread reads what is under way until it is done.
+  std::exception_ptr thrown = worker_->Wait();
+  const Underway was = std::exchange(underway_, Underway::Nothing);
+  if (was == Underway::Batch) TakeInFlight();
+  if (thrown) std::rethrow_exception(thrown);
+}
+
+// The gathered records become the batch in flight, once the one before has
+// been taken in; none when that one failed and took them along.
+void DbfFile::HandOff() {
+  Settle();
+  if (pending_ == 0) return;
+  std::swap(gathered_, flight_);
+  gathered_.clear();
+  inFlight_ = std::exchange(pending_, 0);
+  flightTail_ = {count_, endMarked_};
+  flightWritten_ = false;
+  BackgroundWorker& worker = Worker();
+  underway_ = Underway::Batch;
+  worker.Start();
+}
+
+// On the file's thread: the batch, translated to the file's code page, is
+// appended as one block. A batch that does not fit (a full disk) is cut
+// back to the records before it; then as many of its records as fit are
+// appended one by one, so that the file loses no record that could be
+// written.
+void DbfFile::WriteFlight() {
   const std::size_t length = layout_.recordLength;
-  for (std::uint32_t i = 0; !written && !readOnly_ && i < count; ++i) {
-    scratch_.assign(batch_.data() + i * length, batch_.data() + (i + 1) * length);
-    scratch_.push_back(kFileEnd);
-    if (!AppendBlock(scratch_.data(), 1)) break;
+  ToDisk(flight_.data(), inFlight_);
+  flight_.push_back(kFileEnd);
+  flightWritten_ = AppendAt(flightTail_, flight_.data(), inFlight_);
+  for (std::uint32_t i = 0; !flightWritten_ && i < inFlight_; ++i) {
+    single_.assign(flight_.data() + i * length, flight_.data() + (i + 1) * length);
+    single_.push_back(kFileEnd);
+    if (!AppendAt(flightTail_, single_.data(), 1)) break;
   }
-  batch_.clear();
-  return written;
+  if (!flightWritten_) flightFailed_.store(true, std::memory_order_relaxed);
+}
+
+// After a failed batch the records gathered behind it are dropped too: the
+// file keeps the records in the order they came, without a gap. The next
+// append looks for the end mark again.
+void DbfFile::TakeInFlight() {
+  if (!flightWritten_) flightTail_.endMarked = false;
+  TakeTail(flightTail_);
+  if (!flightWritten_) {
+    lost_ = true;
+    pending_ = 0;
+    gathered_.clear();
+  }
+  flightFailed_.store(false, std::memory_order_relaxed);
+  inFlight_ = 0;
+  flight_.clear();
 }
 
 bool DbfFile::Truncate() {
+  Settle();
   if (!file_ || readOnly_) return false;
+  // The records gathered are dropped as asked, a batch lost before them too.
   pending_ = 0;
-  batch_.clear();
+  lost_ = false;
+  gathered_.clear();
   if (!WriteCount(0)) return false;
   const char end = kFileEnd;
   endMarked_ = file_->Truncate(layout_.headerLength) && file_->WriteAt(layout_.headerLength, &end, 1);
@@ -545,7 +691,15 @@ bool DbfFile::Pack(const StopCheck& stop) {
 
 // ---- RecordCache
 
-void RecordCache::Attach(const DbfFile* file) {
+namespace {
+
+// A table read in order has the next block read ahead when it holds more
+// than this many blocks; a small one (a reference) is read as it comes.
+constexpr std::uint64_t kReadAheadBlocks = 2;
+
+}  // namespace
+
+void RecordCache::Attach(DbfFile* file) {
   Clear();
   file_ = file;
   blank_.assign(file ? file->RecordLength() : 0, ' ');
@@ -562,12 +716,21 @@ const char* RecordCache::Get(std::uint64_t recno) {
   std::size_t length = blank_.size();
   if (recno - first_ < count_) return data_.data() + (recno - first_) * length;
   if (all_ || file_ == nullptr || recno == 0 || recno > file_->RecordCount()) return blank_.data();
+  // The first block, or the one right after the block held: a walk in order.
+  const bool inOrder = recno == 1 || recno == first_ + count_;
   std::uint64_t want = std::min<std::uint64_t>(BlockRecords(static_cast<std::uint32_t>(length)),
                                                file_->RecordCount() - recno + 1);
-  data_.resize(want * length);
-  count_ = file_->Read(recno, want, data_.data());
+  count_ = file_->ReadBlock(recno, want, data_);
   first_ = recno;
+  if (inOrder && count_ == want) ReadAheadFrom(recno + count_);
   return count_ > 0 ? data_.data() : blank_.data();
+}
+
+void RecordCache::ReadAheadFrom(std::uint64_t recno) {
+  const std::uint64_t block = BlockRecords(static_cast<std::uint32_t>(blank_.size()));
+  const std::uint64_t total = file_->RecordCount();
+  if (total <= kReadAheadBlocks * block || recno > total) return;
+  file_->ReadAhead(recno, std::min(block, total - recno + 1));
 }
 
 void RecordCache::LoadAll() {

@@ -8,6 +8,7 @@
 // wrap. A record's bytes start with the deletion flag (' ' or '*'), as on
 // disk.
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,10 @@
 
 #include "support/platform.h"
 #include "table/field_info.h"
+
+namespace velt {
+class BackgroundWorker;
+}
 
 namespace velt::dbf {
 
@@ -119,22 +124,35 @@ class DbfFile {
   std::uint32_t RecordLength() const { return layout_.recordLength; }
   // Whole records in the file (the header's count, cut to what the file
   // holds), with the appends gathered but not yet written.
-  std::uint64_t RecordCount() const { return count_ + pending_; }
+  std::uint64_t RecordCount() const { return count_ + inFlight_ + pending_; }
 
   // Appends gather in memory and reach the file a batch at a time: when a
   // batch is full, at Flush and at Close. Only for a file that its caller
   // holds alone; reads and writes of gathered records are served from
-  // memory. Each batch is appended as one append would be (AppendBlock).
+  // memory. Each batch is appended as one append would be (AppendBlock),
+  // the batches in order, each on a thread of the file's own while the
+  // next one gathers; any other use of the file waits for it first.
   void GatherAppends(bool on);
-  // Writes the gathered appends. False when they could not all be written
-  // (a full disk): as many as fit are appended one by one, the others
-  // dropped, and the file holds whole records only.
+  // Writes the gathered appends and returns once they are on the file.
+  // False when they could not all be written (a full disk): as many as fit
+  // are appended one by one, the others dropped, and the file holds whole
+  // records only. A batch that failed on its own thread is told here or by
+  // the next Append, and takes the records gathered after it along.
   bool Flush();
 
   // Records first.. into out, in the memory code page; the number read.
-  std::uint64_t Read(std::uint64_t first, std::uint64_t count, char* out) const;
+  std::uint64_t Read(std::uint64_t first, std::uint64_t count, char* out);
   // The same without translation.
-  std::uint64_t ReadRaw(std::uint64_t first, std::uint64_t count, char* out) const;
+  std::uint64_t ReadRaw(std::uint64_t first, std::uint64_t count, char* out);
+  // A walk in order: the block of records first.. (count of them) is read
+  // and translated on the file's own thread while the caller works on the
+  // block before, for ReadBlock to take. Only records on the file, and
+  // never while appends gather.
+  void ReadAhead(std::uint64_t first, std::uint64_t count);
+  // Records first.. into `out`, sized to them, in the memory code page; the
+  // number read. The block read ahead is taken when it is this one (its
+  // buffer and out's trade places).
+  std::uint64_t ReadBlock(std::uint64_t first, std::uint64_t count, Buffer& out);
   void ToMemory(char* records, std::uint64_t count) const;
   void ToDisk(char* records, std::uint64_t count) const;
 
@@ -168,13 +186,55 @@ class DbfFile {
   // Byte ranges of a record that hold text (binary fields are left alone).
   std::vector<std::pair<std::uint32_t, std::uint32_t>> textRuns_;
   platform::LocalTime today_{};
+  // Where the counted records end: their number, and whether this object's
+  // own last append put the end mark after them.
+  struct Tail {
+    std::uint64_t count = 0;
+    bool endMarked = false;
+  };
   bool AppendBlock(const char* records, std::uint64_t count);
+  bool AppendAt(Tail& tail, const char* records, std::uint64_t count) const;
+  void TakeTail(const Tail& tail);
+  std::uint64_t ReadOnDisk(std::uint64_t first, std::uint64_t count, char* out) const;
 
-  mutable std::vector<char> scratch_;
-  // Gathered appends, in the file's code page.
+  // Work on the file's own thread, one piece at a time.
+  enum class Underway { Nothing, Batch, ReadAhead };
+  BackgroundWorker& Worker();
+  void RunUnderway();
+  // Waits for the work under way and takes its result in (a block read
+  // ahead is dropped).
+  void Settle();
+  bool Gather(const char* record);
+  void HandOff();
+  void WriteFlight();
+  void TakeInFlight();
+  void ReadAheadNow();
+
+  std::vector<char> scratch_;
+  Underway underway_ = Underway::Nothing;
+  // Gathered appends in the memory code page: `gathered_` fills while the
+  // batch before it, `flight_`, is translated and written on the file's
+  // own thread from the end `flightTail_`, which it moves.
   bool gather_ = false;
   std::uint32_t pending_ = 0;
-  Buffer batch_;
+  std::uint32_t inFlight_ = 0;
+  Buffer gathered_;
+  Buffer flight_;
+  Buffer single_;  // one record of a batch that did not fit whole
+  Tail flightTail_;
+  bool flightWritten_ = false;
+  // Set on the file's thread as soon as a batch fails, so that the next
+  // Append tells of it.
+  std::atomic<bool> flightFailed_{false};
+  // Gathered records were lost: the next Append or Flush returns false.
+  bool lost_ = false;
+  // The block read ahead.
+  Buffer ahead_;
+  std::uint64_t aheadFirst_ = 0;
+  std::uint64_t aheadCount_ = 0;
+  std::uint64_t aheadGot_ = 0;
+  // Last: ends first, while what it works on is still there.
+  std::unique_ptr<BackgroundWorker> worker_;
 };
 
 // The records of an open file in the memory code page: a window of about a
@@ -183,9 +243,10 @@ class DbfFile {
 // Store so the copy stays equal to the file.
 class RecordCache {
  public:
-  void Attach(const DbfFile* file);
+  void Attach(DbfFile* file);
   void Clear();
   // The record, loading the block that starts with it when it is not held.
+  // A large table read in order has the block after it read meanwhile.
   const char* Get(std::uint64_t recno);
   void LoadAll();
   bool HoldsAll() const { return all_; }
@@ -196,7 +257,9 @@ class RecordCache {
   void StoreFlag(std::uint64_t recno, char flag);
 
  private:
-  const DbfFile* file_ = nullptr;
+  void ReadAheadFrom(std::uint64_t recno);
+
+  DbfFile* file_ = nullptr;
   Buffer data_;
   std::string blank_;
   std::uint64_t first_ = 0;

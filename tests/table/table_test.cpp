@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -304,6 +305,99 @@ TEST_F(TableTest, SequentialReadingCrossesBlockBoundaries) {
     ASSERT_EQ(table.TextView(family), A("Фамилия") + std::to_string(expected));
   }
   EXPECT_EQ(expected, n + 1);
+}
+
+// An output table of `n` posted records in batches: N_ZAP is the record's
+// number, FAMILY a Cyrillic name with it.
+class BatchedTableTest : public TableTest {
+ protected:
+  static constexpr int kHeader = 32 + 98 * 32 + 1;
+  void SetUp() override {
+    table_.SetOEMTranslate(true);
+    CreateOutputTable(table_, path_);
+    table_.SetBatchedPosts(true);
+    nzap_ = table_.FieldIndex("N_ZAP");
+    family_ = table_.FieldIndex("FAMILY");
+  }
+  void Post(int i) {
+    table_.Append();
+    table_.SetInteger(nzap_, i);
+    table_.SetString(family_, Family(i));
+    table_.Post();
+  }
+  static std::string Family(int i) { return A("Ёлкин") + std::to_string(i); }
+  // The records 1..n in order, those in `edited` with their name doubled.
+  void ExpectRecords(int n, const std::vector<int>& edited = {}) {
+    int i = 0;
+    for (table_.First(); !table_.Eof(); table_.Next()) {
+      ASSERT_EQ(table_.AsInteger(nzap_), ++i);
+      const bool twice = std::find(edited.begin(), edited.end(), i) != edited.end();
+      ASSERT_EQ(table_.TextView(family_), twice ? Family(i) + Family(i) : Family(i));
+    }
+    EXPECT_EQ(i, n);
+  }
+  // The file as another reader finds it: the header counts n records and
+  // the end mark follows them.
+  void ExpectFileHolds(int n) {
+    const std::string bytes = FileBytes(path_);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[4]) | static_cast<unsigned char>(bytes[5]) << 8, n);
+    ASSERT_EQ(bytes.size(), kHeader + std::size_t{kOutputRecordLength} * n + 1);
+    EXPECT_EQ(bytes.back(), 0x1A);
+  }
+
+  Table table_;
+  int nzap_ = -1, family_ = -1;
+};
+
+TEST_F(BatchedTableTest, GatheredRecordsAndTheBatchesUnderWayReadAndEditAsWritten) {
+  // About three batches: the first on the file, the second being written,
+  // the third gathering.
+  const int n = 2500;
+  for (int i = 1; i <= n; ++i) Post(i);
+  const std::vector<int> edited = {5, 1000, 2400};
+  for (int recno : edited) {
+    table_.GoTo(recno);
+    table_.Edit();
+    table_.SetString(family_, Family(recno) + Family(recno));
+    table_.Post();
+  }
+  ExpectRecords(n, edited);
+  table_.FlushPosts();
+  ExpectFileHolds(n);
+  table_.Close();
+  OpenTable(table_, path_);
+  ExpectRecords(n, edited);
+}
+
+TEST_F(BatchedTableTest, ABatchThatFailsOnItsThreadIsToldOnceAndTheRecordsBeforeItStay) {
+  // The disk fills up after `fit` records: in the first batch, told by a
+  // later Post while the third gathers; in the third, told by the flush.
+  for (int fit : {100, 2000}) {
+    SCOPED_TRACE(fit);
+    if (fit != 100) SetUp();
+    const std::uint64_t full = kHeader + std::uint64_t{kOutputRecordLength} * fit + 1;
+    platform::FaultHooks hooks;
+    hooks.writeFault = [&](const std::string& path, std::uint64_t offset, std::size_t length) {
+      return path == path_ && offset + length > full;
+    };
+    platform::SetFaultHooks(hooks);
+    const std::string none = "(no error)";
+    std::string error = none;
+    int i = 1;
+    for (; i <= 2500 && error == none; ++i) error = ErrorOf([&] { Post(i); });
+    const bool toldByFlush = error == none;
+    if (toldByFlush) error = ErrorOf([&] { table_.FlushPosts(); });
+    EXPECT_EQ(error, "Unable to write table: " + path_);
+    EXPECT_EQ(toldByFlush, fit == 2000);
+    EXPECT_EQ(ErrorOf([&] { table_.FlushPosts(); }), none);
+    EXPECT_EQ(table_.PhysicalCount(), fit);
+    platform::SetFaultHooks({});
+    ExpectFileHolds(fit);
+    table_.Close();
+    OpenTable(table_, path_);
+    ExpectRecords(fit);
+    table_.Close();
+  }
 }
 
 TEST_F(TableTest, IndexKeepsRecordOrderForEqualKeysInBothDirections) {
