@@ -1,12 +1,13 @@
 // The text-keyed tables of the record loop: what goes in is found again,
 // however much they grew meanwhile.
+#include "support/text_map.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "support/text_counts.h"
-#include "support/text_map.h"
 
 namespace velt::testing {
 namespace {
