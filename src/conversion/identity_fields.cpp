@@ -25,10 +25,11 @@ std::string_view BeforeBlank(std::string_view text) { return text.substr(0, text
 void SplitPolicy(std::string_view text, bool isNative, PolicyParts& policy) {
   const std::string_view typed = TrimView(text);
   std::string& digits = policy.number;
-  digits.clear();
+  digits.resize(typed.size());
+  std::size_t count = 0;
   for (char c : typed)
-    if (DigitChars.Contains(c)) digits += c;
-  const std::size_t count = digits.size();
+    if (DigitChars.Contains(c)) digits[count++] = c;
+  digits.resize(count);
   policy.kind = kPolicyUnknown;
   policy.series.clear();
   if (count == 16) {

@@ -46,17 +46,8 @@ constexpr std::array<RomanPair, 13> kRomanPairs = {{{"M", 1000},
 
 }  // namespace
 
-bool TryStrToInt(std::string_view text, int& value) {
-  // Up to nine decimal digits alone, the common case, cannot overflow.
-  if (!text.empty() && text.size() <= 9) {
-    int digits = 0;
-    std::size_t k = 0;
-    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) digits = digits * 10 + (text[k] - '0');
-    if (k == text.size()) {
-      value = digits;
-      return true;
-    }
-  }
+// Signs, blanks in front, hexadecimal and the overflow checks.
+bool TryStrToIntSlow(std::string_view text, int& value) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   bool negative = false;

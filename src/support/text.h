@@ -8,11 +8,27 @@
 
 namespace velt {
 
+// What TryStrToInt does beyond plain digits.
+bool TryStrToIntSlow(std::string_view text, int& value);
+
 // The program's text-to-integer rule: leading blanks skipped, an optional
 // sign, then decimal digits or a hexadecimal number after "$", "x", "X",
 // "0x" or "0X"; nothing may follow; the value fits a signed 32-bit integer;
-// an empty text fails.
-bool TryStrToInt(std::string_view text, int& value);
+// an empty text fails. Up to nine decimal digits alone, the common case,
+// cannot overflow: they are read here, where the record loop's many short
+// numbers need no call.
+inline bool TryStrToInt(std::string_view text, int& value) {
+  if (!text.empty() && text.size() <= 9) {
+    int digits = 0;
+    std::size_t k = 0;
+    for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) digits = digits * 10 + (text[k] - '0');
+    if (k == text.size()) {
+      value = digits;
+      return true;
+    }
+  }
+  return TryStrToIntSlow(text, value);
+}
 int StrToIntDef(std::string_view text, int fallback);
 bool IsInteger(std::string_view text);
 
