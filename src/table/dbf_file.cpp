@@ -517,7 +517,12 @@ bool DbfFile::Append(const char* record) {
 bool DbfFile::Gather(const char* record) {
   const std::size_t length = layout_.recordLength;
   if (flightFailed_.load(std::memory_order_relaxed)) Settle();
-  if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes) HandOff();
+  if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes) {
+    // The full batch is on the file before the next record gathers: a run
+    // killed outright loses at most the batch that it is gathering.
+    HandOff();
+    Settle();
+  }
   if (lost_) {
     lost_ = false;
     return false;

@@ -17,7 +17,8 @@ std::string RandomField(std::mt19937& random, const std::string& alphabet, std::
 
 TEST(DbfValueTest, TrimRightDropsTrailingBlanksAndNulsOnly) {
   std::mt19937 random(7);
-  const std::string alphabet = std::string("  \0\0 a!\xA0\xE0 ", 12);  // 0xA0 and 0xE0 have the 0x20 bit too
+  static const char kBytes[] = "  \0\0 a!\xA0\xE0 ";  // 0xA0 and 0xE0 have the 0x20 bit too
+  const std::string alphabet(kBytes, sizeof kBytes - 1);
   for (int i = 0; i < 20000; ++i) {
     const std::string field = RandomField(random, alphabet, 70);
     std::size_t n = field.size();
@@ -28,7 +29,8 @@ TEST(DbfValueTest, TrimRightDropsTrailingBlanksAndNulsOnly) {
 
 TEST(DbfValueTest, PlainDigitsAreTheTextThatTheNumberReadsBackAs) {
   std::mt19937 random(11);
-  const std::string alphabet = std::string("0123456789  \0+-.e", 17);
+  static const char kBytes[] = "0123456789  \0+-.e";
+  const std::string alphabet(kBytes, sizeof kBytes - 1);
   int plain = 0;
   for (int i = 0; i < 50000; ++i) {
     const std::string field = RandomField(random, alphabet, 18);
