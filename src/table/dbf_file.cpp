@@ -13,8 +13,10 @@ namespace velt::dbf {
 namespace {
 
 constexpr std::uint32_t kMaxFields = 2048;
-// A batch of gathered appends: about 800 output records.
-constexpr std::size_t kBatchBytes = 1 << 20;
+// A batch of gathered appends: half a megabyte, about 420 output records.
+// One batch gathers while the one before is written, so that a run killed
+// outright loses no more than a megabyte of records.
+constexpr std::size_t kBatchBytes = 1 << 19;
 
 std::uint32_t Le16(const char* p) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(p[0])) |
@@ -517,12 +519,7 @@ bool DbfFile::Append(const char* record) {
 bool DbfFile::Gather(const char* record) {
   const std::size_t length = layout_.recordLength;
   if (flightFailed_.load(std::memory_order_relaxed)) Settle();
-  if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes) {
-    // The full batch is on the file before the next record gathers: a run
-    // killed outright loses at most the batch that it is gathering.
-    HandOff();
-    Settle();
-  }
+  if (pending_ > 0 && (pending_ + 1) * length > kBatchBytes) HandOff();
   if (lost_) {
     lost_ = false;
     return false;

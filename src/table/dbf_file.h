@@ -130,9 +130,8 @@ class DbfFile {
   // batch is full, at Flush and at Close. Only for a file that its caller
   // holds alone; reads and writes of gathered records are served from
   // memory. Each batch is appended as one append would be (AppendBlock),
-  // the batches in order, each translated and written on a thread of the
-  // file's own; a full batch is on the file before the next one gathers,
-  // and any other use of the file waits for a batch under way first.
+  // the batches in order, each on a thread of the file's own while the
+  // next one gathers; any other use of the file waits for it first.
   void GatherAppends(bool on);
   // Writes the gathered appends and returns once they are on the file.
   // False when they could not all be written (a full disk): as many as fit
@@ -213,9 +212,9 @@ class DbfFile {
 
   std::vector<char> scratch_;
   Underway underway_ = Underway::Nothing;
-  // Gathered appends in the memory code page: `gathered_` fills; the batch
-  // handed on, `flight_`, is translated and written on the file's own
-  // thread from the end `flightTail_`, which it moves.
+  // Gathered appends in the memory code page: `gathered_` fills while the
+  // batch before it, `flight_`, is translated and written on the file's
+  // own thread from the end `flightTail_`, which it moves.
   bool gather_ = false;
   std::uint32_t pending_ = 0;
   std::uint32_t inFlight_ = 0;
