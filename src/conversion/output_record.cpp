@@ -139,7 +139,7 @@ void OutputRecord::UpperText(Out field, std::string_view value) {
   if (kCleanedFields[static_cast<int>(field)] && HasJunk(value.data(), n)) DropJunk(field, n);
 }
 
-void OutputRecord::Integer(Out field, int value) {
+void OutputRecord::WriteInteger(Out field, int value) {
   const OutputField& f = kOutputLayout[static_cast<int>(field)];
   if (f.decimals != 0) {
     Overflow(field, !dbf::FormatInteger(value, f.width, f.decimals, At(field)));

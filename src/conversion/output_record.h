@@ -26,7 +26,20 @@ class OutputRecord {
   void Text(Out field, std::string_view value);
   // The same, upper-cased.
   void UpperText(Out field, std::string_view value);
-  void Integer(Out field, int value);
+  void Integer(Out field, int value) {
+    // The common case without a call: one digit into a field without
+    // decimals that this record has not written yet (blank: the digit is
+    // all there is to write).
+    const auto i = static_cast<unsigned>(field);
+    if (static_cast<unsigned>(value) < 10 && kOutputLayout[i].decimals == 0 &&
+        ((written_[i / 64] >> (i % 64)) & 1) == 0) {
+      written_[i / 64] |= std::uint64_t{1} << (i % 64);
+      overflow_[i / 64] &= ~(std::uint64_t{1} << (i % 64));
+      At(field)[kOutputLayout[i].width - 1] = static_cast<char>('0' + value);
+      return;
+    }
+    WriteInteger(field, value);
+  }
   void Number(Out field, double value);
   // False (the field as it was) when the date has no year in 1..9999.
   bool Date(Out field, DateTime value);
@@ -51,6 +64,7 @@ class OutputRecord {
   void Overflow(Out field, bool on);
   // Whether the field was written before in this record; marks it written.
   bool Rewritten(Out field);
+  void WriteInteger(Out field, int value);
   // Takes # = | out of the field, whose first `written` bytes hold one.
   void DropJunk(Out field, std::size_t written);
 

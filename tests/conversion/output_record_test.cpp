@@ -28,17 +28,26 @@ TEST(OutputRecordTest, IntegersAreRightJustifiedAsTheTableLayerWritesThem) {
   for (Out field : {Out::SEX, Out::SP_BRIG, Out::SP_KM, Out::N_ZAP, Out::LPU_TO}) {
     const int width = kOutputLayout[static_cast<int>(field)].width;
     for (int value : values) {
-      // Written over a longer value first, so that what is left of it shows.
-      std::string record(kOutputRecordLength, ' ');
-      OutputRecord out(record.data());
-      out.Integer(field, -123456789);
-      out.Integer(field, value);
-      std::string expected(static_cast<std::size_t>(width), '?');
-      const bool fits = dbf::FormatInteger(value, width, 0, expected.data());
-      SCOPED_TRACE(std::to_string(value) + " in width " + std::to_string(width));
-      EXPECT_EQ(out.OutOfBoundsAt(field), !fits);
-      if (fits) {
-        EXPECT_EQ(FieldOf(record, field), expected);
+      for (bool over : {false, true}) {
+        // Written over a longer value first, so that what is left of it
+        // shows, or first into the blank field.
+        std::string record(kOutputRecordLength, ' ');
+        OutputRecord out(record.data());
+        if (over) out.Integer(field, -123456789);
+        out.Integer(field, value);
+        std::string expected(static_cast<std::size_t>(width), '?');
+        const bool fits = dbf::FormatInteger(value, width, 0, expected.data());
+        SCOPED_TRACE(std::to_string(value) + " in width " + std::to_string(width) + (over ? " over" : ""));
+        EXPECT_EQ(out.OutOfBoundsAt(field), !fits);
+        if (fits) {
+          EXPECT_EQ(FieldOf(record, field), expected);
+        } else if (!over) {
+          EXPECT_EQ(FieldOf(record, field), std::string(static_cast<std::size_t>(width), ' '));
+        }
+        // A later write of a digit replaces whatever stands there.
+        out.Integer(field, 7);
+        EXPECT_EQ(FieldOf(record, field), std::string(static_cast<std::size_t>(width - 1), ' ') + "7");
+        EXPECT_FALSE(out.OutOfBoundsAt(field));
       }
     }
   }
