@@ -123,11 +123,6 @@ StreetDirectory& ReferenceLookups::Streets() {
   return *streets_;
 }
 
-bool ReferenceLookups::Street(std::string_view name, std::string_view settlementCode, std::string_view type,
-                              std::string& code) {
-  return Streets().Find(name, settlementCode, type, code);
-}
-
 void ReferenceLookups::BeginStreet(std::string_view name, std::string_view settlementCode,
                                    std::string_view type) {
   Streets().Begin(name, settlementCode, type);

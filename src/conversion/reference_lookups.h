@@ -50,11 +50,9 @@ class ReferenceLookups {
 
   // city, by the upper-cased settlement name.
   const SettlementRows& Settlement(std::string_view name);
-  // street: the first home-region street of that name, settlement and type.
-  bool Street(std::string_view name, std::string_view settlementCode, std::string_view type,
-              std::string& code);
-  // The same in three steps (see StreetDirectory::Begin): the answer of
-  // EndStreet is the one Street would have given at BeginStreet.
+  // street: the first home-region street of that name, settlement and type,
+  // in three steps (see StreetDirectory::Begin): the answer of EndStreet is
+  // the one the directory gave at BeginStreet.
   void BeginStreet(std::string_view name, std::string_view settlementCode, std::string_view type);
   void ApproachStreet() const;
   bool EndStreet(std::string& code) const;

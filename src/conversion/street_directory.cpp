@@ -127,15 +127,9 @@ void StreetDirectory::Add(const Table& streets, const char* record, std::string&
 }
 
 bool StreetDirectory::Find(std::string_view name, std::string_view settlementCode, std::string_view type,
-                           std::string& code) const {
-  if (slotCount_ == 0 || name.size() > kLongestName || settlementCode.size() > kSettlementCodeLength)
-    return false;
-  MakeKey(key_, name, settlementCode, type, false);
-  const std::uint64_t slot = slots_[Probe(key_)];
-  if (slot == 0) return false;
-  code.assign(settlementCode);
-  code.append(TailAt(static_cast<std::uint32_t>(slot - 1)));
-  return true;
+                           std::string& code) {
+  Begin(name, settlementCode, type);
+  return End(code);
 }
 
 void StreetDirectory::Begin(std::string_view name, std::string_view settlementCode, std::string_view type) {

@@ -31,8 +31,7 @@ class StreetDirectory {
   void Refresh(Table& streets);
 
   // Sets code to the street's CODE; false (code untouched) when none.
-  bool Find(std::string_view name, std::string_view settlementCode, std::string_view type,
-            std::string& code) const;
+  bool Find(std::string_view name, std::string_view settlementCode, std::string_view type, std::string& code);
 
   // Find in three steps, so that its two reads of memory that is seldom in
   // the cache overlap other work: Begin makes the key and asks for its
@@ -75,7 +74,7 @@ class StreetDirectory {
   std::string building_;
   int nameField_ = -1, codeField_ = -1, socrField_ = -1;
   std::size_t size_ = 0;
-  mutable std::string key_;  // lookup key, kept for its capacity
+  std::string key_;  // lookup key, kept for its capacity
   // The lookup that Begin started: its settlement code, and the key's hash
   // (no lookup: `begun_` false).
   bool begun_ = false;
