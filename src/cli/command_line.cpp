@@ -15,6 +15,7 @@
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
+#include "velt_version.h"
 
 namespace velt {
 namespace {
@@ -104,7 +105,7 @@ bool IsCommandLineCall(int argc, char** argv) {
 int RunCommandLine(int argc, char** argv) {
   CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN", "veltconv"};
   app.require_subcommand(1);
-  app.set_version_flag("--version", "veltconv " VELT_VERSION);
+  app.set_version_flag("--version", "veltconv " VELT_VERSION_TEXT);
   const char* exitStatuses =
       "Exit status: 0 every run completed, 1 a run was cancelled or ended early, 2 wrong arguments, 3 an "
       "error ended a run (or a folder to write into cannot be written), 4 a run completed but its result is "

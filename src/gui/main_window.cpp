@@ -35,6 +35,7 @@
 
 #include "conversion/code_page_hint.h"
 #include "conversion/unmapped_report.h"
+#include "gui/about_box.h"
 #include "gui/directory_dialog.h"
 #include "gui/file_list_window.h"
 #include "gui/keyboard_access_qt.h"
@@ -256,6 +257,8 @@ void MainWindow::BuildMenu() {
   QMenu* helpMenu = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
   supportAction_ = AddItem(*helpMenu, "N3", QStringLiteral("&Техподдержка"));
   connect(supportAction_, &QAction::triggered, this, &MainWindow::onSupportClicked);
+  QAction* aboutAction = AddItem(*helpMenu, "AboutItem", QStringLiteral("&Версия программы"));
+  connect(aboutAction, &QAction::triggered, this, [this] { ShowAboutBox(this); });
   EnableMenuKeyboard(*this);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <string_view>
@@ -442,7 +443,29 @@ LocalTime Now() {
   return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
+namespace {
+
+bool IsUsableHandle(HANDLE handle) {
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// The program with its windows belongs to the window subsystem, which starts
+// without a console: a command typed in a console writes to that console.
+// Output that the starter redirected to a file or a pipe stays where it is.
+void AttachToStartingConsole() {
+  if (::GetConsoleWindow() != nullptr) return;
+  const bool outMissing = !IsUsableHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
+  const bool errorMissing = !IsUsableHandle(::GetStdHandle(STD_ERROR_HANDLE));
+  if (!outMissing && !errorMissing) return;
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (outMissing && std::freopen("CONOUT$", "w", stdout) == nullptr) return;
+  if (errorMissing) std::freopen("CONOUT$", "w", stderr);
+}
+
+}  // namespace
+
 Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
+  AttachToStartingConsole();
   // argv holds the arguments in the ANSI code page of the machine, which
   // loses letters it lacks; the wide command line has them all.
   int count = 0;

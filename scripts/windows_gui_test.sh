@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The Windows program with its windows, under wine as an operator uses it:
+# started from a program folder whose path holds Cyrillic letters, it
+# converts the sample archive through the main window (a click on
+# "Конвертировать файл ВЕЛТ") and its tables, indexes and log lines must
+# equal the Linux program's (scripts/compare_runs.py); then the mapping
+# editor is opened from the menu. Screenshots land in SHOTS_DIR for a person
+# to look at.
+#
+#   scripts/windows_gui_test.sh LINUX_VELTCONV WINDOWS_VELTCONV_EXE SHOTS_DIR
+#
+#   VELT_GUI_SCREEN       the screen (default 1366x768)
+#   VELT_GUI_PROGRAM_DIR  an installed program folder to run instead of a
+#                         copy of the .exe (the sample's tables are put in it)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ $# -ne 3 ]; then
+  echo "usage: $0 LINUX_VELTCONV WINDOWS_VELTCONV_EXE SHOTS_DIR" >&2
+  exit 2
+fi
+ROOT=$PWD
+linux_exe=$(realpath "$1")
+windows_exe=$(realpath "$2")
+shots=$(realpath -m "$3")
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$windows_exe")/wineprefix}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+. scripts/wine_desktop.sh
+
+work=$(mktemp -d /tmp/veltconv-gui.XXXXXX)
+cleanup_work() { desktop_stop; rm -rf "$work"; }
+out="вывод"
+program=${VELT_GUI_PROGRAM_DIR:-"$work/windows/Станция ВЕЛТ"}
+mkdir -p "$work/linux/archives" "$work/linux/$out" "$work/windows/archives" "$work/windows/$out"
+cp -r data/sample/app "$work/linux/app"
+cp data/sample/archives/F1232401.DBF "$work/linux/archives/"
+cp data/sample/archives/F1232401.DBF "$work/windows/archives/"
+# The window works in its own folder: the program, its tables, log and ini.
+mkdir -p "$program"
+cp -r data/sample/app/. "$program/"
+[ -n "${VELT_GUI_PROGRAM_DIR:-}" ] || cp "$windows_exe" "$program/veltconv.exe"
+# The window opens with the archive and the output folder of the last
+# session, as an operator's ini file holds them (Windows-1251, CR LF).
+/usr/bin/python3 - "$work/windows" "$program/veltconv.ini" "$out" <<'PY'
+import sys
+root, ini, out = sys.argv[1:]
+windows = lambda p: "Z:" + p.replace("/", "\\")
+text = ("[VELT_CONV]\r\nvelt_file_Caption=%s\r\noutdirpath_Caption=%s\r\nlbCodePage_Caption=OEM\r\n"
+        % (windows(root + "/archives/F1232401.DBF"), windows(root + "/" + out)))
+open(ini, "wb").write(text.encode("cp1251"))
+PY
+
+(cd "$work/linux" && "$linux_exe" convert archives/F1232401.DBF --out "$out" --app-dir app --code-page OEM \
+  >stdout.txt)
+
+desktop_start "${VELT_GUI_SCREEN:-1366x768}" "$shots"
+trap cleanup_work EXIT
+(cd "$program" && exec wine veltconv.exe >"$work/windows/stdout.txt" 2>&1) &
+main=$(window_wait "Конвертер архивных файлов ВЕЛТ" 120)
+sleep 1  # the first paint
+shot main-start
+
+# The start button sits at the foot of the window's left column.
+read -r width height < <(xdotool getwindowgeometry "$main" | awk '/Geometry/ {split($2, s, "x"); print s[1], s[2]}')
+click "$main" "${VELT_CONVERT_X:-$((width / 4))}" "${VELT_CONVERT_Y:-$((height * 40 / 100))}"
+done_line() {
+  iconv -f CP1251 -t UTF-8 "$program/veltconv.log" | grep -q "Конвертация файла .* успешно завершена"
+}
+wait_until 180 "the run to complete (event log)" done_line
+sleep 1
+shot main-after-run
+
+# The results of the window's run beside those of the Linux program.
+mkdir -p "$work/windows/app"
+cp -r "$program/indexes" "$program/veltconv.log" "$work/windows/app/"
+/usr/bin/python3 scripts/compare_runs.py "$work/linux" "$work/windows" "$out"
+
+# The mapping editor from the menu "Перекодировка классификаторов", first item.
+click "$main" "${VELT_MAPPING_MENU_X:-120}" "${VELT_MAPPING_MENU_Y:-10}"
+sleep 1
+shot mapping-menu
+xdotool key Return
+editor=$(window_wait "Перекодировка классификатора|Ведение связок" 60)
+sleep 1
+shot mapping-editor
+xdotool windowclose "$editor" 2>/dev/null || xdotool key --window "$editor" Escape
+xdotool windowclose "$main"
+wait_until 60 "the main window to close" window_gone "Конвертер архивных файлов ВЕЛТ"
+echo "Windows window run: converted through the main window, mapping editor opened; screenshots in $shots"
