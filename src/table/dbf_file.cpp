@@ -298,10 +298,16 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
   return OpenStatus::Ok;
 }
 
-void DbfFile::Close() {
-  // Best effort: a caller that must know flushes first.
-  if (file_) Flush();
-  Settle();
+bool DbfFile::Close() {
+  bool written = true;
+  try {
+    if (file_) written = Flush();
+    Settle();
+  } catch (...) {
+    // What the file's thread threw: the batch under way did not reach the file.
+    written = false;
+    underway_ = Underway::Nothing;
+  }
   worker_.reset();
   file_.reset();
   path_.clear();
@@ -321,6 +327,7 @@ void DbfFile::Close() {
   flight_ = {};
   single_ = {};
   ahead_ = {};
+  return written;
 }
 
 void DbfFile::SetTranslation(bool on) {
@@ -560,6 +567,12 @@ bool DbfFile::Flush() {
   HandOff();
   Settle();
   return !std::exchange(lost_, false);
+}
+
+bool DbfFile::MoveTo(const std::string& target) {
+  if (!file_ || !Flush() || !file_->MoveTo(target)) return false;
+  path_ = target;
+  return true;
 }
 
 BackgroundWorker& DbfFile::Worker() {

@@ -116,7 +116,10 @@ class DbfFile {
   OpenStatus OpenForReading(const std::string& path, bool oemTranslate);
   // Takes over a file that WriteEmptyTable kept, with its lock.
   OpenStatus Adopt(std::unique_ptr<platform::File> file, bool oemTranslate);
-  void Close();
+  // Writes the gathered appends and lets the file go; false when they could
+  // not all be written (see Flush) or the file's thread failed. The file is
+  // let go either way; nothing is raised.
+  bool Close();
   bool IsOpen() const { return file_ != nullptr; }
   bool ReadOnly() const { return readOnly_; }
   const std::string& Path() const { return path_; }
@@ -139,6 +142,10 @@ class DbfFile {
   // records only. A batch that failed on its own thread is told here or by
   // the next Append, and takes the records gathered after it along.
   bool Flush();
+  // Flushes, then puts the file in the place of `target` with one rename;
+  // it stays open, with its lock, under the new name. False when either
+  // failed; the file then keeps its name.
+  bool MoveTo(const std::string& target);
 
   // Records first.. into out, in the memory code page; the number read.
   std::uint64_t Read(std::uint64_t first, std::uint64_t count, char* out);

@@ -131,7 +131,7 @@ TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {
   platform::SetFaultHooks(oneFile);
   fs::remove(Out() + "/teF1232401.DBF");
   std::string error = RunExpectingError();
-  EXPECT_NE(error.find(A("Таблицу результатов нельзя записать.\nФайл ") + Out() + "/teF1232401.DBF"),
+  EXPECT_NE(error.find(A("Таблицу результатов нельзя записать.\nФайл ") + Out() + "/teF1232401.DBF.partial"),
             std::string::npos)
       << error;
   EXPECT_EQ(error.find("closed dataset"), std::string::npos) << error;
@@ -157,14 +157,14 @@ TEST_F(FaultRunTest, DiskFullInTheMiddleOfATable) {
   constexpr std::uint64_t kFullAt = 32 + 98 * 32 + 1 + 99 * 1236 + 1;
   platform::FaultHooks full;
   full.writeFault = [&](const std::string& path, std::uint64_t offset, std::size_t length) {
-    return platform::FileNamePart(path) == "tF1232401.DBF" && offset + length > kFullAt;
+    return platform::FileNamePart(path) == "tF1232401.DBF.partial" && offset + length > kFullAt;
   };
   platform::SetFaultHooks(full);
   std::string error = RunExpectingError();
-  EXPECT_NE(error.find("Unable to write table: " + Natives()), std::string::npos) << error;
+  EXPECT_NE(error.find("Unable to write table: " + Natives() + ".partial"), std::string::npos) << error;
   ExpectReleased();
-  ExpectWholeTable(Natives(), 99);
-  ExpectWholeTable(Out() + "/teF1232401.DBF");
+  ExpectWholeTable(Natives() + ".partial", 99);
+  ExpectWholeTable(Out() + "/teF1232401.DBF.partial");
   ExpectASecondRunWorks();
 }
 
@@ -186,8 +186,8 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
     EXPECT_NE(error.find("Cannot write to the event log " + State().logFilePath), std::string::npos) << error;
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
     ExpectReleased();
-    if (platform::FileExists(Natives())) {
-      ExpectWholeTable(Natives());
+    if (platform::FileExists(Natives() + ".partial")) {
+      ExpectWholeTable(Natives() + ".partial");
     }
     ExpectASecondRunWorks();
   }
