@@ -26,7 +26,11 @@ namespace {
 // How often a long walk lets the window process its events at least.
 constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
-void Log(const std::string& message) { AddToLog(State().logFilePath, message, true, kStampPattern); }
+// What the host is warned of, the result keeps.
+void Warn(RunHost& host, RunSummary& summary, const std::string& text) {
+  summary.warnings.push_back(text);
+  host.Warn(text);
+}
 
 // The records that the output tables gathered reach their files.
 void FlushOutputs(RunTables& tables) {
@@ -83,7 +87,7 @@ class ArchiveStopCheck {
   ArchiveStopCheck(Table& archive, RunHost& host, const RunState& state) : archive_(archive) {
     archive.SetStopCheck([&host, &state, pacer = Pacer(kEventInterval)]() mutable {
       if (pacer.Due()) host.ProcessEvents();
-      return state.abortRequested;
+      return state.abortRequested.load();
     });
   }
   ~ArchiveStopCheck() { archive_.SetStopCheck({}); }
@@ -125,28 +129,30 @@ std::string ArchiveOpenProblem(const std::string& path, const Error& error) {
 
 // A file cut short is read up to its last whole record: the calls after it
 // are missing, which the user must hear of.
-void WarnIfTruncated(const Table& archive, RunHost& host) {
+void WarnIfTruncated(const Table& archive, RunHost& host, RunSummary& summary) {
   const std::int64_t declared = archive.DeclaredCount();
   const std::int64_t present = archive.PhysicalCount();
   if (declared <= present) return;
-  host.Warn(VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
-            std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
-            VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
+  Warn(host, summary,
+       VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
+           std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
+           VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
 }
 
 // A table of an earlier run that this completed run did not replace: beside
 // this run's table of the other kind, loading both would bring in calls of
 // two runs; alone, it would be taken for this run's result.
-void WarnIfEarlierLeft(RunHost& host, const RunSession& session) {
+void WarnIfEarlierLeft(RunHost& host, const RunSession& session, RunSummary& summary) {
   const bool none = !session.nativesOpen && !session.externalsOpen;
   auto left = [&](bool created, const std::string& path) {
     if (created || !platform::FileExists(path)) return;
-    host.Warn(VELT_ANSI("В папке вывода осталась таблица ") + ShownPath(path) +
-              (none ? VELT_ANSI(" от прежней конвертации, а этот запуск не создал ни одной таблицы. Удалите "
-                                "её, если она не нужна, иначе её вызовы могут быть загружены как вызовы "
-                                "этого архива.")
-                    : VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите "
-                                "её, если она не нужна, иначе её вызовы могут быть загружены дважды.")));
+    Warn(host, summary,
+         VELT_ANSI("В папке вывода осталась таблица ") + ShownPath(path) +
+             (none ? VELT_ANSI(" от прежней конвертации, а этот запуск не создал ни одной таблицы. Удалите "
+                               "её, если она не нужна, иначе её вызовы могут быть загружены как вызовы "
+                               "этого архива.")
+                   : VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите "
+                               "её, если она не нужна, иначе её вызовы могут быть загружены дважды.")));
   };
   left(session.nativesOpen, session.nativesFilePath);
   left(session.externalsOpen, session.externalsFilePath);
@@ -174,7 +180,7 @@ void PutTablesInPlace(RunTables& tables, const RunSession& session) {
 // The operator and the event log hear of them.
 // When the run already ends with an error (`ending`), a log that cannot take
 // the line adds nothing to it.
-void WarnPartial(RunHost& host, const RunSummary& summary, bool ending) {
+void WarnPartial(RunHost& host, RunSession& session, RunSummary& summary, bool ending) {
   std::string tables;
   auto add = [&](const std::string& path, std::int64_t records) {
     if (path.empty()) return;
@@ -188,9 +194,9 @@ void WarnPartial(RunHost& host, const RunSummary& summary, bool ending) {
                               VELT_ANSI(
                                   ". Не загружайте их, повторите конвертацию. Таблицы прежней "
                                   "конвертации под именами без .partial не изменены.");
-  host.Warn(warning);
+  Warn(host, summary, warning);
   try {
-    Log(warning);
+    session.Log(warning);
   } catch (const Error&) {
     if (!ending) throw;
   }
@@ -234,9 +240,9 @@ class Loop {
 
   void ConvertCurrent(Table& archive) {
     ++summary_.recordsRead;
-    const std::uint64_t linesBefore = LogLinesWritten();
+    const std::int64_t linesBefore = session_.logLines;
     Route(archive);
-    if (LogLinesWritten() != linesBefore) ++summary_.callsLogged;
+    if (session_.logLines != linesBefore) ++summary_.callsLogged;
   }
 
   void Route(Table& archive) {
@@ -292,21 +298,21 @@ void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSu
   if (summary.skipped < 0) summary.skipped = 0;
 }
 
-// The run's unmapped values become the last run's report, and its problem
-// calls go to the host, however it ends.
+// The run's unmapped values and problem calls go to its result, however it
+// ends.
 class KeepFindings {
  public:
-  KeepFindings(RunSession& session, RunHost& host) : session_(session), host_(host) {}
+  KeepFindings(RunSession& session, RunSummary& summary) : session_(session), summary_(summary) {}
   ~KeepFindings() {
-    LastRunUnmapped() = std::move(session_.unmapped);
-    host_.KeepProblems(std::move(session_.problems));
+    summary_.unmapped = std::move(session_.unmapped);
+    summary_.problems = std::move(session_.problems);
   }
   KeepFindings(const KeepFindings&) = delete;
   KeepFindings& operator=(const KeepFindings&) = delete;
 
  private:
   RunSession& session_;
-  RunHost& host_;
+  RunSummary& summary_;
 };
 
 }  // namespace
@@ -324,35 +330,36 @@ int ProgressPosition(std::int64_t recNo, std::int64_t count) {
 
 namespace {
 
-RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
-                   const std::string& outputDir, RunSummary& summary) {
+// Fills `summary`; the findings reach it as the session ends, after the
+// last return.
+void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, const std::string& outputDir,
+             RunSummary& summary) {
   RunSession session(State());
   session.gatherProblems = host.WantsProblems();
-  KeepFindings keepUnmapped(session, host);
+  KeepFindings keepFindings(session, summary);
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
-  std::uint64_t linesBefore = LogLinesWritten();
   auto finish = [&](RunOutcome outcome) {
     summary.outcome = outcome;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    summary.logLines = static_cast<std::int64_t>(LogLinesWritten() - linesBefore);
-    return summary;
+    summary.logLines = session.logLines;
   };
 
   host.SetMappingMenuEnabled(false);
   host.ShowProgress(true, 0);
   host.SetStatus(VELT_ANSI("Выполняется конвертация..."));
   session.inputFilePath = archivePath;
-  Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
+  session.Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
   host.ProcessEvents();
 
   try {
     session.tables.OpenAll();
   } catch (const Error& error) {
     host.ShowMessage(error.what());
-    Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
+    session.Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   const std::string sep(1, platform::PathSeparator());
   session.inputFileName = platform::FileNamePart(session.inputFilePath);
@@ -374,9 +381,10 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
                    archivePath,
                    VELT_ANSI("в имени нет кода ЛПУ: за первой буквой должны идти три цифры, не 000"))
              : VELT_ANSI("Файл архива не выбран или не найден: ") + ShownPath(archivePath) + "."));
-    Log(VELT_ANSI("Конвертация отменена"));
+    session.Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   ArchiveStopCheck stopCheck(tables.VELTDBF, host, session.state);
   try {
@@ -386,18 +394,20 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     // table, ...) on a second line.
     host.ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" +
                      ArchiveOpenProblem(archivePath, error));
-    Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
+    session.Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   if (auto problem = FolderWriteProblem(outputDir)) {
     // Found before the first record: no table is begun that cannot be ended.
     host.ShowMessage(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
-    Log(VELT_ANSI("Конвертация отменена"));
+    session.Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
-  WarnIfTruncated(tables.VELTDBF, host);
+  WarnIfTruncated(tables.VELTDBF, host, summary);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
 
@@ -408,7 +418,7 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     FlushOutputsQuietly(tables);
     FillSummaryCounts(tables, session, summary);
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    WarnPartial(host, summary, true);
+    WarnPartial(host, session, summary, true);
     finish(RunOutcome::EndedEarly);
   };
   auto fail = [&](const std::string& text) {
@@ -435,33 +445,34 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     }
   }
   FillSummaryCounts(tables, session, summary);
-  if (!cancelled) WarnIfEarlierLeft(host, session);
+  if (!cancelled) WarnIfEarlierLeft(host, session, summary);
   if (summary.damaged > 0) {
     // Never a plain success: the log and the user hear of the skipped records.
     const std::string warning = DamagedWarning(session.inputFilePath, summary);
-    Log(warning);
-    host.Warn(warning);
+    session.Log(warning);
+    Warn(host, summary, warning);
   }
 
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
   host.SetStatus(cancelled ? VELT_ANSI("Конвертация отменена") : VELT_ANSI("Конвертация выполнена"));
-  Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
-                : VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" успешно завершена."));
+  session.Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
+                        : VELT_ANSI("Конвертация файла ") + session.inputFilePath +
+                              VELT_ANSI(" успешно завершена."));
   if (ReleaseRunTables(tables, &session.tables)) session.state.abortRequested = false;
-  if (cancelled) WarnPartial(host, summary, false);
-  return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
+  if (cancelled) WarnPartial(host, session, summary, false);
+  finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }
 
 }  // namespace
 
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
                          const std::string& outputDir, RunSummary* ended) {
-  LastRunUnmapped().Clear();
   RunSummary own;
   RunSummary& summary = ended != nullptr ? *ended : own;
   try {
-    return RunOnce(tables, host, archivePath, outputDir, summary);
+    RunOnce(tables, host, archivePath, outputDir, summary);
+    return ended != nullptr ? summary : std::move(own);
   } catch (...) {
     // An error outside the record loop (an event log that cannot be written
     // at the start or at the end), or one of memory, leaves the tables

@@ -5,6 +5,7 @@
 // them, the values that found no mapping, and the working buffers of the
 // record converter. The converter reaches it through its record context.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,10 @@ class RunSession {
   RunSession& operator=(const RunSession&) = delete;
 
   RunState& state;
+
+  // Appends a stamped line to the event log and counts it.
+  void Log(const std::string& message);
+  std::int64_t logLines = 0;  // lines this run wrote
 
   // ---- The run's values.
   std::string inputFilePath;
