@@ -244,10 +244,17 @@ class DbfFile {
   std::unique_ptr<BackgroundWorker> worker_;
 };
 
+// "Unable to read table: <path>" with the cause in Russian: records that the
+// file counts could not be read (a failing medium, a file cut short
+// meanwhile). Never taken for the end of the table.
+[[noreturn]] void ThrowReadFailed(const std::string& path);
+
 // The records of an open file in the memory code page: a window of about a
 // megabyte while the table is read in order, or every record once an index
 // needs random access (LoadAll). Every write through the table goes through
-// Store so the copy stays equal to the file.
+// Store so the copy stays equal to the file. Records the file counts but
+// that cannot be read (a failing medium, a file cut short meanwhile) raise
+// "Unable to read table: <path>", never pass for blank records.
 class RecordCache {
  public:
   void Attach(DbfFile* file);
@@ -265,6 +272,7 @@ class RecordCache {
 
  private:
   void ReadAheadFrom(std::uint64_t recno);
+  [[noreturn]] void ReadFailed();
 
   DbfFile* file_ = nullptr;
   Buffer data_;

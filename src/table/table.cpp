@@ -328,7 +328,7 @@ struct Table::Impl {
       for (std::uint64_t first = 1; first <= total; first += block) {
         if (Stopped()) return visible;  // unfinished: not kept
         std::uint64_t got = file.ReadRaw(first, block, buffer.data());
-        if (got == 0) break;
+        if (got < std::min(block, total - first + 1)) dbf::ThrowReadFailed(file.Path());
         for (std::uint64_t r = 0; r < got; ++r) visible += buffer[r * length] != dbf::kDeletedFlag;
       }
     }
@@ -920,7 +920,7 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
     index->BeginBuild(count);
     for (std::uint64_t first = 1; first <= count; first += block) {
       std::uint64_t got = m.file.Read(first, block, buffer.data());
-      if (got == 0) break;
+      if (got < std::min(block, count - first + 1)) dbf::ThrowReadFailed(m.file.Path());
       for (std::uint64_t r = 0; r < got; ++r)
         index->AddRecord(buffer.data() + r * length, static_cast<std::uint32_t>(first + r));
     }
@@ -1171,7 +1171,7 @@ void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   std::uint64_t appended = 0;
   for (std::uint64_t first = 1; first <= from.RecordCount(); first += block) {
     std::uint64_t got = from.ReadRaw(first, block, in.data());
-    if (got == 0) break;
+    if (got < std::min(block, from.RecordCount() - first + 1)) dbf::ThrowReadFailed(from.Path());
     std::uint64_t made = 0;
     for (std::uint64_t r = 0; r < got; ++r) {
       const char* record = in.data() + r * inLength;

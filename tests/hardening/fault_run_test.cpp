@@ -193,6 +193,68 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
   }
 }
 
+// In the manner of SQLite's I/O error tests: over the sample run, the Nth
+// write of each output table, the Nth write of the event log and the Nth
+// read of the archive fail, for every N up to the first run that meets no
+// fault. After each the tables of an earlier run are as they were, the
+// partial ones are whole tables, the file is named, and the next run works.
+TEST_F(FaultRunTest, SweepOfEveryFailingWriteAndRead) {
+  ASSERT_EQ(Run().outcome, RunOutcome::Completed);
+  const std::string externals = Out() + "/teF1232401.DBF";
+  // Bytes 1..3 are the day of the last update.
+  auto content = [](const std::string& path) {
+    std::string bytes;
+    platform::ReadWholeFile(path, bytes);
+    return bytes.size() < 4 ? bytes : bytes.substr(0, 1) + bytes.substr(4);
+  };
+  const std::string earlierNatives = content(Natives()), earlierExternals = content(externals);
+  struct Target {
+    std::string path;
+    bool read;
+  };
+  for (const Target& target : {Target{Natives() + ".partial", false}, Target{externals + ".partial", false},
+                               Target{State().logFilePath, false}, Target{archive_, true}}) {
+    int faults = 0;
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE(target.path + " #" + std::to_string(n));
+      int seen = 0;
+      bool failed = false;
+      auto fault = [&](const std::string& path, std::uint64_t, std::size_t) {
+        if (path != target.path || ++seen != n) return false;
+        return failed = true;
+      };
+      platform::FaultHooks hooks;
+      (target.read ? hooks.readFault : hooks.writeFault) = fault;
+      platform::SetFaultHooks(hooks);
+      host_.messages.clear();
+      host_.warnings.clear();
+      std::string told;
+      RunOutcome outcome = RunOutcome::EndedEarly;
+      try {
+        outcome = Run().outcome;
+      } catch (const Error& error) {
+        told = error.what();
+      }
+      platform::SetFaultHooks({});
+      if (!failed) {
+        EXPECT_EQ(outcome, RunOutcome::Completed);
+        break;
+      }
+      ++faults;
+      for (const std::string& message : host_.messages) told += message;
+      EXPECT_NE(told.find(target.path), std::string::npos) << told << static_cast<int>(outcome);
+      ExpectReleased();
+      EXPECT_EQ(content(Natives()), earlierNatives);
+      EXPECT_EQ(content(externals), earlierExternals);
+      for (const std::string& partial : {Natives() + ".partial", externals + ".partial"}) {
+        if (platform::FileExists(partial)) ExpectWholeTable(partial);
+      }
+      ExpectASecondRunWorks();
+    }
+    EXPECT_GT(faults, 0) << target.path;
+  }
+}
+
 TEST_F(FaultRunTest, MappingTableHeldByTheEditor) {
   // The mapping editor holds its table exclusively while it is open.
   Table editor;
