@@ -478,11 +478,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (running_) {
     // The run's tables must not go away under it: once the user agrees, the
     // run is cancelled and the window closes when it has ended.
-    event->ignore();
-    if (closePending_ || !AskToStopRun()) return;
-    closePending_ = true;
-    State().abortRequested = true;
-    return;
+    if (closePending_ || !AskToStopRun()) return event->ignore();
+    // The run may have ended while the question was open: then the window
+    // closes now, and no cancel is left for the next run.
+    if (running_) {
+      closePending_ = true;
+      State().abortRequested = true;
+      return event->ignore();
+    }
   }
   try {
     persistedState_.SaveOnClose();

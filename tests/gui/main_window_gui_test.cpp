@@ -104,6 +104,7 @@ class MainWindowTest : public ::testing::Test {
     options.dialogs.openFolder = [this](const QUrl& url) { openedFolders_.push_back(url); };
     options.dialogs.ask = [this](QWidget*, const QString& text) {
       questions_.push_back(text.toStdString());
+      if (whileAsked_) whileAsked_();
       return agree_;
     };
     form_ = std::make_unique<MainWindow>(options);
@@ -144,7 +145,8 @@ class MainWindowTest : public ::testing::Test {
   std::vector<QUrl> openedFolders_;
   int messageDelay_ = 0;  // milliseconds a message stays open
   std::vector<std::string> questions_;
-  bool agree_ = true;  // the answer to every question
+  bool agree_ = true;                 // the answer to every question
+  std::function<void()> whileAsked_;  // what happens while a question is open
   // A run started by the button, to its end.
   void Convert() {
     form_->onConvertClicked();
@@ -519,6 +521,22 @@ TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
   EXPECT_TRUE(LogHas("Конвертация файла " + app_.File("F1232401.DBF") + " отменена."));
   EXPECT_FALSE(State().abortRequested);
   EXPECT_NE(Ini().find("Visible=0"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ARunThatEndsWhileTheCloseQuestionIsOpenLeavesNoCancelBehind) {
+  UseSampleApplication();
+  fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/archives/F1232401.DBF", app_.File("F1232401.DBF"));
+  Open();
+  ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
+  form_->onConvertClicked();
+  // The question's own event loop sees the run end before the answer.
+  whileAsked_ = [this] { form_->WaitForRun(); };
+  form_->close();
+  EXPECT_EQ(questions_.size(), 1u);
+  EXPECT_FALSE(form_->Running());
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_FALSE(State().abortRequested);
+  EXPECT_TRUE(LogHas("Конвертация файла " + app_.File("F1232401.DBF") + " успешно завершена."));
 }
 
 TEST_F(MainWindowTest, ChecksBeforeARunLeaveTheWindowAndRunErrorsPutItBack) {
