@@ -337,12 +337,14 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   RunSession session(State());
   session.gatherProblems = host.WantsProblems();
   KeepFindings keepFindings(session, summary);
+  session.stationCategory = tables.stationCategory;
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
   auto finish = [&](RunOutcome outcome) {
     summary.outcome = outcome;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.logLines = session.logLines;
+    tables.stationCategory = session.stationCategory;
   };
 
   host.SetMappingMenuEnabled(false);

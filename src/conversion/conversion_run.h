@@ -78,6 +78,9 @@ struct RunTables {
     OutExternals.SetOEMTranslate(true);
   }
   Table VELTDBF{"VELTDBF"};
+  // The station's tariff category as last found; never reset, so it carries
+  // over from one run to the next.
+  int stationCategory = 0;
   Table OutNatives{"OutNatives"};
   Table OutExternals{"OutExternals"};
 };

@@ -28,8 +28,8 @@ int RunSession::RecodeNoting(UnmappedKind kind, Lookup mapping, std::string_view
 int RunSession::StationCategory() {
   int category = 0;
   // Found again in every record it is the same; it outlives the run.
-  if (lookups.StationCategory(stationCode, category)) state.stationCategory = category;
-  return state.stationCategory;
+  if (lookups.StationCategory(stationCode, category)) stationCategory = category;
+  return stationCategory;
 }
 
 const std::string& RunSession::Station672Message() {

@@ -23,7 +23,7 @@ namespace velt {
 
 class RunSession {
  public:
-  // `state` gives the paths and carries the station's category across runs.
+  // `state` gives the paths and settings.
   explicit RunSession(RunState& state);
   RunSession(const RunSession&) = delete;
   RunSession& operator=(const RunSession&) = delete;
@@ -40,6 +40,9 @@ class RunSession {
   std::string nativesFilePath;
   std::string externalsFilePath;
   int stationCode = 0;
+  // The station's tariff category as last found, carried from run to run
+  // by whoever holds the runs' tables (RunTables).
+  int stationCategory = 0;
   int progressStep = 0;
   bool nativesOpen = false;
   bool externalsOpen = false;

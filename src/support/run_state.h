@@ -20,9 +20,6 @@ struct RunState {
 
   std::string inputCodePage = "OEM";  // "OEM" or "ANSI"
 
-  // The station's tariff category as last found; never reset, so it carries
-  // over from one run to the next.
-  int stationCategory = 0;
   // Set by the cancel button, tested by the run, cleared when a run ends.
   std::atomic<bool> abortRequested{false};
 };
