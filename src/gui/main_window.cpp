@@ -197,7 +197,7 @@ void StandardOpenFolder(const QUrl& folder) { QDesktopServices::openUrl(folder);
 }  // namespace
 
 MainWindowDialogs StandardDialogs() {
-  return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder};
+  return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder, AskYesNo};
 }
 
 MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
