@@ -119,7 +119,7 @@ class BenchFolder {
 
 void BM_RecodeValue(benchmark::State& state) {
   BenchFolder::Get();
-  ReferenceTables tables;
+  ReferenceTables tables{State()};
   tables.Open("tr_rslt");
   Table& table = *tables.Get(Lookup::tr_rslt);
   std::vector<std::string> keys;
@@ -136,7 +136,7 @@ BENCHMARK(BM_RecodeValue);
 // The same lookups as a run makes them: one probe of the mapping's hash.
 void BM_MappingLookup(benchmark::State& state) {
   BenchFolder::Get();
-  ReferenceTables tables;
+  ReferenceTables tables{State()};
   tables.Open("tr_rslt");
   MappingLookup lookup;
   lookup.Build(*tables.Get(Lookup::tr_rslt));
@@ -154,7 +154,7 @@ BENCHMARK(BM_MappingLookup);
 void BM_OpenAllTables(benchmark::State& state) {
   BenchFolder::Get();
   for (auto _ : state) {
-    ReferenceTables tables;
+    ReferenceTables tables{State()};
     tables.OpenAll();
   }
 }

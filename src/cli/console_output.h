@@ -36,11 +36,8 @@ class ConsoleHost : public RunHost {
   // Warnings given since the host was made: a run with one is no clean
   // success.
   int Warnings() const { return warnings_; }
-  void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
   bool WantsProblems() const override { return wantsProblems_; }
   void SetWantsProblems(bool wanted) { wantsProblems_ = wanted; }
-  // The problem calls of the host's run, once it has ended.
-  ProblemCalls TakeProblems() { return std::move(problems_); }
 
  private:
   void EndProgressLine();
@@ -50,7 +47,6 @@ class ConsoleHost : public RunHost {
   bool lineOpen_ = false;
   int position_ = 0;
   int warnings_ = 0;
-  ProblemCalls problems_;
   bool wantsProblems_ = true;
   std::chrono::steady_clock::time_point started_;
 };

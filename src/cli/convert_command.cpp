@@ -157,7 +157,7 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
   } catch (const std::exception& error) {
     PrintUnexpected(error);
   }
-  if (problems != nullptr) *problems = host.TakeProblems();
+  if (problems != nullptr) *problems = std::move(line.summary.problems);
   PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
   // Out at once, so that the summary stays between the messages of its run
   // and of the next when both streams go to one file.
@@ -213,8 +213,8 @@ int Convert(const ConvertOptions& options) {
     // Without --report nothing is gathered: a huge archive's values would
     // cost time and memory for no one.
     if (lines.back().endedByError || options.reportPath.empty()) continue;
-    report += batch ? UnmappedReportRowsOf(Utf8ToAnsi(archive), LastRunUnmapped())
-                    : UnmappedReportCsv(LastRunUnmapped());
+    const UnmappedReport& unmapped = lines.back().summary.unmapped;
+    report += batch ? UnmappedReportRowsOf(Utf8ToAnsi(archive), unmapped) : UnmappedReportCsv(unmapped);
     reportDue = true;
   }
   int status = kCompleted;

@@ -5,6 +5,8 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
+#include "support/partial_path.h"
 #include "support/platform.h"
 #include "support/rounding.h"
 #include "support/run_state.h"
@@ -29,10 +31,17 @@ bool NamesAnEntry(const std::string& output, const std::vector<std::string>& ent
 }
 
 // The end of a join that failed after the joined table was opened: the
-// table keeps its structure and loses its records.
+// table keeps its structure and loses its records, under its partial name.
 void EmptyAndClose(Table& joined) {
   joined.Zap();
   joined.Close();
+}
+
+// The second line of a message after such a failure: a joined table of an
+// earlier join stays as it was.
+std::string KeptLine(const std::string& output) {
+  return "\n" + VELT_ANSI("Прежний файл ") + ShownPath(output) +
+         VELT_ANSI(" не изменён; начатый файл оставлен пустым: ") + ShownPath(PartialPath(output)) + ".";
 }
 
 // The joined table's structure written at `output`; false when the file
@@ -57,6 +66,22 @@ bool Appended(Table& joined, const std::string& entry) {
     return true;
   } catch (const Error& error) {
     if (!error.Unavailable()) throw;
+    return false;
+  }
+}
+
+// The whole joined table takes the place of an earlier one with one rename;
+// false, with the message said, when it cannot.
+bool PutInPlace(Table& joined, const std::string& output, JoinHost& host) {
+  try {
+    joined.MoveTo(output);
+    return true;
+  } catch (const Error&) {
+    joined.Close();
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + "." + Cancelled() + "\n" +
+                     FileWriteProblem(output) + "\n" + VELT_ANSI("Склеенная таблица осталась в файле ") +
+                     ShownPath(PartialPath(output)) + ".");
+    host.HideProgress();
     return false;
   }
 }
@@ -113,13 +138,16 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   // The first entry is opened here without a guard: an engine error
   // (missing or locked file) leaves the join through the caller.
   joined.SetTableName(first);
-  if (NamesAnEntry(output, entries) || !CopiedStructure(joined, output)) {
+  const std::string partial = PartialPath(output);
+  // A name of blanks alone names the folder itself.
+  if (platform::FileNamePart(output).empty() || NamesAnEntry(output, entries) ||
+      NamesAnEntry(partial, entries) || !CopiedStructure(joined, partial)) {
     host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
                      "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
   }
-  joined.SetTableName(output);
+  joined.SetTableName(partial);
   joined.SetExclusive(true);
   joined.Open();
 
@@ -129,7 +157,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     const std::string& entry = entries[static_cast<std::size_t>(i)];
     if (!platform::FileExists(entry)) {
       host.ShowMessage(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") +
-                       Cancelled());
+                       Cancelled() + KeptLine(output));
       EmptyAndClose(joined);
       host.HideProgress();
       return JoinOutcome::EntryMissing;
@@ -137,7 +165,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     try {
       if (!Appended(joined, entry)) {
         host.ShowMessage(VELT_ANSI("Не удалось перенести записи из файла ") + entry +
-                         VELT_ANSI(" в выходной файл.") + Cancelled());
+                         VELT_ANSI(" в выходной файл.") + Cancelled() + KeptLine(output));
         EmptyAndClose(joined);
         host.HideProgress();
         return JoinOutcome::AppendFailed;
@@ -150,7 +178,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     } catch (const Error&) {
       counter.Close();
       host.ShowMessage(VELT_ANSI("Неверная структура файла ") + entry +
-                       VELT_ANSI(", добавить его невозможно.") + Cancelled());
+                       VELT_ANSI(", добавить его невозможно.") + Cancelled() + KeptLine(output));
       EmptyAndClose(joined);
       return JoinOutcome::BadStructure;  // the progress bar stays as it is
     }
@@ -160,6 +188,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
 
   const std::int64_t total = joined.Count();
   if (total == sum) {
+    if (!PutInPlace(joined, output, host)) return JoinOutcome::CannotCreate;
     host.Joined(output);
     host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
                      output);
@@ -167,9 +196,11 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
     host.HideProgress();
     return JoinOutcome::Joined;
   }
-  host.ShowMessage(VELT_ANSI(
-      "Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
-      "ЗЕЛАН."));
+  host.ShowMessage(
+      VELT_ANSI(
+          "Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
+          "ЗЕЛАН.") +
+      KeptLine(output));
   EmptyAndClose(joined);
   host.HideProgress();
   return JoinOutcome::CountMismatch;

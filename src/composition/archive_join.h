@@ -59,9 +59,11 @@ void SortIgnoringCase(std::vector<std::string>& entries);
 // 5 + 95 * done / total, rounded half to even.
 int JoinProgress(int done, int total);
 
-// Joins `entries` (in the order given) into JoinedFilePath(name). Every
-// failure is reported to the user with its message and leaves an empty
-// joined table behind when it happens after the table was created. Errors
+// Joins `entries` (in the order given) into JoinedFilePath(name), written
+// under its partial name (support/partial_path.h) and renamed into place
+// once whole. Every failure is reported to the user with its message and
+// leaves an earlier joined table as it was and an empty partial one behind
+// when it happens after the table was created. Errors
 // of the table engine that no step catches (the first entry cannot be
 // opened for the structure copy) are raised as velt::Error with the
 // progress bar left visible.

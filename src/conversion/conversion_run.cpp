@@ -14,6 +14,7 @@
 #include "support/event_log.h"
 #include "support/file_problem.h"
 #include "support/pacer.h"
+#include "support/partial_path.h"
 #include "support/platform.h"
 #include "support/rounding.h"
 #include "support/run_state.h"
@@ -25,7 +26,11 @@ namespace {
 // How often a long walk lets the window process its events at least.
 constexpr auto kEventInterval = std::chrono::milliseconds(100);
 
-void Log(const std::string& message) { AddToLog(State().logFilePath, message, true, kStampPattern); }
+// What the host is warned of, the result keeps.
+void Warn(RunHost& host, RunSummary& summary, const std::string& text) {
+  summary.warnings.push_back(text);
+  host.Warn(text);
+}
 
 // The records that the output tables gathered reach their files.
 void FlushOutputs(RunTables& tables) {
@@ -82,7 +87,7 @@ class ArchiveStopCheck {
   ArchiveStopCheck(Table& archive, RunHost& host, const RunState& state) : archive_(archive) {
     archive.SetStopCheck([&host, &state, pacer = Pacer(kEventInterval)]() mutable {
       if (pacer.Due()) host.ProcessEvents();
-      return state.abortRequested;
+      return state.abortRequested.load();
     });
   }
   ~ArchiveStopCheck() { archive_.SetStopCheck({}); }
@@ -118,53 +123,64 @@ std::string RecordHint(const Table& archive) {
 // Why the archive did not open, in Russian: the table layer's own cause
 // when it gave one (two fields of one name), else what the file is.
 std::string ArchiveOpenProblem(const std::string& path, const Error& error) {
-  const std::string text = error.what();
-  const std::size_t cause = text.find('\n');
-  if (text.starts_with("Unable to open table: ") && cause != std::string::npos && platform::FileExists(path))
-    return TableProblemLine(path, text.substr(cause + 1));
+  if (!error.Cause().empty() && platform::FileExists(path)) return TableProblemLine(path, error.Cause());
   return TableReadProblem(path);
-}
-
-// An output table whose file could not be created stays closed, and the
-// first record bound for it fails in the table layer with its English; the
-// operator reads instead which file could not be written and why.
-std::string InRussian(const Error& error, const RunSession& session) {
-  const std::string text = error.what();
-  const std::string closed = ": Cannot perform this operation on a closed dataset";
-  const bool natives = text == "OutNatives" + closed;
-  if (!natives && text != "OutExternals" + closed) return text;
-  const std::string& path = natives ? session.nativesFilePath : session.externalsFilePath;
-  return VELT_ANSI("Таблицу результатов нельзя записать.") + "\n" + FileWriteProblem(path);
 }
 
 // A file cut short is read up to its last whole record: the calls after it
 // are missing, which the user must hear of.
-void WarnIfTruncated(const Table& archive, RunHost& host) {
+void WarnIfTruncated(const Table& archive, RunHost& host, RunSummary& summary) {
   const std::int64_t declared = archive.DeclaredCount();
   const std::int64_t present = archive.PhysicalCount();
   if (declared <= present) return;
-  host.Warn(VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
-            std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
-            VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
+  Warn(host, summary,
+       VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
+           std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
+           VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
 }
 
-// A table of the other kind from an earlier run beside this run's: loading
-// both would bring in calls of two runs.
-void WarnIfOtherKindLeft(RunHost& host, const RunSession& session) {
+// A table of an earlier run that this completed run did not replace: beside
+// this run's table of the other kind, loading both would bring in calls of
+// two runs; alone, it would be taken for this run's result.
+void WarnIfEarlierLeft(RunHost& host, const RunSession& session, RunSummary& summary) {
+  const bool none = !session.nativesOpen && !session.externalsOpen;
   auto left = [&](bool created, const std::string& path) {
     if (created || !platform::FileExists(path)) return;
-    host.Warn(
-        VELT_ANSI("В папке вывода осталась таблица ") + ShownPath(path) +
-        VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите её, если она "
-                  "не нужна, иначе её вызовы могут быть загружены дважды."));
+    Warn(host, summary,
+         VELT_ANSI("В папке вывода осталась таблица ") + ShownPath(path) +
+             (none ? VELT_ANSI(" от прежней конвертации, а этот запуск не создал ни одной таблицы. Удалите "
+                               "её, если она не нужна, иначе её вызовы могут быть загружены как вызовы "
+                               "этого архива.")
+                   : VELT_ANSI(" от прежней конвертации: этот запуск её не создавал и не изменял. Удалите "
+                               "её, если она не нужна, иначе её вызовы могут быть загружены дважды.")));
   };
-  if (!session.nativesOpen && !session.externalsOpen) return;
   left(session.nativesOpen, session.nativesFilePath);
   left(session.externalsOpen, session.externalsFilePath);
 }
 
-// After a cancel or an error the tables hold the calls up to that point.
-void WarnPartial(RunHost& host, const RunSummary& summary) {
+// A completed run puts each table it wrote in the place of the earlier one,
+// with one rename.
+void PutTablesInPlace(RunTables& tables, const RunSession& session) {
+  auto put = [](Table& table, bool open, const std::string& path) {
+    if (!open) return;
+    try {
+      table.MoveTo(path);
+    } catch (const Error&) {
+      throw Error(VELT_ANSI("Таблицу результатов нельзя поставить на место прежней.") + "\n" +
+                  FileWriteProblem(path) + "\n" + VELT_ANSI("Новая таблица осталась в файле ") +
+                  ShownPath(PartialPath(path)) + ".");
+    }
+  };
+  put(tables.OutNatives, session.nativesOpen, session.nativesFilePath);
+  put(tables.OutExternals, session.externalsOpen, session.externalsFilePath);
+}
+
+// After a cancel or an error the tables hold the calls up to that point,
+// under their partial names; the tables of an earlier run stay as they were.
+// The operator and the event log hear of them.
+// When the run already ends with an error (`ending`), a log that cannot take
+// the line adds nothing to it.
+void WarnPartial(RunHost& host, RunSession& session, RunSummary& summary, bool ending) {
   std::string tables;
   auto add = [&](const std::string& path, std::int64_t records) {
     if (path.empty()) return;
@@ -174,8 +190,16 @@ void WarnPartial(RunHost& host, const RunSummary& summary) {
   add(summary.nativesPath, summary.nativesWritten);
   add(summary.externalsPath, summary.externalsWritten);
   if (tables.empty()) return;
-  host.Warn(VELT_ANSI("Конвертация не завершена, таблицы неполные: ") + tables +
-            VELT_ANSI(". Не загружайте их, повторите конвертацию."));
+  const std::string warning = VELT_ANSI("Конвертация не завершена, таблицы неполные: ") + tables +
+                              VELT_ANSI(
+                                  ". Не загружайте их, повторите конвертацию. Таблицы прежней "
+                                  "конвертации под именами без .partial не изменены.");
+  Warn(host, summary, warning);
+  try {
+    session.Log(warning);
+  } catch (const Error&) {
+    if (!ending) throw;
+  }
 }
 
 class Loop {
@@ -216,21 +240,21 @@ class Loop {
 
   void ConvertCurrent(Table& archive) {
     ++summary_.recordsRead;
-    const std::uint64_t linesBefore = LogLinesWritten();
+    const std::int64_t linesBefore = session_.logLines;
     Route(archive);
-    if (LogLinesWritten() != linesBefore) ++summary_.callsLogged;
+    if (session_.logLines != linesBefore) ++summary_.callsLogged;
   }
 
   void Route(Table& archive) {
     if (smoField_ < 0) smoField_ = archive.FieldByName("SMO").Index();
     const int insurerRegion = InsurerRegionOf(archive, smoField_);
     if (insurerRegion == kHomeRegion || insurerRegion == 0) {
-      if (!session_.nativesOpen) session_.nativesOpen = Create(tables_.OutNatives, session_.nativesFilePath);
+      if (!session_.nativesOpen) Create(tables_.OutNatives, session_.nativesFilePath, session_.nativesOpen);
       session_.archive.Load();
       ConvertCallRecord(session_, tables_.OutNatives, true);
     } else if (insurerRegion > 0) {
       if (!session_.externalsOpen)
-        session_.externalsOpen = Create(tables_.OutExternals, session_.externalsFilePath);
+        Create(tables_.OutExternals, session_.externalsFilePath, session_.externalsOpen);
       session_.archive.Load();
       ConvertCallRecord(session_, tables_.OutExternals, false);
     } else {
@@ -239,18 +263,19 @@ class Loop {
   }
 
   // The output table belongs to the run until it ends: its records are
-  // written in batches. A file that cannot be written at all leaves the
-  // table closed, and the run ends at the first record it would hold, with
-  // that record named.
-  static bool Create(Table& table, const std::string& path) {
+  // written in batches. A file that cannot be written at all ends the run
+  // at the first record it would hold, with the file and that record named.
+  static void Create(Table& table, const std::string& path, bool& open) {
+    const std::string partial = PartialPath(path);
     try {
-      CreateOutputTable(table, path);
+      CreateOutputTable(table, partial);
     } catch (const Error& error) {
       if (!error.Unavailable()) throw;
-      return false;
+      throw Error(VELT_ANSI("Таблицу результатов нельзя записать.") + "\n" + FileWriteProblem(partial),
+                  ErrorKind::Unavailable);
     }
+    open = true;
     table.SetBatchedPosts(true);
-    return true;
   }
 
   RunTables& tables_;
@@ -265,28 +290,29 @@ void FillSummaryCounts(const RunTables& tables, const RunSession& session, RunSu
   summary.externalsWritten = session.externalsCounter - 1;
   if (tables.OutNatives.Active()) summary.nativesWritten = tables.OutNatives.PhysicalCount();
   if (tables.OutExternals.Active()) summary.externalsWritten = tables.OutExternals.PhysicalCount();
-  if (session.nativesOpen) summary.nativesPath = session.nativesFilePath;
-  if (session.externalsOpen) summary.externalsPath = session.externalsFilePath;
+  // The name the table has now: its own once put in place, else the partial one.
+  if (session.nativesOpen) summary.nativesPath = tables.OutNatives.TableName();
+  if (session.externalsOpen) summary.externalsPath = tables.OutExternals.TableName();
   summary.skipped =
       summary.recordsRead - summary.unrouted - summary.nativesWritten - summary.externalsWritten;
   if (summary.skipped < 0) summary.skipped = 0;
 }
 
-// The run's unmapped values become the last run's report, and its problem
-// calls go to the host, however it ends.
+// The run's unmapped values and problem calls go to its result, however it
+// ends.
 class KeepFindings {
  public:
-  KeepFindings(RunSession& session, RunHost& host) : session_(session), host_(host) {}
+  KeepFindings(RunSession& session, RunSummary& summary) : session_(session), summary_(summary) {}
   ~KeepFindings() {
-    LastRunUnmapped() = std::move(session_.unmapped);
-    host_.KeepProblems(std::move(session_.problems));
+    summary_.unmapped = std::move(session_.unmapped);
+    summary_.problems = std::move(session_.problems);
   }
   KeepFindings(const KeepFindings&) = delete;
   KeepFindings& operator=(const KeepFindings&) = delete;
 
  private:
   RunSession& session_;
-  RunHost& host_;
+  RunSummary& summary_;
 };
 
 }  // namespace
@@ -304,35 +330,38 @@ int ProgressPosition(std::int64_t recNo, std::int64_t count) {
 
 namespace {
 
-RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath,
-                   const std::string& outputDir, RunSummary& summary) {
+// Fills `summary`; the findings reach it as the session ends, after the
+// last return.
+void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, const std::string& outputDir,
+             RunSummary& summary) {
   RunSession session(State());
   session.gatherProblems = host.WantsProblems();
-  KeepFindings keepUnmapped(session, host);
+  KeepFindings keepFindings(session, summary);
+  session.stationCategory = tables.stationCategory;
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
-  std::uint64_t linesBefore = LogLinesWritten();
   auto finish = [&](RunOutcome outcome) {
     summary.outcome = outcome;
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    summary.logLines = static_cast<std::int64_t>(LogLinesWritten() - linesBefore);
-    return summary;
+    summary.logLines = session.logLines;
+    tables.stationCategory = session.stationCategory;
   };
 
   host.SetMappingMenuEnabled(false);
   host.ShowProgress(true, 0);
   host.SetStatus(VELT_ANSI("Выполняется конвертация..."));
   session.inputFilePath = archivePath;
-  Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
+  session.Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
   host.ProcessEvents();
 
   try {
     session.tables.OpenAll();
   } catch (const Error& error) {
     host.ShowMessage(error.what());
-    Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
+    session.Log(VELT_ANSI("Ошибка создания индексов. Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   const std::string sep(1, platform::PathSeparator());
   session.inputFileName = platform::FileNamePart(session.inputFilePath);
@@ -354,9 +383,10 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
                    archivePath,
                    VELT_ANSI("в имени нет кода ЛПУ: за первой буквой должны идти три цифры, не 000"))
              : VELT_ANSI("Файл архива не выбран или не найден: ") + ShownPath(archivePath) + "."));
-    Log(VELT_ANSI("Конвертация отменена"));
+    session.Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   ArchiveStopCheck stopCheck(tables.VELTDBF, host, session.state);
   try {
@@ -366,63 +396,85 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
     // table, ...) on a second line.
     host.ShowMessage(VELT_ANSI("Закройте все открытые файлы DBF") + "\n" +
                      ArchiveOpenProblem(archivePath, error));
-    Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
+    session.Log(VELT_ANSI("Конвертация отменена. Ошибка открытия VELTDBF"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
   if (auto problem = FolderWriteProblem(outputDir)) {
     // Found before the first record: no table is begun that cannot be ended.
     host.ShowMessage(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
-    Log(VELT_ANSI("Конвертация отменена"));
+    session.Log(VELT_ANSI("Конвертация отменена"));
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    return finish(RunOutcome::EndedEarly);
+    finish(RunOutcome::EndedEarly);
+    return;
   }
-  WarnIfTruncated(tables.VELTDBF, host);
+  WarnIfTruncated(tables.VELTDBF, host, summary);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
 
+  // What the tables hold reaches the file, and the run ends with the error
+  // (any exception: one of memory or of a library too) with its summary and
+  // the partial tables named.
+  auto endEarly = [&] {
+    FlushOutputsQuietly(tables);
+    FillSummaryCounts(tables, session, summary);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
+    WarnPartial(host, session, summary, true);
+    finish(RunOutcome::EndedEarly);
+  };
+  auto fail = [&](const std::string& text) {
+    endEarly();
+    throw Error(text);
+  };
   try {
     Loop(tables, host, session, summary).Run();
     // The last batch reaches the file before the run reports its end.
     FlushOutputs(tables);
   } catch (const Error& error) {
-    std::string text = InRussian(error, session) + "\n" + RecordHint(tables.VELTDBF);
-    FlushOutputsQuietly(tables);
-    FillSummaryCounts(tables, session, summary);
-    RestoreAfterAbnormalEnd(tables, &session.tables, host);
-    WarnPartial(host, summary);
-    finish(RunOutcome::EndedEarly);
-    throw Error(text);
+    fail(std::string(error.what()) + "\n" + RecordHint(tables.VELTDBF));
+  } catch (...) {
+    endEarly();
+    throw;
+  }
+  // Read once: a cancel asked for from now on comes too late to matter.
+  const bool cancelled = session.state.abortRequested;
+  if (!cancelled) {
+    try {
+      PutTablesInPlace(tables, session);
+    } catch (const Error& error) {
+      fail(error.what());
+    }
   }
   FillSummaryCounts(tables, session, summary);
-  WarnIfOtherKindLeft(host, session);
+  if (!cancelled) WarnIfEarlierLeft(host, session, summary);
   if (summary.damaged > 0) {
     // Never a plain success: the log and the user hear of the skipped records.
     const std::string warning = DamagedWarning(session.inputFilePath, summary);
-    Log(warning);
-    host.Warn(warning);
+    session.Log(warning);
+    Warn(host, summary, warning);
   }
 
   host.SetMappingMenuEnabled(true);
   host.ShowProgress(false, 0);
-  bool cancelled = session.state.abortRequested;
   host.SetStatus(cancelled ? VELT_ANSI("Конвертация отменена") : VELT_ANSI("Конвертация выполнена"));
-  Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
-                : VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" успешно завершена."));
+  session.Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
+                        : VELT_ANSI("Конвертация файла ") + session.inputFilePath +
+                              VELT_ANSI(" успешно завершена."));
   if (ReleaseRunTables(tables, &session.tables)) session.state.abortRequested = false;
-  if (cancelled) WarnPartial(host, summary);
-  return finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
+  if (cancelled) WarnPartial(host, session, summary, false);
+  finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }
 
 }  // namespace
 
 RunSummary RunConversion(RunTables& tables, RunHost& host, const std::string& archivePath,
                          const std::string& outputDir, RunSummary* ended) {
-  LastRunUnmapped().Clear();
   RunSummary own;
   RunSummary& summary = ended != nullptr ? *ended : own;
   try {
-    return RunOnce(tables, host, archivePath, outputDir, summary);
+    RunOnce(tables, host, archivePath, outputDir, summary);
+    return ended != nullptr ? summary : std::move(own);
   } catch (...) {
     // An error outside the record loop (an event log that cannot be written
     // at the start or at the end), or one of memory, leaves the tables

@@ -9,8 +9,10 @@
 // command line) supplies a RunHost.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "conversion/problem_calls.h"
+#include "conversion/unmapped_report.h"
 #include "table/table.h"
 
 namespace velt {
@@ -34,9 +36,6 @@ class RunHost {
   // Records walked of the archive's count, at every progress step (the
   // command line shows the rate); nothing by default.
   virtual void Progress(std::int64_t /*recNo*/, std::int64_t /*count*/) {}
-  // The calls whose field groups failed, handed over when the run ends,
-  // however it ends (also an early end or an error: what was met so far).
-  virtual void KeepProblems(ProblemCalls problems) { (void)problems; }
   // Whether the run gathers its problem calls at all: a command that
   // writes none spares their cost on an archive full of failing calls.
   virtual bool WantsProblems() const { return true; }
@@ -44,6 +43,8 @@ class RunHost {
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };
 
+// What a run leaves, however it ends (also an early end or an error: what
+// it met so far).
 struct RunSummary {
   RunOutcome outcome = RunOutcome::EndedEarly;
   std::int64_t recordsRead = 0;       // live archive records visited
@@ -58,9 +59,13 @@ struct RunSummary {
   int stationCode = 0;                // from the archive's name (0 before it is known)
   double seconds = 0;
   std::string codePage;  // "OEM" or "ANSI", as the archive was read
-  // The output tables this run created ("" for one it did not create).
+  // The output tables this run created ("" for one it did not create),
+  // under their partial names unless the run completed.
   std::string nativesPath;
   std::string externalsPath;
+  UnmappedReport unmapped;            // values that found no mapping
+  ProblemCalls problems;              // calls whose field groups failed, when gathered
+  std::vector<std::string> warnings;  // as the host was warned, 1251
 };
 
 // The three table objects of a run; they live as long as their owner (the
@@ -73,6 +78,9 @@ struct RunTables {
     OutExternals.SetOEMTranslate(true);
   }
   Table VELTDBF{"VELTDBF"};
+  // The station's tariff category as last found; never reset, so it carries
+  // over from one run to the next.
+  int stationCategory = 0;
   Table OutNatives{"OutNatives"};
   Table OutExternals{"OutExternals"};
 };

@@ -36,7 +36,7 @@ void LogCallFailure(RecordContext& ctx, const std::string& message) {
   std::string line = VELT_ANSI(" Вызов №");
   line += ctx.Text(In::NGOD);
   line += message;
-  AddToLog(ctx.session.state.logFilePath, line, true, kStampPattern);
+  ctx.session.Log(line);
   if (!ctx.session.gatherProblems) return;
   auto textOf = [&ctx](In field) { return ctx.Has(field) ? ctx.Text(field) : std::string_view(); };
   ctx.session.problems.Add(ctx.in.RecNo(), ctx.Text(In::NGOD), CallDateText(textOf(In::DPRM)),

@@ -1,10 +1,16 @@
 #include "conversion/run_session.h"
 
 #include "support/code_page.h"
+#include "support/event_log.h"
 
 namespace velt {
 
-RunSession::RunSession(RunState& runState) : state(runState) {}
+RunSession::RunSession(RunState& runState) : state(runState), tables(runState) {}
+
+void RunSession::Log(const std::string& message) {
+  AddToLog(state.logFilePath, message, true, kStampPattern);
+  ++logLines;
+}
 
 RecodeResult RunSession::Recode(Lookup mapping, std::string_view key) {
   MappingLookup& lookup = mappings_[static_cast<int>(mapping)];
@@ -22,8 +28,8 @@ int RunSession::RecodeNoting(UnmappedKind kind, Lookup mapping, std::string_view
 int RunSession::StationCategory() {
   int category = 0;
   // Found again in every record it is the same; it outlives the run.
-  if (lookups.StationCategory(stationCode, category)) state.stationCategory = category;
-  return state.stationCategory;
+  if (lookups.StationCategory(stationCode, category)) stationCategory = category;
+  return stationCategory;
 }
 
 const std::string& RunSession::Station672Message() {

@@ -5,6 +5,7 @@
 // them, the values that found no mapping, and the working buffers of the
 // record converter. The converter reaches it through its record context.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,12 +23,16 @@ namespace velt {
 
 class RunSession {
  public:
-  // `state` gives the paths and carries the station's category across runs.
+  // `state` gives the paths and settings.
   explicit RunSession(RunState& state);
   RunSession(const RunSession&) = delete;
   RunSession& operator=(const RunSession&) = delete;
 
   RunState& state;
+
+  // Appends a stamped line to the event log and counts it.
+  void Log(const std::string& message);
+  std::int64_t logLines = 0;  // lines this run wrote
 
   // ---- The run's values.
   std::string inputFilePath;
@@ -35,6 +40,9 @@ class RunSession {
   std::string nativesFilePath;
   std::string externalsFilePath;
   int stationCode = 0;
+  // The station's tariff category as last found, carried from run to run
+  // by whoever holds the runs' tables (RunTables).
+  int stationCategory = 0;
   int progressStep = 0;
   bool nativesOpen = false;
   bool externalsOpen = false;

@@ -104,11 +104,6 @@ std::vector<std::string> UnmappedReport::ValuesForMappingKind(int mappingKind) c
   return values;
 }
 
-UnmappedReport& LastRunUnmapped() {
-  static UnmappedReport report;
-  return report;
-}
-
 std::string UnmappedReportCsv(const UnmappedReport& report) {
   std::string csv = "kind,value,calls\r\n";
   for (const UnmappedEntry& entry : report.Entries()) {

@@ -64,10 +64,6 @@ class UnmappedReport {
   std::array<TextCounts, kUnmappedKindCount> counts_;
 };
 
-// The report of the last run: cleared when a run starts, handed over by the
-// run's session when it ends, kept after it.
-UnmappedReport& LastRunUnmapped();
-
 // The report as UTF-8 CSV with the header row "kind,value,calls"; a field
 // holding a comma, a quote or a line break is quoted.
 std::string UnmappedReportCsv(const UnmappedReport& report);

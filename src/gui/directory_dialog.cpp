@@ -15,14 +15,11 @@
 #include "gui/window_look_qt.h"
 
 namespace velt {
-namespace {
 
 bool AskYesNo(QWidget* owner, const QString& text) {
   return QMessageBox::question(owner, owner != nullptr ? owner->windowTitle() : QString(), text,
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
-
-}  // namespace
 
 DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate)
     : QDialog(owner), startDir_(startDir), askCreate_(askCreate ? std::move(askCreate) : AskYesNo) {

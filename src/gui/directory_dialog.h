@@ -13,6 +13,10 @@ class QTreeView;
 
 namespace velt {
 
+// A yes/no question in a message box titled as its owner, "No" by default;
+// true for yes.
+bool AskYesNo(QWidget* owner, const QString& text);
+
 class DirectoryDialog : public QDialog {
   Q_OBJECT
 

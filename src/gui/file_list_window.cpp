@@ -17,6 +17,7 @@
 #include <QValidator>
 #include <algorithm>
 
+#include "gui/directory_dialog.h"
 #include "gui/keyboard_access_qt.h"
 #include "gui/persisted_state_qt.h"
 #include "gui/qt_text.h"
@@ -24,6 +25,8 @@
 #include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/platform.h"
+#include "support/text.h"
 
 namespace velt {
 namespace {
@@ -317,6 +320,7 @@ void FileListWindow::onComposeClicked() {
   // A second press while the join processes events would start a second
   // join on the same output file.
   if (composing_) return;
+  if (!ReplaceAgreed()) return;
   composing_ = true;
   compose_->setEnabled(false);
   try {
@@ -328,6 +332,17 @@ void FileListWindow::onComposeClicked() {
   }
   compose_->setEnabled(true);
   composing_ = false;
+}
+
+// A joined table of an earlier join at the output path is replaced only once
+// the user agrees.
+bool FileListWindow::ReplaceAgreed() {
+  const std::string name = Trim(FromQt(outputName_->text()));
+  if (name.empty() || fileList_->count() == 0) return true;
+  const std::string output = JoinedFilePath(name);
+  if (!platform::FileExists(output)) return true;
+  const QString question = QStringLiteral("Склеенный файл %1 уже есть. Заменить его?").arg(ToQt(output));
+  return (askReplace_ ? askReplace_ : AskYesNo)(this, question);
 }
 
 void FileListWindow::ShowProgress(int position) {

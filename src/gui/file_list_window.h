@@ -65,6 +65,8 @@ class FileListWindow : public QDialog, private JoinHost {
   // The joined table's path after a successful join, else empty (1251).
   const std::string& JoinedPath() const { return joinedPath_; }
   ChooseFileDialog& ChooseFile() { return *chooseFile_; }
+  // Asked before a join replaces an earlier joined table; true to go on.
+  void SetReplaceQuestion(std::function<bool(QWidget*, const QString&)> ask) { askReplace_ = std::move(ask); }
   // Files to list as the window opens (dropped on the main window): added
   // to the remembered list in its order, a file already listed (in any
   // letter case) left out.
@@ -100,6 +102,7 @@ class FileListWindow : public QDialog, private JoinHost {
   void SetPathLabelColour(const QColor& colour);
   void SortList();
   std::vector<std::string> Entries() const;
+  bool ReplaceAgreed();
 
   QLabel* listCaption_ = nullptr;
   QPushButton* removeFile_ = nullptr;
@@ -120,6 +123,7 @@ class FileListWindow : public QDialog, private JoinHost {
   PersistedState persistedState_{persistedWindow_};
   bool shownOnce_ = false;
   bool composing_ = false;
+  std::function<bool(QWidget*, const QString&)> askReplace_;
   std::string joinedPath_;
   std::vector<std::string> filesOnShow_;
 };

@@ -31,6 +31,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <exception>
+#include <utility>
 #include <vector>
 
 #include "conversion/code_page_hint.h"
@@ -44,12 +46,15 @@
 #include "gui/mapping_editor_window.h"
 #include "gui/problem_calls_window.h"
 #include "gui/qt_text.h"
+#include "gui/queued_run_host_qt.h"
 #include "gui/settings_dialog.h"
 #include "gui/unmapped_report_window.h"
 #include "gui/window_look_qt.h"
 #include "reference/mapping_preparation.h"
 #include "state/startup.h"
+#include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 
 namespace velt {
@@ -193,7 +198,7 @@ void StandardOpenFolder(const QUrl& folder) { QDesktopServices::openUrl(folder);
 }  // namespace
 
 MainWindowDialogs StandardDialogs() {
-  return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder};
+  return {StandardMessage, StandardArchiveDialog, StandardDirectoryDialog, StandardOpenFolder, AskYesNo};
 }
 
 MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
@@ -211,6 +216,11 @@ MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options))
 }
 
 MainWindow::~MainWindow() {
+  // The run's tables and host are this window's: it ends first.
+  if (running_) {
+    State().abortRequested = true;
+    WaitForRun();
+  }
   // The state goes to the file before the stop line; a failure already
   // reported at the close is not reported twice.
   try {
@@ -287,6 +297,7 @@ void MainWindow::BuildControls() {
   composeArchives_ = Button("ComposeVELTFiles", QStringLiteral("&Скомпоновать несколько..."), central);
   archivePath_ = new PathLabel(kNoArchive, central);
   archivePath_->setObjectName("velt_file");
+  archivePath_->setProperty("placeholder", kNoArchive);
   MarkValueLabel(*archivePath_, kMaroon);
   codePage_ = Label("lbCodePage", QString(), central);
   codePage_->setAlignment(Qt::AlignCenter);
@@ -302,12 +313,14 @@ void MainWindow::BuildControls() {
   chooseOutputDir_->setToolTip(QStringLiteral("Выбрать каталог выгрузки (Alt+2)"));
   outputDirPath_ = new PathLabel(kNoOutputDir, central);
   outputDirPath_->setObjectName("outdirpath");
+  outputDirPath_->setProperty("placeholder", kNoOutputDir);
   MarkValueLabel(*outputDirPath_, kMaroon);
 
   convert_ = Button("convert", QStringLiteral("&Конвертировать файл ВЕЛТ"), central);
   abort_ = Button("Abort", QStringLiteral("О&тменить"), central);
   // A cancel can only cancel a run that is going.
   abort_->setEnabled(false);
+  convert_->setEnabled(false);  // until an archive and an output folder are chosen
   browseOutput_ = Button("BrouseOut", QStringLiteral("Открыть вы&х. каталог"), central);
   showLog_ = Button("showlog", kOpenLog, central);
   SetMnemonic(*showLog_, {QStringLiteral("Открыть &журнал"), QStringLiteral("Закрыть &журнал")});
@@ -440,6 +453,7 @@ void MainWindow::RestorePlacement() {
   State().inputCodePage = page.empty() ? "OEM" : page;
   codePage_->setText(ToQt(State().inputCodePage));
   UpdateCodePageHint();
+  UpdateConvertEnabled();
 }
 
 void MainWindow::ShutDown() {
@@ -465,12 +479,16 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (running_) {
-    // The run's tables must not go away under it: the run is cancelled and
-    // the window closes once it has ended.
-    closePending_ = true;
-    State().abortRequested = true;
-    event->ignore();
-    return;
+    // The run's tables must not go away under it: once the user agrees, the
+    // run is cancelled and the window closes when it has ended.
+    if (closePending_ || !AskToStopRun()) return event->ignore();
+    // The run may have ended while the question was open: then the window
+    // closes now, and no cancel is left for the next run.
+    if (running_) {
+      closePending_ = true;
+      State().abortRequested = true;
+      return event->ignore();
+    }
   }
   try {
     persistedState_.SaveOnClose();
@@ -498,7 +516,16 @@ void MainWindow::ShowMessageText(const std::string& text1251) {
   if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
 }
 
-void MainWindow::ProcessEvents() { QApplication::processEvents(); }
+void MainWindow::ProcessEvents() {}
+
+bool MainWindow::AskToStopRun() {
+  const QString question = QStringLiteral("Идёт конвертация. Прервать её и закрыть окно?");
+  return options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question);
+}
+
+void MainWindow::WaitForRun() {
+  while (running_) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void MainWindow::SetMappingMenuEnabled(bool enabled) { mappingMenu_->menuAction()->setEnabled(enabled); }
 
@@ -521,10 +548,39 @@ void MainWindow::SetRunning(bool running) {
   settingsAction_->setEnabled(!running);
   supportAction_->setEnabled(!running);
   abort_->setEnabled(running);
+  UpdateConvertEnabled();
+}
+
+// The archive and the output folder chosen, as the labels show them; empty
+// while a label shows its placeholder.
+std::string MainWindow::ChosenArchive() const {
+  return archivePath_->text() == kNoArchive ? std::string() : FromQt(archivePath_->text());
+}
+
+std::string MainWindow::ChosenOutputDir() const {
+  return outputDirPath_->text() == kNoOutputDir ? std::string() : FromQt(outputDirPath_->text());
+}
+
+void MainWindow::UpdateConvertEnabled() {
+  convert_->setEnabled(!running_ && !ChosenArchive().empty() && !ChosenOutputDir().empty());
+}
+
+// What stops a run before it starts; the window stays as it is then.
+std::optional<std::string> MainWindow::PreRunProblem() const {
+  if (ChosenArchive().empty())
+    return VELT_ANSI("Файл архива ВЕЛТ не выбран. Выберите его кнопкой «...» или перетащите в окно.");
+  if (auto problem = FolderWriteProblem(ChosenOutputDir()))
+    return VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem;
+  return std::nullopt;
 }
 
 void MainWindow::onConvertClicked() {
   if (running_) return;
+  if (auto problem = PreRunProblem()) {
+    ShowMessageText(*problem);
+    return;
+  }
+  statusBefore_ = progressMessage_->text();
   SetRunning(true);
   messageSeconds_ = 0;
   UpdateCodePageHint();
@@ -532,15 +588,45 @@ void MainWindow::onConvertClicked() {
   // The report of the last run goes; this run's is offered when it ends.
   unmappedReport_->hide();
   problemCalls_->hide();
-  Guarded([this] {
-    // The label's initial text is no folder: the run then says none is chosen.
-    const QString outputDir = outputDirPath_->text() == kNoOutputDir ? QString() : outputDirPath_->text();
-    RunSummary summary = RunConversion(tables_, *this, FromQt(archivePath_->text()), FromQt(outputDir));
+  const std::string archive = ChosenArchive();
+  const std::string output = ChosenOutputDir();
+  runResult_ = RunSummary();
+  runError_ = nullptr;
+  // As the run's start says it, at once: its own calls arrive queued.
+  SetMappingMenuEnabled(false);
+  ShowProgress(true, 0);
+  SetStatus(VELT_ANSI("Выполняется конвертация..."));
+  run_->Start(
+      [this, archive, output] {
+        try {
+          RunConversion(tables_, *queuedHost_, archive, output, &runResult_);
+        } catch (...) {
+          runError_ = std::current_exception();
+        }
+      },
+      [this] { RunEnded(); });
+}
+
+// Back on the window's thread once the run's thread has ended.
+void MainWindow::RunEnded() {
+  RunSummary& summary = runResult_;
+  const bool endedBeforeFirstCall = summary.outcome == RunOutcome::EndedEarly && summary.recordsRead == 0 &&
+                                    summary.nativesPath.empty() && summary.externalsPath.empty();
+  if (runError_) {
+    // Told as the general error handler tells it.
+    Guarded([this] { std::rethrow_exception(std::exchange(runError_, nullptr)); });
+  } else if (endedBeforeFirstCall) {
+    // A table or the archive that did not open was a check before the
+    // run: its message said it all, the window is as it was.
+    progressMessage_->setText(statusBefore_);
+  } else {
     summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
     ShowRunSummary(summary);
-  });
+  }
   // Also after a run that an error ended: what it met so far is reported.
-  unmappedReport_->setVisible(!LastRunUnmapped().Empty());
+  unmapped_ = std::move(summary.unmapped);
+  problems_ = std::move(summary.problems);
+  unmappedReport_->setVisible(!unmapped_.Empty());
   problemCalls_->setVisible(!problems_.Empty());
   SetRunning(false);
   // The keyboard is back on the start button, not on the cancel.
@@ -554,7 +640,6 @@ void MainWindow::onConvertClicked() {
 void MainWindow::onAbortClicked() {
   if (!running_) return;  // nothing to cancel: the next run must not inherit it
   State().abortRequested = true;
-  QApplication::processEvents();
 }
 
 // A cancelled dialog leaves the file it last confirmed in this run of the
@@ -574,8 +659,15 @@ void MainWindow::onChooseOutputDirClicked() {
   Guarded([this] {
     if (!options_.dialogs.chooseDirectory) return;
     if (std::optional<QString> chosen =
-            options_.dialogs.chooseDirectory(this, ToQt(platform::CurrentDirectory())))
+            options_.dialogs.chooseDirectory(this, ToQt(platform::CurrentDirectory()))) {
+      // A folder that takes no files is refused at once, not at the run.
+      if (auto problem = FolderWriteProblem(FromQt(*chosen))) {
+        ShowMessageText(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
+        return;
+      }
       outputDirPath_->setText(*chosen);
+      UpdateConvertEnabled();
+    }
   });
 }
 
@@ -595,7 +687,7 @@ void MainWindow::onComposeArchivesClicked() {
 }
 
 void MainWindow::onMappingKindChosen(int kind) {
-  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_); });
+  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_, unmapped_); });
 }
 
 void MainWindow::onSupportClicked() {
@@ -634,7 +726,7 @@ void MainWindow::onShowLogClicked() {
 }
 
 void MainWindow::onUnmappedReportClicked() {
-  Guarded([this] { ShowUnmappedReport(this); });
+  Guarded([this] { ShowUnmappedReport(this, unmapped_); });
 }
 
 void MainWindow::onProblemCallsClicked() {
@@ -652,6 +744,7 @@ void MainWindow::SetArchive(const QString& path) {
   }
   archivePath_->setText(path);
   UpdateCodePageHint();
+  UpdateConvertEnabled();
 }
 
 void MainWindow::UpdateCodePageHint() {

@@ -7,12 +7,15 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "conversion/conversion_run.h"
 #include "gui/persisted_state_qt.h"
+#include "gui/queued_run_host_qt.h"
 #include "gui/show_message.h"
 #include "state/persisted_state.h"
 
@@ -41,6 +44,8 @@ struct MainWindowDialogs {
   std::function<std::optional<QString>(QWidget* owner, const QString& startDir)> chooseDirectory;
   // Shows a folder in the platform's file manager.
   std::function<void(const QUrl& folder)> openFolder;
+  // A yes/no question; true for yes. Empty: a message box.
+  std::function<bool(QWidget* owner, const QString& text)> ask;
 };
 
 MainWindowDialogs StandardDialogs();
@@ -63,6 +68,8 @@ class MainWindow : public QMainWindow, private RunHost {
   ~MainWindow() override;
 
   bool Running() const { return running_; }
+  // Processes the window's events until the run under way has ended.
+  void WaitForRun();
   bool LogShown() const { return logShown_; }
 
   // Files dropped on the window: one .dbf file becomes the archive, several
@@ -83,6 +90,7 @@ class MainWindow : public QMainWindow, private RunHost {
   void onExitClicked();
   void onShowLogClicked();
   void onUnmappedReportClicked();
+  const UnmappedReport& LastRunUnmapped() const { return unmapped_; }
   void onProblemCallsClicked();
 
  protected:
@@ -100,7 +108,6 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowMessage(const std::string& text) override { ShowMessageText(text); }
   // A warning goes to the notice line, under what it already says.
   void Warn(const std::string& text) override;
-  void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
 
   void BuildControls();
   void BuildMenu();
@@ -110,6 +117,13 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShutDown();
   void LoadInstructions();
   void SetRunning(bool running);
+  std::string ChosenArchive() const;
+  std::string ChosenOutputDir() const;
+  void UpdateConvertEnabled();
+  std::optional<std::string> PreRunProblem() const;
+  void RunEnded();
+  // Asked when the window is closed during a run; true to stop it.
+  bool AskToStopRun();
   // The notice beside the status line when the archive's header names the
   // other code page; hidden otherwise.
   void UpdateCodePageHint();
@@ -127,6 +141,12 @@ class MainWindow : public QMainWindow, private RunHost {
   QtPersistedWindow persistedWindow_{*this, showMessage_};
   PersistedState persistedState_{persistedWindow_};
   RunTables tables_;
+  // The run works on a thread of its own and drives the window through the
+  // queued host; what it leaves is read once it has ended.
+  std::unique_ptr<QueuedRunHost> queuedHost_ =
+      std::make_unique<QueuedRunHost>(static_cast<RunHost&>(*this), *this);
+  RunSummary runResult_;
+  std::exception_ptr runError_;  // what ended the run, when an error did
 
   QString archiveFileName_;  // the archive dialog's last confirmed file in this run
   bool running_ = false;
@@ -135,6 +155,7 @@ class MainWindow : public QMainWindow, private RunHost {
   bool saveFailed_ = false;
   bool logShown_ = false;
   double messageSeconds_ = 0;  // the running run's messages were open this long
+  QString statusBefore_;       // the status line before the run, for an early end
 
   QLabel* archiveCaption_ = nullptr;
   QPushButton* chooseArchive_ = nullptr;
@@ -152,7 +173,9 @@ class MainWindow : public QMainWindow, private RunHost {
   QLabel* codePageHint_ = nullptr;
   QPushButton* unmappedReport_ = nullptr;
   QPushButton* problemCalls_ = nullptr;
-  ProblemCalls problems_;  // of the last run
+  // What the last run found, also one that an error ended.
+  ProblemCalls problems_;
+  UnmappedReport unmapped_;
   QLabel* runSummary_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QGroupBox* instructions_ = nullptr;
@@ -161,6 +184,8 @@ class MainWindow : public QMainWindow, private RunHost {
   QMenu* mappingMenu_ = nullptr;
   QAction* supportAction_ = nullptr;
   QAction* settingsAction_ = nullptr;
+  // Last: joined first, while what the run works on is still there.
+  std::unique_ptr<BackgroundRun> run_ = std::make_unique<BackgroundRun>(*this);
 };
 
 }  // namespace velt

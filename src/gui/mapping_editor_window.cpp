@@ -307,7 +307,8 @@ int MappingEditor::onAddUnmappedClicked() {
     present.insert(Trim(Utf8ToAnsi(model_->index(row, keyColumn).data().toString().toStdString())));
   int added = 0;
   int lastRow = -1;
-  for (const std::string& value : LastRunUnmapped().ValuesForMappingKind(kind_)) {
+  if (lastRunUnmapped_ == nullptr) return 0;
+  for (const std::string& value : lastRunUnmapped_->ValuesForMappingKind(kind_)) {
     if (!present.insert(Trim(value)).second) continue;
     const int row = model_->InsertBlankRow();
     if (row < 0) break;  // the user was told why
@@ -378,8 +379,10 @@ void MappingEditor::ReleaseTable() {
   table_.Close();
 }
 
-void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage) {
+void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage,
+                       const UnmappedReport& lastRunUnmapped) {
   QPointer<MappingEditor> form = new MappingEditor(owner, showMessage);
+  form->SetLastRunUnmapped(&lastRunUnmapped);
   form->PrepareMapping(kind, true);
   delete form.data();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/unmapped_report.h"
 #include "gui/show_message.h"
 #include "table/table.h"
 
@@ -46,6 +47,9 @@ class MappingEditor : public QDialog {
   void onDeleteRowClicked();
   void onSaveClicked();
   void onCloseClicked();
+  // The values the last run found unmapped (none when not given); they must
+  // outlive the editor.
+  void SetLastRunUnmapped(const UnmappedReport* report) { lastRunUnmapped_ = report; }
   // Adds the values of this kind that the last run found unmapped as new
   // rows (the code, for institutions the name), leaving out values already
   // in the table, so that the user only picks their PAVK choices. Returns the
@@ -96,10 +100,12 @@ class MappingEditor : public QDialog {
   ShowMessageFn showMessage_;
   int kind_ = 0;
   std::string initError_;
+  const UnmappedReport* lastRunUnmapped_ = nullptr;
 };
 
 // Opens the editor for one mapping kind over `owner`, modally (the main
 // window's menu items). The window is freed when it closes.
-void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage);
+void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage,
+                       const UnmappedReport& lastRunUnmapped);
 
 }  // namespace velt

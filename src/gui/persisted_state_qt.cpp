@@ -60,10 +60,23 @@ TextProperty QtPropertyText(QObject* object, const QString& name) {
   return result;
 }
 
+// A label that shows a placeholder (its "placeholder" property) while it
+// holds no value stores an empty caption then, never the placeholder, and
+// shows the placeholder again for an empty one.
+TextProperty WithPlaceholder(QObject* object, TextProperty p) {
+  const QString placeholder = object->property("placeholder").toString();
+  if (placeholder.isEmpty()) return p;
+  return {[get = p.get, placeholder] {
+            const QString text = get();
+            return text == placeholder ? QString() : text;
+          },
+          [set = p.set, placeholder](const QString& text) { set(text.isEmpty() ? placeholder : text); }};
+}
+
 TextProperty CaptionOf(QObject* object) {
   TextProperty p;
-  if (Bind<QLabel>(object, p, &QLabel::text, &QLabel::setText) ||
-      Bind<QAbstractButton>(object, p, &QAbstractButton::text, &QAbstractButton::setText) ||
+  if (Bind<QLabel>(object, p, &QLabel::text, &QLabel::setText)) return WithPlaceholder(object, std::move(p));
+  if (Bind<QAbstractButton>(object, p, &QAbstractButton::text, &QAbstractButton::setText) ||
       Bind<QGroupBox>(object, p, &QGroupBox::title, &QGroupBox::setTitle) ||
       Bind<QAction>(object, p, &QAction::text, &QAction::setText))
     return p;

@@ -103,8 +103,8 @@ void UnmappedReportWindow::CopySelected() const { QApplication::clipboard()->set
 
 void UnmappedReportWindow::CopyAll() const { QApplication::clipboard()->setText(AllRowsText()); }
 
-void ShowUnmappedReport(QWidget* owner) {
-  UnmappedReportWindow window(LastRunUnmapped(), owner);
+void ShowUnmappedReport(QWidget* owner, const UnmappedReport& report) {
+  UnmappedReportWindow window(report, owner);
   window.exec();
 }
 

@@ -32,6 +32,6 @@ class UnmappedReportWindow : public QDialog {
 };
 
 // Shows the last run's report modally over `owner`.
-void ShowUnmappedReport(QWidget* owner);
+void ShowUnmappedReport(QWidget* owner, const UnmappedReport& report);
 
 }  // namespace velt

@@ -7,7 +7,6 @@
 #include "support/error.h"
 #include "support/file_problem.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 #include "support/text.h"
 
 namespace velt {
@@ -45,17 +44,16 @@ std::optional<IndexDefinition> IndexFor(const std::string& name) {
   return std::nullopt;
 }
 
-std::string FolderOf(const std::string& name) {
-  const RunState& state = State();
-  return name.starts_with("tr") ? state.mappingDirPath : state.pavkDirPath;
+const std::string& FolderOf(const RunState& paths, const std::string& name) {
+  return name.starts_with("tr") ? paths.mappingDirPath : paths.pavkDirPath;
 }
 
-std::string TablePathOf(const std::string& name) {
-  return ProgramFile(FolderOf(name) + platform::PathSeparator(), name + ".dbf");
+std::string TablePathOf(const RunState& paths, const std::string& name) {
+  return ProgramFile(FolderOf(paths, name) + platform::PathSeparator(), name + ".dbf");
 }
 
-std::string IndexPathOf(const std::string& name) {
-  return State().indexDirPath + platform::PathSeparator() + name + ".ntx";
+std::string IndexPathOf(const RunState& paths, const std::string& name) {
+  return paths.indexDirPath + platform::PathSeparator() + name + ".ntx";
 }
 
 [[noreturn]] void NotRecoded(const std::string& cause) {
@@ -65,30 +63,32 @@ std::string IndexPathOf(const std::string& name) {
 }
 
 // Opens one table; a failure names the table file or its folder and why.
-std::unique_ptr<Table> OpenShared(const std::string& name) {
+std::unique_ptr<Table> OpenShared(const RunState& paths, const std::string& name) {
   auto table = std::make_unique<Table>();
   table->SetOEMTranslate(true);
-  table->SetTableName(TablePathOf(name));
+  table->SetTableName(TablePathOf(paths, name));
   table->SetExclusive(false);
   try {
     table->Open();
   } catch (const std::exception&) {
-    if (!platform::DirectoryExists(FolderOf(name)))
-      NotRecoded(FolderWriteProblem(FolderOf(name)).value_or(""));
-    NotRecoded(TableReadProblem(TablePathOf(name)));
+    const std::string& folder = FolderOf(paths, name);
+    if (!platform::DirectoryExists(folder)) NotRecoded(FolderWriteProblem(folder).value_or(""));
+    NotRecoded(TableReadProblem(TablePathOf(paths, name)));
   }
   return table;
 }
 
 // Opens and indexes one table.
-std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinition& index) {
-  std::unique_ptr<Table> table = OpenShared(name);
+std::unique_ptr<Table> OpenIndexed(const RunState& paths, const std::string& name,
+                                   const IndexDefinition& index) {
+  std::unique_ptr<Table> table = OpenShared(paths, name);
+  const std::string indexPath = IndexPathOf(paths, name);
   try {
-    const int order = table->Index(IndexPathOf(name), index.key, 0, true, index.condition);
+    const int order = table->Index(indexPath, index.key, 0, true, index.condition);
     table->SetOrder(order);
   } catch (const std::exception& error) {
-    if (auto problem = FolderWriteProblem(State().indexDirPath)) NotRecoded(*problem);
-    NotRecoded(VELT_ANSI("Индекс ") + IndexPathOf(name) + VELT_ANSI(" не построен: ") + error.what());
+    if (auto problem = FolderWriteProblem(paths.indexDirPath)) NotRecoded(*problem);
+    NotRecoded(VELT_ANSI("Индекс ") + indexPath + VELT_ANSI(" не построен: ") + error.what());
   }
   return table;
 }
@@ -102,7 +102,7 @@ const char* LookupName(Lookup slot) {
   return kNames[static_cast<int>(slot)];
 }
 
-ReferenceTables::ReferenceTables() = default;
+ReferenceTables::ReferenceTables(const RunState& paths) : paths_(paths) {}
 
 ReferenceTables::~ReferenceTables() {
   try {
@@ -119,7 +119,7 @@ void ReferenceTables::Open(const std::string& name) {
   if (!slot || !index) NotRecoded(VELT_ANSI("Неизвестная таблица ") + name);
   // Whatever the table's own failure, the user's remedy is the recoding;
   // the second line says which file or folder is at fault.
-  slots_[static_cast<int>(*slot)] = OpenIndexed(name, *index);
+  slots_[static_cast<int>(*slot)] = OpenIndexed(paths_, name, *index);
 }
 
 void ReferenceTables::OpenAll() {
@@ -128,7 +128,7 @@ void ReferenceTables::OpenAll() {
 
 Table& ReferenceTables::Ref(Lookup slot) const {
   Table* table = Get(slot);
-  if (table == nullptr) throw Error("Cannot perform this operation on a closed table");
+  if (table == nullptr) throw Error("Cannot perform this operation on a closed table", ErrorKind::Closed);
   return *table;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/run_state.h"
 #include "table/table.h"
 
 namespace velt {
@@ -30,7 +31,9 @@ const char* LookupName(Lookup slot);
 
 class ReferenceTables {
  public:
-  ReferenceTables();
+  // The tables are found in the folders that `paths` names (the mapping,
+  // reference and index folders), read at each Open.
+  explicit ReferenceTables(const RunState& paths);
   ~ReferenceTables();  // releases the tables in the order the end of a run uses
   ReferenceTables(const ReferenceTables&) = delete;
   ReferenceTables& operator=(const ReferenceTables&) = delete;
@@ -53,6 +56,7 @@ class ReferenceTables {
   void ReleaseAll();
 
  private:
+  const RunState& paths_;
   std::array<std::unique_ptr<Table>, kLookupCount> slots_;
 };
 

@@ -1,11 +1,27 @@
 #include "support/background_worker.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace velt {
+namespace {
 
-BackgroundWorker::BackgroundWorker(std::function<void()> job)
-    : job_(std::move(job)), thread_([this] { Loop(); }) {}
+void ReportOnStandardError(std::exception_ptr thrown) noexcept {
+  try {
+    std::rethrow_exception(thrown);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "background job failed unseen: %s\n", error.what());
+  } catch (...) {
+    std::fputs("background job failed unseen\n", stderr);
+  }
+}
+
+}  // namespace
+
+BackgroundWorker::BackgroundWorker(std::function<void()> job, Uncollected uncollected)
+    : job_(std::move(job)),
+      uncollected_(uncollected ? std::move(uncollected) : Uncollected(ReportOnStandardError)),
+      thread_([this] { Loop(); }) {}
 
 BackgroundWorker::~BackgroundWorker() {
   {
@@ -14,13 +30,19 @@ BackgroundWorker::~BackgroundWorker() {
   }
   changed_.notify_all();
   thread_.join();
+  if (!thrown_) return;
+  try {
+    uncollected_(std::exchange(thrown_, nullptr));
+  } catch (...) {
+    // A destructor throws nothing.
+  }
 }
 
 void BackgroundWorker::Start() {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !asked_; });
+  if (thrown_) std::rethrow_exception(std::exchange(thrown_, nullptr));
   asked_ = true;
-  thrown_ = nullptr;
   lock.unlock();
   changed_.notify_all();
 }

@@ -15,13 +15,21 @@ namespace velt {
 
 class BackgroundWorker {
  public:
-  explicit BackgroundWorker(std::function<void()> job);
-  // Lets a run that was started end, then ends the thread.
+  // Told of what a run threw when no Wait collected it before the worker
+  // ends, on the ending thread; what it throws in turn is dropped.
+  using Uncollected = std::function<void(std::exception_ptr)>;
+
+  // Without `uncollected` such an exception is reported on standard error.
+  explicit BackgroundWorker(std::function<void()> job, Uncollected uncollected = {});
+  // Lets a run that was started end, then ends the thread; hands on what
+  // the last run threw when no Wait took it.
   ~BackgroundWorker();
   BackgroundWorker(const BackgroundWorker&) = delete;
   BackgroundWorker& operator=(const BackgroundWorker&) = delete;
 
-  // Starts a run, after the one under way has ended.
+  // Starts a run, after the one under way has ended. While what a run threw
+  // is not collected by Wait, Start raises it instead of starting: it is
+  // never dropped.
   void Start();
   // Returns once no run is under way, with what the last run threw (an
   // exception never leaves the thread): the caller takes back what it
@@ -32,6 +40,7 @@ class BackgroundWorker {
   void Loop();
 
   std::function<void()> job_;
+  Uncollected uncollected_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool asked_ = false;  // a run started and not yet ended

@@ -6,19 +6,35 @@
 
 namespace velt {
 
-// What a caller may need to tell apart before it words its own message: a
-// file that could not be opened or created at all (missing, locked, no room,
-// no right to write) against every other failure.
-enum class ErrorKind { Other, Unavailable };
+// What a caller may need to tell apart before it words its own message.
+enum class ErrorKind {
+  Other,
+  // Could not be opened or created at all (missing, no room, no right to
+  // write).
+  Unavailable,
+  // There, but not opened as a table (no dBase table, unreadable).
+  CannotOpen,
+  // Held by another program or another run.
+  Held,
+  // Not readable as it stands (two fields of one name, not a regular file).
+  Damaged,
+  // An operation on a table that is not open.
+  Closed,
+};
 
 class Error : public std::runtime_error {
  public:
-  explicit Error(const std::string& text, ErrorKind kind = ErrorKind::Other)
-      : std::runtime_error(text), kind_(kind) {}
+  // `cause`: why, in words the operator can act on (1251), when the failing
+  // layer knows; the text then holds it too, on its own line.
+  explicit Error(const std::string& text, ErrorKind kind = ErrorKind::Other, std::string cause = {})
+      : std::runtime_error(text), kind_(kind), cause_(std::move(cause)) {}
+  ErrorKind Kind() const { return kind_; }
   bool Unavailable() const { return kind_ == ErrorKind::Unavailable; }
+  const std::string& Cause() const { return cause_; }
 
  private:
   ErrorKind kind_;
+  std::string cause_;
 };
 
 }  // namespace velt

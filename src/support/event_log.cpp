@@ -20,8 +20,6 @@ std::string FallbackLogPath() {
   return path + ".log";
 }
 
-std::uint64_t g_linesWritten = 0;
-
 // Why a line could not be appended, for the second line of the error: the
 // folder when it is missing or refuses files, else the file itself.
 std::string WhyNotWritten(const std::string& path) {
@@ -31,8 +29,6 @@ std::string WhyNotWritten(const std::string& path) {
 }
 
 }  // namespace
-
-std::uint64_t LogLinesWritten() { return g_linesWritten; }
 
 std::string FormatStamp(const std::string& pattern, const platform::LocalTime& moment) {
   struct Element {
@@ -78,7 +74,6 @@ void AddToLog(const std::string& path, const std::string& message, bool stamped,
   line += "\r\n";
   if (!platform::AppendToFile(target, line))
     throw Error("Cannot write to the event log " + target + "\n" + WhyNotWritten(target));
-  ++g_linesWritten;
 }
 
 }  // namespace velt

@@ -23,7 +23,4 @@ std::string FormatStamp(const std::string& pattern, const platform::LocalTime& m
 void AddToLog(const std::string& path, const std::string& message, bool stamped, const std::string& pattern);
 void EnsureFileExists(const std::string& path);
 
-// Lines written by AddToLog since the program started (for run summaries).
-std::uint64_t LogLinesWritten();
-
 }  // namespace velt

@@ -53,6 +53,10 @@ bool WriteRefused(const std::string& path, std::uint64_t offset, std::size_t len
   return Hooks().writeFault && Hooks().writeFault(path, offset, length);
 }
 
+bool ReadRefused(const std::string& path, std::uint64_t offset, std::size_t length) {
+  return Hooks().readFault && Hooks().readFault(path, offset, length);
+}
+
 bool WriteOpenRefused(const std::string& path) {
   return Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
 }
@@ -264,6 +268,7 @@ void File::Close() {
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  if (ReadRefused(path_, offset, length)) return 0;
   std::size_t done = 0;
   auto* out = static_cast<char*>(buffer);
   while (done < length) {
@@ -603,6 +608,7 @@ void File::Close() {
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  if (ReadRefused(path_, offset, length)) return 0;
   std::size_t done = 0;
   auto* out = static_cast<char*>(buffer);
   while (done < length) {

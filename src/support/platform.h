@@ -148,10 +148,12 @@ struct LocalTime {
 LocalTime Now();
 
 // Test hooks. `writeFault` returns true to make a write of `length` bytes at
-// `offset` of `path` fail; `denyWriteOpen` returns true to make a read-write
-// open of `path` fail as a read-only medium would.
+// `offset` of `path` fail, `readFault` a read (which then reads nothing);
+// `denyWriteOpen` returns true to make a read-write open of `path` fail as a
+// read-only medium would.
 struct FaultHooks {
   std::function<bool(const std::string& path, std::uint64_t offset, std::size_t length)> writeFault;
+  std::function<bool(const std::string& path, std::uint64_t offset, std::size_t length)> readFault;
   std::function<bool(const std::string& path)> denyWriteOpen;
 };
 void SetFaultHooks(FaultHooks hooks);

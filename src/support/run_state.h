@@ -1,7 +1,10 @@
 #pragma once
 // The one process-wide record of the program's state, zero at start,
-// touched only by the user-interface thread: its paths and settings. What a
-// conversion run works with lives in the run's own session.
+// written only by the user-interface thread: its paths and settings. What a
+// conversion run works with lives in the run's own session; a run on a
+// thread of its own reads the paths and settings, which do not change while
+// it goes, and the cancel flag.
+#include <atomic>
 #include <string>
 
 namespace velt {
@@ -17,11 +20,8 @@ struct RunState {
 
   std::string inputCodePage = "OEM";  // "OEM" or "ANSI"
 
-  // The station's tariff category as last found; never reset, so it carries
-  // over from one run to the next.
-  int stationCategory = 0;
   // Set by the cancel button, tested by the run, cleared when a run ends.
-  bool abortRequested = false;
+  std::atomic<bool> abortRequested{false};
 };
 
 RunState& State();

@@ -7,6 +7,8 @@
 
 #include "support/background_worker.h"
 #include "support/code_page.h"
+#include "support/error.h"
+#include "support/file_problem.h"
 #include "support/text.h"
 
 namespace velt::dbf {
@@ -288,7 +290,8 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
   if (count_ > 0) {
     char flag = 0;
     const std::uint64_t last = layout.headerLength + (count_ - 1) * layout.recordLength;
-    if (file->ReadAt(last, &flag, 1) == 1 && flag == kFileEnd) --count_;
+    if (file->ReadAt(last, &flag, 1) != 1) return OpenStatus::Invalid;
+    if (flag == kFileEnd) --count_;
   }
   layout_ = std::move(layout);
   header_ = std::move(header);
@@ -298,10 +301,16 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
   return OpenStatus::Ok;
 }
 
-void DbfFile::Close() {
-  // Best effort: a caller that must know flushes first.
-  if (file_) Flush();
-  Settle();
+bool DbfFile::Close() {
+  bool written = true;
+  try {
+    if (file_) written = Flush();
+    Settle();
+  } catch (...) {
+    // What the file's thread threw: the batch under way did not reach the file.
+    written = false;
+    underway_ = Underway::Nothing;
+  }
   worker_.reset();
   file_.reset();
   path_.clear();
@@ -321,6 +330,7 @@ void DbfFile::Close() {
   flight_ = {};
   single_ = {};
   ahead_ = {};
+  return written;
 }
 
 void DbfFile::SetTranslation(bool on) {
@@ -562,6 +572,12 @@ bool DbfFile::Flush() {
   return !std::exchange(lost_, false);
 }
 
+bool DbfFile::MoveTo(const std::string& target) {
+  if (!file_ || !Flush() || !file_->MoveTo(target)) return false;
+  path_ = target;
+  return true;
+}
+
 BackgroundWorker& DbfFile::Worker() {
   if (!worker_) worker_ = std::make_unique<BackgroundWorker>([this] { RunUnderway(); });
   return *worker_;
@@ -668,7 +684,7 @@ bool DbfFile::Pack(const StopCheck& stop) {
   for (std::uint64_t first = 1; first <= count_; first += block) {
     if (stop && stop()) return fail();
     std::uint64_t got = ReadRaw(first, block, in.data());
-    if (got == 0) break;
+    if (got < std::min(block, count_ - first + 1)) return fail();
     std::size_t used = 0;
     for (std::uint64_t r = 0; r < got; ++r) {
       const char* record = in.data() + r * length;
@@ -697,6 +713,12 @@ namespace {
 
 // A table read in order has the next block read ahead when it holds more
 // than this many blocks; a small one (a reference) is read as it comes.
+// The second line of a failed read, in the operator's words.
+const std::string& ReadFailedCause() {
+  return VELT_ANSI(
+      "не читается: ошибка чтения носителя, или файл укорочен другой программой во время работы");
+}
+
 constexpr std::uint64_t kReadAheadBlocks = 2;
 
 }  // namespace
@@ -724,8 +746,18 @@ const char* RecordCache::Get(std::uint64_t recno) {
                                                file_->RecordCount() - recno + 1);
   count_ = file_->ReadBlock(recno, want, data_);
   first_ = recno;
+  if (count_ < want) ReadFailed();
   if (inOrder && count_ == want) ReadAheadFrom(recno + count_);
   return count_ > 0 ? data_.data() : blank_.data();
+}
+
+void ThrowReadFailed(const std::string& path) {
+  throw Error("Unable to read table: " + path + "\n" + TableProblemLine(path, ReadFailedCause()));
+}
+
+void RecordCache::ReadFailed() {
+  count_ = 0;
+  ThrowReadFailed(file_->Path());
 }
 
 void RecordCache::ReadAheadFrom(std::uint64_t recno) {
@@ -744,6 +776,7 @@ void RecordCache::LoadAll() {
   count_ = file_->Read(1, total, data_.data());
   data_.resize(count_ * length);
   first_ = 1;
+  if (count_ < total) ReadFailed();
   all_ = true;
 }
 

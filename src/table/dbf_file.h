@@ -116,7 +116,10 @@ class DbfFile {
   OpenStatus OpenForReading(const std::string& path, bool oemTranslate);
   // Takes over a file that WriteEmptyTable kept, with its lock.
   OpenStatus Adopt(std::unique_ptr<platform::File> file, bool oemTranslate);
-  void Close();
+  // Writes the gathered appends and lets the file go; false when they could
+  // not all be written (see Flush) or the file's thread failed. The file is
+  // let go either way; nothing is raised.
+  bool Close();
   bool IsOpen() const { return file_ != nullptr; }
   bool ReadOnly() const { return readOnly_; }
   const std::string& Path() const { return path_; }
@@ -139,6 +142,10 @@ class DbfFile {
   // records only. A batch that failed on its own thread is told here or by
   // the next Append, and takes the records gathered after it along.
   bool Flush();
+  // Flushes, then puts the file in the place of `target` with one rename;
+  // it stays open, with its lock, under the new name. False when either
+  // failed; the file then keeps its name.
+  bool MoveTo(const std::string& target);
 
   // Records first.. into out, in the memory code page; the number read.
   std::uint64_t Read(std::uint64_t first, std::uint64_t count, char* out);
@@ -237,10 +244,17 @@ class DbfFile {
   std::unique_ptr<BackgroundWorker> worker_;
 };
 
+// "Unable to read table: <path>" with the cause in Russian: records that the
+// file counts could not be read (a failing medium, a file cut short
+// meanwhile). Never taken for the end of the table.
+[[noreturn]] void ThrowReadFailed(const std::string& path);
+
 // The records of an open file in the memory code page: a window of about a
 // megabyte while the table is read in order, or every record once an index
 // needs random access (LoadAll). Every write through the table goes through
-// Store so the copy stays equal to the file.
+// Store so the copy stays equal to the file. Records the file counts but
+// that cannot be read (a failing medium, a file cut short meanwhile) raise
+// "Unable to read table: <path>", never pass for blank records.
 class RecordCache {
  public:
   void Attach(DbfFile* file);
@@ -258,6 +272,7 @@ class RecordCache {
 
  private:
   void ReadAheadFrom(std::uint64_t recno);
+  [[noreturn]] void ReadFailed();
 
   DbfFile* file_ = nullptr;
   Buffer data_;

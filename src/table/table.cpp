@@ -65,8 +65,8 @@ bool ParseInt(std::string_view text, int& value) {
 }
 
 // "Unable to open table: <path>" and, on a second line, why.
-std::string UnableToOpen(const std::string& path, const std::string& cause) {
-  return "Unable to open table: " + path + "\n" + cause;
+Error UnableToOpen(const std::string& path, const std::string& cause, ErrorKind kind) {
+  return Error("Unable to open table: " + path + "\n" + cause, kind, cause);
 }
 
 // A table that could not be written at all.
@@ -137,10 +137,10 @@ struct Table::Impl {
     return owner.objectName_.empty() ? text : owner.objectName_ + ": " + text;
   }
   void RequireOpenTable() const {
-    if (!file.IsOpen()) throw Error(kClosedTable);
+    if (!file.IsOpen()) throw Error(kClosedTable, ErrorKind::Closed);
   }
   void RequireOpenDataset() const {
-    if (!file.IsOpen()) throw Error(Prefixed(kClosedDataset));
+    if (!file.IsOpen()) throw Error(Prefixed(kClosedDataset), ErrorKind::Closed);
   }
   void RequireWritable() const {
     if (file.ReadOnly()) throw Error(kReadOnly);
@@ -328,7 +328,7 @@ struct Table::Impl {
       for (std::uint64_t first = 1; first <= total; first += block) {
         if (Stopped()) return visible;  // unfinished: not kept
         std::uint64_t got = file.ReadRaw(first, block, buffer.data());
-        if (got == 0) break;
+        if (got < std::min(block, total - first + 1)) dbf::ThrowReadFailed(file.Path());
         for (std::uint64_t r = 0; r < got; ++r) visible += buffer[r * length] != dbf::kDeletedFlag;
       }
     }
@@ -355,7 +355,9 @@ void FieldRef::Clear() const { table_->Clear(index_); }
 Table::Table(std::string objectName)
     : objectName_(std::move(objectName)), impl_(std::make_unique<Impl>(*this)) {}
 
-Table::~Table() { Close(); }
+// Closing here cannot tell of a batch that failed: whoever must know closes
+// first.
+Table::~Table() { impl_->file.Close(); }
 
 void Table::SetTableName(const std::string& path) {
   if (Active()) throw Error(kOpenTable);
@@ -385,15 +387,18 @@ void Table::Open() {
     case dbf::OpenStatus::Ok:
       break;
     case dbf::OpenStatus::NotFound:
-      throw Error("Table does not exist.\nFile or directory does not exist.\nFile: " + tableName_);
+      throw Error("Table does not exist.\nFile or directory does not exist.\nFile: " + tableName_,
+                  ErrorKind::CannotOpen);
     case dbf::OpenStatus::NotAFile:
-      throw Error(UnableToOpen(tableName_, NotAFileCause()));
+      throw UnableToOpen(tableName_, NotAFileCause(), ErrorKind::Damaged);
+    case dbf::OpenStatus::Locked:
+      throw Error("Unable to open table: " + tableName_, ErrorKind::Held);
     default:
-      throw Error("Unable to open table: " + tableName_);
+      throw Error("Unable to open table: " + tableName_, ErrorKind::CannotOpen);
   }
   if (std::string twice = dbf::DuplicateFieldName(m.file.layout()); !twice.empty()) {
     m.file.Close();
-    throw Error(UnableToOpen(tableName_, TwiceCause(twice)));
+    throw UnableToOpen(tableName_, TwiceCause(twice), ErrorKind::Damaged);
   }
   m.cache.Attach(&m.file);
   const auto& fields = m.file.layout().fields;
@@ -420,7 +425,8 @@ void Table::Open() {
 void Table::Close() {
   Impl& m = *impl_;
   m.made.reset();
-  m.file.Close();
+  const std::string path = m.file.Path();
+  const bool written = m.file.Close();
   m.cache.Clear();
   m.cache.Attach(nullptr);
   m.indexes.clear();
@@ -435,6 +441,7 @@ void Table::Close() {
   m.scoped = false;
   m.visibleCount = -1;
   m.StandNowhere();
+  if (!written) throw Error("Unable to write table: " + path);
 }
 
 // ---- Navigation
@@ -807,6 +814,14 @@ void Table::FlushPosts() {
   }
 }
 
+void Table::MoveTo(const std::string& target) {
+  Impl& m = *impl_;
+  m.RequireOpenDataset();
+  FlushPosts();
+  if (!m.file.MoveTo(target)) m.WriteFailed();
+  tableName_ = target;
+}
+
 void Table::Delete() {
   Impl& m = *impl_;
   m.RequireOpenDataset();
@@ -905,7 +920,7 @@ int Table::Index(const std::string& file, const std::string& keyExpression, int 
     index->BeginBuild(count);
     for (std::uint64_t first = 1; first <= count; first += block) {
       std::uint64_t got = m.file.Read(first, block, buffer.data());
-      if (got == 0) break;
+      if (got < std::min(block, count - first + 1)) dbf::ThrowReadFailed(m.file.Path());
       for (std::uint64_t r = 0; r < got; ++r)
         index->AddRecord(buffer.data() + r * length, static_cast<std::uint32_t>(first + r));
     }
@@ -1045,9 +1060,9 @@ void Table::CreateExec() {
     case dbf::CreateStatus::Ok:
       return;
     case dbf::CreateStatus::Held:
-      throw Error(UnableToOpen(m.createPath, HeldCause()));
+      throw UnableToOpen(m.createPath, HeldCause(), ErrorKind::Held);
     case dbf::CreateStatus::NotAFile:
-      throw Error(UnableToOpen(m.createPath, NotAFileCause()));
+      throw UnableToOpen(m.createPath, NotAFileCause(), ErrorKind::Damaged);
     default:
       throw Error(CannotCreate(m.createPath), ErrorKind::Unavailable);
   }
@@ -1124,15 +1139,15 @@ void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
     case dbf::OpenStatus::Ok:
       break;
     case dbf::OpenStatus::Invalid:
-      throw Error("Unable to open table: " + source);
+      throw Error("Unable to open table: " + source, ErrorKind::CannotOpen);
     case dbf::OpenStatus::NotAFile:
-      throw Error(UnableToOpen(source, NotAFileCause()));
+      throw UnableToOpen(source, NotAFileCause(), ErrorKind::Damaged);
     default:
       throw Error("Unable to open table: " + source, ErrorKind::Unavailable);
   }
   // Fields are matched by name: a name given twice has no one meaning.
   if (std::string twice = dbf::DuplicateFieldName(from.layout()); !twice.empty())
-    throw Error(UnableToOpen(source, TwiceCause(twice)));
+    throw UnableToOpen(source, TwiceCause(twice), ErrorKind::Damaged);
   std::optional<xbase::Expression> filter;
   if (!dbf::IsBlank(condition)) filter = xbase::Expression::Compile(condition, from.layout().fields);
 
@@ -1156,7 +1171,7 @@ void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   std::uint64_t appended = 0;
   for (std::uint64_t first = 1; first <= from.RecordCount(); first += block) {
     std::uint64_t got = from.ReadRaw(first, block, in.data());
-    if (got == 0) break;
+    if (got < std::min(block, from.RecordCount() - first + 1)) dbf::ThrowReadFailed(from.Path());
     std::uint64_t made = 0;
     for (std::uint64_t r = 0; r < got; ++r) {
       const char* record = in.data() + r * inLength;

@@ -111,6 +111,8 @@ class Table {
   // second line that names the cause when the path names no regular file or
   // the table has two fields of one name.
   void Open();
+  // Closed in any case; "Unable to write table: <path>" when gathered Posts
+  // could not all be written. The destructor closes without telling.
   void Close();
 
   // ---- Navigation in the current order and scope.
@@ -195,6 +197,10 @@ class Table {
   // cannot all be written; the file keeps the records of the earlier batches
   // and as many of these as fit.
   void FlushPosts();
+  // Writes the gathered Posts and puts the open file in the place of
+  // `target` with one rename, replacing a file there; the table stays open
+  // under that name. "Unable to write table: <path>" when either fails.
+  void MoveTo(const std::string& target);
   void Delete();       // marks the current record deleted and moves to the next
   void InsertBlank();  // stores one blank record at once and makes it current
   // Both need Exclusive ("Table must be opened in Exclusive mode to perform

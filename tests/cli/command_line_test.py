@@ -63,13 +63,17 @@ class CommandLineTest(SampleAppCase):
         result = self.convert(archive)
         self.assertEqual(result.returncode, 3, result.stdout + result.stderr)
         self.assertIn('вызов № 10', result.stderr)
-        natives = dbfread.DBF(os.path.join(self.out, 'tF1232401.DBF'), encoding='cp866')
+        # Left under its partial name, which the messages give.
+        partial = os.path.join(self.out, 'tF1232401.DBF.partial')
+        self.assertIn(partial, result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.out, 'tF1232401.DBF')))
+        natives = dbfread.DBF(partial, encoding='cp866')
         rows = list(natives)
         skipped = sum(1 for r in list(dbfread.DBF(archive, encoding='cp866'))[:target]
                       if (r['SMO'][:2] in ('74', '00') or not r['SMO'][:2].lstrip('-').isdigit())
                       and r['PROF'] in ('Х', 'Я', 'ХЯ'))
         self.assertEqual(len(rows), before - skipped)
-        size = os.path.getsize(os.path.join(self.out, 'tF1232401.DBF'))
+        size = os.path.getsize(partial)
         self.assertEqual(size, natives.header.headerlen + len(rows) * 1236 + 1)
         self.assertNotIn('успешно завершена', self.log())
 

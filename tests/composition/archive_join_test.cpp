@@ -99,6 +99,11 @@ class ArchiveJoinTest : public ::testing::Test {
   std::string Output(const std::string& name) const {
     return State().appDir + "in" + platform::PathSeparator() + name;
   }
+  // The second line of a failure's message once the joined table was begun.
+  std::string Kept(const std::string& name) const {
+    return "\n" + A("Прежний файл ") + Output(name) + A(" не изменён; начатый файл оставлен пустым: ") +
+           Output(name) + ".partial.";
+  }
 
   TempDir dir_;
   FakeHost host_;
@@ -203,15 +208,19 @@ TEST_F(ArchiveJoinTest, ProgressForThreeTablesAndTablesWithDeletedRecords) {
   EXPECT_EQ(host_.appended, entries);
 }
 
-TEST_F(ArchiveJoinTest, AnEntryDeletedAfterListingLeavesAnEmptyJoinedTable) {
+TEST_F(ArchiveJoinTest, AnEntryDeletedAfterListingLeavesAnEmptyPartialTableAndTheEarlierOne) {
   std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF"), Copy(kSample123, "a/F2.DBF")};
+  ASSERT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::Joined);
+  host_ = FakeHost();
   fs::remove(entries[1]);
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::EntryMissing);
   EXPECT_EQ(host_.appended, std::vector<std::string>{entries[0]});  // the first was copied
-  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Нет доступа к файлу ") + entries[1] +
-                                                     A("или он не существует.") + Cancelled()});
-  EXPECT_EQ(CountOf(Output("J.DBF")), 0);
-  EXPECT_EQ(FieldNames(Output("J.DBF")), FieldNames(entries[0]));
+  EXPECT_EQ(host_.messages,
+            std::vector<std::string>{A("Нет доступа к файлу ") + entries[1] + A("или он не существует.") +
+                                     Cancelled() + Kept("J.DBF")});
+  EXPECT_EQ(CountOf(Output("J.DBF")), 2 * kRecords123);
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
+  EXPECT_EQ(FieldNames(Output("J.DBF.partial")), FieldNames(entries[0]));
   EXPECT_FALSE(host_.visible);
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52}));
 }
@@ -230,9 +239,11 @@ TEST_F(ArchiveJoinTest, ACountThatDisagreesEmptiesTheJoinedTable) {
   };
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CountMismatch);
   EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не сходится суммарное кол-во записей всех файлов. "
-                                                       "Обратитесь к специалистам службы поддержки ЗЕЛАН.")});
+                                                       "Обратитесь к специалистам службы поддержки ЗЕЛАН.") +
+                                                     Kept("J.DBF")});
   EXPECT_TRUE(host_.joined.empty());
-  EXPECT_EQ(CountOf(Output("J.DBF")), 0);
+  EXPECT_FALSE(fs::exists(Output("J.DBF")));
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
   EXPECT_FALSE(host_.visible);
 }
 
@@ -269,8 +280,8 @@ TEST_F(ArchiveJoinTest, ASourceThatCannotBeReadOrIsNoTableStopsTheJoin) {
     EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::AppendFailed);
   }
   EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не удалось перенести записи из файла ") + entries[1] +
-                                                     A(" в выходной файл.") + Cancelled()});
-  EXPECT_EQ(CountOf(Output("J.DBF")), 0);
+                                                     A(" в выходной файл.") + Cancelled() + Kept("J.DBF")});
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
   EXPECT_FALSE(host_.visible);
 
   // Not a dBase table at all: the copy raises an error; the bar stays.
@@ -278,9 +289,10 @@ TEST_F(ArchiveJoinTest, ASourceThatCannotBeReadOrIsNoTableStopsTheJoin) {
   host_ = FakeHost();
   ASSERT_TRUE(platform::WriteWholeFile(entries[1], "not a table, just some text of no use"));
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::BadStructure);
-  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Неверная структура файла ") + entries[1] +
-                                                     A(", добавить его невозможно.") + Cancelled()});
-  EXPECT_EQ(CountOf(Output("J.DBF")), 0);
+  EXPECT_EQ(host_.messages,
+            std::vector<std::string>{A("Неверная структура файла ") + entries[1] +
+                                     A(", добавить его невозможно.") + Cancelled() + Kept("J.DBF")});
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
   EXPECT_TRUE(host_.visible);
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52}));
 }

@@ -269,7 +269,7 @@ class TariffTest : public CallTimingTest {
 
 TEST_F(TariffTest, TariffOfTheSpecialtyAndTheStationsCategory) {
   Tariffed(1439, 101);
-  EXPECT_EQ(State().stationCategory, 2);
+  EXPECT_EQ(session_.stationCategory, 2);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 1234.56);
   EXPECT_EQ(Date(Out::DATE_TAR), Day(2017, 1, 1));
 
@@ -285,17 +285,17 @@ TEST_F(TariffTest, TariffOfTheSpecialtyAndTheStationsCategory) {
 TEST_F(TariffTest, StationCategoryCarriesOverWhenTheStationIsUnknown) {
   // Never found since the start: category 0.
   Tariffed(1439, 555);
-  EXPECT_EQ(State().stationCategory, 0);
+  EXPECT_EQ(session_.stationCategory, 0);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 100.5);
   EXPECT_EQ(Date(Out::DATE_TAR), Day(2016, 2, 1));
 
   Tariffed(1439, 101);
   Tariffed(1439, 555);
-  EXPECT_EQ(State().stationCategory, 2);
+  EXPECT_EQ(session_.stationCategory, 2);
   EXPECT_DOUBLE_EQ(Number(Out::TARIF), 1234.56);
 
   Tariffed(1439, 102);
-  EXPECT_EQ(State().stationCategory, 3);
+  EXPECT_EQ(session_.stationCategory, 3);
   EXPECT_TRUE(Blank(Out::TARIF));
 }
 

@@ -166,8 +166,15 @@ TEST_F(ConversionRunTest, WritesOnlyTheTablesThatReceiveCallsAndStartsThemEmptyE
   std::string old;
   platform::ReadWholeFile(Out() + "/teF1232401.DBF", old);
   EXPECT_EQ(old, "left by an earlier run");
+  ASSERT_EQ(host_.warnings.size(), 1u);
+  EXPECT_NE(host_.warnings[0].find(A("этот запуск её не создавал")), std::string::npos);
   Run(archive);
   EXPECT_EQ(Records("tF1232401.DBF"), 2);
+  EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF.partial"));
+  // A run that writes no table at all warns of the earlier ones it leaves.
+  host_.warnings.clear();
+  Run(Archive("F1232401.DBF", {{"-1001"}}));
+  EXPECT_EQ(host_.warnings.size(), 2u);
 }
 
 TEST_F(ConversionRunTest, ProgressStepIsAHundredthOfTheCountRoundedHalfToEvenPlusOne) {
@@ -185,24 +192,33 @@ TEST_F(ConversionRunTest, ProgressStepIsAHundredthOfTheCountRoundedHalfToEvenPlu
   EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
 }
 
-TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasWritten) {
+TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasWrittenAsPartial) {
   std::vector<Call> calls(300, Call{"740011"});
   std::string archive = Archive("F1232401.DBF", calls);
+  ASSERT_EQ(Run(archive).outcome, RunOutcome::Completed);
+  std::string earlier;
+  platform::ReadWholeFile(Out() + "/tF1232401.DBF", earlier);
+  host_.events = 0;
   host_.cancelAtEvent = 3;  // start line, step set, then the first progress update
   RunSummary s = Run(archive);
   EXPECT_EQ(s.outcome, RunOutcome::Cancelled);
   EXPECT_EQ(host_.status, A("Конвертация отменена"));
   // The first update comes when the record after the first step-full is
-  // reached; the records before it were converted.
-  EXPECT_EQ(Records("tF1232401.DBF"), ProgressStepFor(300) - 1);
+  // reached; the records before it were converted, into the partial table.
+  // The earlier run's table stays as it was.
+  EXPECT_EQ(Records("tF1232401.DBF.partial"), ProgressStepFor(300) - 1);
+  std::string after;
+  platform::ReadWholeFile(Out() + "/tF1232401.DBF", after);
+  EXPECT_EQ(after, earlier);
   EXPECT_NE(Log().find(A(" отменена.\r\n")), std::string::npos);
   EXPECT_FALSE(State().abortRequested);
-  // The tables it leaves are named as partial, with what they hold.
+  // The tables it leaves are named as partial, with what they hold, to the
+  // operator and in the log.
   ASSERT_EQ(host_.warnings.size(), 1u);
-  EXPECT_NE(host_.warnings[0].find(A("таблицы неполные: ") + Out() + platform::PathSeparator() +
-                                   "tF1232401.DBF (" + std::to_string(ProgressStepFor(300) - 1)),
-            std::string::npos)
-      << host_.warnings[0];
+  const std::string named = A("таблицы неполные: ") + Out() + platform::PathSeparator() +
+                            "tF1232401.DBF.partial (" + std::to_string(ProgressStepFor(300) - 1);
+  EXPECT_NE(host_.warnings[0].find(named), std::string::npos) << host_.warnings[0];
+  EXPECT_NE(Log().find(named), std::string::npos);
 
   // A cancel while idle stays pending and stops the next run before its
   // first record.
@@ -267,7 +283,8 @@ TEST_F(ConversionRunTest, AnErrorNoRuleHandlesEndsTheRunAtItsRecordAndKeepsEarli
   }
   EXPECT_EQ(host_.status, A("Конвертация отменена"));
   EXPECT_TRUE(host_.menuEnabled);
-  EXPECT_EQ(Records("tF1232401.DBF"), 2);
+  EXPECT_EQ(Records("tF1232401.DBF.partial"), 2);
+  EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
   EXPECT_EQ(Log().find(A("успешно завершена")), std::string::npos);
 }
 

@@ -32,7 +32,7 @@ TEST(ProblemCallsTest, FollowTheLogLinesOfTheirRun) {
   State().inputCodePage = "OEM";
   RunTables tables;
   FakeRunHost host;
-  RunConversion(tables, host, kSampleArchive, dir.Path() + "out");
+  const RunSummary summary = RunConversion(tables, host, kSampleArchive, dir.Path() + "out");
 
   std::string log;
   ASSERT_TRUE(platform::ReadWholeFile(State().logFilePath, log));
@@ -43,7 +43,7 @@ TEST(ProblemCallsTest, FollowTheLogLinesOfTheirRun) {
     if (line.compare(kStampLength, 8, A(" Вызов №")) == 0) logged.push_back(line.substr(kStampLength));
   }
   ASSERT_FALSE(logged.empty()) << "the sample archive has calls that fail";
-  const ProblemCalls& problems = host.problems;
+  const ProblemCalls& problems = summary.problems;
   ASSERT_EQ(problems.Calls().size(), logged.size());
 
   Table archive;

@@ -68,7 +68,6 @@ class RecordTest : public AppFolderTest {
  protected:
   void SetUp() override {
     AppFolderTest::SetUp();
-    State().stationCategory = 0;
     session_.stationCode = 101;
     session_.inputFileName = "F1011703.DBF";
     // The run's output tables store their text in code page 866.

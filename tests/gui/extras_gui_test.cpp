@@ -54,10 +54,7 @@ class ExtrasTest : public ::testing::Test {
     fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
     fs::create_directories(app_.File("out"));
   }
-  void TearDown() override {
-    form_.reset();
-    LastRunUnmapped().Clear();
-  }
+  void TearDown() override { form_.reset(); }
 
   MainWindow& Open() {
     MainWindowOptions options;
@@ -97,6 +94,7 @@ TEST_F(ExtrasTest, RunShowsItsSummaryAndOffersTheReport) {
   ChooseArchive(kSampleArchive);
   form_->onChooseOutputDirClicked();
   form_->onConvertClicked();
+  form_->WaitForRun();
 
   ASSERT_EQ(Child("ProgressMsg")->text().toStdString(), "Конвертация выполнена");
   const std::string summary = Child("runSummary")->text().toStdString();
@@ -218,13 +216,14 @@ TEST_F(ExtrasTest, Screenshots) {
   ChooseArchive(kSampleArchive);
   State().inputCodePage = "OEM";
   form_->onConvertClicked();  // the run's notice stays from the choice
+  form_->WaitForRun();
   State().inputCodePage = "ANSI";
   Child("lbCodePage")->setText(QStringLiteral("ANSI"));  // as the settings window leaves it
   ChooseArchive(kSampleArchive);
   QApplication::processEvents();
   EXPECT_TRUE(form_->grab().save(dir + "/extras_main_window.png"));
 
-  UnmappedReportWindow window(LastRunUnmapped(), form_.get());
+  UnmappedReportWindow window(form_->LastRunUnmapped(), form_.get());
   window.show();
   window.Table().sortByColumn(2, Qt::DescendingOrder);
   window.Table().selectRow(1);
@@ -244,14 +243,16 @@ class AddUnmappedTest : public ExtrasTest {
   }
   MappingEditor& Editor(int kind) {
     editor_ = std::make_unique<MappingEditor>();
+    editor_->SetLastRunUnmapped(&report_);
     EXPECT_TRUE(editor_->PrepareMapping(kind, false));
     return *editor_;
   }
+  UnmappedReport report_;
   std::unique_ptr<MappingEditor> editor_;
 };
 
 TEST_F(AddUnmappedTest, AddsNewValuesOfItsKindOnlyOnce) {
-  UnmappedReport& report = LastRunUnmapped();
+  UnmappedReport& report = report_;
   report.Note(UnmappedKind::Institution, A("Хоспис"));  // in tr_lpu without a choice
   report.Note(UnmappedKind::Institution, A("Хоспис № 2"));
   report.Note(UnmappedKind::AddressInstitution, A("=УФА_+ГКБ 9"));

@@ -263,6 +263,23 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
   EXPECT_EQ(Child<QLineEdit>(*again, "EditOutFilename")->text(), "F1232401.DBF");
   EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(State().appDir) + "in/F1232401.DBF");
   EXPECT_EQ(again->ChooseFile().FileName(), Q(b));
+
+  // Joining again over that table asks first; a "no" leaves it as it was.
+  std::vector<QString> asked;
+  bool agree = false;
+  again->SetReplaceQuestion([&](QWidget*, const QString& text) {
+    asked.push_back(text);
+    return agree;
+  });
+  messages_.shown.clear();
+  again->onComposeClicked();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].contains(Q(State().appDir + "in/F1232401.DBF"))) << asked[0].toStdString();
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(again->isVisible());
+  agree = true;
+  again->onComposeClicked();
+  EXPECT_EQ(again->JoinedPath(), State().appDir + "in/F1232401.DBF");
 }
 
 TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
@@ -277,8 +294,10 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->JoinedPath().empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0],
-            "Нет доступа к файлу " + AnsiToUtf8(b) + "или он не существует. Склеивание файлов отменено.");
+  EXPECT_TRUE(
+      messages_.shown[0].starts_with("Нет доступа к файлу " + AnsiToUtf8(b) +
+                                     "или он не существует. Склеивание файлов отменено.\nПрежний файл "))
+      << messages_.shown[0];
   EXPECT_EQ(Items(*window), (QStringList{Q(a), Q(b)}));
   EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
   EXPECT_TRUE(Child<QPushButton>(*window, "Compose")->isEnabled());

@@ -102,6 +102,11 @@ class MainWindowTest : public ::testing::Test {
       return answer;
     };
     options.dialogs.openFolder = [this](const QUrl& url) { openedFolders_.push_back(url); };
+    options.dialogs.ask = [this](QWidget*, const QString& text) {
+      questions_.push_back(text.toStdString());
+      if (whileAsked_) whileAsked_();
+      return agree_;
+    };
     form_ = std::make_unique<MainWindow>(options);
     if (show) form_->show();
     return *form_;
@@ -139,6 +144,14 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> directoryStarts_;
   std::vector<QUrl> openedFolders_;
   int messageDelay_ = 0;  // milliseconds a message stays open
+  std::vector<std::string> questions_;
+  bool agree_ = true;                 // the answer to every question
+  std::function<void()> whileAsked_;  // what happens while a question is open
+  // A run started by the button, to its end.
+  void Convert() {
+    form_->onConvertClicked();
+    form_->WaitForRun();
+  }
 };
 
 TEST_F(MainWindowTest, FirstStartShowsInitialCaptionsAndTheOemCodePage) {
@@ -186,6 +199,12 @@ TEST_F(MainWindowTest, PersistedCaptionsComeBackAtTheFirstShowing) {
   EXPECT_EQ(Text("lbCodePage"), "OEM");
   EXPECT_EQ(State().inputCodePage, "OEM");
   EXPECT_EQ(Text("velt_file"), "Не выбран файл архива ВЕЛТ");
+  form_.reset();
+  // The placeholders are no paths: stored empty, shown again from empty.
+  EXPECT_NE(Ini().find("velt_file_Caption=\r\noutdirpath_Caption=\r\n"), std::string::npos) << Ini();
+  Open();
+  EXPECT_EQ(Text("velt_file"), "Не выбран файл архива ВЕЛТ");
+  EXPECT_EQ(Text("outdirpath"), "Не выбран каталог выгрузки");
   form_.reset();
   WriteFile(app_.File("main_window_gui_test.ini"), "[velt_conv]\r\nLBCODEPAGE_CAPTION=ansi\r\n");
   Open();
@@ -260,10 +279,11 @@ TEST_F(MainWindowTest, OutputFolderDialogAndOpeningTheFolder) {
   form_->onBrowseOutputClicked();  // the initial caption names no folder
   answers_ = {QString::fromStdString(app_.File("gone")), std::nullopt};
   form_->onChooseOutputDirClicked();
-  form_->onBrowseOutputClicked();  // a folder that does not exist
+  form_->onBrowseOutputClicked();  // a folder that does not exist is refused when chosen
   EXPECT_TRUE(openedFolders_.empty());
+  EXPECT_EQ(messages_.size(), 1u);
   form_->onChooseOutputDirClicked();  // cancelled
-  EXPECT_EQ(Text("outdirpath"), app_.File("gone"));
+  EXPECT_EQ(Text("outdirpath"), "Не выбран каталог выгрузки");
   ASSERT_EQ(directoryStarts_.size(), 2u);
   EXPECT_EQ(directoryStarts_[0], fs::current_path().string());
 
@@ -282,7 +302,8 @@ TEST_F(MainWindowTest, CloseWritesTheStateBeforeTheStopLine) {
     return false;
   };
   Open();
-  answers_ = {QString("/out dir")};
+  fs::create_directories(app_.File("out dir"));
+  answers_ = {QString::fromStdString(app_.File("out dir"))};
   form_->onChooseOutputDirClicked();
   platform::SetFaultHooks(hooks);
   EXPECT_TRUE(form_->close());
@@ -290,7 +311,7 @@ TEST_F(MainWindowTest, CloseWritesTheStateBeforeTheStopLine) {
   form_.reset();
   platform::SetFaultHooks({});
 
-  EXPECT_NE(Ini().find("outdirpath_Caption=/out dir\r\n"), std::string::npos) << Ini();
+  EXPECT_NE(Ini().find("outdirpath_Caption=" + app_.File("out dir") + "\r\n"), std::string::npos) << Ini();
   EXPECT_NE(Ini().find("lbCodePage_Caption=OEM\r\n"), std::string::npos);
   EXPECT_NE(Ini().find("Visible=0\r\n"), std::string::npos);
   EXPECT_TRUE(Log().back().ends_with(". Приложение main_window_gui_test остановлено.")) << Log().back();
@@ -452,7 +473,7 @@ TEST_F(MainWindowTest, ConversionFromTheWindowFillsTheOutputFolderAndTheLog) {
     form_->onConvertClicked();
   });
   Child<QPushButton>("Abort")->setFocus();
-  form_->onConvertClicked();
+  Convert();
   EXPECT_TRUE(seen);
   EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
   EXPECT_EQ(form_->focusWidget(), Child<QPushButton>("convert"));  // not the cancel
@@ -483,8 +504,18 @@ TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
   fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/archives/F1232401.DBF", app_.File("F1232401.DBF"));
   Open();
   ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
-  QTimer::singleShot(0, [&] { EXPECT_FALSE(form_->close()); });
+  // Asked first: a "no" leaves the run going and the window open.
+  agree_ = false;
   form_->onConvertClicked();
+  EXPECT_FALSE(form_->close());
+  ASSERT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(questions_[0], "Идёт конвертация. Прервать её и закрыть окно?");
+  EXPECT_TRUE(form_->Running());
+  EXPECT_FALSE(State().abortRequested);
+  agree_ = true;
+  EXPECT_FALSE(form_->close());
+  EXPECT_TRUE(State().abortRequested || !form_->Running());
+  form_->WaitForRun();
   EXPECT_FALSE(form_->isVisible());
   EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
   EXPECT_TRUE(LogHas("Конвертация файла " + app_.File("F1232401.DBF") + " отменена."));
@@ -492,30 +523,58 @@ TEST_F(MainWindowTest, ClosingDuringARunCancelsItAndClosesAfterwards) {
   EXPECT_NE(Ini().find("Visible=0"), std::string::npos);
 }
 
-TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
+TEST_F(MainWindowTest, ARunThatEndsWhileTheCloseQuestionIsOpenLeavesNoCancelBehind) {
+  UseSampleApplication();
+  fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/archives/F1232401.DBF", app_.File("F1232401.DBF"));
+  Open();
+  ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
+  form_->onConvertClicked();
+  // The question's own event loop sees the run end before the answer.
+  whileAsked_ = [this] { form_->WaitForRun(); };
+  form_->close();
+  EXPECT_EQ(questions_.size(), 1u);
+  EXPECT_FALSE(form_->Running());
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_FALSE(State().abortRequested);
+  EXPECT_TRUE(LogHas("Конвертация файла " + app_.File("F1232401.DBF") + " успешно завершена."));
+}
+
+TEST_F(MainWindowTest, ChecksBeforeARunLeaveTheWindowAndRunErrorsPutItBack) {
   UseSampleApplication();
   Open();
-  // The time its message waits for the user is not the run's.
-  QTimer::singleShot(0, [] {});
-  messageDelay_ = 1200;
-  form_->onConvertClicked();  // no archive chosen: no station code
-  messageDelay_ = 0;
+  const std::size_t logLines = Log().size();
+  // No archive chosen: the placeholder is no path; the button waits for both.
+  EXPECT_FALSE(Child<QPushButton>("convert")->isEnabled());
+  Convert();
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_NE(Text("runSummary").find("время: 0,"), std::string::npos) << Text("runSummary");
-  EXPECT_TRUE(messages_[0].starts_with("Неверный код ЛПУ в имени файла."));
-  EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
-  EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
-  EXPECT_TRUE(Child<QMenu>("dirconv")->menuAction()->isEnabled());
+  EXPECT_TRUE(messages_[0].starts_with("Файл архива ВЕЛТ не выбран.")) << messages_[0];
+  auto untouched = [&] {
+    EXPECT_EQ(Text("ProgressMsg"), "Конвертация не выполнялась");
+    EXPECT_TRUE(Child<QProgressBar>("ProgressBar")->isHidden());
+    EXPECT_TRUE(Child("runSummary")->isHidden());
+    EXPECT_FALSE(Child<QPushButton>("Abort")->isEnabled());
+    EXPECT_EQ(Log().size(), logLines);
+  };
+  untouched();
 
-  // An archive but no output folder: said before the first call, in words.
+  // An archive but no output folder: said before the run, in words.
   fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/archives/F6721703.DBF", app_.File("F6721703.DBF"));
   answers_ = {QString::fromStdString(app_.File("F6721703.DBF"))};
   form_->onChooseArchiveClicked();
+  EXPECT_FALSE(Child<QPushButton>("convert")->isEnabled());
   messages_.clear();
-  form_->onConvertClicked();
+  Convert();
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], "Таблицы результатов нельзя записать в папку вывода.\nПапка не выбрана.");
-  EXPECT_EQ(Text("ProgressMsg"), "Конвертация отменена");
+  untouched();
+  // A folder that is gone is refused when chosen.
+  answers_ = {QString::fromStdString(app_.File("gone"))};
+  messages_.clear();
+  form_->onChooseOutputDirClicked();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].starts_with("Таблицы результатов нельзя записать в папку вывода.\nПапка "));
+  EXPECT_EQ(Text("outdirpath"), "Не выбран каталог выгрузки");
+  EXPECT_FALSE(Child<QPushButton>("convert")->isEnabled());
 
   // An archive without SMO: the error's own text first, then the record.
   Table archive;
@@ -530,7 +589,7 @@ TEST_F(MainWindowTest, EarlyEndsAndRunErrorsPutTheWindowBack) {
   archive.Close();
   ChooseArchiveAndOutput(app_.File("F1232401.DBF"));
   messages_.clear();
-  form_->onConvertClicked();
+  Convert();
   ASSERT_EQ(messages_.size(), 1u);
   std::size_t lineEnd = messages_[0].find('\n');
   ASSERT_NE(lineEnd, std::string::npos);

@@ -131,7 +131,7 @@ TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {
   platform::SetFaultHooks(oneFile);
   fs::remove(Out() + "/teF1232401.DBF");
   std::string error = RunExpectingError();
-  EXPECT_NE(error.find(A("Таблицу результатов нельзя записать.\nФайл ") + Out() + "/teF1232401.DBF"),
+  EXPECT_NE(error.find(A("Таблицу результатов нельзя записать.\nФайл ") + Out() + "/teF1232401.DBF.partial"),
             std::string::npos)
       << error;
   EXPECT_EQ(error.find("closed dataset"), std::string::npos) << error;
@@ -157,14 +157,14 @@ TEST_F(FaultRunTest, DiskFullInTheMiddleOfATable) {
   constexpr std::uint64_t kFullAt = 32 + 98 * 32 + 1 + 99 * 1236 + 1;
   platform::FaultHooks full;
   full.writeFault = [&](const std::string& path, std::uint64_t offset, std::size_t length) {
-    return platform::FileNamePart(path) == "tF1232401.DBF" && offset + length > kFullAt;
+    return platform::FileNamePart(path) == "tF1232401.DBF.partial" && offset + length > kFullAt;
   };
   platform::SetFaultHooks(full);
   std::string error = RunExpectingError();
-  EXPECT_NE(error.find("Unable to write table: " + Natives()), std::string::npos) << error;
+  EXPECT_NE(error.find("Unable to write table: " + Natives() + ".partial"), std::string::npos) << error;
   ExpectReleased();
-  ExpectWholeTable(Natives(), 99);
-  ExpectWholeTable(Out() + "/teF1232401.DBF");
+  ExpectWholeTable(Natives() + ".partial", 99);
+  ExpectWholeTable(Out() + "/teF1232401.DBF.partial");
   ExpectASecondRunWorks();
 }
 
@@ -186,10 +186,72 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
     EXPECT_NE(error.find("Cannot write to the event log " + State().logFilePath), std::string::npos) << error;
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
     ExpectReleased();
-    if (platform::FileExists(Natives())) {
-      ExpectWholeTable(Natives());
+    if (platform::FileExists(Natives() + ".partial")) {
+      ExpectWholeTable(Natives() + ".partial");
     }
     ExpectASecondRunWorks();
+  }
+}
+
+// In the manner of SQLite's I/O error tests: over the sample run, the Nth
+// write of each output table, the Nth write of the event log and the Nth
+// read of the archive fail, for every N up to the first run that meets no
+// fault. After each the tables of an earlier run are as they were, the
+// partial ones are whole tables, the file is named, and the next run works.
+TEST_F(FaultRunTest, SweepOfEveryFailingWriteAndRead) {
+  ASSERT_EQ(Run().outcome, RunOutcome::Completed);
+  const std::string externals = Out() + "/teF1232401.DBF";
+  // Bytes 1..3 are the day of the last update.
+  auto content = [](const std::string& path) {
+    std::string bytes;
+    platform::ReadWholeFile(path, bytes);
+    return bytes.size() < 4 ? bytes : bytes.substr(0, 1) + bytes.substr(4);
+  };
+  const std::string earlierNatives = content(Natives()), earlierExternals = content(externals);
+  struct Target {
+    std::string path;
+    bool read;
+  };
+  for (const Target& target : {Target{Natives() + ".partial", false}, Target{externals + ".partial", false},
+                               Target{State().logFilePath, false}, Target{archive_, true}}) {
+    int faults = 0;
+    for (int n = 1;; ++n) {
+      SCOPED_TRACE(target.path + " #" + std::to_string(n));
+      int seen = 0;
+      bool failed = false;
+      auto fault = [&](const std::string& path, std::uint64_t, std::size_t) {
+        if (path != target.path || ++seen != n) return false;
+        return failed = true;
+      };
+      platform::FaultHooks hooks;
+      (target.read ? hooks.readFault : hooks.writeFault) = fault;
+      platform::SetFaultHooks(hooks);
+      host_.messages.clear();
+      host_.warnings.clear();
+      std::string told;
+      RunOutcome outcome = RunOutcome::EndedEarly;
+      try {
+        outcome = Run().outcome;
+      } catch (const Error& error) {
+        told = error.what();
+      }
+      platform::SetFaultHooks({});
+      if (!failed) {
+        EXPECT_EQ(outcome, RunOutcome::Completed);
+        break;
+      }
+      ++faults;
+      for (const std::string& message : host_.messages) told += message;
+      EXPECT_NE(told.find(target.path), std::string::npos) << told << static_cast<int>(outcome);
+      ExpectReleased();
+      EXPECT_EQ(content(Natives()), earlierNatives);
+      EXPECT_EQ(content(externals), earlierExternals);
+      for (const std::string& partial : {Natives() + ".partial", externals + ".partial"}) {
+        if (platform::FileExists(partial)) ExpectWholeTable(partial);
+      }
+      ExpectASecondRunWorks();
+    }
+    EXPECT_GT(faults, 0) << target.path;
   }
 }
 

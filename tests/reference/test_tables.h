@@ -72,7 +72,7 @@ class AppFolderTest : public ::testing::Test {
 
   TempDir dir_;
   RecordingMessages messages_;
-  ReferenceTables tables_;
+  ReferenceTables tables_{State()};
 };
 
 }  // namespace velt::testing

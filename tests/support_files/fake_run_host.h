@@ -23,7 +23,6 @@ class FakeRunHost : public RunHost {
   void SetStatus(const std::string& text) override { status = text; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void Warn(const std::string& text) override { warnings.push_back(text); }
-  void KeepProblems(ProblemCalls calls) override { problems = std::move(calls); }
 
   int events = 0;
   int cancelAtEvent = 0;  // 0: never
@@ -33,7 +32,6 @@ class FakeRunHost : public RunHost {
   std::string status;
   std::vector<std::string> messages;
   std::vector<std::string> warnings;
-  ProblemCalls problems;
 };
 
 }  // namespace velt::testing

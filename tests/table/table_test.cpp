@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conversion/output_layout.h"
@@ -399,6 +402,37 @@ TEST_F(BatchedTableTest, ABatchThatFailsOnItsThreadIsToldOnceAndTheRecordsBefore
     ExpectRecords(fit);
     table_.Close();
   }
+}
+
+TEST_F(BatchedTableTest, AReadWaitsForTheBatchInFlightAndCloseTellsOfABatchThatFailed) {
+  // The first batch's write is held up on its thread; a read of one of its
+  // records meanwhile waits for it and finds the file holding the batch.
+  std::atomic<bool> writing{false};
+  platform::FaultHooks slow;
+  slow.writeFault = [&](const std::string& path, std::uint64_t, std::size_t length) {
+    if (path == path_ && length > kOutputRecordLength && !writing.exchange(true))
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return false;
+  };
+  platform::SetFaultHooks(slow);
+  const int batch = (1 << 19) / kOutputRecordLength;
+  for (int i = 1; i <= batch + 1; ++i) Post(i);
+  while (!writing) std::this_thread::yield();
+  table_.GoTo(batch);
+  EXPECT_EQ(table_.TextView(family_), Family(batch));
+  ExpectFileHolds(batch);
+  platform::SetFaultHooks({});
+
+  // A batch that cannot be written is told by Close, which closes anyway.
+  platform::FaultHooks full;
+  full.writeFault = [&](const std::string& path, std::uint64_t, std::size_t) { return path == path_; };
+  platform::SetFaultHooks(full);
+  Post(batch + 2);
+  EXPECT_EQ(ErrorOf([&] { table_.Close(); }), "Unable to write table: " + path_);
+  EXPECT_FALSE(table_.Active());
+  platform::SetFaultHooks({});
+  OpenTable(table_, path_);
+  ExpectRecords(batch);
 }
 
 TEST_F(TableTest, IndexKeepsRecordOrderForEqualKeysInBothDirections) {
