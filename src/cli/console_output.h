@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "conversion/problem_csv_file.h"
 
 namespace velt {
 
@@ -36,11 +37,10 @@ class ConsoleHost : public RunHost {
   // Warnings given since the host was made: a run with one is no clean
   // success.
   int Warnings() const { return warnings_; }
-  void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
-  bool WantsProblems() const override { return wantsProblems_; }
-  void SetWantsProblems(bool wanted) { wantsProblems_ = wanted; }
-  // The problem calls of the host's run, once it has ended.
-  ProblemCalls TakeProblems() { return std::move(problems_); }
+  bool WantsProblems() const override { return problemsFile_ != nullptr; }
+  // The run's problem calls go to `file` as they come, none kept.
+  void SetProblemsFile(ProblemCsvFile* file) { problemsFile_ = file; }
+  void PrepareProblems(ProblemCalls& problems) override;
 
  private:
   void EndProgressLine();
@@ -50,8 +50,7 @@ class ConsoleHost : public RunHost {
   bool lineOpen_ = false;
   int position_ = 0;
   int warnings_ = 0;
-  ProblemCalls problems_;
-  bool wantsProblems_ = true;
+  ProblemCsvFile* problemsFile_ = nullptr;
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -308,6 +308,7 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
                    const std::string& outputDir, RunSummary& summary) {
   RunSession session(State());
   session.gatherProblems = host.WantsProblems();
+  host.PrepareProblems(session.problems);
   KeepFindings keepUnmapped(session, host);
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();

@@ -37,6 +37,9 @@ class RunHost {
   // The calls whose field groups failed, handed over when the run ends,
   // however it ends (also an early end or an error: what was met so far).
   virtual void KeepProblems(ProblemCalls problems) { (void)problems; }
+  // Sets how the run's problem calls are kept (a sink, a limit) before its
+  // first record; all of them in memory by default.
+  virtual void PrepareProblems(ProblemCalls& problems) { (void)problems; }
   // Whether the run gathers its problem calls at all: a command that
   // writes none spares their cost on an archive full of failing calls.
   virtual bool WantsProblems() const { return true; }

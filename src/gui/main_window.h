@@ -101,6 +101,10 @@ class MainWindow : public QMainWindow, private RunHost {
   // A warning goes to the notice line, under what it already says.
   void Warn(const std::string& text) override;
   void KeepProblems(ProblemCalls problems) override { problems_ = std::move(problems); }
+  // The list keeps the first calls only: an archive of a million failing
+  // calls must not hold them all in memory.
+  void PrepareProblems(ProblemCalls& problems) override { problems.SetKeptLimit(kShownProblemCalls); }
+  static constexpr std::size_t kShownProblemCalls = 100000;
 
   void BuildControls();
   void BuildMenu();

@@ -171,4 +171,8 @@ RecodeResult RecodeValueEx(std::string_view key, Table& table) {
 
 int RecodeValue(std::string_view key, Table& table) { return RecodeValueEx(key, table).code; }
 
+std::string ReferenceTablePath(Lookup slot) { return TablePathOf(LookupName(slot)); }
+
+std::string ReferenceIndexPath(Lookup slot) { return IndexPathOf(LookupName(slot)); }
+
 }  // namespace velt

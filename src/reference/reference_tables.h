@@ -27,6 +27,9 @@ enum class Lookup {
 };
 inline constexpr int kLookupCount = 12;
 const char* LookupName(Lookup slot);
+// The table file a run reads for a slot, and the index file it rebuilds.
+std::string ReferenceTablePath(Lookup slot);
+std::string ReferenceIndexPath(Lookup slot);
 
 class ReferenceTables {
  public:

@@ -180,7 +180,7 @@ OpenResult OpenFailure(const std::string& path, File::Mode mode, DWORD error) {
   }
 }
 
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   // No access asked for: the identity of a file that others hold open, or of
   // a folder (backup semantics), can still be read.
   HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
@@ -227,7 +227,7 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       // Another program may have put a new file in this one's place while
       // the lock was taken; a lock on the old one would guard nothing.
       BY_HANDLE_FILE_INFORMATION held{}, named{};
-      if (!::GetFileInformationByHandle(h, &held) || !FileIdentity(path, named) ||
+      if (!::GetFileInformationByHandle(h, &held) || !ReadIdentity(path, named) ||
           !SameIdentity(held, named)) {
         ::UnlockFileEx(h, 0, 1, 0, &at);
         ::CloseHandle(h);
@@ -319,12 +319,52 @@ bool IsSpecialFile(const std::string& path) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  return FileIdentity(a, ia) && FileIdentity(b, ib) && SameIdentity(ia, ib);
+  return ReadIdentity(a, ia) && ReadIdentity(b, ib) && SameIdentity(ia, ib);
 }
 
 bool DirectoryExists(const std::string& path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+PathKind KindOf(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::Link;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Folder;
+  return IsSpecialFile(path) ? PathKind::Special : PathKind::RegularFile;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& out) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!ReadIdentity(path, info)) return false;
+  out.volume = info.dwVolumeSerialNumber;
+  out.node = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+WriteAccess ProbeWrite(const std::string& path) {
+  if (WriteOpenRefused(path)) return WriteAccess::ReadOnlyMedium;
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    switch (::GetLastError()) {
+      case ERROR_ACCESS_DENIED:
+        return WriteAccess::NoRight;
+      case ERROR_WRITE_PROTECT:
+        return WriteAccess::ReadOnlyMedium;
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+        return WriteAccess::Locked;
+      default:
+        return WriteAccess::Failed;
+    }
+  }
+  OVERLAPPED at = At(kLockOffset);
+  const bool free = ::LockFileEx(h, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+  if (free) ::UnlockFileEx(h, 0, 1, 0, &at);
+  ::CloseHandle(h);
+  return free ? WriteAccess::Ok : WriteAccess::Locked;
 }
 
 // A file that is still open keeps its name on Windows until its last handle
@@ -354,6 +394,8 @@ bool RemoveFile(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
+  const PathKind target = KindOf(to);
+  if (target != PathKind::Missing && target != PathKind::RegularFile) return false;
   if (Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   const DWORD error = ::GetLastError();
   if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || !FileExists(to)) return false;
@@ -509,6 +551,35 @@ constexpr int kOpenAttempts = 8;
 
 }  // namespace
 
+// Other programs guard a file with POSIX record locks (fcntl) as often as
+// with flock, and the two do not see each other. Besides its flock an open
+// takes an open-file-description lock over the whole file, which conflicts
+// with both kinds of record lock; where it cannot be taken (a read-only
+// open asking for an exclusive lock, a test only) a conflicting one is
+// looked for. A file system without such locks is not held against a file.
+namespace {
+
+bool RecordLockFree(int fd, File::Lock lock, bool take) {
+#ifdef F_OFD_SETLK
+  struct flock range {};
+  range.l_type = lock == File::Lock::Exclusive ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  if (take) {
+    if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
+    return errno != EAGAIN && errno != EACCES;
+  }
+  if (::fcntl(fd, F_OFD_GETLK, &range) != 0) return true;
+  return range.l_type == F_UNLCK;
+#else
+  (void)fd;
+  (void)lock;
+  (void)take;
+  return true;
+#endif
+}
+
+}  // namespace
+
 OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   Close();
   if (mode != Mode::Read && WriteOpenRefused(path)) return OpenResult::AccessDenied;
@@ -541,7 +612,8 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       // flock locks belong to the open file, so two opens inside one process
       // conflict just as two programs do.
       int op = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-      if (::flock(fd, op) != 0) {
+      const bool canTake = lock == Lock::Shared || mode != Mode::Read;
+      if (::flock(fd, op) != 0 || !RecordLockFree(fd, lock, canTake)) {
         ::close(fd);
         return OpenResult::Locked;
       }
@@ -640,9 +712,47 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(Os(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PathKind KindOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(Os(path).c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISLNK(st.st_mode)) return PathKind::Link;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Special;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& out) {
+  struct stat st {};
+  if (::stat(Os(path).c_str(), &st) != 0) return false;
+  out.volume = static_cast<std::uint64_t>(st.st_dev);
+  out.node = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+WriteAccess ProbeWrite(const std::string& path) {
+  if (WriteOpenRefused(path)) return WriteAccess::ReadOnlyMedium;
+  int fd = ::open(Os(path).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    if (errno == EROFS) return WriteAccess::ReadOnlyMedium;
+    if (errno == EACCES || errno == EPERM) return WriteAccess::NoRight;
+    return errno == ETXTBSY ? WriteAccess::Locked : WriteAccess::Failed;
+  }
+  struct stat st {};
+  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool locked = regular && !RecordLockFree(fd, File::Lock::Exclusive, false);
+  if (regular && !locked && ::flock(fd, LOCK_EX | LOCK_NB) != 0) locked = errno == EWOULDBLOCK;
+  ::close(fd);  // lets the flock taken above go
+  if (!regular) return WriteAccess::Failed;
+  return locked ? WriteAccess::Locked : WriteAccess::Ok;
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(Os(path).c_str()) == 0; }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
+  const PathKind target = KindOf(to);
+  if (target != PathKind::Missing && target != PathKind::RegularFile) {
+    errno = EEXIST;
+    return false;
+  }
   return ::rename(Os(from).c_str(), Os(to).c_str()) == 0;
 }
 

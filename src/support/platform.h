@@ -59,8 +59,27 @@ bool IsSpecialFile(const std::string& path);
 // (links, "..", letter case on a file system that ignores it).
 bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);
+
+// What a path names, a symbolic link at its end not followed (a shortcut's
+// reparse point on Windows counts as a link).
+enum class PathKind { Missing, RegularFile, Folder, Link, Special };
+PathKind KindOf(const std::string& path);
+// Which file a path names (links followed): device and inode here, volume
+// and file index on Windows. Nothing when the path names nothing.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t node = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+bool IdentityOf(const std::string& path, FileIdentity& out);
+// Whether an existing regular file could be written now, found without
+// changing it: opened for writing (not truncated) and its locks tested.
+enum class WriteAccess { Ok, NoRight, ReadOnlyMedium, Locked, Failed };
+WriteAccess ProbeWrite(const std::string& path);
+
 bool RemoveFile(const std::string& path);
-// Replaces `to` by `from` in one step (the target may exist).
+// Replaces `to` by `from` in one step. A target that exists must be a
+// regular file: a folder, link, pipe or device is never renamed over.
 bool ReplaceFile(const std::string& from, const std::string& to);
 // Appends bytes to a file, creating it when missing; false on any failure,
 // a path that names no regular file among them.
