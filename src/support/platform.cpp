@@ -85,6 +85,21 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
   return false;
 }
 
+bool CopyWholeFile(const std::string& from, const std::string& to) {
+  constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  File source, target;
+  if (source.Open(from, File::Mode::Read, File::Lock::None) != OpenResult::Ok ||
+      target.Open(to, File::Mode::CreateTruncate, File::Lock::Exclusive) != OpenResult::Ok)
+    return false;
+  std::string piece(kPieceBytes, '\0');
+  for (std::uint64_t at = 0;;) {
+    const std::size_t got = source.ReadAt(at, piece.data(), piece.size());
+    if (got == 0) return at == source.Size();
+    if (!target.WriteAt(at, piece.data(), got)) return false;
+    at += got;
+  }
+}
+
 bool File::MoveTo(const std::string& target) {
   if (!IsOpen() || !ReplaceFile(path_, target)) return false;
   path_ = target;

@@ -90,6 +90,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // The same through a file beside `path` that then takes its place in one
 // step, so that a file already there is never left half written.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
+// A copy of `from` at `to` (created or emptied), in pieces, so that a large
+// table is not held in memory whole.
+bool CopyWholeFile(const std::string& from, const std::string& to);
 bool CreateDirectories(const std::string& path);
 
 // The separator of the platform ("/" here, "\" on Windows).

@@ -90,7 +90,8 @@ std::optional<WriteProblem> WriteTargets::FirstClash() const {
       const Entry& other = entries_[j];
       return WriteProblem{entries_[i].path, entries_[i].role,
                           VELT_ANSI("Файл ") + ShownPath(entries_[i].path) + VELT_ANSI(" — это и ") +
-                              entries_[i].role + VELT_ANSI(", и ") + other.role + " (" + ShownPath(other.path) +
+                              entries_[i].role + VELT_ANSI(", и ") + other.role + " (" +
+                              ShownPath(other.path) +
                               VELT_ANSI(") этой же команды: запись уничтожила бы его. Укажите другой файл."),
                           true};
     }

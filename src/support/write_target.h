@@ -13,10 +13,10 @@
 namespace velt {
 
 struct WriteProblem {
-  std::string path;     // the target, 1251
-  std::string role;     // what the command would write there
-  std::string cause;    // "Файл <path>: <why>."
-  bool clash = false;   // the target is a file the command also uses otherwise
+  std::string path;    // the target, 1251
+  std::string role;    // what the command would write there
+  std::string cause;   // "Файл <path>: <why>."
+  bool clash = false;  // the target is a file the command also uses otherwise
   // The two lines for the operator.
   std::string Text() const;
 };
