@@ -137,6 +137,21 @@ std::string InRussian(const Error& error, const RunSession& session) {
   return VELT_ANSI("Таблицу результатов нельзя записать.") + "\n" + FileWriteProblem(path);
 }
 
+// The engine's own line for the missing field, as a record would have met
+// it, then the file and the field in Russian.
+std::string MissingFieldError(Table& archive, const char* field, const std::string& path) {
+  std::string engine;
+  try {
+    archive.FieldByName(field);
+  } catch (const Error& error) {
+    engine = error.what();
+  }
+  return engine + "\n" +
+         TableProblemLine(
+             path, VELT_ANSI("в архиве нет поля ") + field +
+                       VELT_ANSI(", без него вызовы не конвертируются; таблицы результатов не созданы"));
+}
+
 // A file cut short is read up to its last whole record: the calls after it
 // are missing, which the user must hear of.
 void WarnIfTruncated(const Table& archive, RunHost& host) {
@@ -381,6 +396,15 @@ RunSummary RunOnce(RunTables& tables, RunHost& host, const std::string& archiveP
   WarnIfTruncated(tables.VELTDBF, host);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
+  // Found before the first record, so that no output table is begun; a run
+  // cancelled while the archive was counted converts nothing and ends as such.
+  const char* missing = session.state.abortRequested ? nullptr : MissingArchiveField(tables.VELTDBF);
+  if (missing != nullptr) {
+    std::string text = MissingFieldError(tables.VELTDBF, missing, archivePath);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
+    finish(RunOutcome::EndedEarly);
+    throw Error(text);
+  }
 
   try {
     Loop(tables, host, session, summary).Run();

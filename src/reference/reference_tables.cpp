@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <vector>
 
 #include "support/code_page.h"
 #include "support/error.h"
@@ -80,9 +81,28 @@ std::unique_ptr<Table> OpenShared(const std::string& name) {
   return table;
 }
 
+// The fields a run reads from each table, so that one missing is named
+// when the table opens, not met at the first call as the engine's English.
+std::vector<const char*> RequiredFields(const std::string& name) {
+  if (name == "city" || name == "street") return {"NAME", "CODE", "SOCR"};
+  if (name == "f002") return {"SMOCOD"};
+  if (name == "tarif") return {"COD_SPEC", "CATEGORY", "PLACE", "PURPOSE"};
+  if (name == "lpu") return {"NPP", "CATEGORY"};  // ADRESS only for calls to an institution
+  return {name == "tr_lpu" ? "VELTNAME" : "VELTCODE", "PAVK"};
+}
+
+void RequireFields(const Table& table, const std::string& name) {
+  for (const char* field : RequiredFields(name))
+    if (table.FieldIndex(field) < 0)
+      NotRecoded(TableProblemLine(TablePathOf(name), VELT_ANSI("в таблице ") + name +
+                                                         VELT_ANSI(" нет поля ") + field +
+                                                         VELT_ANSI(", без него конвертация невозможна")));
+}
+
 // Opens and indexes one table.
 std::unique_ptr<Table> OpenIndexed(const std::string& name, const IndexDefinition& index) {
   std::unique_ptr<Table> table = OpenShared(name);
+  RequireFields(*table, name);
   try {
     const int order = table->Index(IndexPathOf(name), index.key, 0, true, index.condition);
     table->SetOrder(order);
