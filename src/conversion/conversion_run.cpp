@@ -127,9 +127,14 @@ std::string ArchiveOpenProblem(const std::string& path, const Error& error) {
 
 // An output table whose file could not be created stays closed, and the
 // first record bound for it fails in the table layer with its English; the
-// operator reads instead which file could not be written and why.
+// operator reads instead which file could not be written and why. A table
+// that stopped taking records (a full disk) keeps the engine's line and
+// gets the true cause under it.
 std::string InRussian(const Error& error, const RunSession& session) {
   const std::string text = error.what();
+  const std::string unwritten = "Unable to write table: ";
+  if (text.starts_with(unwritten) && text.find('\n') == std::string::npos)
+    return text + "\n" + FileWriteProblem(text.substr(unwritten.size()));
   const std::string closed = ": Cannot perform this operation on a closed dataset";
   const bool natives = text == "OutNatives" + closed;
   if (!natives && text != "OutExternals" + closed) return text;

@@ -43,17 +43,27 @@ constexpr std::string_view kNameStarts = "\\/:";
 constexpr std::string_view kNameStarts = "/";
 #endif
 
+// Process-wide: output tables write their batches on a thread of their own,
+// and the failure is reported on the run's.
+std::atomic<WriteFailure> g_lastWriteFailure{WriteFailure::None};
+
+void NoteFailure(WriteFailure failure) { g_lastWriteFailure = failure; }
+
 FaultHooks& Hooks() {
   static FaultHooks hooks;
   return hooks;
 }
 
 bool WriteRefused(const std::string& path, std::uint64_t offset, std::size_t length) {
-  return Hooks().writeFault && Hooks().writeFault(path, offset, length);
+  const bool refused = Hooks().writeFault && Hooks().writeFault(path, offset, length);
+  if (refused) NoteFailure(WriteFailure::NoSpace);
+  return refused;
 }
 
 bool WriteOpenRefused(const std::string& path) {
-  return Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
+  const bool refused = Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
+  if (refused) NoteFailure(WriteFailure::ReadOnlyMedium);
+  return refused;
 }
 
 std::filesystem::path OsPath(const std::string& path);
@@ -61,6 +71,8 @@ std::filesystem::path OsPath(const std::string& path);
 }  // namespace
 
 void SetFaultHooks(FaultHooks hooks) { Hooks() = std::move(hooks); }
+
+WriteFailure LastWriteFailure() { return g_lastWriteFailure; }
 
 File::~File() { Close(); }
 
@@ -173,7 +185,25 @@ OVERLAPPED At(std::uint64_t offset) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()); }
 
+WriteFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return WriteFailure::NoSpace;
+    case ERROR_ACCESS_DENIED:
+      return WriteFailure::NoRight;
+    case ERROR_WRITE_PROTECT:
+      return WriteFailure::ReadOnlyMedium;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return WriteFailure::Locked;
+    default:
+      return WriteFailure::Other;
+  }
+}
+
 OpenResult OpenFailure(const std::string& path, File::Mode mode, DWORD error) {
+  if (mode != File::Mode::Read) NoteFailure(FailureOf(error));
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -298,7 +328,11 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length)
     OVERLAPPED at = At(offset + done);
     DWORD put = 0;
     DWORD piece = static_cast<DWORD>(std::min(length - done, kPiece));
-    if (!::WriteFile(Handle(handle_), in + done, piece, &put, &at) || put == 0) return false;
+    const bool wrote = ::WriteFile(Handle(handle_), in + done, piece, &put, &at) != 0;
+    if (!wrote || put == 0) {
+      NoteFailure(wrote ? WriteFailure::NoSpace : FailureOf(::GetLastError()));
+      return false;
+    }
     done += put;
   }
   return true;
@@ -551,6 +585,28 @@ std::filesystem::path OsPath(const std::string& path) { return std::filesystem::
 
 namespace {
 
+WriteFailure FailureOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return WriteFailure::NoSpace;
+    case EACCES:
+    case EPERM:
+      return WriteFailure::NoRight;
+    case EROFS:
+      return WriteFailure::ReadOnlyMedium;
+    case ETXTBSY:
+    case EAGAIN:
+      return WriteFailure::Locked;
+    default:
+      return WriteFailure::Other;
+  }
+}
+
+// A write that wrote nothing without an error code ran out of room.
+void NoteErrno(int error) { NoteFailure(error == 0 ? WriteFailure::NoSpace : FailureOf(error)); }
+
 OpenResult OpenFailure() {
   if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NotFound;
   if (errno == EACCES || errno == EROFS || errno == EPERM) return OpenResult::AccessDenied;
@@ -616,7 +672,10 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   const std::string osPath = Os(path);
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     int fd = ::open(osPath.c_str(), flags, 0666);
-    if (fd < 0) return OpenFailure();
+    if (fd < 0) {
+      if (mode != Mode::Read) NoteErrno(errno);
+      return OpenFailure();
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       const bool special = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
@@ -630,6 +689,7 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       const bool canTake = lock == Lock::Shared || mode != Mode::Read;
       if (::flock(fd, op) != 0 || !RecordLockFree(fd, lock, canTake)) {
         ::close(fd);
+        NoteFailure(WriteFailure::Locked);
         return OpenResult::Locked;
       }
       // Another program may have put a new file in this one's place while
@@ -684,10 +744,14 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length)
   std::size_t done = 0;
   const auto* in = static_cast<const char*>(buffer);
   while (done < length) {
+    errno = 0;
     ssize_t n =
         ::pwrite(static_cast<int>(handle_), in + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      NoteErrno(errno);
+      return false;
+    }
     done += static_cast<std::size_t>(n);
   }
   return true;
@@ -768,25 +832,32 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     errno = EEXIST;
     return false;
   }
-  return ::rename(Os(from).c_str(), Os(to).c_str()) == 0;
+  if (::rename(Os(from).c_str(), Os(to).c_str()) == 0) return true;
+  NoteErrno(errno);
+  return false;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
   // A FIFO without a reader fails at once instead of waiting for one; with
   // one it is refused below, like any file that is not a regular one.
   int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    NoteErrno(errno);
+    return false;
+  }
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (WriteRefused(path, 0, bytes.size())) ok = false;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
+    errno = 0;
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
+    if (n <= 0) {
+      NoteErrno(errno);
       ok = false;
-    else
+    } else
       done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) ok = false;

@@ -51,6 +51,12 @@ class File {
   std::string path_;
 };
 
+// Why the last failed write, write open, rename or append of the process
+// failed, for the message that reports it. A test's write fault counts as
+// a full disk, its refused write open as a read-only medium.
+enum class WriteFailure { None, NoSpace, NoRight, ReadOnlyMedium, Locked, Other };
+WriteFailure LastWriteFailure();
+
 bool FileExists(const std::string& path);
 // True when the path names something that is neither a regular file nor a
 // folder (a pipe, a device, a socket).
