@@ -7,7 +7,9 @@
 # call in steady state (a preloaded counter on this archive and on one of a
 # fifth of its calls: the difference over the difference in calls), peak
 # memory against its bound; and the floor of copying the same bytes with cat
-# and dd; and this tree's time with the problem calls written (--problems).
+# and dd; and this tree's time with the problem calls written (--problems),
+# and the peak memory of both binaries with --problems on an archive of
+# CALLS calls that all fail a field group (it must not grow with them).
 # Medians of RUNS runs (default 3). The write calls need strace.
 #
 #   bench/conversion_bench.sh [BUILD_DIR] [CALLS]
@@ -19,11 +21,12 @@ RUNS=${RUNS:-3}
 TMP=${TMPDIR:-/tmp}
 BASE=${BASE:-$(git merge-base HEAD main 2>/dev/null || echo)}
 
-world() {  # calls -> folder
-  local dir=$TMP/veltconv-bench-world-$1
+world() {  # calls [failing] -> folder
+  local dir=$TMP/veltconv-bench-world-$1${2:+-$2}
   if [ ! -f "$dir/F1232401.DBF" ]; then
     rm -rf "$dir"
-    "$BUILD/tools/velt_bench_world" "$dir" data/sample/app data/sample/source/kladr_city.csv "$1" 200000 >/dev/null
+    "$BUILD/tools/velt_bench_world" "$dir" data/sample/app data/sample/source/kladr_city.csv "$1" 200000 \
+      ${2:-} >/dev/null
   fi
   echo "$dir"
 }
@@ -100,8 +103,22 @@ with_problems() {
   printf '%s\n' "${times[@]}" | median
 }
 
+# A binary's peak memory (KiB) with --problems on the archive of failing calls.
+problems_peak() {
+  local out=$TMP/veltconv-bench-out-$$ failing
+  failing=$(world "$CALLS" failing)
+  rm -rf "$out"
+  mkdir -p "$out"
+  { /usr/bin/time -f "%M" "$1" convert "$failing/F1232401.DBF" --out "$out" --app-dir "$failing/app" \
+      --problems "$out/problems.csv" >/dev/null; } 2>&1 | tail -1
+  rm -rf "$out"
+}
+
 new=$(measure "$BUILD/veltconv")
 problems=$(with_problems)
+peak_new=$(problems_peak "$BUILD/veltconv")
+peak_base=-
+[ -z "$BASE" ] || peak_base=$(problems_peak "$(base_binary)")
 if [ -n "$BASE" ]; then
   base=$(measure "$(base_binary)")
 else
@@ -124,7 +141,7 @@ for _ in $(seq "$RUNS"); do
 done
 f=$(printf '%s\n' "${floors[@]}" | median)
 
-awk -v new="$new" -v problems="$problems" -v base="$base" -v baseName="${BASE:0:12}" -v refs="$refs" \
+awk -v new="$new" -v problems="$problems" -v peakNew="$peak_new" -v peakBase="$peak_base" -v base="$base" -v baseName="${BASE:0:12}" -v refs="$refs" \
     -v calls="$CALLS" -v f="$f" -v inb="$in_bytes" -v outb="$out_bytes" 'BEGIN {
   split(new, n, " "); split(base, b, " ");
   bound = 2 * refs / 1048576 + 64;
@@ -138,6 +155,7 @@ awk -v new="$new" -v problems="$problems" -v base="$base" -v baseName="${BASE:0:
   else row("write calls per call (target 0.05)", n[4] / calls, b[4] / calls, "%16.4f");
   row("heap allocations per call", n[5], b[5], "%16.3f");
   row("peak memory (MiB)", n[3] / 1024, b[3] / 1024, "%16.1f");
+  row("peak, all failing, --problems (MiB)", peakNew / 1024, peakBase == "-" ? "-" : peakBase / 1024, "%16.1f");
   printf "  bound on peak memory: 2 x %.1f MiB of reference/mapping tables + 64 MiB = %.1f MiB\n", refs / 1048576, bound;
   printf "  input %.1f MiB, output %.1f MiB; copying them with cat and dd: %.2f s (floor), this tree %.1fx it\n",
          inb / 1048576, outb / 1048576, f, n[1] / f;

@@ -2,7 +2,10 @@
 // mapping tables and small references, a large settlement and street
 // reference, and a large call archive.
 //
-//   velt_bench_world OUT_DIR SAMPLE_APP_DIR KLADR_CITY_CSV [calls] [streets]
+//   velt_bench_world OUT_DIR SAMPLE_APP_DIR KLADR_CITY_CSV [calls] [streets] [failing]
+//
+// `failing` gives every call a date of birth that is no date, so that each
+// one logs a failed field group (the memory of --problems).
 //
 // Settlement names come from the KLADR settlement table (rewritten into the
 // home region); street names are invented (no public street table exists).
@@ -98,6 +101,7 @@ int main(int argc, char** argv) {
   std::string out = argv[1], sample = argv[2], csv = argv[3];
   long calls = argc > 4 ? std::stol(argv[4]) : 1000000;
   long streetCount = argc > 5 ? std::stol(argv[5]) : 200000;
+  const bool failing = argc > 6 && std::string(argv[6]) == "failing";
   try {
     fs::create_directories(out + "/app");
     fs::copy(sample, out + "/app", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -190,6 +194,7 @@ int main(int argc, char** argv) {
       archive.SetString(fOtch, velt::Utf8ToAnsi("Петрович"));
       archive.SetString(fKod1, "0" + std::to_string(1 + rng() % 9) + ".0" + std::to_string(1 + rng() % 9) +
                                    ".19" + std::to_string(40 + rng() % 60));
+      if (failing) archive.SetString(fKod1, "99.99.9999");
       archive.SetString(fPol, velt::Utf8ToAnsi(n % 2 ? "М" : "Ж"));
       archive.SetString(fTdok, "14");
       archive.SetString(fNdok, "75 02 " + std::to_string(100000 + rng() % 899999));

@@ -11,10 +11,14 @@
 #include "cli/exit_status.h"
 #include "composition/archive_join.h"
 #include "reference/mapping_exchange.h"
+#include "reference/mapping_files.h"
 #include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
 #include "support/platform.h"
+#include "support/run_state.h"
+#include "support/text.h"
+#include "support/write_target.h"
 #include "velt_version.h"
 
 namespace velt {
@@ -52,6 +56,26 @@ bool AlreadyListed(const std::vector<std::string>& entries, const std::string& e
   });
 }
 
+// The write-target rule before anything is written: the status that
+// refuses the command, 0 when it may go on.
+int RefusalOf(const WriteTargets& targets) {
+  const auto problem = targets.Check();
+  if (!problem) return kCompleted;
+  PrintError(problem->Text());
+  return problem->clash ? kWrongArguments : kFailed;
+}
+
+// The joined table is a new file written beside the program's log; the
+// archives are only read.
+int JoinTargetsRefusal(const std::vector<std::string>& entries, const std::string& name1251) {
+  WriteTargets targets;
+  for (const std::string& entry : entries) targets.Reads(entry, VELT_ANSI("объединяемый архив"));
+  // No name is the join's own message.
+  if (!Trim(name1251).empty()) targets.Writes(JoinedFilePath(name1251), VELT_ANSI("объединённая таблица"));
+  targets.Writes(State().logFilePath, VELT_ANSI("журнал событий"));
+  return RefusalOf(targets);
+}
+
 // Lists the files as the composition window would and joins them in the
 // window's order.
 int Join(const std::vector<std::string>& files, const std::string& name, const std::string& appDir) {
@@ -68,6 +92,8 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
     entries.push_back(std::move(entry));
   }
   SortIgnoringCase(entries);
+  if (const int refused = JoinTargetsRefusal(entries, Utf8ToAnsi(name)); refused != kCompleted)
+    return refused;
   ConsoleJoinHost host;
   return JoinArchives(entries, Utf8ToAnsi(name), host) == JoinOutcome::Joined ? kCompleted : kCancelled;
 }
@@ -82,6 +108,16 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
     return kWrongArguments;
   }
   InitialisePaths(Utf8ToAnsi(appDir));
+  WriteTargets targets;
+  const std::string table = MappingTablePath(kind);
+  if (import) {
+    targets.Reads(Utf8ToAnsi(file), VELT_ANSI("загружаемый файл CSV"));
+    targets.Writes(table, VELT_ANSI("таблица связок"));
+  } else {
+    targets.Reads(table, VELT_ANSI("таблица связок"));
+    targets.Writes(Utf8ToAnsi(file), VELT_ANSI("выгружаемый файл CSV"));
+  }
+  if (const int refused = RefusalOf(targets); refused != kCompleted) return refused;
   if (!import) {
     ExportMappingFile(kind, Utf8ToAnsi(file));
     return kCompleted;
@@ -107,12 +143,13 @@ int RunCommandLine(int argc, char** argv) {
   app.require_subcommand(1);
   app.set_version_flag("--version", "veltconv " VELT_VERSION_TEXT);
   const char* exitStatuses =
-      "Exit status: 0 every run completed, 1 a run was cancelled or ended early, 2 wrong arguments, 3 an "
-      "error ended a run (or a folder to write into cannot be written), 4 a run completed but its result is "
-      "doubtful: damaged or missing archive records, the other code page, a table of an earlier run "
-      "(a warning on standard error says which). With several archives, the gravest of the runs': 3, then 1, "
-      "then 4, then 0.";
-  app.footer(exitStatuses);
+      "Exit status: 0 every run completed, 1 a run ended early because its input cannot be used, 2 wrong "
+      "arguments (also an archive listed twice, or a file to write that the command also reads or writes "
+      "otherwise), 3 an error ended a run or a file or folder to write into cannot be written, 4 a run "
+      "completed but its result is doubtful: damaged or missing archive records, a damaged reference "
+      "table, the other code page, a table of an earlier run (a warning on standard error says which), "
+      "130 Ctrl-C. With several archives, the gravest of the runs': 3, then 130, then 1, then 4, then 0.";
+  app.footer("Each command's --help lists its exit statuses.");
 
   ConvertOptions options;
   CLI::App* convert = app.add_subcommand("convert", "convert archive tables, each as a run of its own");
@@ -137,6 +174,10 @@ int RunCommandLine(int argc, char** argv) {
   join->add_option("--name", joinName, "file name of the joined table (no folder part)")->required();
   join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
   join->add_option("FILE", joinFiles, "archive tables to join")->required();
+  join->footer(
+      "Exit status: 0 joined, 1 not joined (a file cannot be read or the joined table cannot be written; "
+      "standard error says which), 2 wrong arguments (also a joined table that is one of the files or the "
+      "log), 3 an error, or a file to write that is no regular file or cannot be written.");
 
   std::string mappingName, mappingFile, mappingAppDir;
   CLI::App* mapping = app.add_subcommand("mapping", "export or import one mapping table as UTF-8 CSV");
@@ -150,6 +191,10 @@ int RunCommandLine(int argc, char** argv) {
         ->required();
     sub->add_option("FILE", mappingFile, "CSV file with the header VELTCODE,VELTNAME,PAVK")->required();
     sub->add_option("--app-dir", mappingAppDir, "application folder (default: the program's own)");
+    sub->footer(
+        "Exit status: 0 done, 2 wrong arguments (also a FILE that is the mapping table itself), 3 an error: "
+        "a bad row, a table held elsewhere, a file that cannot be read or written (standard error says "
+        "which and why).");
   }
 
   // `veltconv help [COMMAND]` asks what --help does.

@@ -94,6 +94,14 @@ void ConsoleHost::ShowMessage(const std::string& text) {
   PrintError(text);
 }
 
+void ConsoleHost::PrepareProblems(ProblemCalls& problems) {
+  if (problemsFile_ == nullptr) return;
+  problems.SetKeptLimit(0);
+  problems.SetSink([file = problemsFile_](const ProblemCall& call, const std::string& message) {
+    file->Add(call, message);
+  });
+}
+
 void ConsoleHost::Warn(const std::string& text) {
   ++warnings_;
   EndProgressLine();

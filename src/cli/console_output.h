@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "conversion/conversion_run.h"
+#include "conversion/problem_csv_file.h"
 
 namespace velt {
 
@@ -36,8 +37,10 @@ class ConsoleHost : public RunHost {
   // Warnings given since the host was made: a run with one is no clean
   // success.
   int Warnings() const { return warnings_; }
-  bool WantsProblems() const override { return wantsProblems_; }
-  void SetWantsProblems(bool wanted) { wantsProblems_ = wanted; }
+  bool WantsProblems() const override { return problemsFile_ != nullptr; }
+  // The run's problem calls go to `file` as they come, none kept.
+  void SetProblemsFile(ProblemCsvFile* file) { problemsFile_ = file; }
+  void PrepareProblems(ProblemCalls& problems) override;
 
  private:
   void EndProgressLine();
@@ -47,7 +50,7 @@ class ConsoleHost : public RunHost {
   bool lineOpen_ = false;
   int position_ = 0;
   int warnings_ = 0;
-  bool wantsProblems_ = true;
+  ProblemCsvFile* problemsFile_ = nullptr;
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -11,7 +11,8 @@
 #include "cli/exit_status.h"
 #include "conversion/code_page_hint.h"
 #include "conversion/conversion_run.h"
-#include "conversion/problem_calls.h"
+#include "conversion/problem_csv_file.h"
+#include "conversion/run_targets.h"
 #include "conversion/unmapped_report.h"
 #include "reference/mapping_preparation.h"
 #include "state/startup.h"
@@ -20,6 +21,7 @@
 #include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
+#include "support/write_target.h"
 
 namespace velt {
 namespace {
@@ -34,10 +36,9 @@ class ConsoleStartupHost : public StartupHost {
   void ShowMessage(const std::string& text) override { PrintError(text); }
 };
 
-// Start-up of the main window without the window: paths, mapping tables
-// prepared, start line.
-void StartHeadless(const std::string& appDir1251) {
-  InitialisePaths(appDir1251);
+// Start-up of the main window without the window, its paths already set:
+// mapping tables prepared, start line.
+void StartHeadless() {
   PrepareAllMappingTablesSilently();
   LogApplicationStarted();
 }
@@ -139,14 +140,15 @@ int StatusOf(const RunSummary& summary, bool warned) {
 }
 
 // One archive as one run, its summary printed however it ends; its problem
-// calls go to `problems` when it is given, also those of a run that an
-// error ended.
+// calls go to `problems` as they come when it is given, also those of a
+// run that an error ends.
 BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const std::string& outDir1251,
-                     CodePageSource source, ProblemCalls* problems) {
+                     CodePageSource source, ProblemCsvFile* problems) {
   const auto hint = CodePageHintForFile(archive1251, State().inputCodePage);
   if (hint) PrintWarning(*hint);
   ConsoleHost host(g_interrupted);
-  host.SetWantsProblems(problems != nullptr);
+  host.SetProblemsFile(problems);
+  if (problems != nullptr) problems->SetArchive(archive1251);
   BatchLine line{archive1251, kFailed, {}};
   try {
     RunConversion(tables, host, archive1251, outDir1251, &line.summary);
@@ -157,7 +159,6 @@ BatchLine ConvertOne(RunTables& tables, const std::string& archive1251, const st
   } catch (const std::exception& error) {
     PrintUnexpected(error);
   }
-  if (problems != nullptr) *problems = std::move(line.summary.problems);
   PrintRunSummary(line.summary, archive1251, source, State().logFilePath);
   // Out at once, so that the summary stays between the messages of its run
   // and of the next when both streams go to one file.
@@ -173,13 +174,46 @@ bool WriteUnmappedReport(const std::string& reportPath, const std::string& csv) 
   return false;
 }
 
-// The problem calls of the runs as CSV, in the order of the event log; a
-// file that cannot be written is reported and fails the command.
-bool WriteProblemCalls(const std::string& problemsPath, const std::string& csv) {
-  const std::string path = Utf8ToAnsi(problemsPath);
-  if (platform::ReplaceWholeFile(path, csv)) return true;
-  PrintError(ProblemsNotWritten(path) + "\n" + FileWriteProblem(path));
+// The problem calls of the runs in place; a file that cannot be written is
+// reported and fails the command.
+bool CommitProblemCalls(ProblemCsvFile& problems) {
+  if (problems.Commit()) return true;
+  PrintError(ProblemsNotWritten(problems.Path()) + "\n" + FileWriteProblem(problems.Path()));
   return false;
+}
+
+std::vector<std::string> ArchivesIn1251(const ConvertOptions& options) {
+  std::vector<std::string> archives;
+  for (const std::string& archive : options.archives) archives.push_back(Utf8ToAnsi(archive));
+  return archives;
+}
+
+// Before any run: no archive listed twice, and nothing the command writes
+// lands on what it reads or on something that is no regular file. The
+// status that refuses the command, 0 when it may go on.
+int RefusalOfFiles(const ConvertOptions& options, const std::vector<std::string>& archives) {
+  if (auto repeated = RepeatedArchive(archives)) {
+    PrintError(*repeated);
+    return kWrongArguments;
+  }
+  WriteTargets targets;
+  AddRunFiles(targets, archives, Utf8ToAnsi(options.outDir));
+  targets.Reads(IniFilePath(), VELT_ANSI("файл настроек"));
+  if (!options.reportPath.empty())
+    targets.Writes(Utf8ToAnsi(options.reportPath), VELT_ANSI("отчёт --report"));
+  if (!options.problemsPath.empty())
+    targets.Writes(Utf8ToAnsi(options.problemsPath), VELT_ANSI("список проблемных вызовов --problems"));
+  const auto problem = targets.Check();
+  if (!problem) return kCompleted;
+  PrintError(problem->Text());
+  return problem->clash ? kWrongArguments : kFailed;
+}
+
+// The graver of the command's status and an interrupt: Ctrl-C ends the
+// command as the shell's convention has it, unless an error came first.
+int WithInterrupt(int status) {
+  if (!g_interrupted || status == kFailed) return status;
+  return kInterrupted;
 }
 
 }  // namespace
@@ -188,7 +222,10 @@ bool WriteProblemCalls(const std::string& problemsPath, const std::string& csv) 
 // others, and the status is the gravest of the runs'.
 int Convert(const ConvertOptions& options) {
   if (!TargetsWritable(options)) return kFailed;
-  StartHeadless(Utf8ToAnsi(options.appDir));
+  InitialisePaths(Utf8ToAnsi(options.appDir));
+  const std::vector<std::string> archives = ArchivesIn1251(options);
+  if (const int refused = RefusalOfFiles(options, archives); refused != kCompleted) return refused;
+  StartHeadless();
   const auto [codePage, source] = ChooseCodePage(options.codePage);
   State().inputCodePage = codePage;
   std::signal(SIGINT, OnInterrupt);
@@ -197,41 +234,38 @@ int Convert(const ConvertOptions& options) {
   // One archive: the report as the window offers it, none after an error.
   // Several: one file, each row led by its archive; a run that ended with
   // an error adds no rows.
-  const bool batch = options.archives.size() > 1;
+  const bool batch = archives.size() > 1;
   std::string report = batch ? kBatchReportHeader : "";
   bool reportDue = batch;
   // The problem calls of every run, as the event log has them: one that an
   // error ended too.
-  std::string problemsCsv = ProblemCsvHeader(batch);
-  for (const std::string& archive : options.archives) {
+  std::optional<ProblemCsvFile> problems;
+  if (!options.problemsPath.empty()) problems.emplace(Utf8ToAnsi(options.problemsPath), batch);
+  for (const std::string& archive : archives) {
     if (g_interrupted) break;
-    ProblemCalls problems;
-    const bool wanted = !options.problemsPath.empty();
-    lines.push_back(ConvertOne(tables, Utf8ToAnsi(archive), Utf8ToAnsi(options.outDir), source,
-                               wanted ? &problems : nullptr));
-    if (wanted) AppendProblemCsvRows(problemsCsv, problems, batch, Utf8ToAnsi(archive));
+    lines.push_back(
+        ConvertOne(tables, archive, Utf8ToAnsi(options.outDir), source, problems ? &*problems : nullptr));
     // Without --report nothing is gathered: a huge archive's values would
     // cost time and memory for no one.
     if (lines.back().endedByError || options.reportPath.empty()) continue;
     const UnmappedReport& unmapped = lines.back().summary.unmapped;
-    report += batch ? UnmappedReportRowsOf(Utf8ToAnsi(archive), unmapped) : UnmappedReportCsv(unmapped);
+    report += batch ? UnmappedReportRowsOf(archive, unmapped) : UnmappedReportCsv(unmapped);
     reportDue = true;
   }
   int status = kCompleted;
   for (const BatchLine& line : lines) status = Worse(status, line.status);
   if (lines.size() < options.archives.size()) status = Worse(status, kCancelled);
-  if (batch) PrintBatchSummary(lines, status);
+  if (batch) PrintBatchSummary(lines, WithInterrupt(status));
   if (!options.reportPath.empty() && reportDue && !WriteUnmappedReport(options.reportPath, report))
     status = kFailed;
-  if (!options.problemsPath.empty() && !WriteProblemCalls(options.problemsPath, problemsCsv))
-    status = kFailed;
+  if (problems && !CommitProblemCalls(*problems)) status = kFailed;
   try {
     LogApplicationStopped();
   } catch (const Error& error) {
     PrintError(error.what());
     status = kFailed;
   }
-  return status;
+  return WithInterrupt(status);
 }
 
 }  // namespace velt

@@ -11,5 +11,7 @@ constexpr int kCancelled = 1;
 constexpr int kWrongArguments = 2;
 constexpr int kFailed = 3;
 constexpr int kDoubtful = 4;
+// Ctrl-C: the shell's status of a command ended by an interrupt.
+constexpr int kInterrupted = 130;
 
 }  // namespace velt

@@ -127,6 +127,21 @@ std::string ArchiveOpenProblem(const std::string& path, const Error& error) {
   return TableReadProblem(path);
 }
 
+// The engine's own line for the missing field, as a record would have met
+// it, then the file and the field in Russian.
+std::string MissingFieldError(Table& archive, const char* field, const std::string& path) {
+  std::string engine;
+  try {
+    archive.FieldByName(field);
+  } catch (const Error& error) {
+    engine = error.what();
+  }
+  return engine + "\n" +
+         TableProblemLine(
+             path, VELT_ANSI("в архиве нет поля ") + field +
+                       VELT_ANSI(", без него вызовы не конвертируются; таблицы результатов не созданы"));
+}
+
 // A file cut short is read up to its last whole record: the calls after it
 // are missing, which the user must hear of.
 void WarnIfTruncated(const Table& archive, RunHost& host, RunSummary& summary) {
@@ -338,6 +353,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   session.gatherProblems = host.WantsProblems();
   KeepFindings keepFindings(session, summary);
   session.stationCategory = tables.stationCategory;
+  host.PrepareProblems(session.problems);
   summary.codePage = session.state.inputCodePage == "ANSI" ? "ANSI" : "OEM";
   auto started = std::chrono::steady_clock::now();
   auto finish = [&](RunOutcome outcome) {
@@ -412,6 +428,15 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   WarnIfTruncated(tables.VELTDBF, host, summary);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.ProcessEvents();
+  // Found before the first record, so that no output table is begun; a run
+  // cancelled while the archive was counted converts nothing and ends as such.
+  const char* missing = session.state.abortRequested ? nullptr : MissingArchiveField(tables.VELTDBF);
+  if (missing != nullptr) {
+    std::string text = MissingFieldError(tables.VELTDBF, missing, archivePath);
+    RestoreAfterAbnormalEnd(tables, &session.tables, host);
+    finish(RunOutcome::EndedEarly);
+    throw Error(text);
+  }
 
   // What the tables hold reaches the file, and the run ends with the error
   // (any exception: one of memory or of a library too) with its summary and

@@ -36,6 +36,9 @@ class RunHost {
   // Records walked of the archive's count, at every progress step (the
   // command line shows the rate); nothing by default.
   virtual void Progress(std::int64_t /*recNo*/, std::int64_t /*count*/) {}
+  // Sets how the run's problem calls are kept (a sink, a limit) before its
+  // first record; all of them in memory by default.
+  virtual void PrepareProblems(ProblemCalls& problems) { (void)problems; }
   // Whether the run gathers its problem calls at all: a command that
   // writes none spares their cost on an archive full of failing calls.
   virtual bool WantsProblems() const { return true; }

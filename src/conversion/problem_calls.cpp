@@ -12,16 +12,23 @@ void ProblemCalls::Add(std::int64_t record, std::string_view call, std::string_v
                        std::string_view surname, const std::string& message) {
   if (last_ >= messages_.size() || messages_[last_] != message) {
     auto found = std::find(messages_.begin(), messages_.end(), message);
-    if (found == messages_.end()) found = messages_.insert(messages_.end(), message);
+    if (found == messages_.end()) {
+      found = messages_.insert(messages_.end(), message);
+      counts_.push_back(0);
+    }
     last_ = static_cast<std::uint32_t>(found - messages_.begin());
   }
-  calls_.push_back({record, std::string(call), std::string(date), std::string(surname), last_});
+  ++total_;
+  ++counts_[last_];
+  if (calls_.size() >= limit_ && !sink_) return;
+  ProblemCall entry{record, std::string(call), std::string(date), std::string(surname), last_};
+  if (sink_) sink_(entry, messages_[last_]);
+  if (calls_.size() < limit_) calls_.push_back(std::move(entry));
 }
 
 std::vector<ProblemGroup> ProblemCalls::Groups() const {
   std::vector<ProblemGroup> groups(messages_.size());
-  for (std::uint32_t i = 0; i < groups.size(); ++i) groups[i].message = i;
-  for (const ProblemCall& call : calls_) ++groups[call.message].calls;
+  for (std::uint32_t i = 0; i < groups.size(); ++i) groups[i] = {i, counts_[i]};
   std::stable_sort(groups.begin(), groups.end(),
                    [](const ProblemGroup& a, const ProblemGroup& b) { return a.calls > b.calls; });
   return groups;
@@ -44,19 +51,23 @@ void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool w
   std::vector<std::string> messages;
   for (std::uint32_t i = 0; i < problems.MessageCount(); ++i)
     messages.push_back(CsvField(AnsiToUtf8(problems.Message(i))));
-  for (const ProblemCall& call : problems.Calls()) {
-    csv += archiveCell;
-    csv += std::to_string(call.record);
-    csv += ',';
-    csv += CsvField(AnsiToUtf8(call.call));
-    csv += ',';
-    csv += CsvField(AnsiToUtf8(call.date));
-    csv += ',';
-    csv += CsvField(AnsiToUtf8(call.surname));
-    csv += ',';
-    csv += messages[call.message];
-    csv += "\r\n";
-  }
+  for (const ProblemCall& call : problems.Calls())
+    AppendProblemCsvRow(csv, archiveCell, call, messages[call.message]);
+}
+
+void AppendProblemCsvRow(std::string& csv, std::string_view archiveCell, const ProblemCall& call,
+                         std::string_view messageCell) {
+  csv += archiveCell;
+  csv += std::to_string(call.record);
+  csv += ',';
+  csv += CsvField(AnsiToUtf8(call.call));
+  csv += ',';
+  csv += CsvField(AnsiToUtf8(call.date));
+  csv += ',';
+  csv += CsvField(AnsiToUtf8(call.surname));
+  csv += ',';
+  csv += messageCell;
+  csv += "\r\n";
 }
 
 }  // namespace velt

@@ -8,6 +8,7 @@
 // Only failures are noted, so a clean archive costs nothing; the few
 // distinct messages are kept once each.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,10 +30,20 @@ struct ProblemGroup {
 
 class ProblemCalls {
  public:
+  // Where each call goes as it is added (a file written as the run goes),
+  // with its message's text.
+  using Sink = std::function<void(const ProblemCall& call, const std::string& message)>;
+  void SetSink(Sink sink) { sink_ = std::move(sink); }
+  // At most `limit` calls are kept in memory, the first ones; the groups
+  // still count every call.
+  void SetKeptLimit(std::size_t limit) { limit_ = limit; }
+
   void Add(std::int64_t record, std::string_view call, std::string_view date, std::string_view surname,
            const std::string& message);
-  bool Empty() const { return calls_.empty(); }
+  bool Empty() const { return total_ == 0; }
+  // The calls kept, in the log's order; fewer than Total() past the limit.
   const std::vector<ProblemCall>& Calls() const { return calls_; }
+  std::int64_t Total() const { return total_; }
   const std::string& Message(std::uint32_t message) const { return messages_[message]; }
   std::uint32_t MessageCount() const { return static_cast<std::uint32_t>(messages_.size()); }
   // The messages with their numbers of calls, most calls first (equal
@@ -42,7 +53,11 @@ class ProblemCalls {
  private:
   std::vector<ProblemCall> calls_;
   std::vector<std::string> messages_;  // in the order they first appeared
-  std::uint32_t last_ = 0;             // the message of the last Add: runs of one message are common
+  std::vector<std::int64_t> counts_;   // calls per message
+  std::int64_t total_ = 0;
+  std::size_t limit_ = static_cast<std::size_t>(-1);
+  Sink sink_;
+  std::uint32_t last_ = 0;  // the message of the last Add: runs of one message are common
 };
 
 // The message as a person reads it: without the ": " or " - " that joins
@@ -57,5 +72,9 @@ std::string ProblemCsvHeader(bool withArchive);
 // the first column when the header has it (`withArchive`).
 void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool withArchive,
                           std::string_view archive = {});
+// One row: `archiveCell` is "" or the archive's CSV cell with its comma,
+// `messageCell` the message as a CSV cell (UTF-8).
+void AppendProblemCsvRow(std::string& csv, std::string_view archiveCell, const ProblemCall& call,
+                         std::string_view messageCell);
 
 }  // namespace velt

@@ -1,5 +1,8 @@
 #include "conversion/record_context.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "conversion/run_session.h"
 #include "table/dbf_value.h"
 
@@ -12,6 +15,16 @@ const char* ArchiveFieldName(In field) {
       "DSHS",  "DS1",    "REZL", "ISHOD", "PRFB", "COD_SPEC", "TSTA", "KUDA",   "POVD", "TRAV",   "POVT",
       "MEST",  "KILO",   "DOKT", "PRTY",  "TPER", "VYEZ",     "PRZD", "TGSP"};
   return kNames[static_cast<int>(field)];
+}
+
+const char* MissingArchiveField(const Table& archive) {
+  constexpr In kOptional[] = {In::NPOLIS, In::SPOL, In::KOD1, In::DATA_R, In::ISHOD, In::COD_SPEC};
+  for (int i = 0; i < static_cast<int>(In::Count); ++i) {
+    const In field = static_cast<In>(i);
+    if (std::find(std::begin(kOptional), std::end(kOptional), field) != std::end(kOptional)) continue;
+    if (archive.FieldIndex(ArchiveFieldName(field)) < 0) return ArchiveFieldName(field);
+  }
+  return nullptr;
 }
 
 void ArchiveRecord::Resolve(Table& archive) {

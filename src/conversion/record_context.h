@@ -64,6 +64,10 @@ enum class In : int {
   Count
 };
 const char* ArchiveFieldName(In field);
+// The first field that every call needs and `archive` lacks (all but the
+// optional NPOLIS, SPOL, KOD1, DATA_R, ISHOD and COD_SPEC); nullptr when it
+// has them all.
+const char* MissingArchiveField(const Table& archive);
 
 // The current record of the archive: field positions resolved once per
 // opened archive, each field decoded the first time a call asks for it.

@@ -108,6 +108,10 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowMessage(const std::string& text) override { ShowMessageText(text); }
   // A warning goes to the notice line, under what it already says.
   void Warn(const std::string& text) override;
+  // The list keeps the first calls only: an archive of a million failing
+  // calls must not hold them all in memory.
+  void PrepareProblems(ProblemCalls& problems) override { problems.SetKeptLimit(kShownProblemCalls); }
+  static constexpr std::size_t kShownProblemCalls = 100000;
 
   void BuildControls();
   void BuildMenu();

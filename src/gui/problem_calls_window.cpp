@@ -204,7 +204,10 @@ ProblemCallsWindow::ProblemCallsWindow(const ProblemCalls& problems, QWidget* ow
           ? QStringLiteral("Ошибок в вызовах не найдено.")
           : QStringLiteral(
                 "Записей журнала об ошибках в вызовах: %1. Выберите проблему, чтобы увидеть её вызовы.")
-                .arg(problems.Calls().size()),
+                    .arg(problems.Total()) +
+                (static_cast<std::int64_t>(problems.Calls().size()) < problems.Total()
+                     ? QStringLiteral(" Показаны только первые %1 из них.").arg(problems.Calls().size())
+                     : QString()),
       this);
   summary->setObjectName(QStringLiteral("ProblemSummary"));
   summary->setWordWrap(true);

@@ -25,6 +25,8 @@ class QueuedRunHost : public RunHost {
   void ShowMessage(const std::string& text) override;
   void Warn(const std::string& text) override;
   bool WantsProblems() const override { return window_.WantsProblems(); }
+  // Only sets how the run keeps its problem calls: safe from the run's thread.
+  void PrepareProblems(ProblemCalls& problems) override { window_.PrepareProblems(problems); }
 
  private:
   void Queue(std::function<void()> call);

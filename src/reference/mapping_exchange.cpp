@@ -202,6 +202,44 @@ void Merge(Table& mapping, int kind, const Columns& columns, const std::vector<I
   }
 }
 
+// The merge is built in a copy beside the table and put in its place with
+// one rename while `held` (the table, opened exclusively) keeps its lock:
+// a kill leaves the old table or the new one, never a mix of them. The
+// copy of a failed merge is removed.
+MappingImportCount ImportBeside(Table& held, const std::string& path, int kind, std::string_view csv,
+                                const std::vector<std::string>& choices) {
+  const std::string merged = path + "." + std::to_string(platform::ProcessId()) + ".tmp";
+  if (!platform::CopyWholeFile(path, merged)) {
+    platform::RemoveFile(merged);
+    throw Error(VELT_ANSI("Копию для слияния нельзя записать.\n") + FileWriteProblem(merged) +
+                VELT_ANSI("\nТаблица связок не изменена."));
+  }
+  Table copy("Dir");
+  copy.SetOEMTranslate(true);
+  copy.SetTableName(merged);
+  copy.SetExclusive(true);
+  MappingImportCount count;
+  try {
+    copy.Open();
+    count = ImportMappingCsv(copy, kind, csv, choices);
+    copy.Close();
+  } catch (const Error& error) {
+    copy.Close();
+    platform::RemoveFile(merged);
+    const std::string unchanged = VELT_ANSI("Таблица связок не изменена.");
+    const std::string text = error.what();
+    if (text.find(unchanged) != std::string::npos) throw;
+    throw Error(text + "\n" + unchanged);
+  }
+  if (!platform::ReplaceFile(merged, path)) {
+    platform::RemoveFile(merged);
+    throw Error(VELT_ANSI("Слитую таблицу нельзя поставить на место.\n") + FileWriteProblem(path) +
+                VELT_ANSI("\nТаблица связок не изменена."));
+  }
+  held.Close();
+  return count;
+}
+
 }  // namespace
 
 int MappingKindByName(std::string_view name) {
@@ -284,7 +322,7 @@ MappingImportCount ImportMappingFile(int kind, const std::string& csvPath) {
   }
   const std::string path = OpenMapping(kind, mapping, true);
   try {
-    return ImportMappingCsv(mapping, kind, csv, choices);
+    return ImportBeside(mapping, path, kind, csv, choices);
   } catch (const Error& error) {
     throw Error(VELT_ANSI("Файл ") + csvPath + VELT_ANSI(", таблица связок ") + ShownPath(path) + ":\n" +
                 error.what());

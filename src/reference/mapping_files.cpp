@@ -106,6 +106,8 @@ std::string MappingTableName(int kind) {
   return std::string(LookupName(mapping)) + ".dbf";
 }
 
+std::string MappingTablePath(int kind) { return MappingFolderFile(MappingTableName(kind)); }
+
 PavkChoices LoadPavkChoices(int kind, Table& table) {
   OpenWithTranslation(table, MappingFolderFile("PAVK_VALUES.dbf"));
   ClosesOnExit closer(table);

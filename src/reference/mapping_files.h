@@ -15,6 +15,8 @@ inline constexpr std::array<int, 7> kMappingKinds = {1, 11, 2, 3, 4, 5, 6};
 
 // File name of a kind's mapping table ("tr_reas.dbf", ...); "" for an unknown kind.
 std::string MappingTableName(int kind);
+// Path of a kind's mapping table in MappingDirPath, whether it exists or not.
+std::string MappingTablePath(int kind);
 
 struct PavkChoices {
   std::vector<std::string> choices;           // PAVK_CODE + " - " + PAVK_NAME

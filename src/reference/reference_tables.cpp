@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <vector>
 
 #include "support/code_page.h"
 #include "support/error.h"
@@ -78,11 +79,30 @@ std::unique_ptr<Table> OpenShared(const RunState& paths, const std::string& name
   return table;
 }
 
+// The fields a run reads from each table, so that one missing is named
+// when the table opens, not met at the first call as the engine's English.
+std::vector<const char*> RequiredFields(const std::string& name) {
+  if (name == "city" || name == "street") return {"NAME", "CODE", "SOCR"};
+  if (name == "f002") return {"SMOCOD"};
+  if (name == "tarif") return {"COD_SPEC", "CATEGORY", "PLACE", "PURPOSE"};
+  if (name == "lpu") return {"NPP", "CATEGORY"};  // ADRESS only for calls to an institution
+  return {name == "tr_lpu" ? "VELTNAME" : "VELTCODE", "PAVK"};
+}
+
+void RequireFields(const Table& table, const RunState& paths, const std::string& name) {
+  for (const char* field : RequiredFields(name))
+    if (table.FieldIndex(field) < 0)
+      NotRecoded(TableProblemLine(TablePathOf(paths, name),
+                                  VELT_ANSI("в таблице ") + name + VELT_ANSI(" нет поля ") + field +
+                                      VELT_ANSI(", без него конвертация невозможна")));
+}
+
 // Opens and indexes one table.
 std::unique_ptr<Table> OpenIndexed(const RunState& paths, const std::string& name,
                                    const IndexDefinition& index) {
   std::unique_ptr<Table> table = OpenShared(paths, name);
   const std::string indexPath = IndexPathOf(paths, name);
+  RequireFields(*table, paths, name);
   try {
     const int order = table->Index(indexPath, index.key, 0, true, index.condition);
     table->SetOrder(order);
@@ -170,5 +190,13 @@ RecodeResult RecodeValueEx(std::string_view key, Table& table) {
 }
 
 int RecodeValue(std::string_view key, Table& table) { return RecodeValueEx(key, table).code; }
+
+std::string ReferenceTablePath(const RunState& paths, Lookup slot) {
+  return TablePathOf(paths, LookupName(slot));
+}
+
+std::string ReferenceIndexPath(const RunState& paths, Lookup slot) {
+  return IndexPathOf(paths, LookupName(slot));
+}
 
 }  // namespace velt

@@ -28,6 +28,9 @@ enum class Lookup {
 };
 inline constexpr int kLookupCount = 12;
 const char* LookupName(Lookup slot);
+// The table file a run reads for a slot, and the index file it rebuilds.
+std::string ReferenceTablePath(const RunState& paths, Lookup slot);
+std::string ReferenceIndexPath(const RunState& paths, Lookup slot);
 
 class ReferenceTables {
  public:

@@ -57,7 +57,9 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
                  VELT_ANSI(" не прочитан: это не обычный файл (канал или устройство).");
       return;
     default:
-      unreadable_ = platform::FileExists(path_);
+      unreadable_ = platform::FileExists(path_) || platform::DirectoryExists(path_);
+      if (platform::DirectoryExists(path_))
+        warning_ = VELT_ANSI("Файл настроек ") + path_ + VELT_ANSI(" не прочитан: это папка, а не файл.");
       return;
   }
   if (file.Size() > kMaxFileSize) {
@@ -68,6 +70,10 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
   }
   std::string content(file.Size(), '\0');
   content.resize(file.ReadAt(0, content.data(), content.size()));
+  // An editor that saved the file as UTF-8 put its byte-order mark first,
+  // which would hide the first section; the text is then UTF-8 throughout.
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (content.starts_with(kUtf8Mark)) content = Utf8ToAnsi(content.substr(kUtf8Mark.size()));
   std::size_t start = 0;
   while (start < content.size()) {
     std::size_t end = content.find('\n', start);

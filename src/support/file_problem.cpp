@@ -42,6 +42,26 @@ bool LooksLikeTableHeader(const platform::File& file) {
   return known && headerLength >= 65 && recordLength >= 2 && file.Size() >= headerLength;
 }
 
+// The true cause of the last failed write, when the platform knew it.
+const std::string* KnownCause(platform::WriteFailure failure) {
+  static const std::string noSpace = VELT_ANSI("диск заполнен");
+  static const std::string noRight = VELT_ANSI("нет прав на запись");
+  static const std::string readOnly = VELT_ANSI("носитель только для чтения");
+  static const std::string locked = VELT_ANSI("занят другой программой, закройте её");
+  switch (failure) {
+    case platform::WriteFailure::NoSpace:
+      return &noSpace;
+    case platform::WriteFailure::NoRight:
+      return &noRight;
+    case platform::WriteFailure::ReadOnlyMedium:
+      return &readOnly;
+    case platform::WriteFailure::Locked:
+      return &locked;
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string ShownPath(const std::string& path) {
@@ -100,14 +120,21 @@ std::optional<std::string> FolderWriteProblem(const std::string& folder) {
                        file.WriteAt(0, "v", 1);
   file.Close();
   platform::RemoveFile(probe);
-  if (!written)
-    return FolderLine(folder, VELT_ANSI("нельзя записать (нет прав или носитель только для чтения)"));
-  return std::nullopt;
+  if (written) return std::nullopt;
+  if (const std::string* cause = KnownCause(platform::LastWriteFailure()))
+    return FolderLine(folder, VELT_ANSI("нельзя записать: ") + *cause);
+  return FolderLine(folder, VELT_ANSI("нельзя записать (нет прав или носитель только для чтения)"));
 }
 
 std::string FileWriteProblem(const std::string& path) {
+  // Taken first: the folder's own check below writes, and fails, anew.
+  const platform::WriteFailure failure = platform::LastWriteFailure();
   if (auto problem = FolderWriteProblem(FolderOf(path))) return *problem;
   if (platform::DirectoryExists(path)) return FileLine(path, VELT_ANSI("это папка, а не файл"));
+  if (platform::IsSpecialFile(path))
+    return FileLine(path, VELT_ANSI("это не обычный файл (канал, устройство или сокет)"));
+  if (const std::string* cause = KnownCause(failure))
+    return FileLine(path, VELT_ANSI("нельзя записать: ") + *cause);
   return FileLine(
       path, VELT_ANSI("нельзя записать: файл только для чтения, занят другой программой или диск заполнен"));
 }

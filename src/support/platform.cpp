@@ -44,13 +44,21 @@ constexpr std::string_view kNameStarts = "\\/:";
 constexpr std::string_view kNameStarts = "/";
 #endif
 
+// Process-wide: output tables write their batches on a thread of their own,
+// and the failure is reported on the run's.
+std::atomic<WriteFailure> g_lastWriteFailure{WriteFailure::None};
+
+void NoteFailure(WriteFailure failure) { g_lastWriteFailure = failure; }
+
 FaultHooks& Hooks() {
   static FaultHooks hooks;
   return hooks;
 }
 
 bool WriteRefused(const std::string& path, std::uint64_t offset, std::size_t length) {
-  return Hooks().writeFault && Hooks().writeFault(path, offset, length);
+  const bool refused = Hooks().writeFault && Hooks().writeFault(path, offset, length);
+  if (refused) NoteFailure(WriteFailure::NoSpace);
+  return refused;
 }
 
 bool ReadRefused(const std::string& path, std::uint64_t offset, std::size_t length) {
@@ -58,7 +66,9 @@ bool ReadRefused(const std::string& path, std::uint64_t offset, std::size_t leng
 }
 
 bool WriteOpenRefused(const std::string& path) {
-  return Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
+  const bool refused = Hooks().denyWriteOpen && Hooks().denyWriteOpen(path);
+  if (refused) NoteFailure(WriteFailure::ReadOnlyMedium);
+  return refused;
 }
 
 std::filesystem::path OsPath(const std::string& path);
@@ -66,6 +76,8 @@ std::filesystem::path OsPath(const std::string& path);
 }  // namespace
 
 void SetFaultHooks(FaultHooks hooks) { Hooks() = std::move(hooks); }
+
+WriteFailure LastWriteFailure() { return g_lastWriteFailure; }
 
 File::~File() { Close(); }
 
@@ -88,6 +100,21 @@ bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
   if (WriteWholeFile(temporary, bytes) && ReplaceFile(temporary, path)) return true;
   RemoveFile(temporary);
   return false;
+}
+
+bool CopyWholeFile(const std::string& from, const std::string& to) {
+  constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  File source, target;
+  if (source.Open(from, File::Mode::Read, File::Lock::None) != OpenResult::Ok ||
+      target.Open(to, File::Mode::CreateTruncate, File::Lock::Exclusive) != OpenResult::Ok)
+    return false;
+  std::string piece(kPieceBytes, '\0');
+  for (std::uint64_t at = 0;;) {
+    const std::size_t got = source.ReadAt(at, piece.data(), piece.size());
+    if (got == 0) return at == source.Size();
+    if (!target.WriteAt(at, piece.data(), got)) return false;
+    at += got;
+  }
 }
 
 bool File::MoveTo(const std::string& target) {
@@ -163,7 +190,25 @@ OVERLAPPED At(std::uint64_t offset) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(Wide(path).c_str()); }
 
+WriteFailure FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return WriteFailure::NoSpace;
+    case ERROR_ACCESS_DENIED:
+      return WriteFailure::NoRight;
+    case ERROR_WRITE_PROTECT:
+      return WriteFailure::ReadOnlyMedium;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return WriteFailure::Locked;
+    default:
+      return WriteFailure::Other;
+  }
+}
+
 OpenResult OpenFailure(const std::string& path, File::Mode mode, DWORD error) {
+  if (mode != File::Mode::Read) NoteFailure(FailureOf(error));
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -185,7 +230,7 @@ OpenResult OpenFailure(const std::string& path, File::Mode mode, DWORD error) {
   }
 }
 
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   // No access asked for: the identity of a file that others hold open, or of
   // a folder (backup semantics), can still be read.
   HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
@@ -232,7 +277,7 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       // Another program may have put a new file in this one's place while
       // the lock was taken; a lock on the old one would guard nothing.
       BY_HANDLE_FILE_INFORMATION held{}, named{};
-      if (!::GetFileInformationByHandle(h, &held) || !FileIdentity(path, named) ||
+      if (!::GetFileInformationByHandle(h, &held) || !ReadIdentity(path, named) ||
           !SameIdentity(held, named)) {
         ::UnlockFileEx(h, 0, 1, 0, &at);
         ::CloseHandle(h);
@@ -289,7 +334,11 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length)
     OVERLAPPED at = At(offset + done);
     DWORD put = 0;
     DWORD piece = static_cast<DWORD>(std::min(length - done, kPiece));
-    if (!::WriteFile(Handle(handle_), in + done, piece, &put, &at) || put == 0) return false;
+    const bool wrote = ::WriteFile(Handle(handle_), in + done, piece, &put, &at) != 0;
+    if (!wrote || put == 0) {
+      NoteFailure(wrote ? WriteFailure::NoSpace : FailureOf(::GetLastError()));
+      return false;
+    }
     done += put;
   }
   return true;
@@ -325,12 +374,52 @@ bool IsSpecialFile(const std::string& path) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  return FileIdentity(a, ia) && FileIdentity(b, ib) && SameIdentity(ia, ib);
+  return ReadIdentity(a, ia) && ReadIdentity(b, ib) && SameIdentity(ia, ib);
 }
 
 bool DirectoryExists(const std::string& path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+PathKind KindOf(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::Link;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Folder;
+  return IsSpecialFile(path) ? PathKind::Special : PathKind::RegularFile;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& out) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!ReadIdentity(path, info)) return false;
+  out.volume = info.dwVolumeSerialNumber;
+  out.node = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+WriteAccess ProbeWrite(const std::string& path) {
+  if (WriteOpenRefused(path)) return WriteAccess::ReadOnlyMedium;
+  HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    switch (::GetLastError()) {
+      case ERROR_ACCESS_DENIED:
+        return WriteAccess::NoRight;
+      case ERROR_WRITE_PROTECT:
+        return WriteAccess::ReadOnlyMedium;
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+        return WriteAccess::Locked;
+      default:
+        return WriteAccess::Failed;
+    }
+  }
+  OVERLAPPED at = At(kLockOffset);
+  const bool free = ::LockFileEx(h, LOCKFILE_FAIL_IMMEDIATELY | LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+  if (free) ::UnlockFileEx(h, 0, 1, 0, &at);
+  ::CloseHandle(h);
+  return free ? WriteAccess::Ok : WriteAccess::Locked;
 }
 
 // A file that is still open keeps its name on Windows until its last handle
@@ -360,6 +449,8 @@ bool RemoveFile(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
+  const PathKind target = KindOf(to);
+  if (target != PathKind::Missing && target != PathKind::RegularFile) return false;
   if (Move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   const DWORD error = ::GetLastError();
   if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || !FileExists(to)) return false;
@@ -522,6 +613,28 @@ std::filesystem::path OsPath(const std::string& path) { return std::filesystem::
 
 namespace {
 
+WriteFailure FailureOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return WriteFailure::NoSpace;
+    case EACCES:
+    case EPERM:
+      return WriteFailure::NoRight;
+    case EROFS:
+      return WriteFailure::ReadOnlyMedium;
+    case ETXTBSY:
+    case EAGAIN:
+      return WriteFailure::Locked;
+    default:
+      return WriteFailure::Other;
+  }
+}
+
+// A write that wrote nothing without an error code ran out of room.
+void NoteErrno(int error) { NoteFailure(error == 0 ? WriteFailure::NoSpace : FailureOf(error)); }
+
 OpenResult OpenFailure() {
   if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NotFound;
   if (errno == EACCES || errno == EROFS || errno == EPERM) return OpenResult::AccessDenied;
@@ -534,6 +647,35 @@ bool SameNode(const struct stat& a, const struct stat& b) {
 
 // A file renamed over again and again between open and lock is given up.
 constexpr int kOpenAttempts = 8;
+
+}  // namespace
+
+// Other programs guard a file with POSIX record locks (fcntl) as often as
+// with flock, and the two do not see each other. Besides its flock an open
+// takes an open-file-description lock over the whole file, which conflicts
+// with both kinds of record lock; where it cannot be taken (a read-only
+// open asking for an exclusive lock, a test only) a conflicting one is
+// looked for. A file system without such locks is not held against a file.
+namespace {
+
+bool RecordLockFree(int fd, File::Lock lock, bool take) {
+#ifdef F_OFD_SETLK
+  struct flock range {};
+  range.l_type = lock == File::Lock::Exclusive ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  if (take) {
+    if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
+    return errno != EAGAIN && errno != EACCES;
+  }
+  if (::fcntl(fd, F_OFD_GETLK, &range) != 0) return true;
+  return range.l_type == F_UNLCK;
+#else
+  (void)fd;
+  (void)lock;
+  (void)take;
+  return true;
+#endif
+}
 
 }  // namespace
 
@@ -558,7 +700,10 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
   const std::string osPath = Os(path);
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     int fd = ::open(osPath.c_str(), flags, 0666);
-    if (fd < 0) return OpenFailure();
+    if (fd < 0) {
+      if (mode != Mode::Read) NoteErrno(errno);
+      return OpenFailure();
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       const bool special = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
@@ -569,8 +714,10 @@ OpenResult File::Open(const std::string& path, Mode mode, Lock lock) {
       // flock locks belong to the open file, so two opens inside one process
       // conflict just as two programs do.
       int op = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-      if (::flock(fd, op) != 0) {
+      const bool canTake = lock == Lock::Shared || mode != Mode::Read;
+      if (::flock(fd, op) != 0 || !RecordLockFree(fd, lock, canTake)) {
         ::close(fd);
+        NoteFailure(WriteFailure::Locked);
         return OpenResult::Locked;
       }
       // Another program may have put a new file in this one's place while
@@ -626,10 +773,14 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length)
   std::size_t done = 0;
   const auto* in = static_cast<const char*>(buffer);
   while (done < length) {
+    errno = 0;
     ssize_t n =
         ::pwrite(static_cast<int>(handle_), in + done, length - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      NoteErrno(errno);
+      return false;
+    }
     done += static_cast<std::size_t>(n);
   }
   return true;
@@ -669,28 +820,73 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(Os(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PathKind KindOf(const std::string& path) {
+  struct stat st {};
+  if (::lstat(Os(path).c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISLNK(st.st_mode)) return PathKind::Link;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Special;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& out) {
+  struct stat st {};
+  if (::stat(Os(path).c_str(), &st) != 0) return false;
+  out.volume = static_cast<std::uint64_t>(st.st_dev);
+  out.node = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+WriteAccess ProbeWrite(const std::string& path) {
+  if (WriteOpenRefused(path)) return WriteAccess::ReadOnlyMedium;
+  int fd = ::open(Os(path).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    if (errno == EROFS) return WriteAccess::ReadOnlyMedium;
+    if (errno == EACCES || errno == EPERM) return WriteAccess::NoRight;
+    return errno == ETXTBSY ? WriteAccess::Locked : WriteAccess::Failed;
+  }
+  struct stat st {};
+  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool locked = regular && !RecordLockFree(fd, File::Lock::Exclusive, false);
+  if (regular && !locked && ::flock(fd, LOCK_EX | LOCK_NB) != 0) locked = errno == EWOULDBLOCK;
+  ::close(fd);  // lets the flock taken above go
+  if (!regular) return WriteAccess::Failed;
+  return locked ? WriteAccess::Locked : WriteAccess::Ok;
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(Os(path).c_str()) == 0; }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-  return ::rename(Os(from).c_str(), Os(to).c_str()) == 0;
+  const PathKind target = KindOf(to);
+  if (target != PathKind::Missing && target != PathKind::RegularFile) {
+    errno = EEXIST;
+    return false;
+  }
+  if (::rename(Os(from).c_str(), Os(to).c_str()) == 0) return true;
+  NoteErrno(errno);
+  return false;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
   // A FIFO without a reader fails at once instead of waiting for one; with
   // one it is refused below, like any file that is not a regular one.
   int fd = ::open(Os(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    NoteErrno(errno);
+    return false;
+  }
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   if (WriteRefused(path, 0, bytes.size())) ok = false;
   std::size_t done = 0;
   while (ok && done < bytes.size()) {
+    errno = 0;
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
+    if (n <= 0) {
+      NoteErrno(errno);
       ok = false;
-    else
+    } else
       done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) ok = false;

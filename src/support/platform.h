@@ -51,6 +51,12 @@ class File {
   std::string path_;
 };
 
+// Why the last failed write, write open, rename or append of the process
+// failed, for the message that reports it. A test's write fault counts as
+// a full disk, its refused write open as a read-only medium.
+enum class WriteFailure { None, NoSpace, NoRight, ReadOnlyMedium, Locked, Other };
+WriteFailure LastWriteFailure();
+
 bool FileExists(const std::string& path);
 // True when the path names something that is neither a regular file nor a
 // folder (a pipe, a device, a socket).
@@ -59,8 +65,27 @@ bool IsSpecialFile(const std::string& path);
 // (links, "..", letter case on a file system that ignores it).
 bool SameFile(const std::string& a, const std::string& b);
 bool DirectoryExists(const std::string& path);
+
+// What a path names, a symbolic link at its end not followed (a shortcut's
+// reparse point on Windows counts as a link).
+enum class PathKind { Missing, RegularFile, Folder, Link, Special };
+PathKind KindOf(const std::string& path);
+// Which file a path names (links followed): device and inode here, volume
+// and file index on Windows. Nothing when the path names nothing.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t node = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+bool IdentityOf(const std::string& path, FileIdentity& out);
+// Whether an existing regular file could be written now, found without
+// changing it: opened for writing (not truncated) and its locks tested.
+enum class WriteAccess { Ok, NoRight, ReadOnlyMedium, Locked, Failed };
+WriteAccess ProbeWrite(const std::string& path);
+
 bool RemoveFile(const std::string& path);
-// Replaces `to` by `from` in one step (the target may exist).
+// Replaces `to` by `from` in one step. A target that exists must be a
+// regular file: a folder, link, pipe or device is never renamed over.
 bool ReplaceFile(const std::string& from, const std::string& to);
 // Appends bytes to a file, creating it when missing; false on any failure,
 // a path that names no regular file among them.
@@ -71,6 +96,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 // The same through a file beside `path` that then takes its place in one
 // step, so that a file already there is never left half written.
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
+// A copy of `from` at `to` (created or emptied), in pieces, so that a large
+// table is not held in memory whole.
+bool CopyWholeFile(const std::string& from, const std::string& to);
 bool CreateDirectories(const std::string& path);
 
 // The separator of the platform ("/" here, "\" on Windows).

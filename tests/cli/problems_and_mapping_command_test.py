@@ -3,9 +3,12 @@
 import csv
 import os
 import shutil
+import struct
+import subprocess
+import time
 import unittest
 
-from sample_app import SampleAppCase, SAMPLE_ARCHIVE
+from sample_app import HEADLESS, VELTCONV, SampleAppCase, SAMPLE_ARCHIVE
 
 STAMP = len('dd.mm.yyyy, hh:nn:ss. ')
 
@@ -55,6 +58,36 @@ class ProblemsAndMappingCommandTest(SampleAppCase):
             self.assertEqual(f.read(), before)
         self.assertEqual(self.run_veltconv('mapping', 'export', 'tr_nope', exported).returncode, 2)
         self.assertEqual(self.run_veltconv('mapping', 'import', 'tr_rslt').returncode, 2)
+
+    def test_an_import_killed_at_any_moment_leaves_the_old_table_or_the_new_one(self):
+        rows = 100000
+        big = os.path.join(self.dir, 'big.csv')
+        with open(big, 'w', newline='') as f:
+            f.write('VELTCODE,VELTNAME,PAVK\r\n')
+            f.writelines(',inst %d,\r\n' % i for i in range(rows))
+        table = os.path.join(self.app, 'dirstrans', 'tr_lpu.dbf')
+
+        def records():
+            with open(table, 'rb') as f:
+                data = f.read()
+            count, header, length = struct.unpack('<IHH', data[4:12])
+            whole = (len(data) - header) // length
+            self.assertEqual(count, whole, 'a header that counts records the file does not hold, or less')
+            return count
+
+        old = records()
+        for delay in (0.05, 0.2, 0.4, 0.7, 1.0):
+            with self.subTest(delay=delay):
+                process = subprocess.Popen([VELTCONV, 'mapping', 'import', 'tr_lpu', big, '--app-dir', self.app],
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=HEADLESS)
+                time.sleep(delay)
+                process.kill()
+                process.wait()
+                self.assertIn(records(), (old, old + rows))
+                if records() != old:
+                    break
+        self.assertEqual(self.run_veltconv('mapping', 'import', 'tr_lpu', big, '--app-dir', self.app).returncode, 0)
+        self.assertEqual(records(), old + rows)
 
 
 if __name__ == '__main__':

@@ -118,7 +118,7 @@ TEST_F(FaultRunTest, OutputFolderThatRefusesWritingOrIsMissing) {
   EXPECT_EQ(Run().outcome, RunOutcome::EndedEarly);
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0], A("Таблицы результатов нельзя записать в папку вывода.\nПапка ") + Out() +
-                                   A(": нельзя записать (нет прав или носитель только для чтения)."));
+                                   A(": нельзя записать: носитель только для чтения."));
   EXPECT_EQ(host_.status, A("Конвертация отменена"));
   ExpectReleased();
   EXPECT_TRUE(fs::is_empty(Out()));  // the probe file is gone too
@@ -184,6 +184,7 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
     platform::SetFaultHooks(hooks);
     std::string error = RunExpectingError();
     EXPECT_NE(error.find("Cannot write to the event log " + State().logFilePath), std::string::npos) << error;
+    EXPECT_NE(error.find(A("диск заполнен")), std::string::npos) << error;
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
     ExpectReleased();
     if (platform::FileExists(Natives() + ".partial")) {
