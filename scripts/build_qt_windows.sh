@@ -48,8 +48,10 @@ OPTIONS=(
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_opengl_desktop=OFF
-  -DFEATURE_direct2d=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_jpeg=OFF
+  -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_jpeg=OFF
   -DFEATURE_imageformatplugin=OFF
+  # direct2d stays on: without it Gui leaves out the DirectWrite font
+  # database that the Windows platform plugin still links against.
   # Debian's tarball leaves out the wintab header of the tablet support.
   -DFEATURE_tabletevent=OFF
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_freetype=OFF
