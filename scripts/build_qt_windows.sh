@@ -23,17 +23,7 @@ fail() {
   exit 1
 }
 
-install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  step "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+. scripts/install_missing.sh
 
 # Debian's host tools (moc, rcc, uic of the same version) drive the cross
 # build, so the Qt of the Linux build must be there first.

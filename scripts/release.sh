@@ -12,16 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 
-missing=()
-for p in nsis python3 binutils-mingw-w64-x86-64; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. scripts/install_missing.sh
+install_missing nsis python3 binutils-mingw-w64-x86-64
 
 QT_PREFIX=$(scripts/build_qt_windows.sh | tail -n1)
 BUILD=${RELEASE_BUILD_DIR:-build-release-win}

@@ -29,16 +29,8 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest cmake ninja-build python3 xvfb openbox
   xdotool x11-utils imagemagick nsis)
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. scripts/install_missing.sh
+install_missing "${PACKAGES[@]}"
 
 LINUX_BUILD_DIR=${LINUX_BUILD_DIR:-build}
 WIN_BUILD_DIR=${WIN_BUILD_DIR:-build-win}
