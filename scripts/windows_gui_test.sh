@@ -59,9 +59,10 @@ main=$(window_wait "Конвертер архивных файлов ВЕЛТ" 1
 sleep 1  # the first paint
 shot main-start
 
-# The start button sits at the foot of the window's left column.
-read -r width height < <(xdotool getwindowgeometry "$main" | awk '/Geometry/ {split($2, s, "x"); print s[1], s[2]}')
-click "$main" "${VELT_CONVERT_X:-$((width / 4))}" "${VELT_CONVERT_Y:-$((height * 40 / 100))}"
+# The start button is the first of the command row. The window's rows hang
+# from its top, so the row keeps its distance from the top whatever the
+# window's height (measured at 100% scale under wine's default fonts).
+click "$main" "${VELT_CONVERT_X:-128}" "${VELT_CONVERT_Y:-235}"
 done_line() {
   iconv -f CP1251 -t UTF-8 "$program/veltconv.log" | grep -q "Конвертация файла .* успешно завершена"
 }
@@ -75,10 +76,10 @@ cp -r "$program/indexes" "$program/veltconv.log" "$work/windows/app/"
 /usr/bin/python3 scripts/compare_runs.py "$work/linux" "$work/windows" "$out"
 
 # The mapping editor from the menu "Перекодировка классификаторов", first item.
-click "$main" "${VELT_MAPPING_MENU_X:-120}" "${VELT_MAPPING_MENU_Y:-10}"
+click "$main" "${VELT_MAPPING_MENU_X:-170}" "${VELT_MAPPING_MENU_Y:-17}"
 sleep 1
 shot mapping-menu
-xdotool key Return
+click "$main" "${VELT_MAPPING_ITEM_X:-325}" "${VELT_MAPPING_ITEM_Y:-45}"
 editor=$(window_wait "Перекодировка классификатора|Ведение связок" 60)
 sleep 1
 shot mapping-editor

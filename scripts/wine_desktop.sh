@@ -19,6 +19,7 @@ desktop_start() {
   local size=$1
   SHOTS=$2
   mkdir -p "$SHOTS"
+  rm -f "$SHOTS"/*.png  # a screenshot left by an earlier run would mislead
   local fd_file
   fd_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fd_file" 2>/dev/null &
