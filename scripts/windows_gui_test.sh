@@ -86,4 +86,24 @@ shot mapping-editor
 xdotool windowclose "$editor" 2>/dev/null || xdotool key --window "$editor" Escape
 xdotool windowclose "$main"
 wait_until 60 "the main window to close" window_gone "Конвертер архивных файлов ВЕЛТ"
-echo "Windows window run: converted through the main window, mapping editor opened; screenshots in $shots"
+
+# Restarted at 125% (120 dots per inch, as Windows sets it): the window must
+# come back whole on the screen, with the last session's choices.
+dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -w
+}
+dpi 120
+trap 'cleanup_work; dpi 96' EXIT
+(cd "$program" && exec wine veltconv.exe >>"$work/windows/stdout.txt" 2>&1) &
+main=$(window_wait "Конвертер архивных файлов ВЕЛТ" 120)
+sleep 1
+shot main-125
+read -r x y width height < <(xdotool getwindowgeometry "$main" |
+  awk '/Position/ {split($2, p, ","); x = p[1]; y = p[2]} /Geometry/ {split($2, s, "x"); print x, y, s[1], s[2]}')
+read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+[ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le "$screen_w" ] && [ $((y + height)) -le "$screen_h" ] ||
+  desktop_fail "at 125% the main window (${width}x${height} at $x,$y) leaves the ${screen_w}x${screen_h} screen"
+xdotool windowclose "$main"
+wait_until 60 "the main window to close at 125%" window_gone "Конвертер архивных файлов ВЕЛТ"
+echo "Windows window run: converted through the main window, mapping editor opened, restarted at 125%; screenshots in $shots"
