@@ -52,9 +52,16 @@ PY
 (cd "$work/linux" && "$linux_exe" convert archives/F1232401.DBF --out "$out" --app-dir app --code-page OEM \
   >stdout.txt)
 
+# The screen's scale as Windows sets it, in dots per inch (96 is 100%).
+dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -w
+}
+dpi 96
 desktop_start "${VELT_GUI_SCREEN:-1366x768}" "$shots"
 trap cleanup_work EXIT
 (cd "$program" && exec wine veltconv.exe >"$work/windows/stdout.txt" 2>&1) &
+program_pid=$!
 main=$(window_wait "Конвертер архивных файлов ВЕЛТ" 120)
 sleep 1  # the first paint
 shot main-start
@@ -83,27 +90,28 @@ click "$main" "${VELT_MAPPING_ITEM_X:-325}" "${VELT_MAPPING_ITEM_Y:-45}"
 editor=$(window_wait "Перекодировка классификатора|Ведение связок" 60)
 sleep 1
 shot mapping-editor
-xdotool windowclose "$editor" 2>/dev/null || xdotool key --window "$editor" Escape
-xdotool windowclose "$main"
-wait_until 60 "the main window to close" window_gone "Конвертер архивных файлов ВЕЛТ"
+close_window "$editor"
+wait_until 30 "the mapping editor to close" window_gone "Перекодировка классификатора|Ведение связок"
+close_window "$main"
+wait_until 60 "veltconv.exe to end when its main window closes" process_gone "$program_pid"
 
 # Restarted at 125% (120 dots per inch, as Windows sets it): the window must
 # come back whole on the screen, with the last session's choices.
-dpi() {
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  wineserver -w
-}
 dpi 120
 trap 'cleanup_work; dpi 96' EXIT
 (cd "$program" && exec wine veltconv.exe >>"$work/windows/stdout.txt" 2>&1) &
+program_pid=$!
 main=$(window_wait "Конвертер архивных файлов ВЕЛТ" 120)
 sleep 1
 shot main-125
-read -r x y width height < <(xdotool getwindowgeometry "$main" |
-  awk '/Position/ {split($2, p, ","); x = p[1]; y = p[2]} /Geometry/ {split($2, s, "x"); print x, y, s[1], s[2]}')
+# xwininfo gives the client's place on the screen (xdotool's position is
+# off by the frame under a reparenting window manager).
+read -r x y width height < <(xwininfo -id "$main" |
+  awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF} /Width:/ {w = $NF}
+       /Height:/ {h = $NF} END {print x, y, w, h}')
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
 [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + width)) -le "$screen_w" ] && [ $((y + height)) -le "$screen_h" ] ||
   desktop_fail "at 125% the main window (${width}x${height} at $x,$y) leaves the ${screen_w}x${screen_h} screen"
-xdotool windowclose "$main"
-wait_until 60 "the main window to close at 125%" window_gone "Конвертер архивных файлов ВЕЛТ"
+close_window "$main"
+wait_until 60 "veltconv.exe to end at 125%" process_gone "$program_pid"
 echo "Windows window run: converted through the main window, mapping editor opened, restarted at 125%; screenshots in $shots"

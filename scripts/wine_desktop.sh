@@ -8,6 +8,8 @@
 #   wid=$(window_wait "title words" 60)
 #   shot name                             SHOTS_DIR/name.png
 #   wait_until 120 "what" command args... a command that must come true
+#   close_window WID                      Alt+F4, as a user closes it
+#   wait_until 60 "it to end" process_gone PID
 
 desktop_fail() {
   echo "windows GUI test: $*" >&2
@@ -75,3 +77,13 @@ click() {
   xdotool windowactivate --sync "$1" 2>/dev/null || true
   xdotool mousemove --window "$1" "$2" "$3" click 1
 }
+
+# close_window WINDOW: Alt+F4, so that the window manager asks the program to
+# close the window, as a user does (xdotool's windowclose destroys the X
+# window behind the program's back).
+close_window() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
+  xdotool key --clearmodifiers alt+F4
+}
+
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
