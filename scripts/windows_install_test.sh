@@ -27,8 +27,8 @@ work=$(mktemp -d /tmp/veltconv-install.XXXXXX)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 dir="$work/ВЕЛТ/Программа"
 windows_dir="Z:${dir//\//\\}"
-start_menu="$WINEPREFIX/drive_c/users/$USER/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
-[ -n "${USER:-}" ] || start_menu="$WINEPREFIX/drive_c/users/root/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+# wine names the Windows user after the Unix one.
+start_menu="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 
 install() {
   local status=0

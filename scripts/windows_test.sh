@@ -18,12 +18,8 @@
 #
 #   LINUX_BUILD_DIR   the Linux build to compare with (default: build)
 #   WIN_BUILD_DIR     default: build-win
-#   VELT_WINDOWS_GUI  1 builds the program with its windows against Qt for
-#                     Windows and runs the window tests, the window run and
-#                     the installer (steps 3 and 4); by default (0) the lane
-#                     builds the core and the command line without Qt and
-#                     runs steps 1 and 2: the static Qt of this Qt version
-#                     does not link its Windows platform yet.
+#   VELT_WINDOWS_GUI  0 leaves Qt out: the lane builds the core and the
+#                     command line only and runs steps 1 and 2 (default 1)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,7 +30,7 @@ install_missing "${PACKAGES[@]}"
 
 LINUX_BUILD_DIR=${LINUX_BUILD_DIR:-build}
 WIN_BUILD_DIR=${WIN_BUILD_DIR:-build-win}
-GUI=${VELT_WINDOWS_GUI:-0}
+GUI=${VELT_WINDOWS_GUI:-1}
 # The Linux build's optimisation, without its debug information, which only
 # slows down the static links of the test programs.
 if [ "$GUI" = 1 ]; then

@@ -8,7 +8,9 @@
 ;
 ; Silent: setup.exe /S [/D=<folder>] (/D last, unquoted). An exit status of 2
 ; means the folder cannot be written.
-Unicode true
+; A 64-bit installer for a 64-bit program: it also runs where only 64-bit
+; Windows programs can (a 64-bit wine without its 32-bit half).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
