@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -278,7 +279,10 @@ void FileListWindow::done(int result) {
     // agrees, the join is cancelled and the window closes when it has ended.
     if (closePending_) return;
     const QString question = QStringLiteral("Идёт склеивание файлов. Прервать его и закрыть окно?");
-    if (!(askStop_ ? askStop_ : AskYesNo)(this, question) || !isVisible()) return;
+    stopAsked_ = true;
+    const bool stop = (askStop_ ? askStop_ : AskYesNo)(this, question);
+    stopAsked_ = false;
+    if (!stop || !isVisible()) return;
     // The join may have ended while the question was open.
     if (join_->Underway()) {
       closePending_ = true;
@@ -356,6 +360,10 @@ void FileListWindow::onComposeClicked() {
 
 // Back on the window's thread once the join's thread has ended.
 void FileListWindow::JoinEnded() {
+  // A question whether to stop the join has nothing left to ask.
+  if (stopAsked_)
+    for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+      box->done(QMessageBox::No);
   compose_->setEnabled(true);
   if (joinError_) {
     // An engine error (the first entry cannot be opened): shown, the bar

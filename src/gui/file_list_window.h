@@ -134,6 +134,7 @@ class FileListWindow : public QDialog, private JoinHost {
   PersistedState persistedState_{persistedWindow_};
   bool shownOnce_ = false;
   bool closePending_ = false;  // a close agreed to during a join
+  bool stopAsked_ = false;     // the question whether to stop it is open
   std::function<bool(QWidget*, const QString&)> askReplace_;
   std::function<bool(QWidget*, const QString&)> askStop_;
   std::string joinedPath_;

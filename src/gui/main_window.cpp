@@ -531,7 +531,10 @@ void MainWindow::ShowMessageText(const std::string& text1251) {
 
 bool MainWindow::AskToStopRun() {
   const QString question = QStringLiteral("Идёт конвертация. Прервать её и закрыть окно?");
-  return options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question);
+  stopAsked_ = true;
+  const bool stop = options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question);
+  stopAsked_ = false;
+  return stop;
 }
 
 void MainWindow::SetMappingMenuEnabled(bool enabled) { mappingMenu_->menuAction()->setEnabled(enabled); }
@@ -617,6 +620,10 @@ void MainWindow::onConvertClicked() {
 
 // Back on the window's thread once the run's thread has ended.
 void MainWindow::RunEnded() {
+  // A question whether to stop the run has nothing left to ask.
+  if (stopAsked_)
+    for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+      box->done(QMessageBox::No);
   RunSummary& summary = runResult_;
   const bool endedBeforeFirstCall = summary.outcome == RunOutcome::EndedEarly && summary.recordsRead == 0 &&
                                     summary.nativesPath.empty() && summary.externalsPath.empty();

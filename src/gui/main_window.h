@@ -154,6 +154,7 @@ class MainWindow : public QMainWindow, private RunHost {
   bool running_ = false;
   bool closePending_ = false;           // a close asked for during a run
   bool closeAfterComposition_ = false;  // a close that waits for the composition window
+  bool stopAsked_ = false;              // the question whether to stop it is open
   bool shownOnce_ = false;
   bool saveFailed_ = false;
   bool logShown_ = false;
