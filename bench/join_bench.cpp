@@ -42,7 +42,6 @@ class QuietHost : public JoinHost {
  public:
   void ShowProgress(int) override {}
   void HideProgress() override {}
-  void ProcessEvents() override {}
   void ShowMessage(const std::string&) override {}
   void NameMissing() override {}
   void Joined(const std::string&) override {}

@@ -29,8 +29,8 @@ constexpr std::size_t kRecords = 12;
 
 class FuzzHost : public velt::RunHost {
  public:
-  void ProcessEvents() override {
-    if (++events == cancelAtEvent) velt::State().abortRequested = true;
+  void Checkpoint() override {
+    if (++events == cancelAtEvent) Cancel().Request();
   }
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool, int position) override {
@@ -120,7 +120,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned options = input.empty() ? 0 : static_cast<unsigned char>(input[0]);
   velt::RunState& state = velt::State();
   state.inputCodePage = (options & 1) != 0 ? "ANSI" : "OEM";
-  state.abortRequested = false;
   FuzzHost host;
   host.cancelAtEvent = static_cast<int>((options >> 1) & 7);
   velt::RunSummary summary;

@@ -24,13 +24,11 @@
 namespace velt {
 namespace {
 
-// The command line's stand-in for the composition window: nothing to draw,
-// no events to process.
+// The command line's stand-in for the composition window: nothing to draw.
 class ConsoleJoinHost : public JoinHost {
  public:
   void ShowProgress(int) override {}
   void HideProgress() override {}
-  void ProcessEvents() override {}
   void ShowMessage(const std::string& text) override { PrintError(text); }
   void NameMissing() override { PrintError(VELT_ANSI("Не задано имя объединенного файла")); }
   void Joined(const std::string&) override {}
@@ -95,7 +93,14 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
   if (const int refused = JoinTargetsRefusal(entries, Utf8ToAnsi(name)); refused != kCompleted)
     return refused;
   ConsoleJoinHost host;
-  return JoinArchives(entries, Utf8ToAnsi(name), host) == JoinOutcome::Joined ? kCompleted : kCancelled;
+  switch (JoinArchives(entries, Utf8ToAnsi(name), host)) {
+    case JoinOutcome::Joined:
+      return kCompleted;
+    case JoinOutcome::Failed:
+      return kFailed;
+    default:
+      return kCancelled;
+  }
 }
 
 // `mapping export|import NAME FILE`: one mapping table to or from CSV.

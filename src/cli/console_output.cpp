@@ -8,7 +8,6 @@
 #include "support/code_page.h"
 #include "support/file_problem.h"
 #include "support/platform.h"
-#include "support/run_state.h"
 
 namespace velt {
 namespace {
@@ -70,8 +69,10 @@ ConsoleHost::ConsoleHost(const volatile std::sig_atomic_t& interrupted)
       showProgress_(platform::StderrIsTerminal()),
       started_(std::chrono::steady_clock::now()) {}
 
-void ConsoleHost::ProcessEvents() {
-  if (interrupted_) State().abortRequested = true;
+// The signal handler may only set its flag: the run's cancel is requested
+// here, on the run's own thread.
+void ConsoleHost::Checkpoint() {
+  if (interrupted_) Cancel().Request();
 }
 
 void ConsoleHost::ShowProgress(bool visible, int position) {

@@ -27,7 +27,7 @@ void PrintUnexpected(const std::exception& error);
 class ConsoleHost : public RunHost {
  public:
   explicit ConsoleHost(const volatile std::sig_atomic_t& interrupted);
-  void ProcessEvents() override;
+  void Checkpoint() override;
   void SetMappingMenuEnabled(bool) override {}
   void ShowProgress(bool visible, int position) override;
   void Progress(std::int64_t recNo, std::int64_t count) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "support/code_page.h"
 #include "support/error.h"
@@ -57,12 +58,13 @@ bool CopiedStructure(Table& joined, const std::string& output) {
   }
 }
 
-// The entry's records appended; false when the entry could not be opened at
-// all (it is reported as records that could not be moved); any other error
-// is the entry's structure and reaches the caller.
-bool Appended(Table& joined, const std::string& entry) {
+// The entry's records appended (some only, when the join is cancelled
+// meanwhile); false when the entry could not be opened at all (it is
+// reported as records that could not be moved); any other error is the
+// entry's structure and reaches the caller.
+bool Appended(Table& joined, const std::string& entry, const CancelToken& cancel) {
   try {
-    joined.AppendFrom(entry, kSourceDbase, "");
+    joined.AppendFrom(entry, kSourceDbase, "", &cancel);
     return true;
   } catch (const Error& error) {
     if (!error.Unavailable()) throw;
@@ -114,62 +116,48 @@ int JoinProgress(int done, int total) {
   return static_cast<int>(RoundHalfEven(numerator, total));
 }
 
-JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::string& name, JoinHost& host) {
-  host.ShowProgress(kFirstProgress);
-  host.ProcessEvents();
-  if (name.empty()) {  // blanks alone pass here and fail at the creation
-    host.NameMissing();
-    host.HideProgress();
-    return JoinOutcome::NameMissing;
-  }
-  if (entries.empty()) {
-    host.ShowMessage(VELT_ANSI("Не выбраны файлы для склеивания"));
-    host.HideProgress();
-    return JoinOutcome::NoEntries;
-  }
+namespace {
 
-  const std::string output = JoinedFilePath(name);
-  const std::string& first = entries.front();
-  Table joined;   // J
+// The message of a join that stopped after its table was begun, the bar
+// hidden: the table keeps its structure only.
+JoinOutcome Stopped(Table& joined, JoinHost& host, const std::string& message, JoinOutcome outcome) {
+  host.ShowMessage(message);
+  EmptyAndClose(joined);
+  host.HideProgress();
+  return outcome;
+}
+
+// The text of an error that no step expects, in 1251.
+std::string UnexpectedText(const std::exception& error) {
+  if (dynamic_cast<const Error*>(&error) != nullptr) return error.what();
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return VELT_ANSI("недостаточно памяти");
+  return Utf8ToAnsi(error.what());
+}
+
+// Steps 7 to 9 over the opened joined table.
+JoinOutcome AppendAll(const std::vector<std::string>& entries, const std::string& output, Table& joined,
+                      JoinHost& host) {
+  const CancelToken& cancel = host.Cancel();
+  const std::string cancelled = VELT_ANSI("Склеивание файлов отменено.") + KeptLine(output);
   Table counter;  // S
-  joined.SetOEMTranslate(true);
   counter.SetOEMTranslate(true);
-
-  // The first entry is opened here without a guard: an engine error
-  // (missing or locked file) leaves the join through the caller.
-  joined.SetTableName(first);
-  const std::string partial = PartialPath(output);
-  // A name of blanks alone names the folder itself.
-  if (platform::FileNamePart(output).empty() || NamesAnEntry(output, entries) ||
-      NamesAnEntry(partial, entries) || !CopiedStructure(joined, partial)) {
-    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
-                     "." + Cancelled());
-    host.HideProgress();
-    return JoinOutcome::CannotCreate;
-  }
-  joined.SetTableName(partial);
-  joined.SetExclusive(true);
-  joined.Open();
-
   const int n = static_cast<int>(entries.size());
   std::int64_t sum = 0;
   for (int i = 0; i < n; ++i) {
+    if (cancel.Requested()) return Stopped(joined, host, cancelled, JoinOutcome::Cancelled);
     const std::string& entry = entries[static_cast<std::size_t>(i)];
-    if (!platform::FileExists(entry)) {
-      host.ShowMessage(VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") +
-                       Cancelled() + KeptLine(output));
-      EmptyAndClose(joined);
-      host.HideProgress();
-      return JoinOutcome::EntryMissing;
-    }
+    if (!platform::FileExists(entry))
+      return Stopped(joined, host,
+                     VELT_ANSI("Нет доступа к файлу ") + entry + VELT_ANSI("или он не существует.") +
+                         Cancelled() + KeptLine(output),
+                     JoinOutcome::EntryMissing);
     try {
-      if (!Appended(joined, entry)) {
-        host.ShowMessage(VELT_ANSI("Не удалось перенести записи из файла ") + entry +
-                         VELT_ANSI(" в выходной файл.") + Cancelled() + KeptLine(output));
-        EmptyAndClose(joined);
-        host.HideProgress();
-        return JoinOutcome::AppendFailed;
-      }
+      if (!Appended(joined, entry, cancel))
+        return Stopped(joined, host,
+                       VELT_ANSI("Не удалось перенести записи из файла ") + entry +
+                           VELT_ANSI(" в выходной файл.") + Cancelled() + KeptLine(output),
+                       JoinOutcome::AppendFailed);
+      if (cancel.Requested()) return Stopped(joined, host, cancelled, JoinOutcome::Cancelled);
       host.EntryAppended(entry);
       counter.SetTableName(entry);
       counter.Open();
@@ -183,27 +171,77 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
       return JoinOutcome::BadStructure;  // the progress bar stays as it is
     }
     host.ShowProgress(JoinProgress(i + 1, n));
-    host.ProcessEvents();
+    host.Checkpoint();
   }
 
   const std::int64_t total = joined.Count();
-  if (total == sum) {
-    if (!PutInPlace(joined, output, host)) return JoinOutcome::CannotCreate;
-    host.Joined(output);
-    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
-                     output);
-    joined.Close();
-    host.HideProgress();
-    return JoinOutcome::Joined;
-  }
-  host.ShowMessage(
-      VELT_ANSI(
-          "Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы поддержки "
-          "ЗЕЛАН.") +
-      KeptLine(output));
-  EmptyAndClose(joined);
+  if (total != sum)
+    return Stopped(
+        joined, host,
+        VELT_ANSI("Не сходится суммарное кол-во записей всех файлов. Обратитесь к специалистам службы "
+                  "поддержки ЗЕЛАН.") +
+            KeptLine(output),
+        JoinOutcome::CountMismatch);
+  if (!PutInPlace(joined, output, host)) return JoinOutcome::CannotCreate;
+  host.Joined(output);
+  host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+                   output);
+  joined.Close();
   host.HideProgress();
-  return JoinOutcome::CountMismatch;
+  return JoinOutcome::Joined;
+}
+
+}  // namespace
+
+JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::string& name, JoinHost& host) {
+  // Checks made before the join starts show no progress behind their
+  // message.
+  if (name.empty()) {  // blanks alone pass here and fail at the creation
+    host.NameMissing();
+    return JoinOutcome::NameMissing;
+  }
+  if (entries.empty()) {
+    host.ShowMessage(VELT_ANSI("Не выбраны файлы для склеивания"));
+    return JoinOutcome::NoEntries;
+  }
+  host.ShowProgress(kFirstProgress);
+  host.Checkpoint();
+
+  const std::string output = JoinedFilePath(name);
+  const std::string& first = entries.front();
+  Table joined;  // J
+  joined.SetOEMTranslate(true);
+
+  // The first entry is opened here without a guard: an engine error
+  // (missing or locked file) leaves the join through the caller.
+  joined.SetTableName(first);
+  const std::string partial = PartialPath(output);
+  // A name of blanks alone names the folder itself.
+  if (platform::FileNamePart(output).empty() || NamesAnEntry(output, entries) ||
+      NamesAnEntry(partial, entries) || !CopiedStructure(joined, partial)) {
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
+                     "." + Cancelled());
+    host.HideProgress();
+    return JoinOutcome::CannotCreate;
+  }
+  // From here on the partial table exists: whatever stops the join, also an
+  // error that no step expects, says what became of it.
+  try {
+    joined.SetTableName(partial);
+    joined.SetExclusive(true);
+    joined.Open();
+    return AppendAll(entries, output, joined, host);
+  } catch (const std::exception& error) {
+    try {
+      if (joined.Active()) EmptyAndClose(joined);
+    } catch (const std::exception&) {
+      // The table stays as the error left it; the message still names it.
+    }
+    host.ShowMessage(VELT_ANSI("Склеивание файлов прервано ошибкой: ") + UnexpectedText(error) + "." +
+                     KeptLine(output));
+    host.HideProgress();
+    return JoinOutcome::Failed;
+  }
 }
 
 }  // namespace velt

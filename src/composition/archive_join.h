@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/cancel_token.h"
+
 namespace velt {
 
 class JoinHost {
@@ -18,20 +20,28 @@ class JoinHost {
   // The progress bar of the join: shown at a position 0..100, or hidden.
   virtual void ShowProgress(int position) = 0;
   virtual void HideProgress() = 0;
-  // The points at which the window processes its pending events.
-  virtual void ProcessEvents() = 0;
+  // The join's cancel, read after the first step, between the blocks of
+  // an append and after each table: requested by whoever drives the join,
+  // from any thread.
+  CancelToken& Cancel() { return cancel_; }
+  // After the first step and after each table: the command line turns a
+  // Ctrl-C into the cancel here; nothing by default.
+  virtual void Checkpoint() {}
   // What the user must read: why the join stopped, or where the joined
   // table is (1251).
   virtual void ShowMessage(const std::string& text) = 0;
   // The name field was empty: the window turns its path label red.
   virtual void NameMissing() = 0;
   // The join succeeded; called before the success message, so that the
-  // window closes itself and hands the path to the main window.
+  // window closes itself after it and hands the path to the main window.
   virtual void Joined(const std::string& outputPath) = 0;
   // Between copying the records of an entry and counting them: the moment
   // at which a program still writing to that archive makes the counts
   // disagree. Nothing happens here outside tests.
   virtual void EntryAppended(const std::string& /*entry*/) {}
+
+ private:
+  CancelToken cancel_;
 };
 
 enum class JoinOutcome {
@@ -43,6 +53,8 @@ enum class JoinOutcome {
   AppendFailed,   // a source could not be opened for the copy
   BadStructure,   // the copy or the count raised an error
   CountMismatch,  // the joined table holds another number of records
+  Cancelled,      // the cancel was requested
+  Failed,         // an error that no step expects, after the table was begun
 };
 
 // The joined table's path: appDir + "in" + separator + the name with blanks
@@ -61,9 +73,9 @@ int JoinProgress(int done, int total);
 
 // Joins `entries` (in the order given) into JoinedFilePath(name), written
 // under its partial name (support/partial_path.h) and renamed into place
-// once whole. Every failure is reported to the user with its message and
-// leaves an earlier joined table as it was and an empty partial one behind
-// when it happens after the table was created. Errors
+// once whole. Every failure and a cancel are reported to the user with
+// their message and leave an earlier joined table as it was and an empty
+// partial one behind when they happen after the table was created. Errors
 // of the table engine that no step catches (the first entry cannot be
 // opened for the structure copy) are raised as velt::Error with the
 // progress bar left visible.

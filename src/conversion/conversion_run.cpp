@@ -80,14 +80,14 @@ void OpenArchive(Table& archive, const RunSession& session) {
 }
 
 // While the run walks the archive (counting it, passing over deleted
-// records) the window processes its events a few times a second, and a
-// cancel stops the walk.
+// records) the host has its checkpoints a few times a second, and a cancel
+// stops the walk.
 class ArchiveStopCheck {
  public:
-  ArchiveStopCheck(Table& archive, RunHost& host, const RunState& state) : archive_(archive) {
-    archive.SetStopCheck([&host, &state, pacer = Pacer(kEventInterval)]() mutable {
-      if (pacer.Due()) host.ProcessEvents();
-      return state.abortRequested.load();
+  ArchiveStopCheck(Table& archive, RunHost& host) : archive_(archive) {
+    archive.SetStopCheck([&host, pacer = Pacer(kEventInterval)]() mutable {
+      if (pacer.Due()) host.Checkpoint();
+      return host.Cancel().Requested();
     });
   }
   ~ArchiveStopCheck() { archive_.SetStopCheck({}); }
@@ -228,7 +228,8 @@ class Loop {
     session_.archive.Resolve(archive);
     Pacer pacer(kEventInterval);
     unsigned turns = 0;
-    while (!archive.Eof() && !session_.state.abortRequested) {
+    const CancelToken& cancel = host_.Cancel();
+    while (!archive.Eof() && !cancel.Requested()) {
       if (archive.IsDamaged())
         NoteDamaged(archive.RecNo());
       else if (!archive.IsDeleted())
@@ -239,10 +240,10 @@ class Loop {
         FlushOutputs(tables_);
         host_.ShowProgress(true, ProgressPosition(recNo, count));
         host_.Progress(recNo, count);
-        host_.ProcessEvents();
+        host_.Checkpoint();
       } else if (++turns % 64 == 0 && pacer.Due()) {
         // The records of one step may take long in a huge archive.
-        host_.ProcessEvents();
+        host_.Checkpoint();
       }
     }
   }
@@ -368,7 +369,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   host.SetStatus(VELT_ANSI("Выполняется конвертация..."));
   session.inputFilePath = archivePath;
   session.Log(VELT_ANSI("Запущена конвертация файла ") + session.inputFilePath);
-  host.ProcessEvents();
+  host.Checkpoint();
 
   try {
     session.tables.OpenAll();
@@ -404,7 +405,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
     finish(RunOutcome::EndedEarly);
     return;
   }
-  ArchiveStopCheck stopCheck(tables.VELTDBF, host, session.state);
+  ArchiveStopCheck stopCheck(tables.VELTDBF, host);
   try {
     OpenArchive(tables.VELTDBF, session);
   } catch (const Error& error) {
@@ -427,10 +428,10 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   }
   WarnIfTruncated(tables.VELTDBF, host, summary);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
-  host.ProcessEvents();
+  host.Checkpoint();
   // Found before the first record, so that no output table is begun; a run
   // cancelled while the archive was counted converts nothing and ends as such.
-  const char* missing = session.state.abortRequested ? nullptr : MissingArchiveField(tables.VELTDBF);
+  const char* missing = host.Cancel().Requested() ? nullptr : MissingArchiveField(tables.VELTDBF);
   if (missing != nullptr) {
     std::string text = MissingFieldError(tables.VELTDBF, missing, archivePath);
     RestoreAfterAbnormalEnd(tables, &session.tables, host);
@@ -463,7 +464,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
     throw;
   }
   // Read once: a cancel asked for from now on comes too late to matter.
-  const bool cancelled = session.state.abortRequested;
+  const bool cancelled = host.Cancel().Requested();
   if (!cancelled) {
     try {
       PutTablesInPlace(tables, session);
@@ -486,7 +487,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
   session.Log(cancelled ? VELT_ANSI("Конвертация файла ") + session.inputFilePath + VELT_ANSI(" отменена.")
                         : VELT_ANSI("Конвертация файла ") + session.inputFilePath +
                               VELT_ANSI(" успешно завершена."));
-  if (ReleaseRunTables(tables, &session.tables)) session.state.abortRequested = false;
+  ReleaseRunTables(tables, &session.tables);
   if (cancelled) WarnPartial(host, session, summary, false);
   finish(cancelled ? RunOutcome::Cancelled : RunOutcome::Completed);
 }

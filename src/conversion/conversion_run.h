@@ -13,6 +13,7 @@
 
 #include "conversion/problem_calls.h"
 #include "conversion/unmapped_report.h"
+#include "support/cancel_token.h"
 #include "table/table.h"
 
 namespace velt {
@@ -20,10 +21,12 @@ namespace velt {
 class RunHost {
  public:
   virtual ~RunHost() = default;
-  // The points at which the window processes its pending events (and so a
-  // click on the cancel button takes effect); the command line checks for
-  // Ctrl-C here.
-  virtual void ProcessEvents() = 0;
+  // The run's cancel, which the run reads at its checkpoints: requested by
+  // whoever drives the run, from any thread.
+  CancelToken& Cancel() { return cancel_; }
+  // A few times a second while the run goes: the command line turns a
+  // Ctrl-C into the cancel here; nothing by default.
+  virtual void Checkpoint() {}
   virtual void SetMappingMenuEnabled(bool enabled) = 0;
   virtual void ShowProgress(bool visible, int position) = 0;  // position 0..100
   virtual void SetStatus(const std::string& text) = 0;        // the status line, 1251
@@ -42,6 +45,9 @@ class RunHost {
   // Whether the run gathers its problem calls at all: a command that
   // writes none spares their cost on an archive full of failing calls.
   virtual bool WantsProblems() const { return true; }
+
+ private:
+  CancelToken cancel_;
 };
 
 enum class RunOutcome { Completed, Cancelled, EndedEarly };

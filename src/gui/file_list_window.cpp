@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
+#include <utility>
 
 #include "gui/directory_dialog.h"
 #include "gui/keyboard_access_qt.h"
@@ -145,6 +147,12 @@ FileListWindow::FileListWindow(QWidget* owner, ShowMessageFn showMessage)
 }
 
 FileListWindow::~FileListWindow() {
+  // Its messages are not waited for any more: nobody would answer them.
+  if (join_->Underway()) {
+    queuedHost_->Cancel().Request();
+    queuedHost_->Release();
+    join_->Wait();
+  }
   try {
     persistedState_.SaveOnDestroy();
   } catch (const std::exception& error) {
@@ -266,6 +274,22 @@ void FileListWindow::showEvent(QShowEvent* event) {
 }
 
 void FileListWindow::done(int result) {
+  if (join_->Underway()) {
+    // The joined table must not lose its window under it: once the user
+    // agrees, the join is cancelled and the window closes when it has ended.
+    if (closePending_) return;
+    const QString question = QStringLiteral("Идёт склеивание файлов. Прервать его и закрыть окно?");
+    stopAsked_ = true;
+    const bool stop = (askStop_ ? askStop_ : AskYesNo)(this, question);
+    stopAsked_ = false;
+    if (!stop || !isVisible()) return;
+    // The join may have ended while the question was open.
+    if (join_->Underway()) {
+      closePending_ = true;
+      queuedHost_->Cancel().Request();
+      return;
+    }
+  }
   try {
     persistedState_.SaveOnClose();
   } catch (const std::exception& error) {
@@ -317,21 +341,43 @@ void FileListWindow::onRemoveFileClicked() {
 void FileListWindow::onClearListClicked() { fileList_->clear(); }
 
 void FileListWindow::onComposeClicked() {
-  // A second press while the join processes events would start a second
-  // join on the same output file.
-  if (composing_) return;
+  // A second join on the same output file must not start meanwhile.
+  if (join_->Underway()) return;
   if (!ReplaceAgreed()) return;
-  composing_ = true;
   compose_->setEnabled(false);
-  try {
-    JoinArchives(Entries(), FromQt(outputName_->text()), *this);
-  } catch (const std::exception& error) {
+  queuedHost_->Cancel().Clear();
+  joinError_ = nullptr;
+  join_->Start(
+      [this, entries = Entries(), name = FromQt(outputName_->text())] {
+        try {
+          JoinArchives(entries, name, *queuedHost_);
+        } catch (...) {
+          joinError_ = std::current_exception();
+        }
+      },
+      [this] { JoinEnded(); });
+}
+
+// Back on the window's thread once the join's thread has ended.
+void FileListWindow::JoinEnded() {
+  // A question whether to stop the join has nothing left to ask.
+  if (stopAsked_)
+    for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+      box->done(QMessageBox::No);
+  compose_->setEnabled(true);
+  if (joinError_) {
     // An engine error (the first entry cannot be opened): shown, the bar
     // stays where it was.
-    ShowMessage(error.what());
+    try {
+      std::rethrow_exception(std::exchange(joinError_, nullptr));
+    } catch (const std::exception& error) {
+      ShowMessage(error.what());
+    } catch (...) {
+      ShowMessage(VELT_ANSI("Непредвиденная ошибка, склеивание файлов отменено."));
+    }
   }
-  compose_->setEnabled(true);
-  composing_ = false;
+  // A successful join closes the window with the Cancel result.
+  if (std::exchange(closePending_, false) || !joinedPath_.empty()) reject();
 }
 
 // A joined table of an earlier join at the output path is replaced only once
@@ -352,14 +398,9 @@ void FileListWindow::ShowProgress(int position) {
 
 void FileListWindow::HideProgress() { progressBar_->hide(); }
 
-void FileListWindow::ProcessEvents() { QApplication::processEvents(); }
-
 void FileListWindow::NameMissing() { SetPathLabelColour(kMissingNameColour); }
 
-void FileListWindow::Joined(const std::string& outputPath) {
-  joinedPath_ = outputPath;
-  reject();  // the window closes with the Cancel result
-}
+void FileListWindow::Joined(const std::string& outputPath) { joinedPath_ = outputPath; }
 
 void FileListWindow::SetPathLabelColour(const QColor& colour) {
   QPalette palette = outputPath_->palette();

@@ -5,13 +5,16 @@
 // file are remembered in the program's ini file between openings.
 #include <QDialog>
 #include <QString>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "composition/archive_join.h"
 #include "gui/persisted_state_qt.h"
+#include "gui/queued_run_host_qt.h"
 #include "gui/show_message.h"
 #include "state/persisted_state.h"
 
@@ -67,6 +70,12 @@ class FileListWindow : public QDialog, private JoinHost {
   ChooseFileDialog& ChooseFile() { return *chooseFile_; }
   // Asked before a join replaces an earlier joined table; true to go on.
   void SetReplaceQuestion(std::function<bool(QWidget*, const QString&)> ask) { askReplace_ = std::move(ask); }
+  // Asked when the window is closed during a join; true to stop it.
+  void SetStopQuestion(std::function<bool(QWidget*, const QString&)> ask) { askStop_ = std::move(ask); }
+  // A join works on a thread of its own; the window closes after it when
+  // a close was agreed to meanwhile.
+  bool Joining() const { return join_->Underway(); }
+  bool ClosePending() const { return closePending_; }
   // Files to list as the window opens (dropped on the main window): added
   // to the remembered list in its order, a file already listed (in any
   // letter case) left out.
@@ -82,7 +91,8 @@ class FileListWindow : public QDialog, private JoinHost {
   void onComposeClicked();
 
   // Every close (the buttons, Esc, the close box, a successful join) passes
-  // here and writes the persisted state first.
+  // here and writes the persisted state first. During a join it asks
+  // whether to stop it.
   void done(int result) override;
 
  protected:
@@ -90,10 +100,10 @@ class FileListWindow : public QDialog, private JoinHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // JoinHost: the join drives the window through these.
+  // JoinHost: the join drives the window through these (through the
+  // queued host).
   void ShowProgress(int position) override;
   void HideProgress() override;
-  void ProcessEvents() override;
   void ShowMessage(const std::string& text1251) override;
   void NameMissing() override;
   void Joined(const std::string& outputPath) override;
@@ -103,6 +113,7 @@ class FileListWindow : public QDialog, private JoinHost {
   void SortList();
   std::vector<std::string> Entries() const;
   bool ReplaceAgreed();
+  void JoinEnded();
 
   QLabel* listCaption_ = nullptr;
   QPushButton* removeFile_ = nullptr;
@@ -122,10 +133,18 @@ class FileListWindow : public QDialog, private JoinHost {
   QtPersistedWindow persistedWindow_{*this, showMessage_};
   PersistedState persistedState_{persistedWindow_};
   bool shownOnce_ = false;
-  bool composing_ = false;
+  bool closePending_ = false;  // a close agreed to during a join
+  bool stopAsked_ = false;     // the question whether to stop it is open
   std::function<bool(QWidget*, const QString&)> askReplace_;
+  std::function<bool(QWidget*, const QString&)> askStop_;
   std::string joinedPath_;
   std::vector<std::string> filesOnShow_;
+  // The join's host on its thread and what ended it, when an error did.
+  std::unique_ptr<QueuedJoinHost> queuedHost_ =
+      std::make_unique<QueuedJoinHost>(static_cast<JoinHost&>(*this), *this);
+  std::exception_ptr joinError_;
+  // Last: joined first, while what the join works on is still there.
+  std::unique_ptr<BackgroundRun> join_ = std::make_unique<BackgroundRun>(*this);
 };
 
 // Opens a new composition window owned by `owner` and waits for it to

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -217,9 +218,11 @@ MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options))
 
 MainWindow::~MainWindow() {
   // The run's tables and host are this window's: it ends first.
+  // Its messages are not waited for any more: nobody would answer them.
   if (running_) {
-    State().abortRequested = true;
-    WaitForRun();
+    queuedHost_->Cancel().Request();
+    queuedHost_->Release();
+    run_->Wait();
   }
   // The state goes to the file before the stop line; a failure already
   // reported at the close is not reported twice.
@@ -478,6 +481,14 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  for (QPointer<FileListWindow> composition : findChildren<FileListWindow*>()) {
+    if (!composition->isVisible()) continue;
+    // The composition window, and a join going on in it, are closed first
+    // (it asks whether to stop the join); this window follows once it has.
+    composition->close();
+    closeAfterComposition_ = !composition || !composition->isVisible() || composition->ClosePending();
+    return event->ignore();
+  }
   if (running_) {
     // The run's tables must not go away under it: once the user agrees, the
     // run is cancelled and the window closes when it has ended.
@@ -486,7 +497,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // closes now, and no cancel is left for the next run.
     if (running_) {
       closePending_ = true;
-      State().abortRequested = true;
+      queuedHost_->Cancel().Request();
       return event->ignore();
     }
   }
@@ -504,6 +515,8 @@ void MainWindow::Guarded(const std::function<void()>& action) {
     action();
   } catch (const std::exception& error) {
     ShowMessageText(error.what());
+  } catch (...) {
+    ShowMessageText(VELT_ANSI("Непредвиденная ошибка."));
   }
 }
 
@@ -516,15 +529,12 @@ void MainWindow::ShowMessageText(const std::string& text1251) {
   if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
 }
 
-void MainWindow::ProcessEvents() {}
-
 bool MainWindow::AskToStopRun() {
   const QString question = QStringLiteral("Идёт конвертация. Прервать её и закрыть окно?");
-  return options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question);
-}
-
-void MainWindow::WaitForRun() {
-  while (running_) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  stopAsked_ = true;
+  const bool stop = options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question);
+  stopAsked_ = false;
+  return stop;
 }
 
 void MainWindow::SetMappingMenuEnabled(bool enabled) { mappingMenu_->menuAction()->setEnabled(enabled); }
@@ -592,6 +602,7 @@ void MainWindow::onConvertClicked() {
   const std::string output = ChosenOutputDir();
   runResult_ = RunSummary();
   runError_ = nullptr;
+  queuedHost_->Cancel().Clear();
   // As the run's start says it, at once: its own calls arrive queued.
   SetMappingMenuEnabled(false);
   ShowProgress(true, 0);
@@ -609,17 +620,23 @@ void MainWindow::onConvertClicked() {
 
 // Back on the window's thread once the run's thread has ended.
 void MainWindow::RunEnded() {
+  // A question whether to stop the run has nothing left to ask.
+  if (stopAsked_)
+    for (QMessageBox* box : findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+      box->done(QMessageBox::No);
   RunSummary& summary = runResult_;
   const bool endedBeforeFirstCall = summary.outcome == RunOutcome::EndedEarly && summary.recordsRead == 0 &&
                                     summary.nativesPath.empty() && summary.externalsPath.empty();
   if (runError_) {
-    // Told as the general error handler tells it.
+    // Told as the general error handler tells it; what the run did until
+    // then is in its summary, as after any other end.
     Guarded([this] { std::rethrow_exception(std::exchange(runError_, nullptr)); });
   } else if (endedBeforeFirstCall) {
     // A table or the archive that did not open was a check before the
     // run: its message said it all, the window is as it was.
     progressMessage_->setText(statusBefore_);
-  } else {
+  }
+  if (!endedBeforeFirstCall) {
     summary.seconds = std::max(0.0, summary.seconds - messageSeconds_);
     ShowRunSummary(summary);
   }
@@ -638,8 +655,8 @@ void MainWindow::RunEnded() {
 }
 
 void MainWindow::onAbortClicked() {
-  if (!running_) return;  // nothing to cancel: the next run must not inherit it
-  State().abortRequested = true;
+  if (!running_) return;
+  queuedHost_->Cancel().Request();
 }
 
 // A cancelled dialog leaves the file it last confirmed in this run of the
@@ -684,6 +701,12 @@ void MainWindow::onComposeArchivesClicked() {
     std::string joined;
     if (ShowFileListWindow(this, joined, showMessage_)) SetArchive(ToQt(joined));
   });
+  CloseAfterComposition();
+}
+
+// A close of this window that waited for the composition window.
+void MainWindow::CloseAfterComposition() {
+  if (std::exchange(closeAfterComposition_, false)) close();
 }
 
 void MainWindow::onMappingKindChosen(int kind) {
@@ -799,6 +822,7 @@ void MainWindow::DropFiles(const QStringList& paths) {
     std::string joined;
     if (ShowFileListWindow(this, joined, showMessage_, files)) SetArchive(ToQt(joined));
   });
+  CloseAfterComposition();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

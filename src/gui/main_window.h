@@ -68,8 +68,6 @@ class MainWindow : public QMainWindow, private RunHost {
   ~MainWindow() override;
 
   bool Running() const { return running_; }
-  // Processes the window's events until the run under way has ended.
-  void WaitForRun();
   bool LogShown() const { return logShown_; }
 
   // Files dropped on the window: one .dbf file becomes the archive, several
@@ -100,8 +98,7 @@ class MainWindow : public QMainWindow, private RunHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // RunHost: the conversion drives the window through these.
-  void ProcessEvents() override;
+  // RunHost: the conversion drives the window (through the queued host).
   void SetMappingMenuEnabled(bool enabled) override;
   void ShowProgress(bool visible, int position) override;
   void SetStatus(const std::string& text) override;
@@ -133,6 +130,7 @@ class MainWindow : public QMainWindow, private RunHost {
   void UpdateCodePageHint();
   void ShowRunSummary(const RunSummary& summary);
   void SetArchive(const QString& path);
+  void CloseAfterComposition();
 
   // The application's general error handler: an error that leaves a handler
   // is shown in a message box and the program goes on.
@@ -154,7 +152,9 @@ class MainWindow : public QMainWindow, private RunHost {
 
   QString archiveFileName_;  // the archive dialog's last confirmed file in this run
   bool running_ = false;
-  bool closePending_ = false;  // a close asked for during a run
+  bool closePending_ = false;           // a close asked for during a run
+  bool closeAfterComposition_ = false;  // a close that waits for the composition window
+  bool stopAsked_ = false;              // the question whether to stop it is open
   bool shownOnce_ = false;
   bool saveFailed_ = false;
   bool logShown_ = false;

@@ -1,10 +1,9 @@
 #pragma once
 // The one process-wide record of the program's state, zero at start,
 // written only by the user-interface thread: its paths and settings. What a
-// conversion run works with lives in the run's own session; a run on a
-// thread of its own reads the paths and settings, which do not change while
-// it goes, and the cancel flag.
-#include <atomic>
+// run works with lives in the run's own session, its cancel with whoever
+// drives it (support/cancel_token.h); a run on a thread of its own reads
+// the paths and settings, which do not change while it goes.
 #include <string>
 
 namespace velt {
@@ -19,9 +18,6 @@ struct RunState {
   std::string logFilePath;
 
   std::string inputCodePage = "OEM";  // "OEM" or "ANSI"
-
-  // Set by the cancel button, tested by the run, cleared when a run ends.
-  std::atomic<bool> abortRequested{false};
 };
 
 RunState& State();

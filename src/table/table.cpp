@@ -1129,7 +1129,8 @@ void CopyField(const FieldCopy& copy, const char* source, char* target) {
 
 }  // namespace
 
-void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std::string& condition) {
+void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std::string& condition,
+                       const CancelToken* stop) {
   Impl& m = *impl_;
   m.RequireOpenDataset();
   m.RequireWritable();
@@ -1170,6 +1171,7 @@ void Table::AppendFrom(const std::string& source, int /*sourceType*/, const std:
   std::string translated;
   std::uint64_t appended = 0;
   for (std::uint64_t first = 1; first <= from.RecordCount(); first += block) {
+    if (stop != nullptr && stop->Requested()) break;
     std::uint64_t got = from.ReadRaw(first, block, in.data());
     if (got < std::min(block, from.RecordCount() - first + 1)) dbf::ThrowReadFailed(from.Path());
     std::uint64_t made = 0;

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/cancel_token.h"
 #include "support/date_time.h"
 #include "table/field_info.h"
 
@@ -245,8 +246,11 @@ class Table {
   // ignoring case; character data copied byte for byte; a damaged deletion
   // flag (IsDamaged) is copied too. A source with two fields of one name is
   // refused like a table that cannot be opened; a source that cannot be
-  // opened at all (missing, locked) raises an Unavailable error.
-  void AppendFrom(const std::string& source, int sourceType, const std::string& condition);
+  // opened at all (missing, locked) raises an Unavailable error. A `stop`
+  // requested meanwhile ends the copy after a block of records, those
+  // appended so far kept.
+  void AppendFrom(const std::string& source, int sourceType, const std::string& condition,
+                  const CancelToken* stop = nullptr);
   // An empty table with this table's fields at `target`; a closed table is
   // opened for it and closed again. A target that cannot be written, or that
   // an open holds (it stays as it is), raises an Unavailable error.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "cli/command_line.h"
 #include "conversion/conversion_run.h"
@@ -42,7 +43,7 @@ class FakeHost : public JoinHost {
     positions.push_back(position);
   }
   void HideProgress() override { visible = false; }
-  void ProcessEvents() override { ++events; }
+  void Checkpoint() override { ++events; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void NameMissing() override { nameMissing = true; }
   void Joined(const std::string& outputPath) override { joined = outputPath; }
@@ -136,14 +137,15 @@ TEST_F(ArchiveJoinTest, AnEmptyNameTurnsTheLabelRedWithoutAMessageAndAnEmptyList
   EXPECT_EQ(JoinArchives(entries, "", host_), JoinOutcome::NameMissing);
   EXPECT_TRUE(host_.nameMissing);
   EXPECT_TRUE(host_.messages.empty());
-  EXPECT_EQ(host_.positions, std::vector<int>{5});
+  // Checks before the join show no progress behind them.
+  EXPECT_TRUE(host_.positions.empty());
   EXPECT_FALSE(host_.visible);
   EXPECT_TRUE(fs::is_empty(dir_.Path() + "app/in"));
 
   host_ = FakeHost();
   EXPECT_EQ(JoinArchives({}, "X.DBF", host_), JoinOutcome::NoEntries);
   EXPECT_EQ(host_.messages, std::vector<std::string>{A("Не выбраны файлы для склеивания")});
-  EXPECT_FALSE(host_.visible);
+  EXPECT_TRUE(host_.positions.empty());
 
   // Blanks alone are a name; the path they give is the folder itself.
   host_.messages.clear();
@@ -223,6 +225,37 @@ TEST_F(ArchiveJoinTest, AnEntryDeletedAfterListingLeavesAnEmptyPartialTableAndTh
   EXPECT_EQ(FieldNames(Output("J.DBF.partial")), FieldNames(entries[0]));
   EXPECT_FALSE(host_.visible);
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52}));
+}
+
+// A cancel, and an error that no step expects, end the join like its
+// failures: the earlier joined table kept, the begun one empty and named.
+TEST_F(ArchiveJoinTest, ACancelOrAnUnexpectedErrorKeepsTheEarlierTableAndSaysSo) {
+  std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF"), Copy(kSample123, "a/F2.DBF")};
+  ASSERT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::Joined);
+  host_ = FakeHost();
+  host_.afterAppend = [&](const std::string&) { host_.Cancel().Request(); };
+  EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::Cancelled);
+  EXPECT_EQ(host_.appended, std::vector<std::string>{entries[0]});
+  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Склеивание файлов отменено.") + Kept("J.DBF")});
+  EXPECT_EQ(CountOf(Output("J.DBF")), 2 * kRecords123);
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
+  EXPECT_FALSE(host_.visible);
+
+  // Requested before the start: not one record is copied.
+  host_ = FakeHost();
+  host_.Cancel().Request();
+  EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::Cancelled);
+  EXPECT_TRUE(host_.appended.empty());
+
+  host_ = FakeHost();
+  host_.afterAppend = [](const std::string&) { throw std::bad_alloc(); };
+  EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::Failed);
+  EXPECT_EQ(host_.messages,
+            std::vector<std::string>{A("Склеивание файлов прервано ошибкой: недостаточно памяти.") +
+                                     Kept("J.DBF")});
+  EXPECT_EQ(CountOf(Output("J.DBF")), 2 * kRecords123);
+  EXPECT_EQ(CountOf(Output("J.DBF.partial")), 0);
+  EXPECT_FALSE(host_.visible);
 }
 
 TEST_F(ArchiveJoinTest, ACountThatDisagreesEmptiesTheJoinedTable) {
@@ -347,7 +380,6 @@ TEST(JoinedArchiveConversion, ConvertsLikeItsPartsOneAfterAnother) {
   fs::create_directories(dir.Path() + "app/in");
   DerivePaths(State(), dir.Path() + "app", "veltconv");
   State().inputCodePage = "OEM";
-  State().abortRequested = false;
   // Two halves of one month's archive, each under the archive's own name.
   std::string bytes;
   ASSERT_TRUE(platform::ReadWholeFile(kSample123, bytes));

@@ -38,7 +38,6 @@ class ConversionRunTest : public ::testing::Test {
     fs::create_directories(dir_.Path() + "out");
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
-    State().abortRequested = false;
   }
 
   // An archive with the sample's fields whose records copy the sample's
@@ -211,7 +210,6 @@ TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasW
   platform::ReadWholeFile(Out() + "/tF1232401.DBF", after);
   EXPECT_EQ(after, earlier);
   EXPECT_NE(Log().find(A(" отменена.\r\n")), std::string::npos);
-  EXPECT_FALSE(State().abortRequested);
   // The tables it leaves are named as partial, with what they hold, to the
   // operator and in the log.
   ASSERT_EQ(host_.warnings.size(), 1u);
@@ -220,14 +218,16 @@ TEST_F(ConversionRunTest, ACancelEndsTheRunAfterTheCurrentRecordAndKeepsWhatWasW
   EXPECT_NE(host_.warnings[0].find(named), std::string::npos) << host_.warnings[0];
   EXPECT_NE(Log().find(named), std::string::npos);
 
-  // A cancel while idle stays pending and stops the next run before its
-  // first record.
-  State().abortRequested = true;
-  host_.cancelAtEvent = 0;
-  RunSummary next = Run(archive);
+  // The cancel belongs to the run's host: a run with another host goes
+  // through; one requested before the start stops the run before its first
+  // record.
+  testing::FakeRunHost other;
+  EXPECT_EQ(RunConversion(tables_, other, archive, Out()).outcome, RunOutcome::Completed);
+  testing::FakeRunHost early;
+  early.Cancel().Request();
+  RunSummary next = RunConversion(tables_, early, archive, Out());
   EXPECT_EQ(next.outcome, RunOutcome::Cancelled);
   EXPECT_EQ(next.recordsRead, 0);
-  EXPECT_FALSE(State().abortRequested);
 }
 
 TEST_F(ConversionRunTest, TheCodePageDecidesWhetherTheArchiveIsTranslated) {

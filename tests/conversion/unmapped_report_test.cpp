@@ -101,7 +101,6 @@ class SampleRunTest : public ::testing::Test {
     fs::create_directories(dir_.Path() + "out");
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
-    State().abortRequested = false;
   }
 
   RunSummary Run() {

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -17,8 +18,11 @@
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "conversion/unmapped_report.h"
 #include "gui/file_list_window.h"
@@ -50,7 +54,6 @@ class ExtrasTest : public ::testing::Test {
   void SetUp() override {
     testing::GuiApp();
     State().inputCodePage = "OEM";
-    State().abortRequested = false;
     fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
     fs::create_directories(app_.File("out"));
   }
@@ -94,7 +97,7 @@ TEST_F(ExtrasTest, RunShowsItsSummaryAndOffersTheReport) {
   ChooseArchive(kSampleArchive);
   form_->onChooseOutputDirClicked();
   form_->onConvertClicked();
-  form_->WaitForRun();
+  ASSERT_TRUE(testing::ProcessEventsUntil([this] { return !form_->Running(); }));
 
   ASSERT_EQ(Child("ProgressMsg")->text().toStdString(), "Конвертация выполнена");
   const std::string summary = Child("runSummary")->text().toStdString();
@@ -205,6 +208,48 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
   EXPECT_TRUE(messages_.empty());
 }
 
+// The main window's close during a join is the composition window's: it
+// asks there, the join is cancelled, and both windows close once it has
+// ended.
+TEST_F(ExtrasTest, ClosingTheMainWindowDuringAJoinAsksAndClosesBothAfterIt) {
+  Open();
+  std::vector<std::string> tables;
+  for (const char* name : {"F1232401.DBF", "F1232402.DBF", "F1232403.DBF"}) {
+    tables.push_back(app_.File(name));
+    fs::copy(kSampleArchive, tables.back());
+  }
+  platform::FaultHooks hooks;  // every read of an archive slowed: a join to be watched
+  hooks.readFault = [tables](const std::string& path, std::uint64_t, std::size_t) {
+    if (std::find(tables.begin(), tables.end(), path) != tables.end())
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    return false;
+  };
+  platform::SetFaultHooks(hooks);
+  std::vector<QString> asked;
+  bool closed = true, pending = false;
+  QTimer::singleShot(0, [&] {
+    auto* list = form_->findChild<FileListWindow*>();
+    ASSERT_NE(list, nullptr);
+    list->SetStopQuestion([&](QWidget*, const QString& text) {
+      asked.push_back(text);
+      return true;
+    });
+    list->findChild<QLineEdit*>("EditOutFilename")->setText("J.DBF");
+    list->onComposeClicked();
+    closed = form_->close();
+    pending = list->ClosePending();
+  });
+  form_->DropFiles({Q(tables[0]), Q(tables[1]), Q(tables[2])});
+  platform::SetFaultHooks({});
+  EXPECT_FALSE(closed);
+  EXPECT_TRUE(pending);
+  EXPECT_EQ(asked,
+            std::vector<QString>{QStringLiteral("Идёт склеивание файлов. Прервать его и закрыть окно?")});
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].starts_with("Склеивание файлов отменено.")) << messages_[0];
+  EXPECT_FALSE(form_->isVisible());
+}
+
 // Pictures for a look (scripts/screenshots.sh): the main window after
 // a run with the code-page notice, and the report window.
 TEST_F(ExtrasTest, Screenshots) {
@@ -216,7 +261,7 @@ TEST_F(ExtrasTest, Screenshots) {
   ChooseArchive(kSampleArchive);
   State().inputCodePage = "OEM";
   form_->onConvertClicked();  // the run's notice stays from the choice
-  form_->WaitForRun();
+  ASSERT_TRUE(testing::ProcessEventsUntil([this] { return !form_->Running(); }));
   State().inputCodePage = "ANSI";
   Child("lbCodePage")->setText(QStringLiteral("ANSI"));  // as the settings window leaves it
   ChooseArchive(kSampleArchive);

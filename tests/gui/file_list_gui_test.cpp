@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,14 +18,19 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <thread>
 
 #include "gui/file_list_window.h"
 #include "state/ini_file.h"
 #include "state/startup.h"
 #include "support/code_page.h"
+#include "support/platform.h"
+#include "support_files/gui_app.h"
 #include "support_files/screenshots.h"
 #include "support_files/temp_dir.h"
 #include "table/table.h"
@@ -78,6 +84,12 @@ class FileListTest : public ::testing::Test {
       return answer;
     });
     return window;
+  }
+
+  // A join started by the button, to its end.
+  static void Compose(FileListWindow& window) {
+    window.onComposeClicked();
+    ASSERT_TRUE(testing::ProcessEventsUntil([&] { return !window.Joining(); }));
   }
 
   void Add(FileListWindow& window, const QString& path) {
@@ -176,7 +188,7 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
   auto* edit = Child<QLineEdit>(*window, "EditOutFilename");
   auto* label = Child<QLabel>(*window, "OutFilename");
 
-  window->onComposeClicked();  // no name: red label, no message, nothing written
+  Compose(*window);  // no name: red label, no message, nothing written
   EXPECT_EQ(LabelColour(*window), QColor(255, 0, 0));
   // Its text stays readable on the red (black: 5.3:1).
   EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
@@ -238,7 +250,7 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
       positions.push_back(value);
       composeEnabled.push_back(compose->isEnabled());
     });
-    window->onComposeClicked();
+    Compose(*window);
 
     const std::string out = State().appDir + "in/F1232401.DBF";
     EXPECT_EQ(window->JoinedPath(), out);
@@ -272,13 +284,13 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
     return agree;
   });
   messages_.shown.clear();
-  again->onComposeClicked();
+  Compose(*again);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_TRUE(asked[0].contains(Q(State().appDir + "in/F1232401.DBF"))) << asked[0].toStdString();
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_TRUE(again->isVisible());
   agree = true;
-  again->onComposeClicked();
+  Compose(*again);
   EXPECT_EQ(again->JoinedPath(), State().appDir + "in/F1232401.DBF");
 }
 
@@ -290,7 +302,7 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   Add(*window, Q(b));
   Child<QLineEdit>(*window, "EditOutFilename")->setText("J.DBF");
   fs::remove(b);
-  window->onComposeClicked();
+  Compose(*window);
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->JoinedPath().empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
@@ -305,7 +317,7 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   // The first entry gone: the engine's error, shown; the bar stays.
   fs::remove(a);
   messages_.shown.clear();
-  window->onComposeClicked();
+  Compose(*window);
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_NE(messages_.shown[0].find("Table does not exist."), std::string::npos);
   EXPECT_TRUE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
@@ -359,6 +371,117 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
   EXPECT_EQ(joined, "unchanged");
 }
 
+// Every read of the listed tables takes `delay`: a join long enough to be
+// watched and cancelled.
+class SlowReads {
+ public:
+  SlowReads(const std::vector<std::string>& tables, std::chrono::milliseconds delay) {
+    platform::FaultHooks hooks;
+    hooks.readFault = [tables, delay](const std::string& path, std::uint64_t, std::size_t) {
+      if (std::find(tables.begin(), tables.end(), path) != tables.end()) std::this_thread::sleep_for(delay);
+      return false;
+    };
+    platform::SetFaultHooks(hooks);
+  }
+  ~SlowReads() { platform::SetFaultHooks({}); }
+  SlowReads(const SlowReads&) = delete;
+  SlowReads& operator=(const SlowReads&) = delete;
+};
+
+// The join goes on its own thread: the window keeps answering, and a close
+// asks whether to stop it ("no" lets it end as usual).
+TEST_F(FileListTest, TheWindowAnswersWhileAJoinRunsAndACloseAsksFirst) {
+  auto window = NewWindow();
+  window->show();
+  std::vector<std::string> tables;
+  for (const char* name : {"F1.DBF", "F2.DBF", "F3.DBF", "F4.DBF"}) {
+    tables.push_back(Copy(kSample123, std::string("a/") + name));
+    Add(*window, Q(tables.back()));
+  }
+  Child<QLineEdit>(*window, "EditOutFilename")->setText("J.DBF");
+  std::vector<QString> asked;
+  window->SetStopQuestion([&](QWidget*, const QString& text) {
+    asked.push_back(text);
+    return false;
+  });
+  SlowReads slow(tables, std::chrono::milliseconds(60));
+
+  // A timer of the window's thread keeps its pace while the join goes.
+  QElapsedTimer clock;
+  qint64 last = 0, longest = 0;
+  QTimer tick;
+  tick.setInterval(10);
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  clock.start();
+  tick.start();
+  window->onComposeClicked();
+  EXPECT_TRUE(window->Joining());
+  EXPECT_FALSE(Child<QPushButton>(*window, "Compose")->isEnabled());
+  ASSERT_TRUE(
+      testing::ProcessEventsUntil([&] { return Child<QProgressBar>(*window, "FconcatPG")->value() > 5; }));
+  Child<QPushButton>(*window, "CancExit")->click();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], QStringLiteral("Идёт склеивание файлов. Прервать его и закрыть окно?"));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->Joining());
+  ASSERT_TRUE(testing::ProcessEventsUntil([&] { return !window->Joining(); }));
+  tick.stop();
+  EXPECT_GT(clock.elapsed(), 500);  // long enough to have been watched
+  EXPECT_LT(longest, 100);
+  EXPECT_EQ(window->JoinedPath(), State().appDir + "in/J.DBF");
+  EXPECT_FALSE(window->isVisible());
+}
+
+// "yes" cancels the join, which leaves the earlier joined table as it was
+// and an empty partial one, says so, and the window closes once it has
+// ended.
+TEST_F(FileListTest, ClosingDuringAJoinCancelsItAndClosesAfterwards) {
+  const std::string out = State().appDir + "in/J.DBF";
+  fs::copy_file(kSample672, out);
+  std::string earlier;
+  ASSERT_TRUE(platform::ReadWholeFile(out, earlier));
+  auto window = NewWindow();
+  window->show();
+  std::vector<std::string> tables;
+  for (const char* name : {"F1.DBF", "F2.DBF", "F3.DBF"}) {
+    tables.push_back(Copy(kSample123, std::string("a/") + name));
+    Add(*window, Q(tables.back()));
+  }
+  Child<QLineEdit>(*window, "EditOutFilename")->setText("J.DBF");
+  window->SetReplaceQuestion([](QWidget*, const QString&) { return true; });
+  int asked = 0;
+  window->SetStopQuestion([&](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  });
+  SlowReads slow(tables, std::chrono::milliseconds(60));
+
+  window->onComposeClicked();
+  ASSERT_TRUE(
+      testing::ProcessEventsUntil([&] { return Child<QProgressBar>(*window, "FconcatPG")->value() > 5; }));
+  EXPECT_FALSE(window->close());  // the close box: it waits for the join
+  EXPECT_TRUE(window->ClosePending());
+  EXPECT_FALSE(window->close());  // asked once only
+  EXPECT_EQ(asked, 1);
+  ASSERT_TRUE(testing::ProcessEventsUntil([&] { return !window->Joining(); }));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Rejected);
+  EXPECT_TRUE(window->JoinedPath().empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_TRUE(messages_.shown[0].starts_with("Склеивание файлов отменено.\nПрежний файл " + AnsiToUtf8(out)))
+      << messages_.shown[0];
+  std::string after;
+  ASSERT_TRUE(platform::ReadWholeFile(out, after));
+  EXPECT_EQ(after, earlier);
+  Table partial;
+  partial.SetTableName(out + ".partial");
+  partial.Open();
+  EXPECT_EQ(partial.Count(), 0);
+}
+
 // Pictures for a person to look at; only with --screenshots=DIR.
 TEST_F(FileListTest, Screenshots) {
   const std::string& dir = testing::ScreenshotFolder();
@@ -378,7 +501,7 @@ TEST_F(FileListTest, Screenshots) {
   QTest::qWait(200);
   save(*window, "01-empty.png");
   for (const std::string& path : {c, b, a}) Add(*window, QString::fromStdString(path));
-  window->onComposeClicked();
+  Compose(*window);
   save(*window, "02-name-missing.png");
   QTest::keyClicks(Child<QLineEdit>(*window, "EditOutFilename"), "f1232499.dbf");
   Child<QListWidget>(*window, "FileListBox")->setCurrentRow(1);
@@ -394,7 +517,7 @@ TEST_F(FileListTest, Screenshots) {
   });
   Child<QLineEdit>(*window, "EditOutFilename")->setText("F1232499.DBF");
   fs::remove(c);  // the join stops at the last entry and the window stays
-  window->onComposeClicked();
+  Compose(*window);
   EXPECT_TRUE(taken);
   QMessageBox box(QMessageBox::NoIcon, "veltconv", QString::fromStdString(messages_.shown.back()),
                   QMessageBox::Ok, window.get());

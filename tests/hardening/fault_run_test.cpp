@@ -58,7 +58,6 @@ class FaultRunTest : public ::testing::Test {
     fs::copy(kSampleArchive, archive_);
     DerivePaths(State(), dir_.Path() + "app", "veltconv");
     State().inputCodePage = "OEM";
-    State().abortRequested = false;
   }
   void TearDown() override { platform::SetFaultHooks({}); }
 
@@ -96,7 +95,6 @@ class FaultRunTest : public ::testing::Test {
   // With the fault gone the next run converts the whole archive.
   void ExpectASecondRunWorks() {
     platform::SetFaultHooks({});
-    State().abortRequested = false;
     RunSummary summary = Run();
     EXPECT_EQ(summary.outcome, RunOutcome::Completed);
     EXPECT_EQ(summary.nativesWritten, kSampleNatives);

@@ -67,7 +67,6 @@ TEST(SoakTest, TwoHundredRunsKeepMemoryAndDescriptorsFlat) {
   fs::copy(std::string(VELT_SOURCE_DIR) + "/data/sample/archives/F1232401.DBF", archive);
   DerivePaths(State(), dir.Path() + "app", "veltconv");
   State().inputCodePage = "OEM";
-  State().abortRequested = false;
   RunTables tables;
   testing::FakeRunHost host;
   Usage first, warm, last;

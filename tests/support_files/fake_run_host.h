@@ -1,19 +1,18 @@
 #pragma once
 // A run host for the tests: records what the run shows, tells and warns of, and can
-// press "cancel" at a chosen event point.
+// press "cancel" at a chosen checkpoint.
 #include <string>
 #include <vector>
 
 #include "conversion/conversion_run.h"
-#include "support/run_state.h"
 
 namespace velt::testing {
 
 class FakeRunHost : public RunHost {
  public:
-  void ProcessEvents() override {
+  void Checkpoint() override {
     ++events;
-    if (cancelAtEvent > 0 && events == cancelAtEvent) State().abortRequested = true;
+    if (cancelAtEvent > 0 && events == cancelAtEvent) Cancel().Request();
   }
   void SetMappingMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void ShowProgress(bool visible, int position) override {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <functional>
 
 namespace velt::testing {
 
@@ -25,6 +27,19 @@ inline QApplication& GuiApp() {
     ::testing::AddGlobalTestEnvironment(new DeleteApp);
   }
   return *app;
+}
+
+// Processes the events of the test's thread until `done` holds, as a
+// window's event loop would while a run goes on its own thread and its
+// calls arrive queued; false after `limitMs` without it.
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int limitMs = 60000) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!done()) {
+    if (waited.elapsed() > limitMs) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
 }
 
 }  // namespace velt::testing
