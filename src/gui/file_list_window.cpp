@@ -320,6 +320,11 @@ void FileListWindow::onComposeClicked() {
   // A second press while the join processes events would start a second
   // join on the same output file.
   if (composing_) return;
+  // The rule of the command line, before anything is asked or begun.
+  if (auto problem = JoinTargetsProblem(Entries(), FromQt(outputName_->text()))) {
+    ShowMessage(problem->Text());
+    return;
+  }
   if (!ReplaceAgreed()) return;
   composing_ = true;
   compose_->setEnabled(false);

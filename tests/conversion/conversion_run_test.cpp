@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 
+#include "reference/reference_tables.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/fake_run_host.h"
@@ -286,6 +290,85 @@ TEST_F(ConversionRunTest, AnErrorNoRuleHandlesEndsTheRunAtItsRecordAndKeepsEarli
   EXPECT_EQ(Records("tF1232401.DBF.partial"), 2);
   EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
   EXPECT_EQ(Log().find(A("успешно завершена")), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, AValueTooWideForItsFieldNamesTheRecordTheCallTheFieldAndTheValue) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011"}});
+  {
+    Table table;
+    table.SetOEMTranslate(true);
+    table.SetTableName(archive);
+    table.Open();
+    table.First();
+    table.Next();
+    table.Edit();
+    table.FieldByName("KILO").SetString("123456");  // SP_KM is N 4
+    table.Post();
+  }
+  try {
+    Run(archive);
+    FAIL() << "the run should end with an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Translate error. Value out of bounds\n" +
+                  A("Запись архива № 2, вызов № 2: значение 123456 не помещается в поле SP_KM (N 4) "
+                    "таблицы результатов."));
+  }
+  EXPECT_EQ(Records("tF1232401.DBF.partial"), 1);
+  EXPECT_EQ(host_.status, A("Конвертация отменена"));
+}
+
+// A table cut, counted wrong or in another code page: the run converts as
+// the table reads and warns, naming it.
+TEST_F(ConversionRunTest, DamagedReferenceTablesAndAnArchiveThatCountsTooFewWarn) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011"}});
+  EXPECT_EQ(Run(archive).warnings, std::vector<std::string>{});
+  auto edit = [](const std::string& path, const std::function<void(std::string&)>& change) {
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+    change(bytes);
+    ASSERT_TRUE(platform::WriteWholeFile(path, bytes));
+  };
+  auto setCount = [](std::string& bytes, std::uint32_t count) { std::memcpy(bytes.data() + 4, &count, 4); };
+  const std::string rslt = ShownPath(ReferenceTablePath(State(), Lookup::tr_rslt));
+  const std::string street = ShownPath(ReferenceTablePath(State(), Lookup::street));
+  const std::string f002 = ShownPath(ReferenceTablePath(State(), Lookup::f002));
+  const std::string lpu = ShownPath(ReferenceTablePath(State(), Lookup::lpu));
+  edit(rslt, [](std::string& bytes) { bytes.resize(bytes.size() - 10); });  // cut in its last record
+  edit(street, [&](std::string& bytes) { setCount(bytes, 4000000000u); });
+  edit(f002, [&](std::string& bytes) { setCount(bytes, 1); });
+  // Every letter of lpu's text moved to where Windows-1251 keeps it.
+  edit(lpu, [](std::string& bytes) {
+    const std::size_t header = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9])
+                                                                          << 8;
+    for (std::size_t i = header; i < bytes.size(); ++i) {
+      auto c = static_cast<unsigned char>(bytes[i]);
+      if (c >= 0x80 && c <= 0xAF) bytes[i] = static_cast<char>(c + 0x40);
+      if (c >= 0xE0 && c <= 0xEF) bytes[i] = static_cast<char>(c + 0x10);
+    }
+  });
+  edit(archive, [&](std::string& bytes) { setCount(bytes, 2); });
+  host_.warnings.clear();
+  RunSummary summary = Run(archive);
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  EXPECT_EQ(summary.recordsRead, 2);
+  EXPECT_EQ(summary.warnings, host_.warnings);
+  std::string all;
+  for (const std::string& warning : summary.warnings) all += AnsiToUtf8(warning) + "\n";
+  auto told = [&](const std::string& text) {
+    EXPECT_NE(all.find(text), std::string::npos) << text << "\n" << all;
+  };
+  told("Заголовок архива " + AnsiToUtf8(archive) +
+       " объявляет записей: 2, а в файле целых записей: 3. Конвертируются только объявленные; записей не "
+       "конвертировано: 1.");
+  told("Таблица tr_rslt (" + AnsiToUtf8(rslt) + ") повреждена: заголовок объявляет записей: ");
+  told("; файл обрывается посреди записи.");
+  told("Таблица street (" + AnsiToUtf8(street) + ") повреждена: заголовок объявляет записей: 4000000000, ");
+  told("Таблица f002 (" + AnsiToUtf8(f002) +
+       ") повреждена: заголовок объявляет записей: 1, в файле целых "
+       "записей: ");
+  told("Текст таблицы lpu (" + AnsiToUtf8(lpu) + ") похож на кодировку ANSI (Windows-1251)");
+  EXPECT_EQ(summary.warnings.size(), 5u) << all;
 }
 
 }  // namespace
