@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <map>
 
 #include "reference/reference_tables.h"
@@ -318,57 +316,31 @@ TEST_F(ConversionRunTest, AValueTooWideForItsFieldNamesTheRecordTheCallTheFieldA
   EXPECT_EQ(host_.status, A("Конвертация отменена"));
 }
 
-// A table cut, counted wrong or in another code page: the run converts as
-// the table reads and warns, naming it.
-TEST_F(ConversionRunTest, DamagedReferenceTablesAndAnArchiveThatCountsTooFewWarn) {
-  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011"}});
+// A reference table in the other code page (the cut and miscounted ones,
+// and the archive that counts too few, are the command line's cases): the
+// run converts as the table reads and warns, naming it.
+TEST_F(ConversionRunTest, AReferenceTableInTheOtherCodePageWarns) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}});
   EXPECT_EQ(Run(archive).warnings, std::vector<std::string>{});
-  auto edit = [](const std::string& path, const std::function<void(std::string&)>& change) {
-    std::string bytes;
-    ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
-    change(bytes);
-    ASSERT_TRUE(platform::WriteWholeFile(path, bytes));
-  };
-  auto setCount = [](std::string& bytes, std::uint32_t count) { std::memcpy(bytes.data() + 4, &count, 4); };
-  const std::string rslt = ShownPath(ReferenceTablePath(State(), Lookup::tr_rslt));
-  const std::string street = ShownPath(ReferenceTablePath(State(), Lookup::street));
-  const std::string f002 = ShownPath(ReferenceTablePath(State(), Lookup::f002));
   const std::string lpu = ShownPath(ReferenceTablePath(State(), Lookup::lpu));
-  edit(rslt, [](std::string& bytes) { bytes.resize(bytes.size() - 10); });  // cut in its last record
-  edit(street, [&](std::string& bytes) { setCount(bytes, 4000000000u); });
-  edit(f002, [&](std::string& bytes) { setCount(bytes, 1); });
-  // Every letter of lpu's text moved to where Windows-1251 keeps it.
-  edit(lpu, [](std::string& bytes) {
-    const std::size_t header = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9])
-                                                                          << 8;
-    for (std::size_t i = header; i < bytes.size(); ++i) {
-      auto c = static_cast<unsigned char>(bytes[i]);
-      if (c >= 0x80 && c <= 0xAF) bytes[i] = static_cast<char>(c + 0x40);
-      if (c >= 0xE0 && c <= 0xEF) bytes[i] = static_cast<char>(c + 0x10);
-    }
-  });
-  edit(archive, [&](std::string& bytes) { setCount(bytes, 2); });
-  host_.warnings.clear();
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(lpu, bytes));
+  // Every letter of the text moved to where Windows-1251 keeps it.
+  const std::size_t header =
+      static_cast<unsigned char>(bytes[8]) | std::size_t{static_cast<unsigned char>(bytes[9])} << 8;
+  for (std::size_t i = header; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80 && c <= 0xAF) bytes[i] = static_cast<char>(c + 0x40);
+    if (c >= 0xE0 && c <= 0xEF) bytes[i] = static_cast<char>(c + 0x10);
+  }
+  ASSERT_TRUE(platform::WriteWholeFile(lpu, bytes));
   RunSummary summary = Run(archive);
   EXPECT_EQ(summary.outcome, RunOutcome::Completed);
-  EXPECT_EQ(summary.recordsRead, 2);
-  EXPECT_EQ(summary.warnings, host_.warnings);
-  std::string all;
-  for (const std::string& warning : summary.warnings) all += AnsiToUtf8(warning) + "\n";
-  auto told = [&](const std::string& text) {
-    EXPECT_NE(all.find(text), std::string::npos) << text << "\n" << all;
-  };
-  told("Заголовок архива " + AnsiToUtf8(archive) +
-       " объявляет записей: 2, а в файле целых записей: 3. Конвертируются только объявленные; записей не "
-       "конвертировано: 1.");
-  told("Таблица tr_rslt (" + AnsiToUtf8(rslt) + ") повреждена: заголовок объявляет записей: ");
-  told("; файл обрывается посреди записи.");
-  told("Таблица street (" + AnsiToUtf8(street) + ") повреждена: заголовок объявляет записей: 4000000000, ");
-  told("Таблица f002 (" + AnsiToUtf8(f002) +
-       ") повреждена: заголовок объявляет записей: 1, в файле целых "
-       "записей: ");
-  told("Текст таблицы lpu (" + AnsiToUtf8(lpu) + ") похож на кодировку ANSI (Windows-1251)");
-  EXPECT_EQ(summary.warnings.size(), 5u) << all;
+  ASSERT_EQ(summary.warnings.size(), 1u);
+  EXPECT_TRUE(
+      AnsiToUtf8(summary.warnings[0])
+          .starts_with("Текст таблицы lpu (" + AnsiToUtf8(lpu) + ") похож на кодировку ANSI (Windows-1251)"))
+      << AnsiToUtf8(summary.warnings[0]);
 }
 
 }  // namespace
