@@ -56,8 +56,7 @@ bool AlreadyListed(const std::vector<std::string>& entries, const std::string& e
 
 // The write-target rule before anything is written: the status that
 // refuses the command, 0 when it may go on.
-int RefusalOf(const WriteTargets& targets) {
-  const auto problem = targets.Check();
+int RefusalOf(const std::optional<WriteProblem>& problem) {
   if (!problem) return kCompleted;
   PrintError(problem->Text());
   return problem->clash ? kWrongArguments : kFailed;
@@ -66,12 +65,7 @@ int RefusalOf(const WriteTargets& targets) {
 // The joined table is a new file written beside the program's log; the
 // archives are only read.
 int JoinTargetsRefusal(const std::vector<std::string>& entries, const std::string& name1251) {
-  WriteTargets targets;
-  for (const std::string& entry : entries) targets.Reads(entry, VELT_ANSI("объединяемый архив"));
-  // No name is the join's own message.
-  if (!Trim(name1251).empty()) targets.Writes(JoinedFilePath(name1251), VELT_ANSI("объединённая таблица"));
-  targets.Writes(State().logFilePath, VELT_ANSI("журнал событий"));
-  return RefusalOf(targets);
+  return RefusalOf(JoinTargetsProblem(entries, name1251));
 }
 
 // Lists the files as the composition window would and joins them in the
@@ -122,7 +116,7 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
     targets.Reads(table, VELT_ANSI("таблица связок"));
     targets.Writes(Utf8ToAnsi(file), VELT_ANSI("выгружаемый файл CSV"));
   }
-  if (const int refused = RefusalOf(targets); refused != kCompleted) return refused;
+  if (const int refused = RefusalOf(targets.Check()); refused != kCompleted) return refused;
   if (!import) {
     ExportMappingFile(kind, Utf8ToAnsi(file));
     return kCompleted;

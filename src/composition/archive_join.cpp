@@ -90,6 +90,35 @@ bool PutInPlace(Table& joined, const std::string& output, JoinHost& host) {
 
 unsigned char Folded(char c) { return static_cast<unsigned char>(UpperChar(c)); }
 
+// Why the joined table could not be begun at `partial`, on a line of its
+// own: another join writing the same table holds it, else the file's own
+// cause (a full disk, no right, ...).
+std::string NotBegunLine(const std::string& partial) {
+  platform::File probe;
+  if (probe.Open(partial, platform::File::Mode::Read, platform::File::Lock::Exclusive) ==
+      platform::OpenResult::Locked)
+    return "\n" + TableProblemLine(partial, VELT_ANSI("занят другой программой: в этот же файл сейчас идёт "
+                                                      "другое склеивание. Дождитесь его конца"));
+  return "\n" + FileWriteProblem(partial);
+}
+
+// The joined table opened for this join alone; false, with the message
+// said, when another join took it first.
+bool OpenedAlone(Table& joined, const std::string& partial, const std::string& output,
+                 const std::string& first, JoinHost& host) {
+  try {
+    joined.SetTableName(partial);
+    joined.SetExclusive(true);
+    joined.Open();
+    return true;
+  } catch (const Error&) {
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
+                     "." + Cancelled() + NotBegunLine(partial));
+    host.HideProgress();
+    return false;
+  }
+}
+
 }  // namespace
 
 std::string JoinedFilePath(std::string_view name) {
@@ -114,6 +143,15 @@ int JoinProgress(int done, int total) {
   // (5 * total + 95 * done) / total.
   const std::int64_t numerator = std::int64_t{kFirstProgress} * total + std::int64_t{95} * done;
   return static_cast<int>(RoundHalfEven(numerator, total));
+}
+
+std::optional<WriteProblem> JoinTargetsProblem(const std::vector<std::string>& entries,
+                                               const std::string& name) {
+  WriteTargets targets;
+  for (const std::string& entry : entries) targets.Reads(entry, VELT_ANSI("объединяемый архив"));
+  if (!Trim(name).empty()) targets.Writes(JoinedFilePath(name), VELT_ANSI("объединённая таблица"));
+  targets.Writes(State().logFilePath, VELT_ANSI("журнал событий"));
+  return targets.Check();
 }
 
 namespace {
@@ -218,18 +256,23 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   const std::string partial = PartialPath(output);
   // A name of blanks alone names the folder itself.
   if (platform::FileNamePart(output).empty() || NamesAnEntry(output, entries) ||
-      NamesAnEntry(partial, entries) || !CopiedStructure(joined, partial)) {
+      NamesAnEntry(partial, entries)) {
     host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
                      "." + Cancelled());
     host.HideProgress();
     return JoinOutcome::CannotCreate;
   }
-  // From here on the partial table exists: whatever stops the join, also an
-  // error that no step expects, says what became of it.
+  // Two joins into one table meet here: the one that loses is told so.
+  if (!CopiedStructure(joined, partial)) {
+    host.ShowMessage(VELT_ANSI("Невозможно создать файл ") + output + VELT_ANSI(" или занят файл ") + first +
+                     "." + Cancelled() + NotBegunLine(partial));
+    host.HideProgress();
+    return JoinOutcome::CannotCreate;
+  }
+  if (!OpenedAlone(joined, partial, output, first, host)) return JoinOutcome::CannotCreate;
+  // From here on the partial table exists and is this join's: whatever stops
+  // the join, also an error that no step expects, says what became of it.
   try {
-    joined.SetTableName(partial);
-    joined.SetExclusive(true);
-    joined.Open();
     return AppendAll(entries, output, joined, host);
   } catch (const std::exception& error) {
     try {

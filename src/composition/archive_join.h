@@ -6,11 +6,13 @@
 // The join knows nothing of windows: the composition window and the command
 // line each supply a JoinHost, which also carries the messages to the user.
 // All text is Windows-1251.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "support/cancel_token.h"
+#include "support/write_target.h"
 
 namespace velt {
 
@@ -70,6 +72,13 @@ void SortIgnoringCase(std::vector<std::string>& entries);
 // The position of the progress bar after `done` of `total` tables:
 // 5 + 95 * done / total, rounded half to even.
 int JoinProgress(int done, int total);
+
+// What refuses a join before it starts under the rule of every written
+// file (write_target.h): the joined table and the event log against the
+// entries; nothing when the join may go on. An empty name is the join's own
+// message.
+std::optional<WriteProblem> JoinTargetsProblem(const std::vector<std::string>& entries,
+                                               const std::string& name);
 
 // Joins `entries` (in the order given) into JoinedFilePath(name), written
 // under its partial name (support/partial_path.h) and renamed into place

@@ -209,7 +209,7 @@ bool TariffGroup(RecordContext& ctx) {
   const TariffRow& row = ctx.session.lookups.Tariff(ctx.specialty, category);
   if (row.state == TariffRow::State::None) return true;
   if (row.state == TariffRow::State::TariffFails) return false;
-  ctx.out.Formatted(Out::TARIF, row.tariffField.data(), row.tariffFits);
+  ctx.out.Formatted(Out::TARIF, row.tariffField.data(), row.tariffFits, row.tariff);
   if (row.state == TariffRow::State::DateFails) return false;
   ctx.out.Date(Out::DATE_TAR, row.date);
   return true;

@@ -56,13 +56,11 @@ struct Tally {
   }
 };
 
-// The text fields of the first records, read raw a small piece at a time
-// (one buffer of 32 KiB, whatever the sample's size); nothing when the file
-// is no table.
-CyrillicShares MeasureArchive(const std::string& archivePath, std::uint8_t& languageDriver) {
+}  // namespace
+
+CyrillicShares MeasureTableText(const std::string& path, std::uint8_t& languageDriver) {
   platform::File file;
-  if (file.Open(archivePath, platform::File::Mode::Read, platform::File::Lock::None) !=
-      platform::OpenResult::Ok)
+  if (file.Open(path, platform::File::Mode::Read, platform::File::Lock::None) != platform::OpenResult::Ok)
     return {};
   char prefix[dbf::kHeaderPrefix];
   if (file.ReadAt(0, prefix, sizeof prefix) != sizeof prefix) return {};
@@ -94,15 +92,14 @@ CyrillicShares MeasureArchive(const std::string& archivePath, std::uint8_t& lang
   return tally.Shares();
 }
 
-}  // namespace
-
 CyrillicShares MeasureCyrillic(std::string_view text) {
   Tally tally;
   tally.Add(text);
   return tally.Shares();
 }
 
-std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage) {
+std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage,
+                                       const std::string& whose) {
   if (shares.highBytes < kFewestHighBytes) return std::nullopt;
   const bool ansi = chosenCodePage == "ANSI";
   const double chosen = ansi ? shares.ansi : shares.oem;
@@ -110,10 +107,9 @@ std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::
   if (other - chosen < kClearMargin) return std::nullopt;
   const char* otherName = ansi ? "OEM (866)" : "ANSI (Windows-1251)";
   const char* chosenName = ansi ? "ANSI (Windows-1251)" : "OEM (866)";
-  return VELT_ANSI("Текст архива похож на кодировку ") + otherName +
+  return VELT_ANSI("Текст ") + whose + VELT_ANSI(" похож на кодировку ") + otherName +
          VELT_ANSI(": в ней русскими буквами читаются ") + Percent(other) +
-         VELT_ANSI(" знаков вне латиницы, в выбранной ") + chosenName + " - " + Percent(chosen) +
-         VELT_ANSI(". Проверьте кодировку в настройках");
+         VELT_ANSI(" знаков вне латиницы, в выбранной ") + chosenName + " - " + Percent(chosen);
 }
 
 std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::string& chosenCodePage) {
@@ -134,9 +130,11 @@ std::optional<std::string> CodePageHint(std::uint8_t languageDriver, const std::
 std::optional<std::string> CodePageHintForFile(const std::string& archivePath,
                                                const std::string& chosenCodePage) {
   std::uint8_t languageDriver = 0;
-  const CyrillicShares shares = MeasureArchive(archivePath, languageDriver);
+  const CyrillicShares shares = MeasureTableText(archivePath, languageDriver);
   if (auto hint = CodePageHint(languageDriver, chosenCodePage)) return hint;
-  return ContentHint(shares, chosenCodePage);
+  if (auto hint = ContentHint(shares, chosenCodePage, VELT_ANSI("архива")))
+    return *hint + VELT_ANSI(". Проверьте кодировку в настройках");
+  return std::nullopt;
 }
 
 }  // namespace velt

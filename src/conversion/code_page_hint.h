@@ -25,7 +25,15 @@ CyrillicShares MeasureCyrillic(std::string_view text);
 
 // The warning when the text looks written in the code page other than the
 // chosen one: enough letters, and clearly more of them make sense there.
-std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage);
+// `whose` names the text in the genitive ("архива", "таблицы tr_rslt");
+// the caller adds the remedy.
+std::optional<std::string> ContentHint(const CyrillicShares& shares, const std::string& chosenCodePage,
+                                       const std::string& whose);
+
+// The text fields of a table file's first records, read raw a small piece
+// at a time (one buffer of 32 KiB, whatever the sample's size), and the
+// header's language byte; nothing when the file is no table.
+CyrillicShares MeasureTableText(const std::string& path, std::uint8_t& languageDriver);
 
 // The same for an archive file: the header's mark, else the text fields of
 // its first records, read as raw bytes; a file that cannot be read gives no

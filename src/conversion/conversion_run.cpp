@@ -7,6 +7,7 @@
 #include "conversion/output_layout.h"
 #include "conversion/record_converter.h"
 #include "conversion/run_session.h"
+#include "conversion/table_damage.h"
 #include "conversion/unmapped_report.h"
 #include "reference/reference_tables.h"
 #include "support/code_page.h"
@@ -113,11 +114,15 @@ int InsurerRegionOf(const Table& archive, int smoField) {
   return StrToIntDef(Copy(archive.TextView(smoField), 1, 2), 0);
 }
 
-std::string RecordHint(const Table& archive) {
+// The archive record and the call an error met, and for a value too wide
+// for its field, which field and value.
+std::string RecordHint(const Table& archive, const Error& error) {
   std::string hint = VELT_ANSI("Запись архива № ") + std::to_string(archive.RecNo());
   int ngod = archive.Active() ? archive.FieldIndex("NGOD") : -1;
-  if (ngod >= 0 && archive.RecNo() > 0) hint += VELT_ANSI(", вызов № ") + std::string(archive.TextView(ngod));
-  return hint;
+  if (ngod >= 0 && archive.RecNo() > 0)
+    hint += VELT_ANSI(", вызов № ") + Trim(std::string(archive.TextView(ngod)));
+  if (error.Kind() == ErrorKind::OutOfBounds && !error.Cause().empty()) hint += ": " + error.Cause();
+  return hint + (error.Kind() == ErrorKind::OutOfBounds ? "." : "");
 }
 
 // Why the archive did not open, in Russian: the table layer's own cause
@@ -144,14 +149,34 @@ std::string MissingFieldError(Table& archive, const char* field, const std::stri
 
 // A file cut short is read up to its last whole record: the calls after it
 // are missing, which the user must hear of.
+// A header that counts fewer records than the file holds leaves the others
+// out, which the user must hear of as well.
 void WarnIfTruncated(const Table& archive, RunHost& host, RunSummary& summary) {
   const std::int64_t declared = archive.DeclaredCount();
   const std::int64_t present = archive.PhysicalCount();
+  const std::int64_t whole = archive.WholeRecordsInFile();
+  if (declared < whole)
+    Warn(host, summary,
+         VELT_ANSI("Заголовок архива ") + ShownPath(archive.TableName()) + VELT_ANSI(" объявляет записей: ") +
+             std::to_string(declared) + VELT_ANSI(", а в файле целых записей: ") + std::to_string(whole) +
+             VELT_ANSI(". Конвертируются только объявленные; записей не конвертировано: ") +
+             std::to_string(whole - declared) + VELT_ANSI(". Проверьте архив: его мог не дописать VELT."));
   if (declared <= present) return;
   Warn(host, summary,
        VELT_ANSI("Архив ") + archive.TableName() + VELT_ANSI(" обрезан: заголовок объявляет записей: ") +
            std::to_string(declared) + VELT_ANSI(", в файле целых записей: ") + std::to_string(present) +
            VELT_ANSI(". Конвертируются только они; возьмите целую копию архива."));
+}
+
+// Reference and mapping tables that are damaged convert as they read, but
+// the result rests on them: each is named.
+void WarnOfDamagedReferences(RunHost& host, const RunSession& session, RunSummary& summary) {
+  for (int i = 0; i < kLookupCount; ++i) {
+    const auto slot = static_cast<Lookup>(i);
+    for (const std::string& warning :
+         ReferenceTableWarnings(LookupName(slot), ReferenceTablePath(session.state, slot)))
+      Warn(host, summary, warning);
+  }
 }
 
 // A table of an earlier run that this completed run did not replace: beside
@@ -427,6 +452,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
     return;
   }
   WarnIfTruncated(tables.VELTDBF, host, summary);
+  WarnOfDamagedReferences(host, session, summary);
   session.progressStep = ProgressStepFor(tables.VELTDBF.Count());
   host.Checkpoint();
   // Found before the first record, so that no output table is begun; a run
@@ -458,7 +484,7 @@ void RunOnce(RunTables& tables, RunHost& host, const std::string& archivePath, c
     // The last batch reaches the file before the run reports its end.
     FlushOutputs(tables);
   } catch (const Error& error) {
-    fail(std::string(error.what()) + "\n" + RecordHint(tables.VELTDBF));
+    fail(std::string(error.what()) + "\n" + RecordHint(tables.VELTDBF, error));
   } catch (...) {
     endEarly();
     throw;

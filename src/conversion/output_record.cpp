@@ -1,6 +1,7 @@
 #include "conversion/output_record.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "support/char_set.h"
@@ -96,6 +97,31 @@ void OutputRecord::Overflow(Out field, bool on) {
     overflow_[bit / 64] &= ~mask;
 }
 
+void OutputRecord::Overflow(Out field, bool on, double value) {
+  if (on) overflowValues_[static_cast<std::size_t>(field)] = value;
+  Overflow(field, on);
+}
+
+std::string OutputRecord::OutOfBoundsText() const {
+  for (int i = 0; i < kOutputFieldCount; ++i) {
+    const Out field = static_cast<Out>(i);
+    if (!OutOfBoundsAt(field)) continue;
+    const OutputField& f = kOutputLayout[static_cast<std::size_t>(i)];
+    std::string shape = std::string(1, f.type) + " " + std::to_string(f.width);
+    if (f.decimals > 0) shape += "," + std::to_string(f.decimals);
+    if (f.type == 'D')
+      return VELT_ANSI("дата вне годов 1-9999 не помещается в поле ") + f.name + " (" + shape +
+             VELT_ANSI(") таблицы результатов");
+    const double number = overflowValues_[static_cast<std::size_t>(i)];
+    char value[64];
+    std::snprintf(value, sizeof value, "%.*f", f.decimals, number);
+    if (std::strlen(value) > 40) std::snprintf(value, sizeof value, "%.6g", number);
+    return VELT_ANSI("значение ") + value + VELT_ANSI(" не помещается в поле ") + f.name + " (" + shape +
+           VELT_ANSI(") таблицы результатов");
+  }
+  return {};
+}
+
 void OutputRecord::Reset(char* record) {
   record_ = record;
   overflow_ = {};
@@ -142,7 +168,7 @@ void OutputRecord::UpperText(Out field, std::string_view value) {
 void OutputRecord::WriteInteger(Out field, int value) {
   const OutputField& f = kOutputLayout[static_cast<int>(field)];
   if (f.decimals != 0) {
-    Overflow(field, !dbf::FormatInteger(value, f.width, f.decimals, At(field)));
+    Overflow(field, !dbf::FormatInteger(value, f.width, f.decimals, At(field)), value);
     return;
   }
   // Right-justified digits, as FormatInteger writes them: made from the
@@ -171,7 +197,7 @@ void OutputRecord::WriteInteger(Out field, int value) {
   if (value < 0) *--start = '-';
   const int length = static_cast<int>(digits + sizeof digits - start);
   if (length > f.width) {
-    Overflow(field, true);
+    Overflow(field, true, value);
     return;
   }
   char* p = At(field);
@@ -180,10 +206,10 @@ void OutputRecord::WriteInteger(Out field, int value) {
   Overflow(field, false);
 }
 
-void OutputRecord::Formatted(Out field, const char* bytes, bool fits) {
+void OutputRecord::Formatted(Out field, const char* bytes, bool fits, double value) {
   Rewritten(field);
   if (fits) std::memcpy(At(field), bytes, WidthOf(field));
-  Overflow(field, !fits);
+  Overflow(field, !fits, value);
 }
 
 void OutputRecord::Date(Out field, DateTime value, const DateParts& parts) {
@@ -206,7 +232,7 @@ void OutputRecord::Date(Out field, DateTime value, const DateParts& parts) {
 void OutputRecord::Number(Out field, double value) {
   const OutputField& f = kOutputLayout[static_cast<int>(field)];
   Rewritten(field);
-  Overflow(field, !dbf::FormatNumber(value, f.width, f.decimals, At(field)));
+  Overflow(field, !dbf::FormatNumber(value, f.width, f.decimals, At(field)), value);
 }
 
 bool OutputRecord::Date(Out field, DateTime value) {
@@ -222,7 +248,7 @@ bool OutputRecord::Date(Out field, DateTime value) {
     date = &fresh;
   }
   if (date->written) std::memcpy(At(field), date->text, 8);
-  Overflow(field, !date->written);
+  Overflow(field, !date->written, value);
   return date->written;
 }
 

@@ -4,6 +4,7 @@
 // layer's field writes format it, without their checks of the edit state.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "conversion/output_layout.h"
@@ -46,8 +47,9 @@ class OutputRecord {
   // A date known by its parts too (the value encodes them).
   void Date(Out field, DateTime value, const DateParts& parts);
   // The field's bytes as FormatNumber or FormatInteger gave them, or, when
-  // they did not fit (`fits` false), the field as it was.
-  void Formatted(Out field, const char* bytes, bool fits);
+  // they did not fit (`fits` false), the field as it was; `value` is what
+  // they stand for, for the message when it did not fit.
+  void Formatted(Out field, const char* bytes, bool fits, double value);
 
   // A value too wide for its field was written and not replaced since: the
   // record cannot be posted ("Translate error. Value out of bounds").
@@ -58,10 +60,16 @@ class OutputRecord {
     const auto bit = static_cast<unsigned>(field);
     return (overflow_[bit / 64] >> (bit % 64)) & 1;
   }
+  // Why the record cannot be posted, for the operator (1251): the first
+  // field in layout order whose value did not fit, its type and width, and
+  // that value. Empty when every value fits.
+  std::string OutOfBoundsText() const;
 
  private:
   char* At(Out field) const { return record_ + kOutputOffsets[static_cast<int>(field)]; }
   void Overflow(Out field, bool on);
+  // The same with the value that did not fit, kept for OutOfBoundsText.
+  void Overflow(Out field, bool on, double value);
   // Whether the field was written before in this record; marks it written.
   bool Rewritten(Out field);
   void WriteInteger(Out field, int value);
@@ -71,6 +79,9 @@ class OutputRecord {
   char* record_ = nullptr;
   std::array<std::uint64_t, 2> overflow_{};
   std::array<std::uint64_t, 2> written_{};
+  // The last value of each field that did not fit; read only while its
+  // overflow bit is on. Written rarely: only when a value does not fit.
+  std::array<double, kOutputFieldCount> overflowValues_{};
   // The last dates written (the call's day comes back in several fields and
   // records), each with its eight bytes.
   struct FormattedDate {

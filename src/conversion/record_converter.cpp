@@ -27,8 +27,11 @@ const std::string& CallTimeMessage() {
   return message;
 }
 
-// The table layer's refusal of a value too wide for its field.
-[[noreturn]] void OutOfBounds() { throw Error("Translate error. Value out of bounds"); }
+// The table layer's refusal of a value too wide for its field; the field
+// and the value go with it for the line that names the record.
+[[noreturn]] void OutOfBounds(const OutputRecord& out) {
+  throw Error("Translate error. Value out of bounds", ErrorKind::OutOfBounds, out.OutOfBoundsText());
+}
 
 }  // namespace
 
@@ -108,7 +111,7 @@ void ConvertCallRecord(RunSession& session, Table& output, bool isNative) {
   EndAddressGroup(ctx);
 
   // The text fields lost # = | as they were written.
-  if (out.OutOfBounds()) OutOfBounds();
+  if (out.OutOfBounds()) OutOfBounds(out);
   output.Post();
 }
 

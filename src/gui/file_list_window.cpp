@@ -343,6 +343,11 @@ void FileListWindow::onClearListClicked() { fileList_->clear(); }
 void FileListWindow::onComposeClicked() {
   // A second join on the same output file must not start meanwhile.
   if (join_->Underway()) return;
+  // The rule of the command line, before anything is asked or begun.
+  if (auto problem = JoinTargetsProblem(Entries(), FromQt(outputName_->text()))) {
+    ShowMessage(problem->Text());
+    return;
+  }
   if (!ReplaceAgreed()) return;
   compose_->setEnabled(false);
   queuedHost_->Cancel().Clear();

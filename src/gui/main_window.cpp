@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "conversion/code_page_hint.h"
+#include "conversion/run_targets.h"
 #include "conversion/unmapped_report.h"
 #include "gui/about_box.h"
 #include "gui/directory_dialog.h"
@@ -581,6 +582,12 @@ std::optional<std::string> MainWindow::PreRunProblem() const {
     return VELT_ANSI("Файл архива ВЕЛТ не выбран. Выберите его кнопкой «...» или перетащите в окно.");
   if (auto problem = FolderWriteProblem(ChosenOutputDir()))
     return VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem;
+  // The rule of the command line: nothing the run writes lands on what it
+  // reads, or on a file that is no regular one or cannot be written.
+  WriteTargets targets;
+  AddRunFiles(targets, {ChosenArchive()}, ChosenOutputDir());
+  targets.Reads(IniFilePath(), VELT_ANSI("файл настроек"));
+  if (auto problem = targets.Check()) return problem->Text();
   return std::nullopt;
 }
 

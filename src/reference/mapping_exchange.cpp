@@ -285,8 +285,7 @@ MappingImportCount ImportMappingCsv(Table& mapping, int kind, std::string_view c
 
 void WriteMappingCsv(Table& mapping, const std::string& csvPath) {
   if (!platform::ReplaceWholeFile(csvPath, MappingTableCsv(mapping)))
-    throw Error(VELT_ANSI("Не удалось записать файл ") + csvPath +
-                VELT_ANSI(": папка недоступна для записи или диск заполнен."));
+    throw Error(VELT_ANSI("Не удалось записать файл ") + csvPath + ".\n" + FileWriteProblem(csvPath));
 }
 
 void ExportMappingFile(int kind, const std::string& csvPath) {

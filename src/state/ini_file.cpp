@@ -4,11 +4,18 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/text.h"
 
 namespace velt {
 namespace {
+
+// "Unable to write to <path>" and, on a second line, why: the folder, a
+// folder in the file's place, a full disk, no right, ...
+Error UnableToWrite(const std::string& path) {
+  return Error("Unable to write to " + path + "\n" + FileWriteProblem(path));
+}
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -143,7 +150,7 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int fal
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  if (unreadable_) throw Error("Unable to write to " + path_);
+  if (unreadable_) throw UnableToWrite(path_);
   int header = FindSection(section);
   if (header < 0) {
     lines_.push_back(ParseLine("[" + std::string(section) + "]"));
@@ -166,7 +173,7 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 }
 
 void IniFile::EraseSection(std::string_view section) {
-  if (unreadable_) throw Error("Unable to write to " + path_);
+  if (unreadable_) throw UnableToWrite(path_);
   for (int header = FindSection(section); header >= 0; header = FindSection(section))
     lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
   Store();
@@ -179,7 +186,7 @@ void IniFile::Store() const {
     platform::File existing;
     if (existing.Open(path_, platform::File::Mode::ReadWrite, platform::File::Lock::None) !=
         platform::OpenResult::Ok)
-      throw Error("Unable to write to " + path_);
+      throw UnableToWrite(path_);
   }
   std::string content;
   for (const Line& line : lines_) {
@@ -189,7 +196,7 @@ void IniFile::Store() const {
   std::string temp = path_ + ".tmp";
   if (!platform::WriteWholeFile(temp, content) || !platform::ReplaceFile(temp, path_)) {
     platform::RemoveFile(temp);
-    throw Error("Unable to write to " + path_);
+    throw UnableToWrite(path_);
   }
 }
 

@@ -20,12 +20,16 @@ enum class ErrorKind {
   Damaged,
   // An operation on a table that is not open.
   Closed,
+  // A value too wide for its field: the cause names the field and the
+  // value, and the caller, who knows the record, words the line with it.
+  OutOfBounds,
 };
 
 class Error : public std::runtime_error {
  public:
   // `cause`: why, in words the operator can act on (1251), when the failing
-  // layer knows; the text then holds it too, on its own line.
+  // layer knows; the text then holds it too, on its own line (OutOfBounds
+  // aside, see there).
   explicit Error(const std::string& text, ErrorKind kind = ErrorKind::Other, std::string cause = {})
       : std::runtime_error(text), kind_(kind), cause_(std::move(cause)) {}
   ErrorKind Kind() const { return kind_; }

@@ -285,6 +285,7 @@ OpenStatus DbfFile::Attach(std::unique_ptr<platform::File> file, const std::stri
   // A truncated file is read up to its last whole record.
   std::uint64_t whole = (size - layout.headerLength) / layout.recordLength;
   count_ = std::min<std::uint64_t>(layout.recordCount, whole);
+  wholeAtOpen_ = whole;
   // A last record whose deletion flag is still the end mark is an append
   // that a kill cut short before its end (see AppendBlock): never posted.
   if (count_ > 0) {
@@ -317,6 +318,7 @@ bool DbfFile::Close() {
   header_.clear();
   layout_ = Layout();
   count_ = 0;
+  wholeAtOpen_ = 0;
   readOnly_ = false;
   translate_ = false;
   endMarked_ = false;

@@ -128,6 +128,9 @@ class DbfFile {
   // Whole records in the file (the header's count, cut to what the file
   // holds), with the appends gathered but not yet written.
   std::uint64_t RecordCount() const { return count_ + inFlight_ + pending_; }
+  // Whole records the file held when it was opened, whatever its header
+  // counts: above RecordCount when the header counts too few.
+  std::uint64_t WholeRecordsAtOpen() const { return wholeAtOpen_; }
 
   // Appends gather in memory and reach the file a batch at a time: when a
   // batch is full, at Flush and at Close. Only for a file that its caller
@@ -185,6 +188,7 @@ class DbfFile {
   std::string header_;  // the header bytes as read
   Layout layout_;
   std::uint64_t count_ = 0;
+  std::uint64_t wholeAtOpen_ = 0;
   bool readOnly_ = false;
   bool translate_ = false;
   // The end mark is known to follow the counted records (this object's own

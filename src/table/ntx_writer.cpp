@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 
 namespace velt {
@@ -183,7 +184,8 @@ void WriteNtxFile(const std::string& path, const NtxDescription& description, co
   const std::string temporary = path + "." + std::to_string(platform::ProcessId()) + ".tmp";
   if (!platform::WriteWholeFile(temporary, buffer) || !platform::ReplaceFile(temporary, path)) {
     platform::RemoveFile(temporary);
-    throw Error("Cannot write index file " + path);
+    const std::string cause = FileWriteProblem(path);
+    throw Error("Cannot write index file " + path + "\n" + cause, ErrorKind::Other, cause);
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/text.h"
 #include "table/dbf_file.h"
@@ -67,6 +68,13 @@ bool ParseInt(std::string_view text, int& value) {
 // "Unable to open table: <path>" and, on a second line, why.
 Error UnableToOpen(const std::string& path, const std::string& cause, ErrorKind kind) {
   return Error("Unable to open table: " + path + "\n" + cause, kind, cause);
+}
+
+// "Unable to write table: <path>" and, on a second line, the true cause (a
+// full disk, no right, a read-only medium, a file held by another program).
+Error UnableToWrite(const std::string& path) {
+  const std::string cause = FileWriteProblem(path);
+  return Error("Unable to write table: " + path + "\n" + cause, ErrorKind::Other, cause);
 }
 
 // A table that could not be written at all.
@@ -148,7 +156,7 @@ struct Table::Impl {
   void RequireEditing() const {
     if (state == State::Browse) throw Error(Prefixed(kNotEditing));
   }
-  [[noreturn]] void WriteFailed() const { throw Error("Unable to write table: " + file.Path()); }
+  [[noreturn]] void WriteFailed() const { throw UnableToWrite(file.Path()); }
   const FieldInfo& FieldAt(int index) const {
     const auto& fields = file.layout().fields;
     if (index < 0 || static_cast<std::size_t>(index) >= fields.size())
@@ -441,7 +449,7 @@ void Table::Close() {
   m.scoped = false;
   m.visibleCount = -1;
   m.StandNowhere();
-  if (!written) throw Error("Unable to write table: " + path);
+  if (!written) throw UnableToWrite(path);
 }
 
 // ---- Navigation
@@ -498,6 +506,9 @@ std::int64_t Table::Count() const {
 
 std::int64_t Table::PhysicalCount() const { return static_cast<std::int64_t>(impl_->file.RecordCount()); }
 std::int64_t Table::DeclaredCount() const { return impl_->file.layout().recordCount; }
+std::int64_t Table::WholeRecordsInFile() const {
+  return static_cast<std::int64_t>(impl_->file.WholeRecordsAtOpen());
+}
 
 // ---- Fields
 

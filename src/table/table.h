@@ -136,6 +136,9 @@ class Table {
   // The count that the header announces; above PhysicalCount in a file cut
   // short (whose whole records alone are read).
   std::int64_t DeclaredCount() const;
+  // Whole records the file held when it opened, whatever the header counts:
+  // above DeclaredCount when the header counts too few (which alone are read).
+  std::int64_t WholeRecordsInFile() const;
 
   // ---- Fields.
   int FieldCount() const;

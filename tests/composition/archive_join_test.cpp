@@ -284,9 +284,30 @@ TEST_F(ArchiveJoinTest, AMissingInFolderIsNotCreated) {
   fs::remove(dir_.Path() + "app/in");
   std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF")};
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CannotCreate);
-  EXPECT_EQ(host_.messages, std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") +
-                                                     A(" или занят файл ") + entries[0] + "." + Cancelled()});
+  EXPECT_EQ(host_.messages,
+            std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") + A(" или занят файл ") +
+                                     entries[0] + "." + Cancelled() + A("\nПапка ") + dir_.Path() +
+                                     A("app/in/: не найдена.")});
   EXPECT_FALSE(fs::exists(dir_.Path() + "app/in"));
+  EXPECT_FALSE(host_.visible);
+}
+
+TEST_F(ArchiveJoinTest, AJoinThatLosesTheRaceForItsTableSaysSoInRussian) {
+  // Another join into the same table holds its partial file from creation
+  // to rename.
+  std::vector<std::string> entries = {Copy(kSample123, "a/F1.DBF")};
+  platform::File other;
+  ASSERT_EQ(other.Open(Output("J.DBF.partial"), platform::File::Mode::CreateTruncate,
+                       platform::File::Lock::Exclusive),
+            platform::OpenResult::Ok);
+  EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CannotCreate);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_NE(
+      host_.messages[0].find(Cancelled() + A("\nФайл ") + Output("J.DBF.partial") +
+                             A(": занят другой программой: в этот же файл сейчас идёт другое склеивание")),
+      std::string::npos)
+      << AnsiToUtf8(host_.messages[0]);
+  EXPECT_FALSE(fs::exists(Output("J.DBF")));
   EXPECT_FALSE(host_.visible);
 }
 

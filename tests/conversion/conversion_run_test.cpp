@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <map>
 
+#include "reference/reference_tables.h"
 #include "reference/test_tables.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/fake_run_host.h"
@@ -286,6 +288,59 @@ TEST_F(ConversionRunTest, AnErrorNoRuleHandlesEndsTheRunAtItsRecordAndKeepsEarli
   EXPECT_EQ(Records("tF1232401.DBF.partial"), 2);
   EXPECT_FALSE(platform::FileExists(Out() + "/tF1232401.DBF"));
   EXPECT_EQ(Log().find(A("успешно завершена")), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, AValueTooWideForItsFieldNamesTheRecordTheCallTheFieldAndTheValue) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}, {"740011"}, {"740011"}});
+  {
+    Table table;
+    table.SetOEMTranslate(true);
+    table.SetTableName(archive);
+    table.Open();
+    table.First();
+    table.Next();
+    table.Edit();
+    table.FieldByName("KILO").SetString("123456");  // SP_KM is N 4
+    table.Post();
+  }
+  try {
+    Run(archive);
+    FAIL() << "the run should end with an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Translate error. Value out of bounds\n" +
+                  A("Запись архива № 2, вызов № 2: значение 123456 не помещается в поле SP_KM (N 4) "
+                    "таблицы результатов."));
+  }
+  EXPECT_EQ(Records("tF1232401.DBF.partial"), 1);
+  EXPECT_EQ(host_.status, A("Конвертация отменена"));
+}
+
+// A reference table in the other code page (the cut and miscounted ones,
+// and the archive that counts too few, are the command line's cases): the
+// run converts as the table reads and warns, naming it.
+TEST_F(ConversionRunTest, AReferenceTableInTheOtherCodePageWarns) {
+  std::string archive = Archive("F1232401.DBF", {{"740011"}});
+  EXPECT_EQ(Run(archive).warnings, std::vector<std::string>{});
+  const std::string lpu = ShownPath(ReferenceTablePath(State(), Lookup::lpu));
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(lpu, bytes));
+  // Every letter of the text moved to where Windows-1251 keeps it.
+  const std::size_t header =
+      static_cast<unsigned char>(bytes[8]) | std::size_t{static_cast<unsigned char>(bytes[9])} << 8;
+  for (std::size_t i = header; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80 && c <= 0xAF) bytes[i] = static_cast<char>(c + 0x40);
+    if (c >= 0xE0 && c <= 0xEF) bytes[i] = static_cast<char>(c + 0x10);
+  }
+  ASSERT_TRUE(platform::WriteWholeFile(lpu, bytes));
+  RunSummary summary = Run(archive);
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  ASSERT_EQ(summary.warnings.size(), 1u);
+  EXPECT_TRUE(
+      AnsiToUtf8(summary.warnings[0])
+          .starts_with("Текст таблицы lpu (" + AnsiToUtf8(lpu) + ") похож на кодировку ANSI (Windows-1251)"))
+      << AnsiToUtf8(summary.warnings[0]);
 }
 
 }  // namespace

@@ -322,6 +322,18 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   EXPECT_NE(messages_.shown[0].find("Table does not exist."), std::string::npos);
   EXPECT_TRUE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
   EXPECT_TRUE(window->isVisible());
+
+  // The joined table is one of the entries: refused by the command line's
+  // rule before the join starts, naming both roles; nothing is begun.
+  Add(*window, Q(Copy(kSample123, "app/in/J.DBF")));
+  Child<QProgressBar>(*window, "FconcatPG")->hide();
+  messages_.shown.clear();
+  window->onComposeClicked();
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_TRUE(messages_.shown[0].starts_with("Запись невозможна (объединённая таблица)"))
+      << messages_.shown[0];
+  EXPECT_NE(messages_.shown[0].find(", и объединяемый архив ("), std::string::npos) << messages_.shown[0];
+  EXPECT_FALSE(Child<QProgressBar>(*window, "FconcatPG")->isVisible());
 }
 
 TEST_F(FileListTest, ClosingWritesTheStateAndAnEmptyListLeavesNoListSection) {

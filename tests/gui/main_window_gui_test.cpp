@@ -333,7 +333,8 @@ TEST_F(MainWindowTest, AnIniThatCannotBeWrittenIsReportedOnceAndTheWindowStillCl
   EXPECT_FALSE(form_->isVisible());
   form_.reset();
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0], "Unable to write to " + IniFilePath());
+  EXPECT_TRUE(messages_[0].starts_with("Unable to write to " + IniFilePath() + "\n")) << messages_[0];
+  EXPECT_TRUE(messages_[0].ends_with(": нельзя записать: диск заполнен.")) << messages_[0];
   EXPECT_TRUE(Log().back().ends_with("остановлено."));
 }
 
@@ -571,6 +572,28 @@ TEST_F(MainWindowTest, ChecksBeforeARunLeaveTheWindowAndRunErrorsPutItBack) {
   EXPECT_TRUE(messages_[0].starts_with("Таблицы результатов нельзя записать в папку вывода.\nПапка "));
   EXPECT_EQ(Text("outdirpath"), "Не выбран каталог выгрузки");
   EXPECT_FALSE(Child<QPushButton>("convert")->isEnabled());
+
+  // The command line's rule for what a run writes: an output table that is
+  // a link, or the archive itself, is refused before the run, by its role.
+  ChooseArchiveAndOutput(app_.File("F6721703.DBF"));
+  fs::create_symlink(app_.File("elsewhere.DBF"), app_.File("out/tF6721703.DBF"));
+  messages_.clear();
+  Convert();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_TRUE(messages_[0].starts_with("Запись невозможна (таблица результатов архива ")) << messages_[0];
+  EXPECT_NE(messages_[0].find("это символическая ссылка"), std::string::npos) << messages_[0];
+  untouched();
+  fs::remove(app_.File("out/tF6721703.DBF"));
+  fs::copy(app_.File("F6721703.DBF"), app_.File("out/F6721703.DBF"));
+  fs::create_hard_link(app_.File("out/F6721703.DBF"), app_.File("out/teF6721703.DBF"));
+  ChooseArchiveAndOutput(app_.File("out/F6721703.DBF"));
+  messages_.clear();
+  Convert();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find("— это и таблица результатов архива"), std::string::npos) << messages_[0];
+  EXPECT_NE(messages_[0].find(", и архив ("), std::string::npos) << messages_[0];
+  untouched();
+  fs::remove(app_.File("out/teF6721703.DBF"));
 
   // An archive without most fields: the error's own text first, then the file.
   Table archive;

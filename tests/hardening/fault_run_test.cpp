@@ -160,6 +160,8 @@ TEST_F(FaultRunTest, DiskFullInTheMiddleOfATable) {
   platform::SetFaultHooks(full);
   std::string error = RunExpectingError();
   EXPECT_NE(error.find("Unable to write table: " + Natives() + ".partial"), std::string::npos) << error;
+  EXPECT_NE(error.find(A(".partial: нельзя записать: диск заполнен.\nЗапись архива № ")), std::string::npos)
+      << error;
   ExpectReleased();
   ExpectWholeTable(Natives() + ".partial", 99);
   ExpectWholeTable(Out() + "/teF1232401.DBF.partial");

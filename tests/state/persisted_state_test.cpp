@@ -402,7 +402,8 @@ TEST(PersistedStateTest, RefusedWriteRaisesAndLeavesSavedUnset) {
     s.SaveOnClose();
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + file);
+    EXPECT_TRUE(std::string(e.what()).starts_with("Unable to write to " + file + "\n" + A("Папка ")))
+        << e.what();
   }
   EXPECT_FALSE(s.Saved());
 }

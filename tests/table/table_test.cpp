@@ -391,7 +391,8 @@ TEST_F(BatchedTableTest, ABatchThatFailsOnItsThreadIsToldOnceAndTheRecordsBefore
     for (; i <= 2500 && error == none; ++i) error = ErrorOf([&] { Post(i); });
     const bool toldByFlush = error == none;
     if (toldByFlush) error = ErrorOf([&] { table_.FlushPosts(); });
-    EXPECT_EQ(error, "Unable to write table: " + path_);
+    EXPECT_EQ(error, "Unable to write table: " + path_ + A("\nФайл ") + path_ +
+                         A(": нельзя записать: диск заполнен."));
     EXPECT_EQ(toldByFlush, fit == 2300);
     EXPECT_EQ(ErrorOf([&] { table_.FlushPosts(); }), none);
     EXPECT_EQ(table_.PhysicalCount(), fit);
@@ -428,7 +429,8 @@ TEST_F(BatchedTableTest, AReadWaitsForTheBatchInFlightAndCloseTellsOfABatchThatF
   full.writeFault = [&](const std::string& path, std::uint64_t, std::size_t) { return path == path_; };
   platform::SetFaultHooks(full);
   Post(batch + 2);
-  EXPECT_EQ(ErrorOf([&] { table_.Close(); }), "Unable to write table: " + path_);
+  EXPECT_EQ(ErrorOf([&] { table_.Close(); }), "Unable to write table: " + path_ + A("\nФайл ") + path_ +
+                                                  A(": нельзя записать: диск заполнен."));
   EXPECT_FALSE(table_.Active());
   platform::SetFaultHooks({});
   OpenTable(table_, path_);
