@@ -190,7 +190,7 @@ JoinOutcome JoinArchives(const std::vector<std::string>& entries, const std::str
   if (total == sum) {
     if (!PutInPlace(joined, output, host)) return JoinOutcome::CannotCreate;
     host.Joined(output);
-    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+    host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится по пути ") +
                      output);
     joined.Close();
     host.HideProgress();

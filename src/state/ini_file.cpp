@@ -4,6 +4,7 @@
 
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/text.h"
 
@@ -143,7 +144,7 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int fal
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  if (unreadable_) throw Error("Unable to write to " + path_);
+  if (unreadable_) Unwritable();
   int header = FindSection(section);
   if (header < 0) {
     lines_.push_back(ParseLine("[" + std::string(section) + "]"));
@@ -166,7 +167,7 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 }
 
 void IniFile::EraseSection(std::string_view section) {
-  if (unreadable_) throw Error("Unable to write to " + path_);
+  if (unreadable_) Unwritable();
   for (int header = FindSection(section); header >= 0; header = FindSection(section))
     lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
   Store();
@@ -179,7 +180,7 @@ void IniFile::Store() const {
     platform::File existing;
     if (existing.Open(path_, platform::File::Mode::ReadWrite, platform::File::Lock::None) !=
         platform::OpenResult::Ok)
-      throw Error("Unable to write to " + path_);
+      Unwritable();
   }
   std::string content;
   for (const Line& line : lines_) {
@@ -189,8 +190,14 @@ void IniFile::Store() const {
   std::string temp = path_ + ".tmp";
   if (!platform::WriteWholeFile(temp, content) || !platform::ReplaceFile(temp, path_)) {
     platform::RemoveFile(temp);
-    throw Error("Unable to write to " + path_);
+    Unwritable();
   }
+}
+
+void IniFile::Unwritable() const {
+  const std::string cause = unreadable_ && !warning_.empty() ? warning_ : FileWriteProblem(path_);
+  throw Error(VELT_ANSI("Не удалось сохранить настройки в файл ") + ShownPath(path_) +
+              (cause.empty() ? std::string() : "\n" + cause));
 }
 
 }  // namespace velt

@@ -11,6 +11,7 @@
 #include "conversion/conversion_run.h"
 #include "reference/test_tables.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/platform.h"
 #include "support/run_state.h"
 #include "support_files/fake_run_host.h"
@@ -183,7 +184,9 @@ TEST_F(FaultRunTest, EventLogThatCannotBeWritten) {
     };
     platform::SetFaultHooks(hooks);
     std::string error = RunExpectingError();
-    EXPECT_NE(error.find("Cannot write to the event log " + State().logFilePath), std::string::npos) << error;
+    EXPECT_NE(error.find(A("Не удалось записать в журнал событий ") + ShownPath(State().logFilePath)),
+              std::string::npos)
+        << error;
     EXPECT_NE(error.find(A("диск заполнен")), std::string::npos) << error;
     EXPECT_EQ(host_.status, A("Конвертация отменена"));
     ExpectReleased();
