@@ -850,11 +850,14 @@ void MainWindow::ChooseRecentArchive(const QString& path) {
   SetArchive(path);
 }
 
+// Quietly: a settings file that takes no writes is told once, when the
+// window closes and writes its state there.
 void MainWindow::SaveRecentArchives() {
-  Guarded([this] {
+  try {
     IniFile ini(IniFilePath());
     recentArchives_.Save(ini);
-  });
+  } catch (const Error&) {
+  }
 }
 
 void MainWindow::UpdateCodePageHint() {

@@ -181,11 +181,14 @@ void ReferenceTables::OpenAll() {
 
 std::string MissingTables(const RunState& paths) {
   std::string lines;
+  auto add = [&lines](const std::string& line) { lines += (lines.empty() ? "" : "\n") + line; };
+  // A missing folder is named once, before the tables that belong in it.
+  for (const std::string* folder : {&paths.mappingDirPath, &paths.pavkDirPath})
+    if (!platform::DirectoryExists(*folder)) add(FolderWriteProblem(*folder).value_or(""));
   for (Lookup slot : kOpenOrder) {
     const std::string path = TablePathOf(paths, LookupName(slot));
     if (platform::FileExists(path) || platform::DirectoryExists(path)) continue;
-    if (!lines.empty()) lines += '\n';
-    lines += TableProblemLine(path, VELT_ANSI("не найден; ") + PurposeOf(slot));
+    add(TableProblemLine(path, VELT_ANSI("не найден; ") + PurposeOf(slot)));
   }
   return lines;
 }

@@ -92,6 +92,7 @@ class Tour {
     });
     watcher.start();
     form_.onConvertClicked();
+    form_.WaitForRun();  // the run works on a thread of its own
     watcher.stop();
     if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
   }
