@@ -7,7 +7,10 @@
 #   main     the main window's tour over a copy of the sample application
 #            folder: idle, during and after a run of the sample archive, the
 #            log view, the settings window, the mapping menu, the folder
-#            dialog, a message (tools/gui/window_tour.cpp)
+#            dialog, a message, the mapping editor, the composition window
+#            (tools/gui/window_tour.cpp); the operator's guide shows some of
+#            them (src/gui/resources/help: copy them there, reduced with
+#            `convert X.png +dither -colors 64 PNG8:X.png`)
 #   compose  the composition window: empty, with the name missing, with
 #            entries listed, during a join, with a message
 #   editor   the mapping editor for kinds 1 and 5 with the PAVK drop-down

@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/console_output.h"
@@ -137,63 +139,91 @@ bool IsCommandLineCall(int argc, char** argv) {
   return !(argc == 3 && std::string(argv[1]) == "--app-dir");
 }
 
+// The help's own words (headings, the help flag) in Russian; the commands
+// made afterwards take them from the program.
+void SpeakRussian(CLI::App& app) {
+  app.set_help_flag("-h,--help", "показать эту справку и выйти");
+  app.option_defaults()->group("Параметры");
+  auto formatter = app.get_formatter();
+  for (const auto& [label, text] :
+       std::initializer_list<std::pair<const char*, const char*>>{{"Usage", "Запуск"},
+                                                                  {"OPTIONS", "ПАРАМЕТРЫ"},
+                                                                  {"SUBCOMMAND", "КОМАНДА"},
+                                                                  {"SUBCOMMANDS", "КОМАНДЫ"},
+                                                                  {"Positionals", "Аргументы"},
+                                                                  {"REQUIRED", "(обязательно)"},
+                                                                  {"TEXT", "ТЕКСТ"},
+                                                                  {"Needs", "Требует"},
+                                                                  {"Excludes", "Исключает"}})
+    formatter->label(label, text);
+}
+
 int RunCommandLine(int argc, char** argv) {
-  CLI::App app{"veltconv: converts VELT call archives into intermediate tables for TORAN", "veltconv"};
+  CLI::App app{"veltconv: перекодирует архивы вызовов ВЕЛТ в промежуточные таблицы для ТОРАН", "veltconv"};
+  SpeakRussian(app);
   app.require_subcommand(1);
-  app.set_version_flag("--version", "veltconv " VELT_VERSION_TEXT);
+  app.set_version_flag("--version", "veltconv " VELT_VERSION_TEXT, "показать версию программы и выйти");
   const char* exitStatuses =
-      "Exit status: 0 every run completed, 1 a run ended early because its input cannot be used, 2 wrong "
-      "arguments (also an archive listed twice, or a file to write that the command also reads or writes "
-      "otherwise), 3 an error ended a run or a file or folder to write into cannot be written, 4 a run "
-      "completed but its result is doubtful: damaged or missing archive records, a damaged reference "
-      "table, the other code page, a table of an earlier run (a warning on standard error says which), "
-      "130 Ctrl-C. With several archives, the gravest of the runs': 3, then 130, then 1, then 4, then 0.";
-  app.footer("Each command's --help lists its exit statuses.");
+      "Код завершения: 0 все запуски выполнены; 1 запуск прерван, потому что входные данные нельзя "
+      "использовать; 2 ошибка в параметрах (также архив, указанный дважды, или файл для записи, который "
+      "команда ещё и читает или пишет иначе); 3 запуск прервала ошибка или файл либо папку для записи "
+      "нельзя записать; 4 запуск выполнен, но результат сомнителен: повреждённые или пропущенные записи "
+      "архива, повреждённый справочник, другая кодировка, таблица прежнего запуска (предупреждение в "
+      "стандартном потоке ошибок говорит, что именно); 130 Ctrl+C. При нескольких архивах — самый "
+      "тяжёлый из кодов запусков: 3, затем 130, 1, 4, 0.";
+  app.footer("Коды завершения каждой команды показывает её --help.");
 
   ConvertOptions options;
-  CLI::App* convert = app.add_subcommand("convert", "convert archive tables, each as a run of its own");
-  convert->add_option("ARCHIVE", options.archives, "archive tables F<station><YY><MM>.DBF")->required();
-  convert->add_option("--out", options.outDir, "output folder (must exist)")->required();
+  CLI::App* convert =
+      app.add_subcommand("convert", "перекодировать таблицы архива, каждую отдельным запуском");
+  convert->group("Команды");
+  convert->add_option("ARCHIVE", options.archives, "таблицы архива F<станция><ГГ><ММ>.DBF")->required();
+  convert->add_option("--out", options.outDir, "папка для результатов (должна существовать)")->required();
   convert
       ->add_option("--code-page", options.codePage,
-                   "code page of the archive (default: the ini file's, else OEM)")
+                   "кодировка архива (по умолчанию — из ini-файла, иначе OEM)")
       ->check(CLI::IsMember({"OEM", "ANSI"}));
   convert->add_option(
       "--app-dir", options.appDir,
-      "application folder holding dirstrans/, indexes/ and pavkdirs/ (default: the program's own)");
+      "папка программы с dirstrans/, indexes/ и pavkdirs/ (по умолчанию — папка самой программы)");
   convert->add_option("--report", options.reportPath,
-                      "write the values that found no mapping here (UTF-8 CSV)");
+                      "записать сюда значения, для которых нет связки (CSV в UTF-8)");
   convert->add_option("--problems", options.problemsPath,
-                      "write the calls whose field groups failed here (UTF-8 CSV, in the log's order)");
+                      "записать сюда вызовы с ошибками в группах полей (CSV в UTF-8, в порядке журнала)");
   convert->footer(exitStatuses);
 
   std::string joinName, joinAppDir;
   std::vector<std::string> joinFiles;
-  CLI::App* join = app.add_subcommand("join", "join archive tables into <app-dir>/in/NAME");
-  join->add_option("--name", joinName, "file name of the joined table (no folder part)")->required();
-  join->add_option("--app-dir", joinAppDir, "application folder (default: the program's own)");
-  join->add_option("FILE", joinFiles, "archive tables to join")->required();
+  CLI::App* join = app.add_subcommand("join", "объединить таблицы архива в <папка программы>/in/ИМЯ");
+  join->group("Команды");
+  join->add_option("--name", joinName, "имя файла объединённой таблицы (без папки)")->required();
+  join->add_option("--app-dir", joinAppDir, "папка программы (по умолчанию — папка самой программы)");
+  join->add_option("FILE", joinFiles, "объединяемые таблицы архива")->required();
   join->footer(
-      "Exit status: 0 joined, 1 not joined (a file cannot be read or the joined table cannot be written; "
-      "standard error says which), 2 wrong arguments (also a joined table that is one of the files or the "
-      "log), 3 an error, or a file to write that is no regular file or cannot be written.");
+      "Код завершения: 0 объединено; 1 не объединено (файл не читается или объединённую таблицу нельзя "
+      "записать; стандартный поток ошибок говорит, какой); 2 ошибка в параметрах (также объединённая "
+      "таблица, совпадающая с одним из файлов или с журналом); 3 ошибка, или файл для записи — не обычный "
+      "файл или не записывается.");
 
   std::string mappingName, mappingFile, mappingAppDir;
-  CLI::App* mapping = app.add_subcommand("mapping", "export or import one mapping table as UTF-8 CSV");
+  CLI::App* mapping =
+      app.add_subcommand("mapping", "выгрузить или загрузить одну таблицу связок в CSV (UTF-8)");
+  mapping->group("Команды");
   mapping->require_subcommand(1);
   for (const char* verb : {"export", "import"}) {
     CLI::App* sub = mapping->add_subcommand(
         verb, std::string(verb) == "export"
-                  ? "write the table's rows to FILE"
-                  : "merge FILE's rows into the table (keys kept, new keys appended)");
-    sub->add_option("NAME", mappingName, "tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu or tr_trag")
+                  ? "записать строки таблицы в FILE"
+                  : "влить строки FILE в таблицу (ключи сохраняются, новые ключи добавляются)");
+    sub->group("Команды");
+    sub->add_option("NAME", mappingName, "tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu или tr_trag")
         ->required();
-    sub->add_option("FILE", mappingFile, "CSV file with the header VELTCODE,VELTNAME,PAVK")->required();
-    sub->add_option("--app-dir", mappingAppDir, "application folder (default: the program's own)");
+    sub->add_option("FILE", mappingFile, "файл CSV с заголовком VELTCODE,VELTNAME,PAVK")->required();
+    sub->add_option("--app-dir", mappingAppDir, "папка программы (по умолчанию — папка самой программы)");
     sub->footer(
-        "Exit status: 0 done, 2 wrong arguments (also a FILE that is the mapping table itself), 3 an error: "
-        "a bad row, a table held elsewhere, a file that cannot be read or written (standard error says "
-        "which and why).");
+        "Код завершения: 0 выполнено; 2 ошибка в параметрах (также FILE, который и есть таблица связок); "
+        "3 ошибка: неверная строка, таблица занята другой программой, файл не читается или не "
+        "записывается (стандартный поток ошибок говорит, какой и почему).");
   }
 
   // `veltconv help [COMMAND]` asks what --help does.

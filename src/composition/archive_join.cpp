@@ -222,7 +222,7 @@ JoinOutcome AppendAll(const std::vector<std::string>& entries, const std::string
         JoinOutcome::CountMismatch);
   if (!PutInPlace(joined, output, host)) return JoinOutcome::CannotCreate;
   host.Joined(output);
-  host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+  host.ShowMessage(VELT_ANSI("Склеивание файлов успешно завершено. Выходной файл находится по пути ") +
                    output);
   joined.Close();
   host.HideProgress();

@@ -6,6 +6,7 @@
 #include <QTranslator>
 #include <new>
 
+#include "gui/message_box_qt.h"
 #include "gui/qt_text.h"
 #include "gui/window_look_qt.h"
 #include "support/error.h"
@@ -20,7 +21,7 @@ void ShowUnexpected(const std::exception& error) {
     text = QStringLiteral("Недостаточно памяти для выполнения действия; действие прервано.");
   else
     text = QStringLiteral("Непредвиденная ошибка, действие прервано: ") + QString::fromUtf8(error.what());
-  QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+  ShowMessageBox(QApplication::activeWindow(), MessageKind::Error, text);
 }
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {

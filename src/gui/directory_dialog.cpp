@@ -1,5 +1,6 @@
 #include "gui/directory_dialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -9,16 +10,18 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "gui/message_box_qt.h"
 #include "gui/window_look_qt.h"
 
 namespace velt {
 
 bool AskYesNo(QWidget* owner, const QString& text) {
-  return QMessageBox::question(owner, owner != nullptr ? owner->windowTitle() : QString(), text,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  return QMessageBox::question(owner, ProgramTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate)
@@ -31,6 +34,10 @@ DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Questi
   edit_->setObjectName("DirectoryName");
 
   model_ = new QFileSystemModel(this);
+  // One folder icon for all: asking the desktop's icon theme for every
+  // folder kept the dialog from drawing for seconds.
+  model_->setIconProvider(&icons_);
+  model_->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);
   model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
   model_->setRootPath(QString());
   tree_ = new QTreeView(this);
@@ -43,9 +50,14 @@ DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Questi
   tree_->setCurrentIndex(start);
   tree_->expand(start);
   // The folders load in the background; the start folder is brought into
-  // view once its parent has been read.
-  connect(model_, &QFileSystemModel::directoryLoaded, this,
-          [this] { tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter); });
+  // view once, when its parent has been read, so that the tree does not
+  // jump while the user already looks at it.
+  const QString startParent = QFileInfo(QDir::cleanPath(startDir)).absolutePath();
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this, startParent](const QString& loaded) {
+    if (scrolled_ || QDir::cleanPath(loaded) != QDir::cleanPath(startParent)) return;
+    scrolled_ = true;
+    tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { FollowTree(current); });
 
@@ -62,6 +74,14 @@ DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Questi
   layout->addWidget(tree_, 1);
   layout->addWidget(buttons);
   resize(520, 460);
+}
+
+DirectoryDialog::FolderIcons::FolderIcons()
+    : folder_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)) {}
+
+DirectoryDialog::~DirectoryDialog() {
+  tree_->setModel(nullptr);
+  delete model_;
 }
 
 void DirectoryDialog::FollowTree(const QModelIndex& index) {

@@ -4,7 +4,9 @@
 // does not exist is created (intermediate folders included) once the user
 // agrees to "The specified directory does not exist. Create it?"; refusing
 // keeps the dialog open.
+#include <QAbstractFileIconProvider>
 #include <QDialog>
+#include <QIcon>
 #include <functional>
 
 class QFileSystemModel;
@@ -26,6 +28,8 @@ class DirectoryDialog : public QDialog {
 
   // Opens at `startDir`, against which a relative typed name is resolved.
   DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate = {});
+  // The model goes before the icons it uses.
+  ~DirectoryDialog() override;
 
   // The folder named in the edit line, as an absolute path.
   QString Directory() const;
@@ -37,7 +41,22 @@ class DirectoryDialog : public QDialog {
  private:
   void FollowTree(const QModelIndex& index);
 
+  // The same folder icon for every folder, without the desktop's theme.
+  // The model asks for icons on its own thread: the icon is made here, on
+  // the window's.
+  class FolderIcons : public QAbstractFileIconProvider {
+   public:
+    FolderIcons();
+    QIcon icon(IconType) const override { return folder_; }
+    QIcon icon(const QFileInfo&) const override { return folder_; }
+
+   private:
+    QIcon folder_;
+  };
+
   QString startDir_;
+  FolderIcons icons_;
+  bool scrolled_ = false;
   Question askCreate_;
   QFileSystemModel* model_ = nullptr;
   QTreeView* tree_ = nullptr;

@@ -76,14 +76,17 @@ class PathDelegate : public QStyledItemDelegate {
   }
 };
 
-std::optional<QString> StandardFileDialog(QWidget* owner, const QString& initialDir, const QString& fileName,
-                                          const QString& filter) {
+// Several archives of a station are usually added together.
+std::optional<QStringList> StandardFileDialog(QWidget* owner, const QString& initialDir,
+                                              const QString& fileName, const QString& filter) {
   QFileDialog dialog(owner, QStringLiteral("Открыть"), initialDir, filter);
-  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   if (!fileName.isEmpty()) dialog.selectFile(QFileInfo(fileName).fileName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return QDir::toNativeSeparators(dialog.selectedFiles().first());
+  QStringList files;
+  for (const QString& file : dialog.selectedFiles()) files << QDir::toNativeSeparators(file);
+  return files;
 }
 
 // `marked`: the caption with "&" before its mnemonic letter.
@@ -119,10 +122,21 @@ ChooseFileDialog::ChooseFileDialog(QObject* parent) : QObject(parent), runner_(S
 bool ChooseFileDialog::Execute(QWidget* owner) {
   // Like the platform's dialog, it opens where the last chosen file lies.
   QString dir = fileName_.isEmpty() ? initialDir_ : QFileInfo(fileName_).absolutePath();
-  std::optional<QString> chosen = runner_ ? runner_(owner, dir, fileName_, kFilter) : std::nullopt;
+  std::optional<QStringList> chosen = runner_ ? runner_(owner, dir, fileName_, kFilter) : std::nullopt;
+  if (chosen) chosen->removeAll(QString());
   if (!chosen || chosen->isEmpty()) return false;
-  fileName_ = *chosen;
+  fileNames_ = *chosen;
+  fileName_ = fileNames_.front();
   return true;
+}
+
+void ChooseFileDialog::SetRunner(Runner runner) {
+  runner_ = [runner = std::move(runner)](QWidget* owner, const QString& initialDir, const QString& fileName,
+                                         const QString& filter) -> std::optional<QStringList> {
+    std::optional<QString> one = runner(owner, initialDir, fileName, filter);
+    if (!one) return std::nullopt;
+    return QStringList{*one};
+  };
 }
 
 // ---------------------------------------------------------------- FileListWindow
@@ -315,21 +329,28 @@ void FileListWindow::onOutputNameChanged() {
 
 void FileListWindow::onOutputNameDoubleClicked() { outputName_->clear(); }
 
+// Every chosen file takes its place in the sorted list; one listed already
+// is shown selected, and told once.
 void FileListWindow::onAddFileClicked() {
   if (!chooseFile_->Execute(this)) return;
-  const QString path = chooseFile_->FileName();
+  bool repeated = false;
+  for (const QString& path : chooseFile_->FileNames()) repeated = !AddToList(path) || repeated;
+  if (repeated) showMessage_(VELT_ANSI("Выбранный файл уже указан в списке"));
+}
+
+bool FileListWindow::AddToList(const QString& path) {
   const std::string path1251 = FromQt(path);
   int place = fileList_->count();
   for (int i = 0; i < fileList_->count(); ++i) {
     const std::string listed = FromQt(fileList_->item(i)->text());
     if (EqualIgnoringCase(listed, path1251)) {
       fileList_->setCurrentRow(i);
-      showMessage_(VELT_ANSI("Выбранный файл уже указан в списке"));
-      return;
+      return false;
     }
     if (place == fileList_->count() && LessIgnoringCase(path1251, listed)) place = i;
   }
   fileList_->insertItem(place, path);
+  return true;
 }
 
 void FileListWindow::onRemoveFileClicked() {

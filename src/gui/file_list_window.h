@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 #include <exception>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,21 +41,29 @@ class ChooseFileDialog : public QObject {
   using Runner = std::function<std::optional<QString>(QWidget* owner, const QString& initialDir,
                                                       const QString& fileName, const QString& filter)>;
 
+  // The same for a dialog that takes several files at once: all of them.
+  using ManyRunner = std::function<std::optional<QStringList>(
+      QWidget* owner, const QString& initialDir, const QString& fileName, const QString& filter)>;
+
   explicit ChooseFileDialog(QObject* parent);
 
   QString InitialDir() const { return initialDir_; }
   void SetInitialDir(const QString& dir) { initialDir_ = dir; }
   QString FileName() const { return fileName_; }
   void SetFileName(const QString& name) { fileName_ = name; }
-  void SetRunner(Runner runner) { runner_ = std::move(runner); }
+  void SetRunner(Runner runner);
+  void SetManyRunner(ManyRunner runner) { runner_ = std::move(runner); }
 
-  // True when a file was chosen; FileName then holds it.
+  // True when a file was chosen; FileNames then holds the chosen files,
+  // FileName the first of them.
   bool Execute(QWidget* owner);
+  const QStringList& FileNames() const { return fileNames_; }
 
  private:
   QString initialDir_;
   QString fileName_;
-  Runner runner_;
+  QStringList fileNames_;
+  ManyRunner runner_;
 };
 
 class FileListWindow : public QDialog, private JoinHost {
@@ -111,6 +120,8 @@ class FileListWindow : public QDialog, private JoinHost {
   void BuildControls();
   void SetPathLabelColour(const QColor& colour);
   void SortList();
+  // Puts the file in its sorted place; false when it is listed already.
+  bool AddToList(const QString& path);
   std::vector<std::string> Entries() const;
   bool ReplaceAgreed();
   void JoinEnded();

@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -42,10 +43,12 @@
 #include "gui/about_box.h"
 #include "gui/directory_dialog.h"
 #include "gui/file_list_window.h"
+#include "gui/help_window.h"
 #include "gui/keyboard_access_qt.h"
 #include "gui/log_view_qt.h"
 #include "gui/main_window.h"
 #include "gui/mapping_editor_window.h"
+#include "gui/message_box_qt.h"
 #include "gui/problem_calls_window.h"
 #include "gui/qt_text.h"
 #include "gui/queued_run_host_qt.h"
@@ -53,6 +56,7 @@
 #include "gui/unmapped_report_window.h"
 #include "gui/window_look_qt.h"
 #include "reference/mapping_preparation.h"
+#include "state/ini_file.h"
 #include "state/startup.h"
 #include "support/code_page.h"
 #include "support/error.h"
@@ -174,8 +178,7 @@ QLabel* Label(const char* object, const QString& text, QWidget* parent) {
 }
 
 void StandardMessage(QWidget* owner, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, owner);
-  box.exec();
+  ShowMessageBox(owner, TakeNextMessageKind(owner), text);
 }
 
 std::optional<QString> StandardArchiveDialog(QWidget* owner, const QString& initialDir,
@@ -195,7 +198,29 @@ std::optional<QString> StandardDirectoryDialog(QWidget* owner, const QString& st
   return dialog.Directory();
 }
 
-void StandardOpenFolder(const QUrl& folder) { QDesktopServices::openUrl(folder); }
+void StandardOpenFolder(const QUrl& folder) {
+  if (!QDesktopServices::openUrl(folder))
+    ShowMessageBox(QApplication::activeWindow(), MessageKind::Warning,
+                   QStringLiteral("Папку %1 не удалось открыть: не запускается ни один файловый менеджер. "
+                                  "Откройте её вручную.")
+                       .arg(QDir::toNativeSeparators(folder.toLocalFile())));
+}
+
+// A number as Russian text writes it: groups of three digits apart by a
+// narrow no-break space.
+QString Grouped(std::int64_t number) {
+  QString text = QLocale(QLocale::Russian).toString(static_cast<qlonglong>(number));
+  return text.replace(QChar(0x00A0), QChar(0x202F)).replace(QLatin1Char(' '), QChar(0x202F));
+}
+
+// Where a file dialog opens: the folder of the current choice while it
+// exists, else `fallback`.
+QString FolderOfChoice(const QString& chosen, bool chosenIsFolder, const QString& fallback) {
+  if (chosen.isEmpty()) return fallback;
+  const QFileInfo info(chosen);
+  const QString folder = chosenIsFolder ? info.absoluteFilePath() : info.absolutePath();
+  return QFileInfo(folder).isDir() ? QDir::toNativeSeparators(folder) : fallback;
+}
 
 }  // namespace
 
@@ -257,6 +282,11 @@ QAction* AddItem(QMenu& menu, const char* object, const QString& marked) {
 void MainWindow::BuildMenu() {
   QMenu* fileMenu = AddMenu(*menuBar(), "prexit", QStringLiteral("&Файл"));
   settingsAction_ = AddItem(*fileMenu, "N4", QStringLiteral("&Настройки"));
+  recentMenu_ = fileMenu->addMenu(QStringLiteral("Последние архивы"));
+  recentMenu_->setObjectName("RecentArchives");
+  SetMnemonic(*recentMenu_->menuAction(), QStringLiteral("&Последние архивы"));
+  connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
+  fileMenu->addSeparator();
   QAction* exitAction = AddItem(*fileMenu, "N5", QStringLiteral("&Выход"));
   connect(settingsAction_, &QAction::triggered, this, &MainWindow::onSettingsClicked);
   connect(exitAction, &QAction::triggered, this, &MainWindow::onExitClicked);
@@ -269,6 +299,10 @@ void MainWindow::BuildMenu() {
   }
 
   QMenu* helpMenu = AddMenu(*menuBar(), "N2", QStringLiteral("&О программе"));
+  QAction* guideAction = AddItem(*helpMenu, "HelpItem", QStringLiteral("&Справка"));
+  guideAction->setShortcut(QKeySequence::HelpContents);
+  guideAction->setShortcutContext(Qt::WindowShortcut);
+  connect(guideAction, &QAction::triggered, this, [this] { ShowHelp(this); });
   supportAction_ = AddItem(*helpMenu, "N3", QStringLiteral("&Техподдержка"));
   connect(supportAction_, &QAction::triggered, this, &MainWindow::onSupportClicked);
   QAction* aboutAction = AddItem(*helpMenu, "AboutItem", QStringLiteral("&Версия программы"));
@@ -345,6 +379,9 @@ void MainWindow::BuildControls() {
   problemCalls_->hide();
   runSummary_ = Label("runSummary", QString(), central);
   runSummary_->setWordWrap(true);
+  runSummary_->setTextFormat(Qt::RichText);
+  runSummary_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(runSummary_, &QLabel::linkActivated, this, &MainWindow::onBrowseOutputClicked);
   runSummary_->hide();
   progressBar_ = new QProgressBar(central);
   progressBar_->setObjectName("ProgressBar");
@@ -366,6 +403,12 @@ void MainWindow::BuildControls() {
   QPalette instrPalette = instructionsBox_->palette();
   instrPalette.setColor(QPalette::Base, kWindowColour);
   instructionsBox_->setPalette(instrPalette);
+  // A Tab stop only while there is something to scroll in it.
+  instructionsBox_->setFocusPolicy(Qt::NoFocus);
+  connect(instructionsBox_->verticalScrollBar(), &QScrollBar::rangeChanged, instructionsBox_,
+          [box = instructionsBox_](int, int maximum) {
+            box->setFocusPolicy(maximum > 0 ? Qt::StrongFocus : Qt::NoFocus);
+          });
   auto* instrLayout = new QVBoxLayout(instructions_);
   instrLayout->addWidget(instructionsBox_);
 
@@ -438,6 +481,7 @@ void MainWindow::StartUp() {
     progressBar_->hide();
     progressBar_->setValue(0);
     progressMessage_->setText(QStringLiteral("Конвертация не выполнялась"));
+    recentArchives_.Load(IniFile(IniFilePath()));
     PrepareAllMappingTablesSilently();
     LogApplicationStarted();
   });
@@ -521,11 +565,13 @@ void MainWindow::Guarded(const std::function<void()>& action) {
   }
 }
 
-void MainWindow::ShowMessageText(const std::string& text1251) {
+void MainWindow::ShowMessageText(const std::string& text1251, MessageKind kind) {
   if (!options_.dialogs.showMessage) return;
   QElapsedTimer shown;
   shown.start();
-  options_.dialogs.showMessage(isVisible() ? this : nullptr, ToQt(text1251));
+  QWidget* owner = isVisible() ? this : nullptr;
+  if (owner != nullptr) SetNextMessageKind(*owner, kind);
+  options_.dialogs.showMessage(owner, ToQt(text1251));
   // The time a message of a run waits for the user is not the run's.
   if (running_) messageSeconds_ += static_cast<double>(shown.nsecsElapsed()) / 1e9;
 }
@@ -574,6 +620,8 @@ std::string MainWindow::ChosenOutputDir() const {
 
 void MainWindow::UpdateConvertEnabled() {
   convert_->setEnabled(!running_ && !ChosenArchive().empty() && !ChosenOutputDir().empty());
+  // Only a folder that is there can be opened.
+  browseOutput_->setEnabled(!ChosenOutputDir().empty() && QFileInfo(outputDirPath_->text()).isDir());
 }
 
 // What stops a run before it starts; the window stays as it is then.
@@ -594,7 +642,7 @@ std::optional<std::string> MainWindow::PreRunProblem() const {
 void MainWindow::onConvertClicked() {
   if (running_) return;
   if (auto problem = PreRunProblem()) {
-    ShowMessageText(*problem);
+    ShowMessageText(*problem, MessageKind::Warning);
     return;
   }
   statusBefore_ = progressMessage_->text();
@@ -670,10 +718,19 @@ void MainWindow::onAbortClicked() {
 // program (or none), and that is what the label shows then.
 void MainWindow::onChooseArchiveClicked() {
   Guarded([this] {
-    QString initialDir = archiveFileName_.isEmpty() ? ToQt(State().appDir)
-                                                    : ToQt(platform::DirectoryPart(FromQt(archiveFileName_)));
+    // Where the archive shown lies, also one restored from the last run of
+    // the program; the program's folder when none is shown.
+    QString initialDir = ToQt(State().appDir);
+    QString preselected = archiveFileName_;
+    if (!archiveFileName_.isEmpty()) {
+      initialDir = ToQt(platform::DirectoryPart(FromQt(archiveFileName_)));
+    } else if (const QString shown = ToQt(ChosenArchive());
+               !shown.isEmpty() && QFileInfo(shown).absoluteDir().exists()) {
+      initialDir = ToQt(platform::DirectoryPart(FromQt(shown)));
+      preselected = shown;
+    }
     if (options_.dialogs.chooseArchive)
-      if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, archiveFileName_))
+      if (std::optional<QString> chosen = options_.dialogs.chooseArchive(this, initialDir, preselected))
         archiveFileName_ = *chosen;
     SetArchive(archiveFileName_);
   });
@@ -682,8 +739,8 @@ void MainWindow::onChooseArchiveClicked() {
 void MainWindow::onChooseOutputDirClicked() {
   Guarded([this] {
     if (!options_.dialogs.chooseDirectory) return;
-    if (std::optional<QString> chosen =
-            options_.dialogs.chooseDirectory(this, ToQt(platform::CurrentDirectory()))) {
+    if (std::optional<QString> chosen = options_.dialogs.chooseDirectory(
+            this, FolderOfChoice(ToQt(ChosenOutputDir()), true, ToQt(platform::CurrentDirectory())))) {
       // A folder that takes no files is refused at once, not at the run.
       if (auto problem = FolderWriteProblem(FromQt(*chosen))) {
         ShowMessageText(VELT_ANSI("Таблицы результатов нельзя записать в папку вывода.") + "\n" + *problem);
@@ -721,7 +778,8 @@ void MainWindow::onMappingKindChosen(int kind) {
 }
 
 void MainWindow::onSupportClicked() {
-  ShowMessageText(FromQt(QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ")) + kSupportPhone);
+  ShowMessageText(FromQt(QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ")) + kSupportPhone,
+                  MessageKind::Information);
 }
 
 void MainWindow::onSettingsClicked() {
@@ -773,8 +831,63 @@ void MainWindow::SetArchive(const QString& path) {
     problemCalls_->hide();
   }
   archivePath_->setText(path);
+  if (QFileInfo(path).isFile()) {
+    recentArchives_.Add(FromQt(path));
+    SaveRecentArchives();
+  }
   UpdateCodePageHint();
   UpdateConvertEnabled();
+}
+
+namespace {
+
+bool ArchiveExists(const std::string& path) { return QFileInfo(ToQt(path)).isFile(); }
+
+}  // namespace
+
+// Each archive by its path, newest first; one that is gone is marked, and
+// choosing it offers to take it off the list.
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  const auto entries = recentArchives_.Entries(ArchiveExists);
+  for (const RecentArchives::Entry& entry : entries) {
+    const QString path = ToQt(entry.path);
+    QAction* item =
+        recentMenu_->addAction(entry.missing ? path + QStringLiteral("  (файл не найден)") : path);
+    connect(item, &QAction::triggered, this, [this, path] { ChooseRecentArchive(path); });
+  }
+  if (entries.empty()) recentMenu_->addAction(QStringLiteral("(список пуст)"))->setEnabled(false);
+  recentMenu_->addSeparator();
+  QAction* prune = AddItem(*recentMenu_, "RemoveMissingArchives", QStringLiteral("&Убрать ненайденные"));
+  prune->setEnabled(std::any_of(entries.begin(), entries.end(), [](const auto& e) { return e.missing; }));
+  connect(prune, &QAction::triggered, this, [this] {
+    if (recentArchives_.RemoveMissing(ArchiveExists)) SaveRecentArchives();
+  });
+}
+
+void MainWindow::ChooseRecentArchive(const QString& path) {
+  if (running_) return;
+  if (!QFileInfo(path).isFile()) {
+    const QString question =
+        QStringLiteral("Файл архива %1 не найден. Убрать его из списка последних архивов?").arg(path);
+    if (options_.dialogs.ask ? options_.dialogs.ask(this, question) : AskYesNo(this, question)) {
+      recentArchives_.Remove(FromQt(path));
+      SaveRecentArchives();
+    }
+    return;
+  }
+  archiveFileName_ = path;
+  SetArchive(path);
+}
+
+// Quietly: a settings file that takes no writes is told once, when the
+// window closes and writes its state there.
+void MainWindow::SaveRecentArchives() {
+  try {
+    IniFile ini(IniFilePath());
+    recentArchives_.Save(ini);
+  } catch (const Error&) {
+  }
 }
 
 void MainWindow::UpdateCodePageHint() {
@@ -791,16 +904,20 @@ void MainWindow::Warn(const std::string& text) {
   codePageHint_->show();
 }
 
+// After a completed run the summary offers the output folder, one click
+// away.
 void MainWindow::ShowRunSummary(const RunSummary& s) {
-  runSummary_->setText(
-      QStringLiteral("Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
-                     "пропущено по профилю: %4; вызовов с ошибками в журнале: %5; время: %6 с")
-          .arg(s.recordsRead)
-          .arg(s.nativesWritten)
-          .arg(s.externalsWritten)
-          .arg(s.skipped)
-          .arg(s.callsLogged)
-          .arg(QLocale(QLocale::Russian).toString(s.seconds, 'f', 2)));
+  const QString text = QStringLiteral(
+                           "Прочитано записей: %1; записано: %2 (свой регион), %3 (другие регионы); "
+                           "пропущено по профилю: %4; вызовов с ошибками в журнале: %5; время: %6 с")
+                           .arg(Grouped(s.recordsRead), Grouped(s.nativesWritten),
+                                Grouped(s.externalsWritten), Grouped(s.skipped), Grouped(s.callsLogged),
+                                QLocale(QLocale::Russian).toString(s.seconds, 'f', 2));
+  const bool offerFolder = s.outcome == RunOutcome::Completed && browseOutput_->isEnabled();
+  runSummary_->setText(offerFolder
+                           ? text.toHtmlEscaped() + QStringLiteral("&nbsp; <a href=\"output\">Открыть "
+                                                                   "папку с результатами</a>")
+                           : text.toHtmlEscaped());
   runSummary_->show();
 }
 
@@ -815,7 +932,8 @@ bool IsTableFile(const QString& path) {
 void MainWindow::DropFiles(const QStringList& paths) {
   if (running_ || paths.isEmpty()) return;
   if (!std::all_of(paths.begin(), paths.end(), IsTableFile)) {
-    ShowMessageText(FromQt(QStringLiteral("Перетащите файлы архива ВЕЛТ с расширением .dbf")));
+    ShowMessageText(FromQt(QStringLiteral("Перетащите файлы архива ВЕЛТ с расширением .dbf")),
+                    MessageKind::Warning);
     return;
   }
   if (paths.size() == 1) {

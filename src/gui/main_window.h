@@ -14,10 +14,12 @@
 #include <string>
 
 #include "conversion/conversion_run.h"
+#include "gui/message_box_qt.h"
 #include "gui/persisted_state_qt.h"
 #include "gui/queued_run_host_qt.h"
 #include "gui/show_message.h"
 #include "state/persisted_state.h"
+#include "state/recent_archives.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -131,11 +133,15 @@ class MainWindow : public QMainWindow, private RunHost {
   void ShowRunSummary(const RunSummary& summary);
   void SetArchive(const QString& path);
   void CloseAfterComposition();
+  // The menu of the last archives, as the list holds them when it opens.
+  void FillRecentMenu();
+  void ChooseRecentArchive(const QString& path);
+  void SaveRecentArchives();
 
   // The application's general error handler: an error that leaves a handler
   // is shown in a message box and the program goes on.
   void Guarded(const std::function<void()>& action);
-  void ShowMessageText(const std::string& text1251);
+  void ShowMessageText(const std::string& text1251, MessageKind kind = MessageKind::Error);
 
   MainWindowOptions options_;
   // The windows this one opens tell the user through its message box.
@@ -188,6 +194,8 @@ class MainWindow : public QMainWindow, private RunHost {
   QMenu* mappingMenu_ = nullptr;
   QAction* supportAction_ = nullptr;
   QAction* settingsAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  RecentArchives recentArchives_;
   // Last: joined first, while what the run works on is still there.
   std::unique_ptr<BackgroundRun> run_ = std::make_unique<BackgroundRun>(*this);
 };

@@ -25,6 +25,7 @@
 #include "reference/mapping_preparation.h"
 #include "support/code_page.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support/text.h"
 
 namespace velt {
@@ -95,6 +96,7 @@ MappingEditor::MappingEditor(QWidget* owner, ShowMessageFn showMessage)
                          QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // only after the user widens a column
   grid_->setWordWrap(false);
+  LetTabLeave(*grid_);
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
   grid_->verticalHeader()->setFixedWidth(22);
@@ -162,6 +164,19 @@ MappingEditor::~MappingEditor() = default;
 
 QTableView& MappingEditor::Grid() { return *grid_; }
 
+namespace {
+
+// Which table the window could not prepare, and why: what the file shows
+// when it could not be opened, else the error's own text.
+std::string InitCause(const std::string& tablePath, const std::exception& error) {
+  if (tablePath.empty()) return error.what();
+  const auto* own = dynamic_cast<const Error*>(&error);
+  if (own == nullptr || own->Kind() == ErrorKind::Other) return TableProblemLine(tablePath, error.what());
+  return TableReadProblem(tablePath);
+}
+
+}  // namespace
+
 bool MappingEditor::PrepareMapping(int kind, bool show) {
   initError_.clear();
   kind_ = kind;
@@ -180,8 +195,9 @@ bool MappingEditor::PrepareMapping(int kind, bool show) {
     model_->Reload();
     header_->FitSections();
     SelectRow(0);
-  } catch (const std::exception&) {
-    initError_ = VELT_ANSI("Ошибка инициализации окна связок. ");
+  } catch (const std::exception& error) {
+    initError_ =
+        VELT_ANSI("Ошибка инициализации окна связок. ") + "\n" + InitCause(table_.TableName(), error);
     model_->Clear();
     table_.Close();
     if (show) showMessage_(initError_);

@@ -45,9 +45,11 @@ void SettingsDialog::BuildControls() {
   save_->setObjectName("save");
   close_ = new QPushButton(QStringLiteral("Закрыть"), this);
   close_->setObjectName("FormExit");
-  // Enter must not take a choice the user has not confirmed.
+  // Enter takes the choice shown (the dialog's default button) unless the
+  // keyboard is on "Закрыть"; Esc closes without it.
   save_->setAutoDefault(false);
   close_->setAutoDefault(false);
+  save_->setDefault(true);
   SetMnemonic(*save_, QStringLiteral("&Сохранить изменения"));
   SetMnemonic(*close_, QStringLiteral("&Закрыть"));
   connect(save_, &QPushButton::clicked, this, &SettingsDialog::onSaveClicked);

@@ -57,6 +57,38 @@ std::string IndexPathOf(const RunState& paths, const std::string& name) {
   return paths.indexDirPath + platform::PathSeparator() + name + ".ntx";
 }
 
+// What a table is for, in the operator's words.
+std::string PurposeOf(Lookup slot) {
+  switch (slot) {
+    case Lookup::tr_reas:
+      return VELT_ANSI("связки поводов для вызова (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_reas1:
+      return VELT_ANSI(
+          "связки поводов по причинам несчастного случая (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_from:
+      return VELT_ANSI("связки мест вызова (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_rslt:
+      return VELT_ANSI("связки результатов выезда (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_vid:
+      return VELT_ANSI("связки видов вызова (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_lpu:
+      return VELT_ANSI("связки ЛПУ (меню «Перекодировка классификаторов»)");
+    case Lookup::tr_trag:
+      return VELT_ANSI("связки причин несчастного случая (меню «Перекодировка классификаторов»)");
+    case Lookup::city:
+      return VELT_ANSI("справочник населённых пунктов ТФОМС, для адреса вызова");
+    case Lookup::street:
+      return VELT_ANSI("справочник улиц ТФОМС, для адреса вызова");
+    case Lookup::f002:
+      return VELT_ANSI("справочник страховых организаций (F002), для региона полиса");
+    case Lookup::tarif:
+      return VELT_ANSI("справочник тарифов, для суммы вызова");
+    case Lookup::lpu:
+      return VELT_ANSI("справочник ЛПУ, для категории станции и вызовов в ЛПУ");
+  }
+  return {};
+}
+
 [[noreturn]] void NotRecoded(const std::string& cause) {
   throw Error(
       VELT_ANSI("Не выполнена перекодировка классификаторов. Выполните ее согласно инструкции к программе") +
@@ -143,7 +175,22 @@ void ReferenceTables::Open(const std::string& name) {
 }
 
 void ReferenceTables::OpenAll() {
+  if (const std::string missing = MissingTables(paths_); !missing.empty()) NotRecoded(missing);
   for (Lookup slot : kOpenOrder) Open(LookupName(slot));
+}
+
+std::string MissingTables(const RunState& paths) {
+  std::string lines;
+  auto add = [&lines](const std::string& line) { lines += (lines.empty() ? "" : "\n") + line; };
+  // A missing folder is named once, before the tables that belong in it.
+  for (const std::string* folder : {&paths.mappingDirPath, &paths.pavkDirPath})
+    if (!platform::DirectoryExists(*folder)) add(FolderWriteProblem(*folder).value_or(""));
+  for (Lookup slot : kOpenOrder) {
+    const std::string path = TablePathOf(paths, LookupName(slot));
+    if (platform::FileExists(path) || platform::DirectoryExists(path)) continue;
+    add(TableProblemLine(path, VELT_ANSI("не найден; ") + PurposeOf(slot)));
+  }
+  return lines;
 }
 
 Table& ReferenceTables::Ref(Lookup slot) const {

@@ -32,6 +32,10 @@ const char* LookupName(Lookup slot);
 std::string ReferenceTablePath(const RunState& paths, Lookup slot);
 std::string ReferenceIndexPath(const RunState& paths, Lookup slot);
 
+// One line for each of the twelve table files that is not there, naming
+// the file and what it is for; empty when all are there.
+std::string MissingTables(const RunState& paths);
+
 class ReferenceTables {
  public:
   // The tables are found in the folders that `paths` names (the mapping,
@@ -47,7 +51,8 @@ class ReferenceTables {
   // классификаторов. Выполните ее согласно инструкции к программе".
   void Open(const std::string& name);
   // The twelve in the order a run opens them, up to the first that fails
-  // (the ones after it are not opened).
+  // (the ones after it are not opened). Missing files are looked for first,
+  // so that one message names them all.
   void OpenAll();
 
   Table* Get(Lookup slot) const { return slots_[static_cast<int>(slot)].get(); }

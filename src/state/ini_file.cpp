@@ -13,10 +13,6 @@ namespace {
 
 // "Unable to write to <path>" and, on a second line, why: the folder, a
 // folder in the file's place, a full disk, no right, ...
-Error UnableToWrite(const std::string& path) {
-  return Error("Unable to write to " + path + "\n" + FileWriteProblem(path));
-}
-
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -150,7 +146,7 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int fal
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  if (unreadable_) throw UnableToWrite(path_);
+  if (unreadable_) Unwritable();
   int header = FindSection(section);
   if (header < 0) {
     lines_.push_back(ParseLine("[" + std::string(section) + "]"));
@@ -173,7 +169,7 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 }
 
 void IniFile::EraseSection(std::string_view section) {
-  if (unreadable_) throw UnableToWrite(path_);
+  if (unreadable_) Unwritable();
   for (int header = FindSection(section); header >= 0; header = FindSection(section))
     lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
   Store();
@@ -186,7 +182,7 @@ void IniFile::Store() const {
     platform::File existing;
     if (existing.Open(path_, platform::File::Mode::ReadWrite, platform::File::Lock::None) !=
         platform::OpenResult::Ok)
-      throw UnableToWrite(path_);
+      Unwritable();
   }
   std::string content;
   for (const Line& line : lines_) {
@@ -196,8 +192,14 @@ void IniFile::Store() const {
   std::string temp = path_ + ".tmp";
   if (!platform::WriteWholeFile(temp, content) || !platform::ReplaceFile(temp, path_)) {
     platform::RemoveFile(temp);
-    throw UnableToWrite(path_);
+    Unwritable();
   }
+}
+
+void IniFile::Unwritable() const {
+  const std::string cause = unreadable_ && !warning_.empty() ? warning_ : FileWriteProblem(path_);
+  throw Error(VELT_ANSI("Не удалось сохранить настройки в файл ") + ShownPath(path_) +
+              (cause.empty() ? std::string() : "\n" + cause));
 }
 
 }  // namespace velt

@@ -18,7 +18,8 @@
 //   kept as it was and in its place.
 // - Each write replaces the file at once: the new content goes to a
 //   temporary file that is then renamed over the old one. A write that fails
-//   raises velt::Error("Unable to write to " + path) and leaves the file as
+//   raises velt::Error("Не удалось сохранить настройки в файл <path>" with
+//   the cause on a second line) and leaves the file as
 //   it was.
 #include <cstdint>
 #include <string>
@@ -77,6 +78,8 @@ class IniFile {
   int SectionEnd(int header) const;
   int FindKey(int header, std::string_view key) const;
   void Store() const;
+  // What a refused write raises.
+  [[noreturn]] void Unwritable() const;
 
   std::string path_;
   std::vector<Line> lines_;

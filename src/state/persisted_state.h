@@ -111,7 +111,7 @@ class PersistedState {
   // When the window is shown, before its own show handler. Errors of the
   // window (other than failing property assignments) pass through.
   void Restore();
-  // When the window's close is allowed. Raises "Unable to write to <file>"
+  // When the window's close is allowed. Raises "Не удалось сохранить настройки в файл <file>"
   // when the file refuses a write; the keys after it are not written.
   void SaveOnClose();
   // When the window is destroyed: saves only when nothing was saved since

@@ -73,7 +73,8 @@ void AddToLog(const std::string& path, const std::string& message, bool stamped,
   for (char c : message) line += static_cast<unsigned char>(c) < 32 ? ' ' : c;
   line += "\r\n";
   if (!platform::AppendToFile(target, line))
-    throw Error("Cannot write to the event log " + target + "\n" + WhyNotWritten(target));
+    throw Error(VELT_ANSI("Не удалось записать в журнал событий ") + ShownPath(target) + "\n" +
+                WhyNotWritten(target));
 }
 
 }  // namespace velt

@@ -115,7 +115,10 @@ class OperatorCasesTest(SampleAppCase):
             ('unknown option', ['convert', SAMPLE_ARCHIVE, '--outt', self.out], 2, ['Ошибка в параметрах']),
             ('version', ['--version'], 0, ['veltconv 1.0']),
             ('help', ['help'], 0, ['convert', 'join']),
-            ('convert --help lists the exit statuses', ['convert', '--help'], 0, ['Exit status', '4 a run']),
+            ('convert --help lists the exit statuses', ['convert', '--help'], 0,
+             ['Код завершения', '4 запуск выполнен', 'ПАРАМЕТРЫ', 'показать эту справку']),
+            ('help in Russian', ['help', 'convert'], 0, ['Запуск:', 'папка для результатов']),
+            ('mapping help in Russian', ['mapping', '--help'], 0, ['Команды:', 'выгрузить или загрузить']),
             ('join name with a folder', ['join', '--name', '../../x.DBF', '--app-dir', self.app, SAMPLE_ARCHIVE], 2,
              ['../../x.DBF', 'не должно содержать папку']),
         ]

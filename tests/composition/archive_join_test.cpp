@@ -165,7 +165,7 @@ TEST_F(ArchiveJoinTest, JoinsInListOrderWithTheFirstEntrysStructure) {
   EXPECT_EQ(host_.joined, out);
   EXPECT_EQ(host_.messages,
             std::vector<std::string>{
-                A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") + out});
+                A("Склеивание файлов успешно завершено. Выходной файл находится по пути ") + out});
   EXPECT_EQ(host_.positions, (std::vector<int>{5, 52, 100}));
   EXPECT_EQ(host_.events, 3);
   EXPECT_FALSE(host_.visible);
@@ -452,7 +452,7 @@ TEST_F(ArchiveJoinTest, TheJoinCommandJoinsInTheWindowsOrderWithItsExitStatuses)
   EXPECT_EQ(RunJoin({"--name", "F1232401.DBF", "--app-dir", app, a, b, upper}), 0);
   const std::string told = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(
-      told.ends_with(AnsiToUtf8(A("Склеивание файлов успешно завершено. Выходной файл находится  по пути ") +
+      told.ends_with(AnsiToUtf8(A("Склеивание файлов успешно завершено. Выходной файл находится по пути ") +
                                 Output("F1232401.DBF")) +
                      "\n"))
       << told;

@@ -256,9 +256,9 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
     EXPECT_EQ(window->JoinedPath(), out);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
-    EXPECT_EQ(messages_.shown, std::vector<std::string>{
-                                   "Склеивание файлов успешно завершено. Выходной файл находится  по пути " +
-                                   AnsiToUtf8(out)});
+    EXPECT_EQ(messages_.shown,
+              std::vector<std::string>{
+                  "Склеивание файлов успешно завершено. Выходной файл находится по пути " + AnsiToUtf8(out)});
     EXPECT_EQ(positions, (std::vector<int>{5, 52, 100}));
     EXPECT_EQ(composeEnabled, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(compose->isEnabled());

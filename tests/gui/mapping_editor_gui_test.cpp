@@ -29,6 +29,7 @@
 #include "gui/mapping_table_model.h"
 #include "gui/pavk_choice_delegate_qt.h"
 #include "support/error.h"
+#include "support/file_problem.h"
 #include "support_files/screenshots.h"
 
 namespace velt {
@@ -167,8 +168,12 @@ TEST_F(MappingEditorTest, TableHeldElsewhereStopsTheWindow) {
   EXPECT_FALSE(form.PrepareMapping(1, false));  // start-up: silent
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_FALSE(form.PrepareMapping(1, true));
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{A("Ошибка инициализации окна связок. ")});
-  EXPECT_EQ(form.InitError(), A("Ошибка инициализации окна связок. "));
+  // The specified line, then the table and why.
+  const std::string expected = A("Ошибка инициализации окна связок. \nФайл ") +
+                               ShownPath(MappingFile("tr_reas.dbf")) +
+                               A(": занят другой программой, закройте её.");
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{expected});
+  EXPECT_EQ(form.InitError(), expected);
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(form.MappingTable().Active());
 }

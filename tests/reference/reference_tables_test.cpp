@@ -4,6 +4,8 @@
 
 #include "reference/test_tables.h"
 #include "support/code_page.h"
+#include "support/error.h"
+#include "support/platform.h"
 
 namespace velt {
 namespace {
@@ -147,6 +149,24 @@ TEST_F(ReferenceTablesTest, AllTwelveTablesOpenWithTheirIndexes) {
   EXPECT_EQ(Recode(Lookup::tr_trag, "1"), 3);
 
   tables_.ReleaseAll();
+  for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(tables_.Get(static_cast<Lookup>(i)), nullptr);
+}
+
+TEST_F(ReferenceTablesTest, EveryMissingTableIsNamedAtOnceWithWhatItIsFor) {
+  WriteAllTables();
+  EXPECT_EQ(MissingTables(State()), "");
+  ASSERT_TRUE(platform::RemoveFile(PavkFile("street.dbf")));
+  ASSERT_TRUE(platform::RemoveFile(MappingFile("tr_vid.dbf")));
+  try {
+    tables_.OpenAll();
+    FAIL() << "opened without two tables";
+  } catch (const Error& error) {
+    const std::string text = error.what();
+    EXPECT_EQ(text.rfind(A(kNotRecoded) + "\n", 0), 0u) << text;
+    EXPECT_NE(text.find(A("tr_vid.dbf: не найден; связки видов вызова")), std::string::npos) << text;
+    EXPECT_NE(text.find(A("street.dbf: не найден; справочник улиц")), std::string::npos) << text;
+  }
+  // Nothing was opened by halves.
   for (int i = 0; i < kLookupCount; ++i) EXPECT_EQ(tables_.Get(static_cast<Lookup>(i)), nullptr);
 }
 

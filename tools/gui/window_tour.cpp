@@ -1,8 +1,9 @@
 // The window tour: walks the main window through its states (idle, a
 // conversion of the archive shown in the window, the log view, the problem
 // calls of the run, the settings window, the mapping menu, the folder
-// dialog, a message) and saves a picture of each, for a person to look at
-// (scripts/screenshots.sh). The problem calls are also taken as the whole
+// dialog, a message, the mapping editor, the composition window) and saves a
+// picture of each, for a person to look at (scripts/screenshots.sh) and for
+// the operator's guide, which shows some of them. The problem calls are also taken as the whole
 // screen, with the window manager's frame when one runs.
 //
 //   velt_window_tour [--app-dir DIR] OUT_DIR
@@ -21,7 +22,10 @@
 
 #include "gui/application_qt.h"
 #include "gui/directory_dialog.h"
+#include "gui/file_list_window.h"
 #include "gui/main_window.h"
+#include "gui/mapping_editor_window.h"
+#include "gui/message_box_qt.h"
 #include "gui/settings_dialog.h"
 #include "support/code_page.h"
 
@@ -55,12 +59,14 @@ class Tour {
     MappingMenu();
     Folders();
     Message();
+    MappingEditorWindow();
+    Composition();
     form_.close();
     return saved_ == kPictures ? 0 : 1;
   }
 
  private:
-  static constexpr int kPictures = 10;
+  static constexpr int kPictures = 12;
 
   void Save(QWidget& widget, const char* name) {
     QString path = dir_ + "/main_" + name;
@@ -86,6 +92,7 @@ class Tour {
     });
     watcher.start();
     form_.onConvertClicked();
+    form_.WaitForRun();  // the run works on a thread of its own
     watcher.stop();
     if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
   }
@@ -144,13 +151,34 @@ class Tour {
   }
 
   void Message() {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+    QMessageBox box(QMessageBox::Information, ProgramTitle(),
                     QStringLiteral("Телефон службы техподдержки ЗЕЛАН - ") + kSupportPhone, QMessageBox::Ok,
                     &form_);
     box.show();
     Settle();
     Save(box, "08-message.png");
     box.accept();
+  }
+
+  // The first mapping (reasons for the call), as its menu item opens it.
+  void MappingEditorWindow() {
+    MappingEditor editor(&form_);
+    if (!editor.PrepareMapping(1, false)) {
+      std::fprintf(stderr, "the mapping editor could not be prepared\n");
+      return;
+    }
+    editor.show();
+    Settle(300);
+    Save(editor, "11-mapping-editor.png");
+    editor.reject();
+  }
+
+  void Composition() {
+    FileListWindow window(&form_);
+    window.show();
+    Settle(300);
+    Save(window, "12-compose.png");
+    window.reject();
   }
 
   MainWindow& form_;

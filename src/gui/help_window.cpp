@@ -1,0 +1,61 @@
+#include "gui/help_window.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "gui/keyboard_access_qt.h"
+#include "gui/window_look_qt.h"
+
+namespace velt {
+namespace {
+
+constexpr int kWidth = 860;
+constexpr int kHeight = 680;
+
+QDialog* MakeHelpWindow(QWidget* owner) {
+  auto* window = new QDialog(owner, Qt::Window);
+  window->setObjectName("HelpWindow");
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowTitle(QStringLiteral("Справка — конвертер архивов ВЕЛТ"));
+  ApplyWindowLook(*window);
+
+  auto* browser = new QTextBrowser(window);
+  browser->setObjectName("HelpText");
+  browser->setOpenExternalLinks(true);
+  browser->setSource(QUrl(QString::fromLatin1(kGuideSource)), QTextDocument::MarkdownResource);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, window);
+  QPushButton* close = buttons->button(QDialogButtonBox::Close);
+  close->setText(QStringLiteral("Закрыть"));
+  SetMnemonic(*close, QStringLiteral("&Закрыть"));
+  QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::close);
+
+  auto* layout = new QVBoxLayout(window);
+  layout->addWidget(browser, 1);
+  layout->addWidget(buttons);
+
+  // As large as the screen allows at any scale.
+  QSize size(kWidth, kHeight);
+  if (QScreen* screen = owner != nullptr ? owner->screen() : nullptr)
+    size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+  window->resize(size);
+  browser->setFocus();
+  return window;
+}
+
+}  // namespace
+
+void ShowHelp(QWidget* owner) {
+  static QPointer<QDialog> open;
+  if (open.isNull()) open = MakeHelpWindow(owner);
+  open->show();
+  open->raise();
+  open->activateWindow();
+}
+
+}  // namespace velt
