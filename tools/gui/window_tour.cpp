@@ -92,7 +92,8 @@ class Tour {
     });
     watcher.start();
     form_.onConvertClicked();
-    form_.WaitForRun();  // the run works on a thread of its own
+    // The run works on a thread of its own; its end comes back as an event.
+    while (form_.Running()) QApplication::processEvents(QEventLoop::AllEvents, 5);
     watcher.stop();
     if (!taken) std::fprintf(stderr, "the run ended before its progress could be pictured\n");
   }
