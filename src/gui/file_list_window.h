@@ -5,8 +5,8 @@
 // file are remembered in the program's ini file between openings.
 #include <QDialog>
 #include <QString>
-#include <exception>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
