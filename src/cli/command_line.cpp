@@ -99,8 +99,8 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
 }
 
 // `mapping export|import NAME FILE`: one mapping table to or from CSV.
-int ExchangeMapping(bool import, const std::string& name, const std::string& file,
-                    const std::string& appDir) {
+int ExchangeMapping(bool import, const std::string& name, const std::string& file, const std::string& appDir,
+                    char separator) {
   const int kind = MappingKindByName(name);
   if (kind == 0) {
     PrintError(VELT_ANSI("Неизвестная таблица связок «") + Utf8ToAnsi(name) +
@@ -119,7 +119,8 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
   }
   if (const int refused = RefusalOf(targets); refused != kCompleted) return refused;
   if (!import) {
-    ExportMappingFile(kind, Utf8ToAnsi(file));
+    const int rows = ExportMappingFile(kind, Utf8ToAnsi(file), separator);
+    std::printf("%s\n", AnsiToUtf8(MappingExportDone(Utf8ToAnsi(file), rows)).c_str());
     return kCompleted;
   }
   const MappingImportCount count = ImportMappingFile(kind, Utf8ToAnsi(file));
@@ -127,6 +128,15 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
                                  VELT_ANSI(", добавлено: ") + std::to_string(count.appended))
                           .c_str());
   return kCompleted;
+}
+
+// `--csv-separator` of the commands that write CSV files.
+void AddSeparatorOption(CLI::App& command, std::string& separator) {
+  command
+      .add_option("--csv-separator", separator,
+                  "field separator of the CSV files written: ';' (Excel in a Russian locale) or ',' "
+                  "(default ',')")
+      ->check(CLI::IsMember({";", ","}));
 }
 
 }  // namespace
@@ -166,6 +176,8 @@ int RunCommandLine(int argc, char** argv) {
                       "write the values that found no mapping here (UTF-8 CSV)");
   convert->add_option("--problems", options.problemsPath,
                       "write the calls whose field groups failed here (UTF-8 CSV, in the log's order)");
+  std::string convertSeparator = ",";
+  AddSeparatorOption(*convert, convertSeparator);
   convert->footer(exitStatuses);
 
   std::string joinName, joinAppDir;
@@ -179,7 +191,7 @@ int RunCommandLine(int argc, char** argv) {
       "standard error says which), 2 wrong arguments (also a joined table that is one of the files or the "
       "log), 3 an error, or a file to write that is no regular file or cannot be written.");
 
-  std::string mappingName, mappingFile, mappingAppDir;
+  std::string mappingName, mappingFile, mappingAppDir, mappingSeparator = ",";
   CLI::App* mapping = app.add_subcommand("mapping", "export or import one mapping table as UTF-8 CSV");
   mapping->require_subcommand(1);
   for (const char* verb : {"export", "import"}) {
@@ -189,8 +201,11 @@ int RunCommandLine(int argc, char** argv) {
                   : "merge FILE's rows into the table (keys kept, new keys appended)");
     sub->add_option("NAME", mappingName, "tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu or tr_trag")
         ->required();
-    sub->add_option("FILE", mappingFile, "CSV file with the header VELTCODE,VELTNAME,PAVK")->required();
+    sub->add_option("FILE", mappingFile, "CSV file with the header VELTCODE,VELTNAME,PAVK (';' or ',')")
+        ->required();
     sub->add_option("--app-dir", mappingAppDir, "application folder (default: the program's own)");
+    // An import reads either separator.
+    if (std::string(verb) == "export") AddSeparatorOption(*sub, mappingSeparator);
     sub->footer(
         "Exit status: 0 done, 2 wrong arguments (also a FILE that is the mapping table itself), 3 an error: "
         "a bad row, a table held elsewhere, a file that cannot be read or written (standard error says "
@@ -220,9 +235,13 @@ int RunCommandLine(int argc, char** argv) {
     return code == 0 ? 0 : kWrongArguments;
   }
   try {
-    if (*convert) return Convert(options);
+    if (*convert) {
+      options.csvSeparator = convertSeparator[0];
+      return Convert(options);
+    }
     if (*mapping)
-      return ExchangeMapping(mapping->got_subcommand("import"), mappingName, mappingFile, mappingAppDir);
+      return ExchangeMapping(mapping->got_subcommand("import"), mappingName, mappingFile, mappingAppDir,
+                             mappingSeparator[0]);
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());

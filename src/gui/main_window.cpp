@@ -687,7 +687,7 @@ void MainWindow::onComposeArchivesClicked() {
 }
 
 void MainWindow::onMappingKindChosen(int kind) {
-  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_, unmapped_); });
+  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_, unmapped_, lastMappingExport_); });
 }
 
 void MainWindow::onSupportClicked() {
