@@ -42,7 +42,8 @@ std::string ProblemText(const std::string& message) {
 }
 
 std::string ProblemCsvStart(bool withArchive, char separator) {
-  if (withArchive) return CsvFileStart({"archive", "record", "call", "date", "surname", "problem"}, separator);
+  if (withArchive)
+    return CsvFileStart({"archive", "record", "call", "date", "surname", "problem"}, separator);
   return CsvFileStart({"record", "call", "date", "surname", "problem"}, separator);
 }
 

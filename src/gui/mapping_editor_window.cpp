@@ -303,11 +303,13 @@ void MappingEditor::onCloseClicked() { reject(); }
 int MappingEditor::onAddUnmappedClicked() {
   grid_->CommitEditor();
   if (!model_->PostPending()) return 0;
-  const std::vector<std::string> values =
-      lastRunUnmapped_ != nullptr ? lastRunUnmapped_->ValuesForMappingKind(kind_) : std::vector<std::string>();
+  const std::vector<std::string> values = lastRunUnmapped_ != nullptr
+                                              ? lastRunUnmapped_->ValuesForMappingKind(kind_)
+                                              : std::vector<std::string>();
   if (values.empty()) {
-    showMessage_(VELT_ANSI("Добавлять нечего: последняя конвертация не нашла несопоставленных значений этого "
-                           "справочника (или в этом сеансе конвертации ещё не было)."));
+    showMessage_(
+        VELT_ANSI("Добавлять нечего: последняя конвертация не нашла несопоставленных значений этого "
+                  "справочника (или в этом сеансе конвертации ещё не было)."));
     return 0;
   }
   // Institutions are keyed by their name, the other classifiers by the code.

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>

@@ -76,7 +76,8 @@ TEST(ProblemCallsTest, CsvKeepsTheLoggedTextAndNamesTheArchiveWhenAsked) {
   std::string batch = ProblemCsvStart(true, ',');
   AppendProblemCsvRows(batch, problems, true, ',', A("F1232401.DBF"));
   EXPECT_EQ(batch,
-            "\xEF\xBB\xBF" "archive,record,call,date,surname,problem\r\n"
+            "\xEF\xBB\xBF"
+            "archive,record,call,date,surname,problem\r\n"
             "F1232401.DBF,7,12,01.02.2024,Иванов,: Неверная дата рождения.\r\n"
             "F1232401.DBF,9,13,,, - неверная дата приема вызова \r\n");
   EXPECT_EQ(ProblemText(problems.Message(1)), A("неверная дата приема вызова"));

@@ -68,7 +68,8 @@ TEST(UnmappedReportTest, CsvQuotesAndValuesPerMappingKind) {
             "ЛПУ в адресе (ULIC),'=УФА_+ГКБ 9,1\r\n"
             "Улица (ULIC),\"УФА: УЛ. \"\"НОВАЯ\"\", 2\",1\r\n");
   EXPECT_EQ(BatchReportStart(';') + UnmappedReportRowsOf(A("F1;.DBF"), report, ';'),
-            "\xEF\xBB\xBF" "archive;kind;value;calls\r\n"
+            "\xEF\xBB\xBF"
+            "archive;kind;value;calls\r\n"
             "\"F1;.DBF\";ЛПУ госпитализации (KUDA);Хоспис;2\r\n"
             "\"F1;.DBF\";ЛПУ в адресе (ULIC);'=УФА_+ГКБ 9;1\r\n"
             "\"F1;.DBF\";Улица (ULIC);\"УФА: УЛ. \"\"НОВАЯ\"\", 2\";1\r\n");

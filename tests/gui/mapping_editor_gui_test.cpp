@@ -571,7 +571,7 @@ TEST_F(MappingEditorTest, ExportAndImportGoThroughTheOpenTable) {
       std::string::npos);
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(AnsiToUtf8(messages_.shown[0]), "Таблица связок выгружена в файл " + csv +
-                                                 ", строк: " + std::to_string(form.Model().rowCount()) + ".");
+                                                ", строк: " + std::to_string(form.Model().rowCount()) + ".");
   // The import dialog opens on the file just exported, which changes nothing.
   EXPECT_TRUE(form.onImportClicked());
   EXPECT_EQ(suggested.value(0), QStringLiteral("tr_rslt.csv"));

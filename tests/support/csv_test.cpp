@@ -28,15 +28,21 @@ TEST(CsvTest, FieldsAreQuotedForTheirSeparatorAndGuardedAgainstFormulas) {
   EXPECT_EQ(CsvField("''=x", ','), "'''=x");  // one more apostrophe than it had
   EXPECT_EQ(CsvField("'quoted'", ','), "'quoted'");
   EXPECT_EQ(CsvField(" -1", ','), " -1");
-  EXPECT_EQ(CsvFileStart({"a", "b"}, ';'), "\xEF\xBB\xBF" "a;b\r\n");
+  EXPECT_EQ(CsvFileStart({"a", "b"}, ';'),
+            "\xEF\xBB\xBF"
+            "a;b\r\n");
 }
 
 TEST(CsvTest, ReadingFindsTheSeparatorAndDropsTheByteOrderMark) {
-  EXPECT_EQ(DetectCsvSeparator("\xEF\xBB\xBF" "A;B;C\r\n1,5;2;3"), ';');
+  EXPECT_EQ(DetectCsvSeparator("\xEF\xBB\xBF"
+                               "A;B;C\r\n1,5;2;3"),
+            ';');
   EXPECT_EQ(DetectCsvSeparator("A,B,C\n"), ',');
   EXPECT_EQ(DetectCsvSeparator("\"x;y;z\",b\n"), ',');  // quoted semicolons do not count
   const std::vector<std::vector<std::string>> expected = {{"A", "B"}, {"1,5", "x\ny"}};
-  EXPECT_EQ(Cells("\xEF\xBB\xBF" "A;B\r\n1,5;\"x\ny\"\r\n"), expected);
+  EXPECT_EQ(Cells("\xEF\xBB\xBF"
+                  "A;B\r\n1,5;\"x\ny\"\r\n"),
+            expected);
   EXPECT_EQ(Cells("A,B\n\"1,5\",\"x\ny\"\n\n"), expected);
   const std::vector<CsvRow> rows = ParseCsv("A,B\n\"x\ny\",1\n2,\"open");
   ASSERT_EQ(rows.size(), 3u);
@@ -46,8 +52,8 @@ TEST(CsvTest, ReadingFindsTheSeparatorAndDropsTheByteOrderMark) {
 
 // Every cell, with either separator, comes back as it was written.
 TEST(CsvTest, WrittenCellsReadBackExactly) {
-  const std::vector<std::string> cells = {"=1+2", "'=1+2", "''@x", "'plain", "-", "+", "a;b,c",
-                                          "\"q\"", "two\r\nlines", "", "'", "Ёлка"};
+  const std::vector<std::string> cells = {"=1+2",  "'=1+2", "''@x",         "'plain", "-", "+",
+                                          "a;b,c", "\"q\"", "two\r\nlines", "",       "'", "Ёлка"};
   for (char separator : {',', ';'}) {
     std::string text = CsvFileStart({"h", "x"}, separator);
     for (const std::string& cell : cells) text += CsvLine({CsvField(cell, separator), "x"}, separator);
