@@ -24,8 +24,7 @@ TEST(PavkChoiceTest, TextNamesAChoiceOnlyWhenItFitsOne) {
   // Several fit, or none: no choice, and the candidates say which.
   EXPECT_EQ(choices.Resolve(A("не")), std::nullopt);
   EXPECT_EQ(choices.Candidates(A("не")),
-            (std::vector<std::string>{A("1 - Несчастный случай"), A("199 - Не определено"),
-                                      A("5 - Патология беременности")}));
+            (std::vector<std::string>{A("1 - Несчастный случай"), A("199 - Не определено")}));
   EXPECT_EQ(choices.Resolve(A("Травма")), std::nullopt);
   EXPECT_TRUE(choices.Candidates(A("Травма")).empty());
   // The same code twice is no single choice.
