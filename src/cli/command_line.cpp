@@ -100,8 +100,8 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
 }
 
 // `mapping export|import NAME FILE`: one mapping table to or from CSV.
-int ExchangeMapping(bool import, const std::string& name, const std::string& file,
-                    const std::string& appDir) {
+int ExchangeMapping(bool import, const std::string& name, const std::string& file, const std::string& appDir,
+                    char separator) {
   const int kind = MappingKindByName(name);
   if (kind == 0) {
     PrintError(VELT_ANSI("Неизвестная таблица связок «") + Utf8ToAnsi(name) +
@@ -120,7 +120,8 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
   }
   if (const int refused = RefusalOf(targets.Check()); refused != kCompleted) return refused;
   if (!import) {
-    ExportMappingFile(kind, Utf8ToAnsi(file));
+    const int rows = ExportMappingFile(kind, Utf8ToAnsi(file), separator);
+    std::printf("%s\n", AnsiToUtf8(MappingExportDone(Utf8ToAnsi(file), rows)).c_str());
     return kCompleted;
   }
   const MappingImportCount count = ImportMappingFile(kind, Utf8ToAnsi(file));
@@ -128,6 +129,15 @@ int ExchangeMapping(bool import, const std::string& name, const std::string& fil
                                  VELT_ANSI(", добавлено: ") + std::to_string(count.appended))
                           .c_str());
   return kCompleted;
+}
+
+// `--csv-separator` of the commands that write CSV files.
+void AddSeparatorOption(CLI::App& command, std::string& separator) {
+  command
+      .add_option("--csv-separator", separator,
+                  "разделитель полей в записываемых файлах CSV: ';' (Excel с русскими настройками) или "
+                  "',' (по умолчанию ',')")
+      ->check(CLI::IsMember({";", ","}));
 }
 
 }  // namespace
@@ -190,6 +200,8 @@ int RunCommandLine(int argc, char** argv) {
                       "записать сюда значения, для которых нет связки (CSV в UTF-8)");
   convert->add_option("--problems", options.problemsPath,
                       "записать сюда вызовы с ошибками в группах полей (CSV в UTF-8, в порядке журнала)");
+  std::string convertSeparator = ",";
+  AddSeparatorOption(*convert, convertSeparator);
   convert->footer(exitStatuses);
 
   std::string joinName, joinAppDir;
@@ -205,7 +217,7 @@ int RunCommandLine(int argc, char** argv) {
       "таблица, совпадающая с одним из файлов или с журналом); 3 ошибка, или файл для записи — не обычный "
       "файл или не записывается.");
 
-  std::string mappingName, mappingFile, mappingAppDir;
+  std::string mappingName, mappingFile, mappingAppDir, mappingSeparator = ",";
   CLI::App* mapping =
       app.add_subcommand("mapping", "выгрузить или загрузить одну таблицу связок в CSV (UTF-8)");
   mapping->group("Команды");
@@ -218,8 +230,11 @@ int RunCommandLine(int argc, char** argv) {
     sub->group("Команды");
     sub->add_option("NAME", mappingName, "tr_reas, tr_reas1, tr_from, tr_rslt, tr_vid, tr_lpu или tr_trag")
         ->required();
-    sub->add_option("FILE", mappingFile, "файл CSV с заголовком VELTCODE,VELTNAME,PAVK")->required();
+    sub->add_option("FILE", mappingFile, "файл CSV с заголовком VELTCODE,VELTNAME,PAVK (';' или ',')")
+        ->required();
     sub->add_option("--app-dir", mappingAppDir, "папка программы (по умолчанию — папка самой программы)");
+    // An import reads either separator.
+    if (std::string(verb) == "export") AddSeparatorOption(*sub, mappingSeparator);
     sub->footer(
         "Код завершения: 0 выполнено; 2 ошибка в параметрах (также FILE, который и есть таблица связок); "
         "3 ошибка: неверная строка, таблица занята другой программой, файл не читается или не "
@@ -249,9 +264,13 @@ int RunCommandLine(int argc, char** argv) {
     return code == 0 ? 0 : kWrongArguments;
   }
   try {
-    if (*convert) return Convert(options);
+    if (*convert) {
+      options.csvSeparator = convertSeparator[0];
+      return Convert(options);
+    }
     if (*mapping)
-      return ExchangeMapping(mapping->got_subcommand("import"), mappingName, mappingFile, mappingAppDir);
+      return ExchangeMapping(mapping->got_subcommand("import"), mappingName, mappingFile, mappingAppDir,
+                             mappingSeparator[0]);
     return Join(joinFiles, joinName, joinAppDir);
   } catch (const Error& error) {
     PrintError(error.what());

@@ -235,12 +235,13 @@ int Convert(const ConvertOptions& options) {
   // Several: one file, each row led by its archive; a run that ended with
   // an error adds no rows.
   const bool batch = archives.size() > 1;
-  std::string report = batch ? kBatchReportHeader : "";
+  const char separator = options.csvSeparator;
+  std::string report = batch ? BatchReportStart(separator) : "";
   bool reportDue = batch;
   // The problem calls of every run, as the event log has them: one that an
   // error ended too.
   std::optional<ProblemCsvFile> problems;
-  if (!options.problemsPath.empty()) problems.emplace(Utf8ToAnsi(options.problemsPath), batch);
+  if (!options.problemsPath.empty()) problems.emplace(Utf8ToAnsi(options.problemsPath), batch, separator);
   for (const std::string& archive : archives) {
     if (g_interrupted) break;
     lines.push_back(
@@ -249,7 +250,8 @@ int Convert(const ConvertOptions& options) {
     // cost time and memory for no one.
     if (lines.back().endedByError || options.reportPath.empty()) continue;
     const UnmappedReport& unmapped = lines.back().summary.unmapped;
-    report += batch ? UnmappedReportRowsOf(archive, unmapped) : UnmappedReportCsv(unmapped);
+    report +=
+        batch ? UnmappedReportRowsOf(archive, unmapped, separator) : UnmappedReportCsv(unmapped, separator);
     reportDue = true;
   }
   int status = kCompleted;

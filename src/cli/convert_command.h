@@ -9,6 +9,7 @@ namespace velt {
 struct ConvertOptions {
   std::vector<std::string> archives;  // all arguments UTF-8 as given
   std::string outDir, codePage, appDir, reportPath, problemsPath;
+  char csvSeparator = ',';  // of the --report and --problems files
 };
 
 // The command's exit status (cli/exit_status.h): the gravest of the runs'.

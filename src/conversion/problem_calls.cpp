@@ -41,33 +41,30 @@ std::string ProblemText(const std::string& message) {
   return text;
 }
 
-std::string ProblemCsvHeader(bool withArchive) {
-  return std::string(withArchive ? "archive," : "") + "record,call,date,surname,problem\r\n";
+std::string ProblemCsvStart(bool withArchive, char separator) {
+  if (withArchive)
+    return CsvFileStart({"archive", "record", "call", "date", "surname", "problem"}, separator);
+  return CsvFileStart({"record", "call", "date", "surname", "problem"}, separator);
 }
 
-void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool withArchive,
+void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool withArchive, char separator,
                           std::string_view archive) {
-  const std::string archiveCell = withArchive ? CsvField(AnsiToUtf8(std::string(archive))) + "," : "";
+  const std::string archiveCell =
+      withArchive ? CsvField(AnsiToUtf8(std::string(archive)), separator) + separator : "";
   std::vector<std::string> messages;
   for (std::uint32_t i = 0; i < problems.MessageCount(); ++i)
-    messages.push_back(CsvField(AnsiToUtf8(problems.Message(i))));
+    messages.push_back(CsvField(AnsiToUtf8(problems.Message(i)), separator));
   for (const ProblemCall& call : problems.Calls())
-    AppendProblemCsvRow(csv, archiveCell, call, messages[call.message]);
+    AppendProblemCsvRow(csv, archiveCell, call, messages[call.message], separator);
 }
 
 void AppendProblemCsvRow(std::string& csv, std::string_view archiveCell, const ProblemCall& call,
-                         std::string_view messageCell) {
+                         std::string_view messageCell, char separator) {
   csv += archiveCell;
-  csv += std::to_string(call.record);
-  csv += ',';
-  csv += CsvField(AnsiToUtf8(call.call));
-  csv += ',';
-  csv += CsvField(AnsiToUtf8(call.date));
-  csv += ',';
-  csv += CsvField(AnsiToUtf8(call.surname));
-  csv += ',';
-  csv += messageCell;
-  csv += "\r\n";
+  csv += CsvLine({std::to_string(call.record), CsvField(AnsiToUtf8(call.call), separator),
+                  CsvField(AnsiToUtf8(call.date), separator), CsvField(AnsiToUtf8(call.surname), separator),
+                  messageCell},
+                 separator);
 }
 
 }  // namespace velt

@@ -64,17 +64,18 @@ class ProblemCalls {
 // it to the call number in the log, and without blanks at its ends (1251).
 std::string ProblemText(const std::string& message);
 
-// UTF-8 CSV of problem calls. The header is "record,call,date,surname,problem",
-// with "archive," in front when the rows name their archive; a batch of runs
-// writes the header once and then each run's rows.
-std::string ProblemCsvHeader(bool withArchive);
+// CSV files of problem calls (support/csv.h). The header is
+// "record,call,date,surname,problem", with "archive" in front when the rows
+// name their archive; a batch of runs writes the start once and then each
+// run's rows.
+std::string ProblemCsvStart(bool withArchive, char separator);
 // Appends one row per problem call, in their order; `archive` (1251) fills
 // the first column when the header has it (`withArchive`).
-void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool withArchive,
+void AppendProblemCsvRows(std::string& csv, const ProblemCalls& problems, bool withArchive, char separator,
                           std::string_view archive = {});
-// One row: `archiveCell` is "" or the archive's CSV cell with its comma,
-// `messageCell` the message as a CSV cell (UTF-8).
+// One row: `archiveCell` is "" or the archive's CSV field with its
+// separator, `messageCell` the message as a CSV field (UTF-8).
 void AppendProblemCsvRow(std::string& csv, std::string_view archiveCell, const ProblemCall& call,
-                         std::string_view messageCell);
+                         std::string_view messageCell, char separator);
 
 }  // namespace velt

@@ -13,13 +13,14 @@ constexpr std::size_t kBatchBytes = 64 * 1024;
 
 }  // namespace
 
-ProblemCsvFile::ProblemCsvFile(std::string path, bool withArchive)
+ProblemCsvFile::ProblemCsvFile(std::string path, bool withArchive, char separator)
     : path_(std::move(path)),
       temporary_(path_ + "." + std::to_string(platform::ProcessId()) + ".tmp"),
-      withArchive_(withArchive) {
+      withArchive_(withArchive),
+      separator_(separator) {
   failed_ = file_.Open(temporary_, platform::File::Mode::CreateTruncate, platform::File::Lock::Exclusive) !=
             platform::OpenResult::Ok;
-  buffer_ = ProblemCsvHeader(withArchive);
+  buffer_ = ProblemCsvStart(withArchive, separator);
 }
 
 ProblemCsvFile::~ProblemCsvFile() {
@@ -29,16 +30,16 @@ ProblemCsvFile::~ProblemCsvFile() {
 }
 
 void ProblemCsvFile::SetArchive(std::string_view archive) {
-  archiveCell_ = withArchive_ ? CsvField(AnsiToUtf8(std::string(archive))) + "," : "";
+  archiveCell_ = withArchive_ ? CsvField(AnsiToUtf8(std::string(archive)), separator_) + separator_ : "";
 }
 
 void ProblemCsvFile::Add(const ProblemCall& call, const std::string& message) {
   // Runs of one message are common: its cell is made once for them.
   if (message != lastMessage_ || lastMessageCell_.empty()) {
     lastMessage_ = message;
-    lastMessageCell_ = CsvField(AnsiToUtf8(message));
+    lastMessageCell_ = CsvField(AnsiToUtf8(message), separator_);
   }
-  AppendProblemCsvRow(buffer_, archiveCell_, call, lastMessageCell_);
+  AppendProblemCsvRow(buffer_, archiveCell_, call, lastMessageCell_, separator_);
   if (buffer_.size() >= kBatchBytes) Flush();
 }
 

@@ -16,7 +16,7 @@ class ProblemCsvFile {
  public:
   // `path` 1251; `withArchive` puts the archive's column first (several
   // archives in one command).
-  ProblemCsvFile(std::string path, bool withArchive);
+  ProblemCsvFile(std::string path, bool withArchive, char separator);
   ~ProblemCsvFile();
   ProblemCsvFile(const ProblemCsvFile&) = delete;
   ProblemCsvFile& operator=(const ProblemCsvFile&) = delete;
@@ -35,6 +35,7 @@ class ProblemCsvFile {
   std::string path_;
   std::string temporary_;
   bool withArchive_;
+  char separator_;
   platform::File file_;
   bool failed_ = false;
   std::uint64_t written_ = 0;

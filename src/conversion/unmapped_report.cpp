@@ -104,23 +104,33 @@ std::vector<std::string> UnmappedReport::ValuesForMappingKind(int mappingKind) c
   return values;
 }
 
-std::string UnmappedReportCsv(const UnmappedReport& report) {
-  std::string csv = "kind,value,calls\r\n";
-  for (const UnmappedEntry& entry : report.Entries()) {
-    csv += CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," + CsvField(AnsiToUtf8(entry.value)) +
-           "," + std::to_string(entry.calls) + "\r\n";
-  }
-  return csv;
-}
+namespace {
 
-std::string UnmappedReportRowsOf(const std::string& archive1251, const UnmappedReport& report) {
-  const std::string archive = CsvField(AnsiToUtf8(archive1251)) + ",";
+// The rows of the report, each led by `lead` (a field and its separator, or
+// nothing).
+std::string ReportRows(const UnmappedReport& report, const std::string& lead, char separator) {
   std::string rows;
   for (const UnmappedEntry& entry : report.Entries()) {
-    rows += archive + CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind))) + "," +
-            CsvField(AnsiToUtf8(entry.value)) + "," + std::to_string(entry.calls) + "\r\n";
+    rows += lead + CsvLine({CsvField(AnsiToUtf8(UnmappedKindCaption(entry.kind)), separator),
+                            CsvField(AnsiToUtf8(entry.value), separator), std::to_string(entry.calls)},
+                           separator);
   }
   return rows;
+}
+
+}  // namespace
+
+std::string UnmappedReportCsv(const UnmappedReport& report, char separator) {
+  return CsvFileStart({"kind", "value", "calls"}, separator) + ReportRows(report, "", separator);
+}
+
+std::string BatchReportStart(char separator) {
+  return CsvFileStart({"archive", "kind", "value", "calls"}, separator);
+}
+
+std::string UnmappedReportRowsOf(const std::string& archive1251, const UnmappedReport& report,
+                                 char separator) {
+  return ReportRows(report, CsvField(AnsiToUtf8(archive1251), separator) + separator, separator);
 }
 
 }  // namespace velt

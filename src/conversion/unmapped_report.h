@@ -64,12 +64,13 @@ class UnmappedReport {
   std::array<TextCounts, kUnmappedKindCount> counts_;
 };
 
-// The report as UTF-8 CSV with the header row "kind,value,calls"; a field
-// holding a comma, a quote or a line break is quoted.
-std::string UnmappedReportCsv(const UnmappedReport& report);
-// The header and the rows of several runs' reports in one file, each row
-// led by the name of its archive.
-inline constexpr const char* kBatchReportHeader = "archive,kind,value,calls\r\n";
-std::string UnmappedReportRowsOf(const std::string& archive1251, const UnmappedReport& report);
+// The report as a CSV file (support/csv.h) with the header row
+// "kind,value,calls", its fields separated by `separator`.
+std::string UnmappedReportCsv(const UnmappedReport& report, char separator);
+// The start and the rows of several runs' reports in one file, each row led
+// by the name of its archive.
+std::string BatchReportStart(char separator);
+std::string UnmappedReportRowsOf(const std::string& archive1251, const UnmappedReport& report,
+                                 char separator);
 
 }  // namespace velt

@@ -774,7 +774,7 @@ void MainWindow::CloseAfterComposition() {
 }
 
 void MainWindow::onMappingKindChosen(int kind) {
-  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_, unmapped_); });
+  Guarded([this, kind] { ShowMappingEditor(this, kind, showMessage_, unmapped_, lastMappingExport_); });
 }
 
 void MainWindow::onSupportClicked() {

@@ -186,6 +186,7 @@ class MainWindow : public QMainWindow, private RunHost {
   // What the last run found, also one that an error ended.
   ProblemCalls problems_;
   UnmappedReport unmapped_;
+  QString lastMappingExport_;  // the mapping editors' last CSV export
   QLabel* runSummary_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QGroupBox* instructions_ = nullptr;

@@ -1,7 +1,9 @@
 #include "gui/mapping_editor_window.h"
 
 #include <QBoxLayout>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,6 +26,7 @@
 #include "reference/mapping_files.h"
 #include "reference/mapping_preparation.h"
 #include "support/code_page.h"
+#include "support/csv.h"
 #include "support/error.h"
 #include "support/file_problem.h"
 #include "support/text.h"
@@ -316,6 +319,15 @@ void MappingEditor::onCloseClicked() { reject(); }
 int MappingEditor::onAddUnmappedClicked() {
   grid_->CommitEditor();
   if (!model_->PostPending()) return 0;
+  const std::vector<std::string> values = lastRunUnmapped_ != nullptr
+                                              ? lastRunUnmapped_->ValuesForMappingKind(kind_)
+                                              : std::vector<std::string>();
+  if (values.empty()) {
+    showMessage_(
+        VELT_ANSI("Добавлять нечего: последняя конвертация не нашла несопоставленных значений этого "
+                  "справочника (или в этом сеансе конвертации ещё не было)."));
+    return 0;
+  }
   // Institutions are keyed by their name, the other classifiers by the code.
   const int keyColumn = kind_ == kLpuKind ? MappingTableModel::kNameColumn : MappingTableModel::kCodeColumn;
   std::set<std::string> present;
@@ -323,35 +335,46 @@ int MappingEditor::onAddUnmappedClicked() {
     present.insert(Trim(Utf8ToAnsi(model_->index(row, keyColumn).data().toString().toStdString())));
   int added = 0;
   int lastRow = -1;
-  if (lastRunUnmapped_ == nullptr) return 0;
-  for (const std::string& value : lastRunUnmapped_->ValuesForMappingKind(kind_)) {
+  bool refused = false;
+  for (const std::string& value : values) {
     if (!present.insert(Trim(value)).second) continue;
     const int row = model_->InsertBlankRow();
-    if (row < 0) break;  // the user was told why
-    model_->setData(model_->index(row, keyColumn), ToQt(value));
-    if (!model_->PostPending()) break;
+    if (row >= 0) model_->setData(model_->index(row, keyColumn), ToQt(value));
+    if (row < 0 || !model_->PostPending()) {  // the user was told why
+      refused = true;
+      break;
+    }
     lastRow = row;
     ++added;
   }
   if (lastRow >= 0) SelectRow(lastRow);
+  if (added == 0 && !refused)
+    showMessage_(VELT_ANSI("Добавлять нечего: все значения, не нашедшие связки при последней конвертации (") +
+                 std::to_string(values.size()) + VELT_ANSI("), уже есть в таблице."));
   return added;
 }
 
-// The file suggested first: the table's name.
-static QString SuggestedCsv(int kind) {
-  std::string name = MappingTableName(kind);
-  return ToQt(name.substr(0, name.rfind('.')) + ".csv");
+// The table's name in the folder of the last export: an import usually
+// takes back the file that was exported and edited.
+QString MappingEditor::SuggestedCsv(bool save) const {
+  const std::string name = MappingTableName(kind_);
+  const QString file = ToQt(name.substr(0, name.rfind('.')) + ".csv");
+  if (lastExport_ == nullptr || lastExport_->isEmpty()) return file;
+  if (!save) return *lastExport_;
+  return QFileInfo(*lastExport_).dir().filePath(file);
 }
 
 bool MappingEditor::onExportClicked() {
   grid_->CommitEditor();
   if (!model_->PostPending()) return false;
-  const QString file = chooseFile_(this, true, SuggestedCsv(kind_));
+  const QString file = chooseFile_(this, true, SuggestedCsv(true));
   if (file.isEmpty()) return false;
   const int row = CurrentRow();
   bool done = false;
   try {
-    WriteMappingCsv(table_, FromQt(file));
+    const int rows = WriteMappingCsv(table_, FromQt(file), kSemicolonSeparator);
+    if (lastExport_ != nullptr) *lastExport_ = file;
+    showMessage_(MappingExportDone(FromQt(QDir::toNativeSeparators(file)), rows));
     done = true;
   } catch (const Error& error) {
     showMessage_(error.what());
@@ -364,7 +387,7 @@ bool MappingEditor::onExportClicked() {
 bool MappingEditor::onImportClicked() {
   grid_->CommitEditor();
   if (!model_->PostPending()) return false;
-  const QString file = chooseFile_(this, false, SuggestedCsv(kind_));
+  const QString file = chooseFile_(this, false, SuggestedCsv(false));
   if (file.isEmpty()) return false;
   const int row = CurrentRow();
   bool done = false;
@@ -396,9 +419,10 @@ void MappingEditor::ReleaseTable() {
 }
 
 void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage,
-                       const UnmappedReport& lastRunUnmapped) {
+                       const UnmappedReport& lastRunUnmapped, QString& lastExport) {
   QPointer<MappingEditor> form = new MappingEditor(owner, showMessage);
   form->SetLastRunUnmapped(&lastRunUnmapped);
+  form->SetLastExport(&lastExport);
   form->PrepareMapping(kind, true);
   delete form.data();
 }

@@ -52,14 +52,18 @@ class MappingEditor : public QDialog {
   void SetLastRunUnmapped(const UnmappedReport* report) { lastRunUnmapped_ = report; }
   // Adds the values of this kind that the last run found unmapped as new
   // rows (the code, for institutions the name), leaving out values already
-  // in the table, so that the user only picks their PAVK choices. Returns the
-  // number of rows added.
+  // in the table, so that the user only picks their PAVK choices; says so
+  // when there is nothing to add. Returns the number of rows added.
   int onAddUnmappedClicked();
-  // The table's rows to a CSV file, and a CSV file merged into the table
-  // (keys kept, new keys appended), each through a file dialog; a row typed
-  // but not yet written is written first. False when nothing was done.
+  // The table's rows to a CSV file (";" between the fields, for Excel in a
+  // Russian locale), and a CSV file merged into the table (keys kept, new
+  // keys appended), each through a file dialog; a row typed but not yet
+  // written is written first. False when nothing was done.
   bool onExportClicked();
   bool onImportClicked();
+  // The file of the last export, kept by the caller across editors: the
+  // next export and import dialogs open in its folder. None when not given.
+  void SetLastExport(QString* lastExport) { lastExport_ = lastExport; }
 
   // Asks for the file of an export (`save`) or an import; an empty answer
   // cancels. The file dialog unless replaced (tests).
@@ -82,6 +86,7 @@ class MappingEditor : public QDialog {
   QString DeleteQuestion(int row) const;
   void FitColumns();
   void ReportUnresolved(const QString& typed, const QStringList& candidates);
+  QString SuggestedCsv(bool save) const;
 
   Table table_{"Dir"};
   MappingTableModel* model_ = nullptr;
@@ -101,11 +106,13 @@ class MappingEditor : public QDialog {
   int kind_ = 0;
   std::string initError_;
   const UnmappedReport* lastRunUnmapped_ = nullptr;
+  QString* lastExport_ = nullptr;
 };
 
 // Opens the editor for one mapping kind over `owner`, modally (the main
-// window's menu items). The window is freed when it closes.
+// window's menu items). The window is freed when it closes; `lastExport`
+// keeps the file of the last export for the next editor.
 void ShowMappingEditor(QWidget* owner, int kind, const ShowMessageFn& showMessage,
-                       const UnmappedReport& lastRunUnmapped);
+                       const UnmappedReport& lastRunUnmapped, QString& lastExport);
 
 }  // namespace velt

@@ -1,9 +1,8 @@
 #pragma once
-// The editor's grid over one open mapping table. Rows are the table's
-// visible records in physical order; every change goes through the table
-// layer. A changed row stays pending (the table in edit state) until it is
-// posted: when the user moves to another row or saves. A pending change can
-// be dropped, which is what closing the window does.
+// The editor's grid over one open mapping table, shown through the table's
+// editing (reference/mapping_table_editor.h). A changed row stays pending
+// until it is posted: when the user moves to another row or saves. A pending
+// change can be dropped, which is what closing the window does.
 //
 // Engine errors while editing are shown to the user (the editor's message
 // function) and leave the grid as the file is.
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "gui/show_message.h"
+#include "reference/mapping_table_editor.h"
 #include "support/error.h"
 #include "table/table.h"
 
@@ -21,9 +21,9 @@ class MappingTableModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  static constexpr int kCodeColumn = 0;
-  static constexpr int kNameColumn = 1;
-  static constexpr int kPavkColumn = 2;
+  static constexpr int kCodeColumn = MappingTableEditor::kCodeColumn;
+  static constexpr int kNameColumn = MappingTableEditor::kNameColumn;
+  static constexpr int kPavkColumn = MappingTableEditor::kPavkColumn;
   static constexpr int kColumnCount = 3;
 
   // Engine errors while editing go to `showMessage`.
@@ -43,7 +43,7 @@ class MappingTableModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   // Row with a change not yet posted, -1 when none.
-  int PendingRow() const { return pendingRow_; }
+  int PendingRow() const { return editor_.PendingRow(); }
   // The user moved to `row`: a change pending in another row is posted.
   void CurrentRowChanged(int row);
   // Posts the pending change; false (the user told why) when the engine refused.
@@ -60,30 +60,11 @@ class MappingTableModel : public QAbstractTableModel {
   int RecNoOfRow(int row) const;
 
  private:
-  struct Row {
-    int recno = 0;
-    std::string code;  // Windows-1251, as the table reads them
-    std::string name;
-    std::string pavk;
-  };
-
-  void ResolveFields();
-  // The table's current record (or the record being edited) into `row`.
-  void ReadCurrent(Row& row) const;
-  // Positions the table on the row's record in edit state.
-  void BeginRowEdit(int row);
   void EmitRowChanged(int row);
-  int FieldOfColumn(int column) const;
-  const std::string& CellText(int row, int column) const;  // 1251
   void Report(const Error& error) const;
 
-  Table& table_;
+  MappingTableEditor editor_;
   ShowMessageFn showMessage_;
-  std::vector<Row> rows_;
-  int codeField_ = -1;
-  int nameField_ = -1;
-  int pavkField_ = -1;
-  int pendingRow_ = -1;
 };
 
 }  // namespace velt

@@ -12,9 +12,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSizeGrip>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+
+#include "gui/qt_text.h"
 
 namespace velt {
 
@@ -63,6 +66,19 @@ void PavkComboBox::showPopup() {
   popup->setGeometry(geometry);
 }
 
+void PavkComboBox::PressArrow() {
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  const QPoint arrow =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this).center();
+  // A list opened by showPopup() alone closes on the next release of the
+  // button; the press tells the list to wait for a release of its own.
+  QMouseEvent press(QEvent::MouseButtonPress, arrow, mapToGlobal(arrow), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(this, &press);
+  if (!view()->isVisible()) showPopup();
+}
+
 bool PavkComboBox::eventFilter(QObject* watched, QEvent* event) {
   if (watched == grip_ && event->type() == QEvent::MouseButtonRelease && listSize_ != nullptr) {
     *listSize_ = view()->window()->size();
@@ -76,40 +92,43 @@ PavkChoiceDelegate::PavkChoiceDelegate(QAbstractItemView* view) : QStyledItemDel
 
 namespace {
 
-// The one choice that `fits`, or none when no choice or several do.
-template <typename Fits>
-std::optional<QString> OnlyChoice(const QStringList& choices, Fits fits) {
-  std::optional<QString> found;
-  for (const QString& choice : choices) {
-    if (!fits(choice)) continue;
-    if (found.has_value()) return std::nullopt;  // several fit: the user must pick one
-    found = choice;
-  }
-  return found;
+std::vector<std::string> In1251(const QStringList& texts) {
+  std::vector<std::string> converted;
+  for (const QString& text : texts) converted.push_back(FromQt(text));
+  return converted;
+}
+
+QStringList InQt(const std::vector<std::string>& texts) {
+  QStringList converted;
+  for (const std::string& text : texts) converted << ToQt(text);
+  return converted;
 }
 
 }  // namespace
 
+void PavkChoiceDelegate::SetChoices(const QStringList& choices) {
+  choices_ = choices;
+  resolver_ = PavkChoiceResolver(In1251(choices));
+}
+
+std::optional<QString> PavkChoiceDelegate::Resolve(const QString& typed) const {
+  std::optional<std::string> choice = resolver_.Resolve(FromQt(typed));
+  if (!choice.has_value()) return std::nullopt;
+  return ToQt(*choice);
+}
+
+QStringList PavkChoiceDelegate::CandidatesOf(const QString& typed) const {
+  return InQt(resolver_.Candidates(FromQt(typed)));
+}
+
 std::optional<QString> PavkChoiceDelegate::ResolveChoice(const QStringList& choices, const QString& typed) {
-  const QString text = typed.trimmed();
-  if (text.isEmpty()) return QString();
-  if (choices.contains(text)) return text;
-  // A code typed whole ("1") means its choice, though "11" and "199"
-  // contain it too.
-  if (std::optional<QString> byCode = OnlyChoice(choices, [&](const QString& choice) {
-        return choice.section(QStringLiteral(" - "), 0, 0).trimmed().compare(text, Qt::CaseInsensitive) == 0;
-      }))
-    return byCode;
-  return OnlyChoice(choices,
-                    [&](const QString& choice) { return choice.contains(text, Qt::CaseInsensitive); });
+  std::optional<std::string> choice = PavkChoiceResolver(In1251(choices)).Resolve(FromQt(typed));
+  if (!choice.has_value()) return std::nullopt;
+  return ToQt(*choice);
 }
 
 QStringList PavkChoiceDelegate::Candidates(const QStringList& choices, const QString& typed) {
-  const QString text = typed.trimmed();
-  QStringList found;
-  for (const QString& choice : choices)
-    if (choice.contains(text, Qt::CaseInsensitive)) found << choice;
-  return found;
+  return InQt(PavkChoiceResolver(In1251(choices)).Candidates(FromQt(typed)));
 }
 
 QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -144,7 +163,7 @@ QWidget* PavkChoiceDelegate::createEditor(QWidget* parent, const QStyleOptionVie
     dropDownOnOpen_ = false;
     QPointer<PavkComboBox> guard(combo);
     QTimer::singleShot(0, combo, [guard] {
-      if (guard) guard->showPopup();
+      if (guard) guard->PressArrow();
     });
   }
   return combo;
@@ -175,29 +194,24 @@ void PavkChoiceDelegate::setModelData(QWidget* editor, QAbstractItemModel* model
   // Text that stands for no single choice leaves the stored value alone,
   // and the user is told.
   const QString typed = combo->currentText();
-  if (std::optional<QString> choice = ResolveChoice(choices_, typed)) {
+  if (std::optional<QString> choice = Resolve(typed)) {
     model->setData(index, *choice, Qt::EditRole);
   } else if (typed.trimmed() != index.data(Qt::EditRole).toString().trimmed()) {
-    emit Unresolved(typed.trimmed(), Candidates(choices_, typed));
+    emit Unresolved(typed.trimmed(), CandidatesOf(typed));
   }
 }
 
 bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
+  // The list of matching choices is a window of its own, no editor: the
+  // editor rules of the base class (a hidden window or a lost focus ends
+  // the edit) must not see it, or they would hand it to the view to commit.
+  if (auto* list = qobject_cast<QAbstractItemView*>(object)) {
+    if (event->type() != QEvent::KeyPress) return false;
+    return ListKeyPressed(list, static_cast<QKeyEvent*>(event)->key());
+  }
   if (event->type() != QEvent::KeyPress) return QStyledItemDelegate::eventFilter(object, event);
   const auto* keyEvent = static_cast<QKeyEvent*>(event);
   const int key = keyEvent->key();
-
-  // Enter in the list of matching choices with none picked: the typed text
-  // is the answer, as without the list.
-  if (auto* list = qobject_cast<QAbstractItemView*>(object)) {
-    auto* combo = qobject_cast<PavkComboBox*>(list->property(kEditorProperty).value<QObject*>());
-    if (combo == nullptr || !IsCommitKey(key) || list->currentIndex().isValid()) return false;
-    if (ResolveChoice(choices_, combo->currentText()).has_value()) {
-      list->hide();
-      CommitAndClose(combo);
-    }
-    return true;  // several still fit: the list stays for a pick
-  }
 
   auto* combo = qobject_cast<PavkComboBox*>(object);
   if (combo == nullptr) return QStyledItemDelegate::eventFilter(object, event);
@@ -208,11 +222,10 @@ bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
     return true;
   }
   const QString typed = combo->currentText();
-  if (!IsCommitKey(key) || ResolveChoice(choices_, typed).has_value())
-    return QStyledItemDelegate::eventFilter(object, event);
+  if (!IsCommitKey(key) || Resolve(typed).has_value()) return QStyledItemDelegate::eventFilter(object, event);
   // The editor stays open: the choices that the text fits to pick from, or
   // a word that it fits none.
-  if (Candidates(choices_, typed).isEmpty()) {
+  if (CandidatesOf(typed).isEmpty()) {
     QToolTip::showText(combo->mapToGlobal(QPoint(0, combo->height())),
                        QStringLiteral("Нет кода ПАВК, подходящего к «%1»").arg(typed.trimmed()), combo);
     if (combo->lineEdit() != nullptr) combo->lineEdit()->selectAll();
@@ -221,6 +234,18 @@ bool PavkChoiceDelegate::eventFilter(QObject* object, QEvent* event) {
     combo->completer()->complete();
   }
   return true;
+}
+
+// Enter in the list of matching choices with none picked: the typed text is
+// the answer, as without the list.
+bool PavkChoiceDelegate::ListKeyPressed(QAbstractItemView* list, int key) {
+  auto* combo = qobject_cast<PavkComboBox*>(list->property(kEditorProperty).value<QObject*>());
+  if (combo == nullptr || !IsCommitKey(key) || list->currentIndex().isValid()) return false;
+  if (Resolve(combo->currentText()).has_value()) {
+    list->hide();
+    CommitAndClose(combo);
+  }
+  return true;  // several still fit: the list stays for a pick
 }
 
 void PavkChoiceDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

@@ -13,6 +13,8 @@
 #include <QStyledItemDelegate>
 #include <optional>
 
+#include "reference/pavk_choice.h"
+
 class QAbstractItemView;
 
 namespace velt {
@@ -25,13 +27,11 @@ class PavkChoiceDelegate : public QStyledItemDelegate {
 
   explicit PavkChoiceDelegate(QAbstractItemView* view);
 
-  void SetChoices(const QStringList& choices) { choices_ = choices; }
+  void SetChoices(const QStringList& choices);
   const QStringList& Choices() const { return choices_; }
 
-  // The choice that typed text stands for: the empty text (the value is
-  // cleared), a choice itself, the one choice whose PAVK code is the text,
-  // or else the one choice that contains the text (ignoring case). None
-  // when the text fits no choice or several.
+  // The choice that typed text stands for, by the rule of
+  // PavkChoiceResolver::Resolve; none when it fits no choice or several.
   static std::optional<QString> ResolveChoice(const QStringList& choices, const QString& typed);
   // The choices that contain the typed text (ignoring case).
   static QStringList Candidates(const QStringList& choices, const QString& typed);
@@ -61,9 +61,13 @@ class PavkChoiceDelegate : public QStyledItemDelegate {
  private:
   QRect ButtonRect(const QStyleOptionViewItem& option) const;
   void CommitAndClose(QComboBox* editor);
+  bool ListKeyPressed(QAbstractItemView* list, int key);
+  std::optional<QString> Resolve(const QString& typed) const;
+  QStringList CandidatesOf(const QString& typed) const;
 
   QAbstractItemView* view_;
   QStringList choices_;
+  PavkChoiceResolver resolver_;
   mutable bool dropDownOnOpen_ = false;
   // The list's size as the user last left it, kept for the next drop-down.
   mutable QSize listSize_;
@@ -76,6 +80,9 @@ class PavkComboBox : public QComboBox {
  public:
   PavkComboBox(QWidget* parent, QSize* rememberedListSize);
   void showPopup() override;
+  // Drops the list down as a press on the combo box's own arrow does, so
+  // that the release of the press that opened the editor leaves it down.
+  void PressArrow();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -268,7 +268,10 @@ QString ProblemCallsWindow::AllRowsText() const { return velt::AllRowsText(*mode
 
 void ProblemCallsWindow::CopySelected() const { QApplication::clipboard()->setText(SelectedRowsText()); }
 
-void ProblemCallsWindow::CopyAll() const { QApplication::clipboard()->setText(AllRowsText()); }
+// The titles first: pasted into a spreadsheet, the columns say what they hold.
+void ProblemCallsWindow::CopyAll() const {
+  QApplication::clipboard()->setText(HeaderRowText(*model_) + AllRowsText());
+}
 
 void ShowProblemCalls(QWidget* owner, const ProblemCalls& problems) {
   ProblemCallsWindow window(problems, owner);

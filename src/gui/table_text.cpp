@@ -24,6 +24,13 @@ QString AllRowsText(const QAbstractItemModel& model) {
   return text;
 }
 
+QString HeaderRowText(const QAbstractItemModel& model) {
+  QStringList titles;
+  for (int column = 0; column < model.columnCount(); ++column)
+    titles << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  return titles.join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
 QString SelectedRowsText(const QTableView& view) {
   QModelIndexList rows = view.selectionModel()->selectedRows();
   std::sort(rows.begin(), rows.end(),

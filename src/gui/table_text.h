@@ -10,6 +10,8 @@ class QTableView;
 namespace velt {
 
 QString AllRowsText(const QAbstractItemModel& model);
+// The column titles as one such line.
+QString HeaderRowText(const QAbstractItemModel& model);
 QString SelectedRowsText(const QTableView& view);
 
 }  // namespace velt

@@ -4,6 +4,8 @@
 #include <map>
 
 #include "reference/mapping_files.h"
+#include "reference/mapping_table_editor.h"
+#include "reference/pavk_choice.h"
 #include "support/code_page.h"
 #include "support/csv.h"
 #include "support/error.h"
@@ -46,12 +48,6 @@ bool ValidUtf8(std::string_view text) {
   return true;
 }
 
-// The PAVK code of a choice: what stands before its " - ".
-std::string_view ChoiceCode(std::string_view choice) {
-  const auto dash = choice.find(" - ");
-  return dash == std::string_view::npos ? choice : choice.substr(0, dash);
-}
-
 // A checked row of the file, in 1251.
 struct ImportRow {
   std::string code, name, pavk;
@@ -90,26 +86,29 @@ class RowChecker {
       return fail(VELT_ANSI("VELTCODE длиннее ") + std::to_string(codeWidth_) + VELT_ANSI(" знаков"));
     if (static_cast<int>(out.name.size()) > nameWidth_)
       return fail(VELT_ANSI("VELTNAME длиннее ") + std::to_string(nameWidth_) + VELT_ANSI(" знаков"));
-    if (cells[2].empty()) return true;
-    if (const std::string* choice = FindChoice(cells[2])) {
-      out.pavk = *choice;
+    if (std::optional<std::string> choice = choices_.Resolve(cells[2])) {
+      out.pavk = std::move(*choice);
       return true;
     }
-    return fail(VELT_ANSI("«") + cells[2] + VELT_ANSI("» не является значением ПАВК этого классификатора"));
+    const std::vector<std::string> candidates = choices_.Candidates(cells[2]);
+    if (candidates.empty())
+      return fail(VELT_ANSI("«") + cells[2] + VELT_ANSI("» не является значением ПАВК этого классификатора"));
+    return fail(VELT_ANSI("«") + cells[2] + VELT_ANSI("» подходит к нескольким значениям ПАВК (") +
+                ListedCandidates(candidates) + VELT_ANSI("); укажите значение целиком"));
   }
 
  private:
-  // The whole choice text, else the first choice of that code.
-  const std::string* FindChoice(const std::string& cell) const {
-    for (const std::string& choice : choices_)
-      if (choice == cell) return &choice;
-    for (const std::string& choice : choices_)
-      if (ChoiceCode(choice) == cell) return &choice;
-    return nullptr;
+  static std::string ListedCandidates(const std::vector<std::string>& candidates) {
+    constexpr std::size_t kListed = 3;
+    std::string listed;
+    for (std::size_t i = 0; i < candidates.size() && i < kListed; ++i)
+      listed += (i == 0 ? "" : "; ") + candidates[i];
+    if (candidates.size() > kListed) listed += "; ...";
+    return listed;
   }
 
   int kind_;
-  const std::vector<std::string>& choices_;
+  PavkChoiceResolver choices_;
   int codeWidth_ = 0;
   int nameWidth_ = 0;
 };
@@ -136,7 +135,7 @@ std::vector<ImportRow> CheckedRows(const Table& mapping, int kind, const Columns
   if (rows.empty() || !header(rows.front()))
     throw Error(
         VELT_ANSI("Файл не загружен: первой строкой должен быть заголовок VELTCODE,VELTNAME,PAVK (поля "
-                  "через запятую). Таблица связок не изменена."));
+                  "через точку с запятой или через запятую). Таблица связок не изменена."));
   RowChecker checker(kind, mapping, columns, choices);
   std::vector<ImportRow> checked;
   std::vector<std::string> failures;
@@ -177,26 +176,23 @@ std::string OpenMapping(int kind, Table& mapping, bool exclusive) {
 }
 
 // Writes the checked rows; `count` tells how far it came when a write fails.
-void Merge(Table& mapping, int kind, const Columns& columns, const std::vector<ImportRow>& rows,
-           std::map<std::string, std::vector<std::int64_t>>& records, MappingImportCount& count) {
+void Merge(MappingTableEditor& editor, int kind, const std::vector<ImportRow>& rows,
+           MappingImportCount& count) {
+  const int keyColumn = kind == kLpuKind ? MappingTableEditor::kNameColumn : MappingTableEditor::kCodeColumn;
+  // Every row of a key: a table may hold a key twice, and each gets the
+  // file's choice so that no lookup order can pick a stale one.
+  std::map<std::string, std::vector<int>> byKey;
+  for (int row = 0; row < editor.RowCount(); ++row) byKey[Trim(editor.Cell(row, keyColumn))].push_back(row);
   for (const ImportRow& row : rows) {
-    auto found = records.find(row.Key(kind));
-    if (found == records.end()) {
-      mapping.Append();
-      mapping.SetString(columns.code, row.code);
-      mapping.SetString(columns.name, row.name);
-      mapping.SetString(columns.pavk, row.pavk);
-      mapping.Post();
-      records[row.Key(kind)].push_back(mapping.RecNo());
+    auto found = byKey.find(row.Key(kind));
+    if (found == byKey.end()) {
+      byKey[row.Key(kind)].push_back(editor.Append(row.code, row.name, row.pavk));
       ++count.appended;
       continue;
     }
-    for (std::int64_t recNo : found->second) {
-      mapping.GoTo(recNo);
-      if (mapping.TextView(columns.pavk) == row.pavk) continue;
-      mapping.Edit();
-      mapping.SetString(columns.pavk, row.pavk);
-      mapping.Post();
+    for (int at : found->second) {
+      if (!editor.SetCell(at, MappingTableEditor::kPavkColumn, row.pavk)) continue;
+      editor.Post();
       ++count.updated;
     }
   }
@@ -248,15 +244,16 @@ int MappingKindByName(std::string_view name) {
   return 0;
 }
 
-std::string MappingTableCsv(Table& mapping) {
-  const Columns columns = Resolve(mapping);
-  mapping.SetOrder(0);
-  std::string csv = "VELTCODE,VELTNAME,PAVK\r\n";
-  for (mapping.First(); !mapping.Eof(); mapping.Next()) {
-    csv += CsvField(AnsiToUtf8(mapping.TextView(columns.code))) + ",";
-    csv += CsvField(AnsiToUtf8(mapping.TextView(columns.name))) + ",";
-    csv += CsvField(AnsiToUtf8(mapping.TextView(columns.pavk))) + "\r\n";
+std::string MappingTableCsv(Table& mapping, char separator, int& rows) {
+  MappingTableEditor editor(mapping);
+  editor.Load();
+  std::string csv = CsvFileStart({"VELTCODE", "VELTNAME", "PAVK"}, separator);
+  for (const MappingRow& row : editor.Rows()) {
+    csv += CsvLine({CsvField(AnsiToUtf8(row.code), separator), CsvField(AnsiToUtf8(row.name), separator),
+                    CsvField(AnsiToUtf8(row.pavk), separator)},
+                   separator);
   }
+  rows = editor.RowCount();
   return csv;
 }
 
@@ -264,18 +261,13 @@ MappingImportCount ImportMappingCsv(Table& mapping, int kind, std::string_view c
                                     const std::vector<std::string>& choices) {
   const Columns columns = Resolve(mapping);
   const std::vector<ImportRow> rows = CheckedRows(mapping, kind, columns, csv, choices);
-  const int keyColumn = kind == kLpuKind ? columns.name : columns.code;
-  // Every record of a key: a table may hold a key twice, and each gets the
-  // file's choice so that no lookup order can pick a stale one.
-  std::map<std::string, std::vector<std::int64_t>> records;
-  mapping.SetOrder(0);
-  for (mapping.First(); !mapping.Eof(); mapping.Next())
-    records[Trim(mapping.TextView(keyColumn))].push_back(mapping.RecNo());
-
+  MappingTableEditor editor(mapping);
+  editor.Load();
   MappingImportCount count;
   try {
-    Merge(mapping, kind, columns, rows, records, count);
+    Merge(editor, kind, rows, count);
   } catch (const Error& error) {
+    editor.Cancel();
     throw Error(VELT_ANSI("Запись в таблицу связок прервана: ") + error.what() +
                 VELT_ANSI("\nИзменено строк до сбоя: ") + std::to_string(count.updated + count.appended) +
                 ".");
@@ -283,16 +275,23 @@ MappingImportCount ImportMappingCsv(Table& mapping, int kind, std::string_view c
   return count;
 }
 
-void WriteMappingCsv(Table& mapping, const std::string& csvPath) {
-  if (!platform::ReplaceWholeFile(csvPath, MappingTableCsv(mapping)))
+int WriteMappingCsv(Table& mapping, const std::string& csvPath, char separator) {
+  int rows = 0;
+  if (!platform::ReplaceWholeFile(csvPath, MappingTableCsv(mapping, separator, rows)))
     throw Error(VELT_ANSI("Не удалось записать файл ") + csvPath + ".\n" + FileWriteProblem(csvPath));
+  return rows;
 }
 
-void ExportMappingFile(int kind, const std::string& csvPath) {
+int ExportMappingFile(int kind, const std::string& csvPath, char separator) {
   Table mapping("Dir");
   mapping.SetOEMTranslate(true);
   OpenMapping(kind, mapping, false);
-  WriteMappingCsv(mapping, csvPath);
+  return WriteMappingCsv(mapping, csvPath, separator);
+}
+
+std::string MappingExportDone(const std::string& csvPath, int rows) {
+  return VELT_ANSI("Таблица связок выгружена в файл ") + csvPath + VELT_ANSI(", строк: ") +
+         std::to_string(rows) + ".";
 }
 
 std::string ReadMappingCsv(const std::string& csvPath) {

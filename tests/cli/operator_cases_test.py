@@ -192,7 +192,7 @@ class OperatorCasesTest(SampleAppCase):
         self.assertTrue(result.stdout.rstrip().endswith('код завершения 3'), result.stdout)
         self.assertIn(missing + ': прервана', result.stdout)
         self.assertIn(failing + ': прервана', result.stdout)
-        with open(report, encoding='utf-8', newline='') as f:
+        with open(report, encoding='utf-8-sig', newline='') as f:
             rows = list(csv.reader(f))
         self.assertEqual(rows[0], ['archive', 'kind', 'value', 'calls'])
         first = [r[1:] for r in rows[1:] if r[0] == SAMPLE_ARCHIVE]

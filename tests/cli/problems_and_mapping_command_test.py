@@ -22,7 +22,7 @@ class ProblemsAndMappingCommandTest(SampleAppCase):
         with open(os.path.join(self.app, 'veltconv.log'), 'rb') as f:
             logged = [line[STAMP:] for line in f.read().decode('cp1251').split('\r\n')
                       if line[STAMP:].startswith(' Вызов №')]
-        with open(problems, encoding='utf-8', newline='') as f:
+        with open(problems, encoding='utf-8-sig', newline='') as f:
             rows = list(csv.reader(f))
         self.assertEqual(rows[0], ['record', 'call', 'date', 'surname', 'problem'])
         self.assertTrue(logged)
@@ -34,7 +34,7 @@ class ProblemsAndMappingCommandTest(SampleAppCase):
         result = self.run_veltconv('convert', SAMPLE_ARCHIVE, second, '--out', out, '--app-dir', self.app,
                                    '--code-page', 'OEM', '--problems', problems)
         self.assertEqual(result.returncode, 0, result.stderr)
-        with open(problems, encoding='utf-8', newline='') as f:
+        with open(problems, encoding='utf-8-sig', newline='') as f:
             batch = list(csv.reader(f))
         self.assertEqual(batch[0], ['archive'] + rows[0])
         self.assertEqual(batch[1:], [[a] + r for a in (SAMPLE_ARCHIVE, second) for r in rows[1:]])
@@ -52,12 +52,49 @@ class ProblemsAndMappingCommandTest(SampleAppCase):
             f.write('ZZ8,x,no such choice\r\n')
         result = self.run_veltconv('mapping', 'import', 'tr_rslt', exported, '--app-dir', self.app)
         self.assertEqual(result.returncode, 3)
-        with open(exported, encoding='utf-8', newline='') as f:
+        with open(exported, encoding='utf-8-sig', newline='') as f:
             self.assertIn('строка %d:' % len(f.read().split('\r\n')[:-1]), result.stderr)
         with open(table, 'rb') as f:
             self.assertEqual(f.read(), before)
         self.assertEqual(self.run_veltconv('mapping', 'export', 'tr_nope', exported).returncode, 2)
         self.assertEqual(self.run_veltconv('mapping', 'import', 'tr_rslt').returncode, 2)
+
+    def test_semicolon_files_for_excel_and_their_round_trip(self):
+        report = os.path.join(self.dir, 'report.csv')
+        problems = os.path.join(self.dir, 'problems.csv')
+        result = self.run_veltconv('convert', SAMPLE_ARCHIVE, '--out', self.dir, '--app-dir', self.app,
+                                   '--code-page', 'OEM', '--report', report, '--problems', problems,
+                                   '--csv-separator', ';')
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for path, header in ((report, b'kind;value;calls'), (problems, b'record;call;date;surname;problem')):
+            with open(path, 'rb') as f:
+                self.assertTrue(f.read().startswith(b'\xef\xbb\xbf' + header + b'\r\n'), path)
+        with open(report, encoding='utf-8-sig', newline='') as f:
+            self.assertTrue(all(len(row) == 3 for row in csv.reader(f, delimiter=';')))
+        self.assertEqual(self.run_veltconv('convert', SAMPLE_ARCHIVE, '--out', self.dir, '--app-dir', self.app,
+                                           '--csv-separator', 'tab').returncode, 2)
+
+        # Export, import, export: the table and the file stay as they were.
+        exported = os.path.join(self.dir, 'tr_rslt.csv')
+        table = os.path.join(self.app, 'dirstrans', 'tr_rslt.dbf')
+        with open(table, 'rb') as f:
+            before = f.read()
+        result = self.run_veltconv('mapping', 'export', 'tr_rslt', exported, '--app-dir', self.app,
+                                   '--csv-separator', ';')
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(exported, 'rb') as f:
+            first = f.read()
+        rows = first.count(b'\r\n') - 1
+        self.assertIn(exported, result.stdout)
+        self.assertIn('строк: %d.' % rows, result.stdout)
+        result = self.run_veltconv('mapping', 'import', 'tr_rslt', exported, '--app-dir', self.app)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn('Изменено строк: 0, добавлено: 0', result.stdout)
+        with open(table, 'rb') as f:
+            self.assertEqual(f.read(), before)
+        self.run_veltconv('mapping', 'export', 'tr_rslt', exported, '--app-dir', self.app, '--csv-separator', ';')
+        with open(exported, 'rb') as f:
+            self.assertEqual(f.read(), first)
 
     def test_an_import_killed_at_any_moment_leaves_the_old_table_or_the_new_one(self):
         rows = 100000

@@ -19,7 +19,7 @@ class ReportCommandTest(SampleAppCase):
         report = os.path.join(self.dir, 'unmapped.csv')
         result = self.convert('--code-page', 'OEM', '--report', report)
         self.assertEqual(result.returncode, 0, result.stderr)
-        with open(report, encoding='utf-8', newline='') as f:
+        with open(report, encoding='utf-8-sig', newline='') as f:
             rows = list(csv.reader(f))
         self.assertEqual(rows[0], ['kind', 'value', 'calls'])
         found = {(kind, value): int(calls) for kind, value, calls in rows[1:]}

@@ -73,9 +73,10 @@ TEST(ProblemCallsTest, CsvKeepsTheLoggedTextAndNamesTheArchiveWhenAsked) {
   ProblemCalls problems;
   problems.Add(7, "12", "01.02.2024", A("Иванов"), A(": Неверная дата рождения."));
   problems.Add(9, "13", "", "", A(" - неверная дата приема вызова "));
-  std::string batch = ProblemCsvHeader(true);
-  AppendProblemCsvRows(batch, problems, true, A("F1232401.DBF"));
+  std::string batch = ProblemCsvStart(true, ',');
+  AppendProblemCsvRows(batch, problems, true, ',', A("F1232401.DBF"));
   EXPECT_EQ(batch,
+            "\xEF\xBB\xBF"
             "archive,record,call,date,surname,problem\r\n"
             "F1232401.DBF,7,12,01.02.2024,Иванов,: Неверная дата рождения.\r\n"
             "F1232401.DBF,9,13,,, - неверная дата приема вызова \r\n");

@@ -62,11 +62,17 @@ TEST(UnmappedReportTest, CsvQuotesAndValuesPerMappingKind) {
   report.Note(UnmappedKind::Institution, A("Хоспис"));
   report.Note(UnmappedKind::AddressInstitution, A("=УФА_+ГКБ 9"));
   report.Note(UnmappedKind::Institution, A("Хоспис"));
-  EXPECT_EQ(UnmappedReportCsv(report),
-            "kind,value,calls\r\n"
+  EXPECT_EQ(UnmappedReportCsv(report, ','),
+            "\xEF\xBB\xBFkind,value,calls\r\n"
             "ЛПУ госпитализации (KUDA),Хоспис,2\r\n"
-            "ЛПУ в адресе (ULIC),=УФА_+ГКБ 9,1\r\n"
+            "ЛПУ в адресе (ULIC),'=УФА_+ГКБ 9,1\r\n"
             "Улица (ULIC),\"УФА: УЛ. \"\"НОВАЯ\"\", 2\",1\r\n");
+  EXPECT_EQ(BatchReportStart(';') + UnmappedReportRowsOf(A("F1;.DBF"), report, ';'),
+            "\xEF\xBB\xBF"
+            "archive;kind;value;calls\r\n"
+            "\"F1;.DBF\";ЛПУ госпитализации (KUDA);Хоспис;2\r\n"
+            "\"F1;.DBF\";ЛПУ в адресе (ULIC);'=УФА_+ГКБ 9;1\r\n"
+            "\"F1;.DBF\";Улица (ULIC);\"УФА: УЛ. \"\"НОВАЯ\"\", 2\";1\r\n");
   // The institution mapping serves both KUDA and the addresses; streets
   // have no mapping table.
   EXPECT_EQ(report.ValuesForMappingKind(5), (std::vector<std::string>{A("=УФА_+ГКБ 9"), A("Хоспис")}));

@@ -28,6 +28,7 @@
 #include "gui/mapping_editor_window.h"
 #include "gui/mapping_table_model.h"
 #include "gui/pavk_choice_delegate_qt.h"
+#include "support/code_page.h"
 #include "support/error.h"
 #include "support/file_problem.h"
 #include "support_files/screenshots.h"
@@ -342,6 +343,60 @@ TEST_F(MappingEditorTest, TypedPavkTextBecomesTheOneChoiceItNames) {
   EXPECT_EQ(form_->Model().PendingRow(), -1);
 }
 
+// A press on a cell's arrow drops the list down, and the release of that
+// press, which comes after, leaves it down. Picking from the list of
+// matching choices draws no complaint from the view.
+TEST_F(MappingEditorTest, ArrowPressKeepsTheListDownAndPicksRaiseNoViewWarnings) {
+  static std::vector<std::string> warnings;
+  warnings.clear();
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg) warnings.push_back(text.toStdString());
+      });
+  Open(1);
+  const QModelIndex cell = form_->Model().index(3, MappingTableModel::kPavkColumn);
+  const QRect rect = form_->Grid().visualRect(cell);
+  const QPoint arrow(rect.right() - 4, rect.center().y());
+  QTest::mousePress(form_->Grid().viewport(), Qt::LeftButton, Qt::NoModifier, arrow);
+  auto* combo = qobject_cast<QComboBox*>(form_->Grid().indexWidget(cell));
+  ASSERT_NE(combo, nullptr);
+  QTRY_VERIFY(combo->view()->isVisible());
+  // The window system hands the release to the open list.
+  QWidget* popup = combo->view()->window();
+  QTest::mouseRelease(popup, Qt::LeftButton, Qt::NoModifier,
+                      popup->mapFromGlobal(form_->Grid().viewport()->mapToGlobal(arrow)));
+  QApplication::processEvents();
+  EXPECT_TRUE(combo->view()->isVisible());
+
+  combo->hidePopup();
+  combo->lineEdit()->selectAll();
+  combo->lineEdit()->insert(QStringLiteral("эваку"));  // as typed: the matching choices show
+  QAbstractItemView* matching = combo->completer()->popup();
+  QTRY_VERIFY(matching->isVisible());
+  QTest::keyClick(matching, Qt::Key_Down);
+  QTest::keyClick(matching, Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(form_->Grid().indexWidget(cell), nullptr);
+  EXPECT_EQ(form_->Model().data(cell).toString(), QStringLiteral("6 - Медицинская эвакуация"));
+  qInstallMessageHandler(previous);
+  for (const std::string& warning : warnings)
+    EXPECT_EQ(warning.find("does not belong to this view"), std::string::npos) << warning;
+}
+
+// "Добавить несопоставленные" with nothing to add says why.
+TEST_F(MappingEditorTest, AddingUnmappedValuesSaysWhenThereAreNone) {
+  Open(4);
+  EXPECT_EQ(form_->onAddUnmappedClicked(), 0);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_NE(messages_.shown[0].find(A("не нашла несопоставленных значений")), std::string::npos);
+  UnmappedReport report;
+  report.Note(UnmappedKind::CallKind, form_->Model().index(0, 0).data().toString().toStdString());
+  form_->SetLastRunUnmapped(&report);
+  EXPECT_EQ(form_->onAddUnmappedClicked(), 0);
+  ASSERT_EQ(messages_.shown.size(), 2u);
+  EXPECT_NE(messages_.shown[1].find(A("уже есть в таблице")), std::string::npos);
+}
+
 TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
   Open(4);
   const int rows = form_->Model().rowCount();
@@ -502,15 +557,31 @@ TEST_F(MappingEditorTest, Screenshots) {
 // a refused file changes nothing.
 TEST_F(MappingEditorTest, ExportAndImportGoThroughTheOpenTable) {
   MappingEditor& form = Open(3);
+  QString lastExport;
+  form.SetLastExport(&lastExport);
   const std::string csv = dir_.File("tr_rslt.csv");
-  form.SetFileChooser([&](QWidget*, bool, const QString&) { return QString::fromStdString(csv); });
+  QStringList suggested;
+  form.SetFileChooser([&](QWidget*, bool, const QString& suggestion) {
+    suggested << suggestion;
+    return QString::fromStdString(csv);
+  });
   Edit(0, MappingTableModel::kNameColumn, "Изменено в окне");
   ASSERT_TRUE(form.onExportClicked());
   std::string text;
   ASSERT_TRUE(platform::ReadWholeFile(csv, text));
+  // For Excel in a Russian locale: the byte order mark and semicolons.
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBFVELTCODE;VELTNAME;PAVK\r\n", 0), 0u);
   EXPECT_NE(
-      text.find("\r\n" + form.Model().index(0, 0).data().toString().toStdString() + ",Изменено в окне,"),
+      text.find("\r\n" + form.Model().index(0, 0).data().toString().toStdString() + ";Изменено в окне;"),
       std::string::npos);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(AnsiToUtf8(messages_.shown[0]), "Таблица связок выгружена в файл " + csv +
+                                                ", строк: " + std::to_string(form.Model().rowCount()) + ".");
+  // The import dialog opens on the file just exported, which changes nothing.
+  EXPECT_TRUE(form.onImportClicked());
+  EXPECT_EQ(suggested.value(0), QStringLiteral("tr_rslt.csv"));
+  EXPECT_EQ(suggested.value(1), QString::fromStdString(csv));
+  EXPECT_NE(AnsiToUtf8(messages_.shown.back()).find("Изменено строк: 0, добавлено: 0"), std::string::npos);
 
   const QString firstChoice = form.PavkDelegate().Choices().value(0);
   ASSERT_TRUE(platform::WriteWholeFile(

@@ -56,6 +56,10 @@ TEST(ProblemCallsWindowTest, GroupsTheMessagesAndShowsTheCallsOfTheChosenOne) {
   window.Calls().selectRow(0);
   window.CopySelected();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("5\t31\t01.01.2024\tСидоров\n"));
+  // "Копировать" puts the column titles first, for a spreadsheet.
+  window.CopyAll();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QStringLiteral("Запись архива\tВызов №\tДата вызова\tФамилия\n5\t31\t01.01.2024\tСидоров\n"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Mapping tables to and from CSV: the round trip, the merge rules (keys kept,
-// new keys appended, a PAVK code alone, tr_lpu keyed by name) and the
-// refusals, after which the table is byte for byte what it was.
+// new keys appended, a PAVK code alone, tr_lpu keyed by name), either
+// separator, and the refusals, after which the table is byte for byte what
+// it was.
 #include "reference/mapping_exchange.h"
 
 #include <gtest/gtest.h>
@@ -39,8 +40,8 @@ class MappingExchangeTest : public testing::AppFolderTest {
     EXPECT_TRUE(platform::WriteWholeFile(path, utf8));
     return path;
   }
-  std::string Export(int kind) const {
-    ExportMappingFile(kind, dir_.File("out.csv"));
+  std::string Export(int kind, char separator = ',') const {
+    ExportMappingFile(kind, dir_.File("out.csv"), separator);
     std::string text;
     EXPECT_TRUE(platform::ReadWholeFile(dir_.File("out.csv"), text));
     return text;
@@ -64,11 +65,11 @@ class MappingExchangeTest : public testing::AppFolderTest {
 TEST_F(MappingExchangeTest, RoundTripGivesTheEditAndRefusalsWriteNothing) {
   const std::string exported = Export(kResultKind);
   EXPECT_EQ(exported,
-            "VELTCODE,VELTNAME,PAVK\r\n"
+            "\xEF\xBB\xBFVELTCODE,VELTNAME,PAVK\r\n"
             "1,\"Помощь, оказана\",301 - Лечение завершено\r\n"
             "2,\"Доставлен \"\"в\"\" ГКБ\",\r\n");
   const std::string edited =
-      "VELTCODE,VELTNAME,PAVK\r\n"
+      "\xEF\xBB\xBFVELTCODE,VELTNAME,PAVK\r\n"
       "1,\"Помощь, оказана\",\r\n"
       "2,\"Доставлен \"\"в\"\" ГКБ\",302 - Госпитализация\r\n"
       "3,\"Отказ\nот помощи\",301 - Лечение завершено\r\n";
@@ -100,9 +101,13 @@ TEST_F(MappingExchangeTest, RoundTripGivesTheEditAndRefusalsWriteNothing) {
   EXPECT_NE(refusal.find("in.csv"), std::string::npos);
   EXPECT_NE(refusal.find("Таблица связок не изменена."), std::string::npos);
 
-  EXPECT_NE(
-      Refusal(kResultKind, "VELTCODE;VELTNAME;PAVK\n1;a;301\n").find("заголовок VELTCODE,VELTNAME,PAVK"),
-      std::string::npos);
+  EXPECT_NE(Refusal(kResultKind, "CODE;NAME;PAVK\n1;a;301\n").find("заголовок VELTCODE,VELTNAME,PAVK"),
+            std::string::npos);
+  // Text that fits several choices is not taken for one of them.
+  EXPECT_NE(Refusal(kResultKind, "VELTCODE,VELTNAME,PAVK\n1,a,и\n")
+                .find("строка 2: «и» подходит к нескольким значениям ПАВК (301 - Лечение завершено; 302 - "
+                      "Госпитализация)"),
+            std::string::npos);
   EXPECT_NE(Refusal(kResultKind, "VELTCODE,VELTNAME,PAVK\n1,\xCF\xEE\xEC\xEE\xF9\xFC,301\n")
                 .find("не в кодировке UTF-8"),
             std::string::npos);
@@ -129,7 +134,7 @@ TEST_F(MappingExchangeTest, MergesByKeyWithTheCodeAloneAndTheInstitutionsByName)
   // table that the file lacks stays.
   ImportMappingFile(kResultKind, Csv("\xEF\xBB\xBFveltcode,veltname,pavk\n2,x, 302 \n"));
   EXPECT_EQ(Export(kResultKind),
-            "VELTCODE,VELTNAME,PAVK\r\n"
+            "\xEF\xBB\xBFVELTCODE,VELTNAME,PAVK\r\n"
             "1,\"Помощь, оказана\",301 - Лечение завершено\r\n"
             "2,\"Доставлен \"\"в\"\" ГКБ\",302 - Госпитализация\r\n");
   // tr_lpu: the name is the key, each record of a name twice in the table
@@ -139,7 +144,35 @@ TEST_F(MappingExchangeTest, MergesByKeyWithTheCodeAloneAndTheInstitutionsByName)
   EXPECT_EQ(count.updated, 2);
   EXPECT_EQ(count.appended, 1);
   EXPECT_EQ(Export(kLpuKind),
-            "VELTCODE,VELTNAME,PAVK\r\n,ГКБ 1,10 - ГКБ №1\r\n,ГКБ 1,10 - ГКБ №1\r\n,ГКБ 2,10 - ГКБ №1\r\n");
+            "\xEF\xBB\xBFVELTCODE,VELTNAME,PAVK\r\n,ГКБ 1,10 - ГКБ №1\r\n,ГКБ 1,10 - ГКБ №1\r\n,ГКБ 2,10 - "
+            "ГКБ №1\r\n");
+}
+
+// Cells that a spreadsheet would run as formulas, semicolons and quotes:
+// an exported file imports back to the same table and exports again to the
+// same bytes, with either separator.
+TEST_F(MappingExchangeTest, ExportImportExportGivesTheSameBytes) {
+  WriteTable(MappingFile("tr_rslt.dbf"), MappingColumns(),
+             {{"-1", A("=СУММ(A1)"), A("301 - Лечение завершено")},
+              {"+2", A("'@все; \"да\""), ""},
+              {"@3", A("''-x"), A("302 - Госпитализация")}});
+  for (char separator : {';', ','}) {
+    const std::string table = Bytes("tr_rslt.dbf");
+    const std::string first = Export(kResultKind, separator);
+    EXPECT_NE(first.find("'=СУММ(A1)"), std::string::npos);
+    const MappingImportCount count = ImportMappingFile(kResultKind, dir_.File("out.csv"));
+    EXPECT_EQ(count.updated + count.appended, 0) << separator;
+    EXPECT_EQ(Bytes("tr_rslt.dbf"), table) << separator;
+    EXPECT_EQ(Export(kResultKind, separator), first) << separator;
+  }
+  EXPECT_EQ(Export(kResultKind, ';'),
+            "\xEF\xBB\xBFVELTCODE;VELTNAME;PAVK\r\n"
+            "'-1;'=СУММ(A1);301 - Лечение завершено\r\n"
+            "'+2;\"''@все; \"\"да\"\"\";\r\n"
+            "'@3;'''-x;302 - Госпитализация\r\n");
+  // A new key read from a semicolon file is appended as written.
+  ImportMappingFile(kResultKind, Csv("VELTCODE;VELTNAME;PAVK\r\n'=4;a,b;302\r\n"));
+  EXPECT_NE(Export(kResultKind, ';').find("\r\n'=4;a,b;302 - Госпитализация\r\n"), std::string::npos);
 }
 
 }  // namespace
