@@ -51,7 +51,7 @@ class ExtrasTest : public ::testing::Test {
     testing::GuiApp();
     State().inputCodePage = "OEM";
     State().abortRequested = false;
-    fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
+    app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
     fs::create_directories(app_.File("out"));
   }
   void TearDown() override { form_.reset(); }

@@ -79,7 +79,7 @@ class MainWindowTest : public ::testing::Test {
 
   // The sample application folder (reference and mapping tables) in `app_`.
   void UseSampleApplication() {
-    fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
+    app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
   }
 
   MainWindow& Open(bool show = true) {

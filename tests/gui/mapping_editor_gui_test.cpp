@@ -55,9 +55,7 @@ class MappingEditorTest : public testing::AppFolderTest {
 
   void SetUp() override {
     AppFolderTest::SetUp();
-    std::filesystem::copy(
-        VELT_SOURCE_DIR "/data/sample/app", dir_.Path(),
-        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    dir_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
   }
   void TearDown() override {
     form_.reset();
