@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -647,7 +648,7 @@ TEST(DirectoryDialogTest, TypedFolderIsCreatedOnlyWhenTheUserAgrees) {
   dialog.accept();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(fs::is_directory(root.File("new/deeper")));
-  EXPECT_EQ(dialog.Directory().toStdString(), root.File("new/deeper"));
+  EXPECT_EQ(dialog.Directory(), QDir::toNativeSeparators(QString::fromStdString(root.File("new/deeper"))));
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0], "The specified directory does not exist. Create it?");
 
