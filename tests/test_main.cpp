@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     std::string fonts = windows == nullptr ? std::string() : std::string(windows) + "\\Fonts";
     const std::string liberation = "Z:\\usr\\share\\fonts\\truetype\\liberation";
     std::error_code error;
-    if (!std::filesystem::exists(fonts + "\\arial.ttf", error) && std::filesystem::is_directory(liberation, error))
+    if (!std::filesystem::exists(fonts + "\\arial.ttf", error) &&
+        std::filesystem::is_directory(liberation, error))
       fonts = liberation;
     if (!fonts.empty()) _putenv_s("QT_QPA_FONTDIR", fonts.c_str());
   }

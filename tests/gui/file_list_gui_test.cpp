@@ -52,7 +52,9 @@ QApplication& App() {
 QString Q(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
 
 // Where a joined table goes: the application's "in" folder (1251).
-std::string InFolder(const std::string& name) { return State().appDir + "in" + platform::PathSeparator() + name; }
+std::string InFolder(const std::string& name) {
+  return State().appDir + "in" + platform::PathSeparator() + name;
+}
 
 // The window's messages, in UTF-8.
 struct RecordingMessages {

@@ -79,9 +79,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   // The sample application folder (reference and mapping tables) in `app_`.
-  void UseSampleApplication() {
-    app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
-  }
+  void UseSampleApplication() { app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app"); }
 
   MainWindow& Open(bool show = true) {
     MainWindowOptions options;

@@ -25,8 +25,9 @@ TempDir::~TempDir() {
 void TempDir::CopyIn(const std::string& folder) const {
   // Named without the trailing separator: MinGW's library, given a target
   // folder that ends in one, copies nothing and reports no error.
-  std::filesystem::copy(folder, std::filesystem::path(path_).parent_path(),
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy(
+      folder, std::filesystem::path(path_).parent_path(),
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
 }
 
 std::string A(const char* utf8) { return Utf8ToAnsi(utf8); }
