@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,7 +55,7 @@ class ExtrasTest : public ::testing::Test {
   void SetUp() override {
     testing::GuiApp();
     State().inputCodePage = "OEM";
-    fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
+    app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
     fs::create_directories(app_.File("out"));
   }
   void TearDown() override { form_.reset(); }
@@ -180,7 +181,7 @@ TEST_F(ExtrasTest, DroppedFilesChooseTheArchiveOrAreRefused) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(form_.get(), &drop);
-  EXPECT_EQ(Child("velt_file")->text(), Q(archive));
+  EXPECT_EQ(Child("velt_file")->text(), QDir::toNativeSeparators(Q(archive)));
   EXPECT_EQ(messages_.size(), 2u);
 }
 
@@ -189,7 +190,7 @@ TEST_F(ExtrasTest, SeveralDroppedTablesAreListedInTheCompositionWindowOnce) {
   std::vector<QString> files;
   for (const char* name : {"F1232402.DBF", "F1232401.DBF"}) {
     fs::copy(kSampleArchive, app_.File(name));
-    files.push_back(Q(app_.File(name)));
+    files.push_back(QDir::toNativeSeparators(Q(app_.File(name))));
   }
   QStringList listed;
   auto readAndClose = [&listed] {

@@ -56,6 +56,11 @@ QApplication& App() {
 
 QString Q(const std::string& text1251) { return QString::fromStdString(AnsiToUtf8(text1251)); }
 
+// Where a joined table goes: the application's "in" folder (1251).
+std::string InFolder(const std::string& name) {
+  return State().appDir + "in" + platform::PathSeparator() + name;
+}
+
 // The window's messages, in UTF-8.
 struct RecordingMessages {
   std::vector<std::string> shown;
@@ -200,7 +205,7 @@ TEST_F(FileListTest, NameFieldPathLabelAndTheRedLabelOfAMissingName) {
   QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QStringLiteral("ё"), Qt::NoModifier);
   QTest::keyClicks(edit, ".dbf");
   EXPECT_EQ(edit->text(), QStringLiteral(" F12Ё.DBF"));
-  EXPECT_EQ(label->text(), Q(State().appDir) + QStringLiteral("in/F12Ё.DBF"));
+  EXPECT_EQ(label->text(), Q(InFolder(Utf8ToAnsi("F12Ё.DBF"))));
   EXPECT_EQ(LabelColour(*window), kFormColour);
   EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
 
@@ -252,7 +257,7 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
     });
     Compose(*window);
 
-    const std::string out = State().appDir + "in/F1232401.DBF";
+    const std::string out = InFolder("F1232401.DBF");
     EXPECT_EQ(window->JoinedPath(), out);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
@@ -273,7 +278,7 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
   again->show();
   EXPECT_EQ(Items(*again), (QStringList{Q(b), Q(a)}));
   EXPECT_EQ(Child<QLineEdit>(*again, "EditOutFilename")->text(), "F1232401.DBF");
-  EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(State().appDir) + "in/F1232401.DBF");
+  EXPECT_EQ(Child<QLabel>(*again, "OutFilename")->text(), Q(InFolder("F1232401.DBF")));
   EXPECT_EQ(again->ChooseFile().FileName(), Q(b));
 
   // Joining again over that table asks first; a "no" leaves it as it was.
@@ -286,12 +291,12 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
   messages_.shown.clear();
   Compose(*again);
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_TRUE(asked[0].contains(Q(State().appDir + "in/F1232401.DBF"))) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains(Q(InFolder("F1232401.DBF")))) << asked[0].toStdString();
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_TRUE(again->isVisible());
   agree = true;
   Compose(*again);
-  EXPECT_EQ(again->JoinedPath(), State().appDir + "in/F1232401.DBF");
+  EXPECT_EQ(again->JoinedPath(), InFolder("F1232401.DBF"));
 }
 
 TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
@@ -373,7 +378,7 @@ TEST_F(FileListTest, ShowFileListWindowReturnsTheJoinedPath) {
       window->onComposeClicked();
   });
   EXPECT_TRUE(ShowFileListWindow(nullptr, joined, messages_.Recorder()));
-  EXPECT_EQ(joined, State().appDir + "in/F1232401.DBF");
+  EXPECT_EQ(joined, InFolder("F1232401.DBF"));
 
   QTimer::singleShot(0, [] {
     if (auto* window = QApplication::activeModalWidget()) window->close();

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,9 +78,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   // The sample application folder (reference and mapping tables) in `app_`.
-  void UseSampleApplication() {
-    fs::copy(fs::path(VELT_SOURCE_DIR) / "data/sample/app", app_.Path(), fs::copy_options::recursive);
-  }
+  void UseSampleApplication() { app_.CopyIn(VELT_SOURCE_DIR "/data/sample/app"); }
 
   MainWindow& Open(bool show = true) {
     MainWindowOptions options;
@@ -671,7 +670,7 @@ TEST(DirectoryDialogTest, TypedFolderIsCreatedOnlyWhenTheUserAgrees) {
   dialog.accept();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(fs::is_directory(root.File("new/deeper")));
-  EXPECT_EQ(dialog.Directory().toStdString(), root.File("new/deeper"));
+  EXPECT_EQ(dialog.Directory(), QDir::toNativeSeparators(QString::fromStdString(root.File("new/deeper"))));
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0], "The specified directory does not exist. Create it?");
 

@@ -20,10 +20,13 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <map>
+#include <string_view>
 
 #include "gui/mapping_editor_window.h"
 #include "gui/mapping_table_model.h"
@@ -53,9 +56,7 @@ class MappingEditorTest : public testing::AppFolderTest {
 
   void SetUp() override {
     AppFolderTest::SetUp();
-    std::filesystem::copy(
-        VELT_SOURCE_DIR "/data/sample/app", dir_.Path(),
-        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    dir_.CopyIn(VELT_SOURCE_DIR "/data/sample/app");
   }
   void TearDown() override {
     form_.reset();
@@ -87,6 +88,9 @@ class MappingEditorTest : public testing::AppFolderTest {
   // The live records of a table file as "code|name|pavk" (UTF-8), after a
   // first line with the header's record count, as python3-dbfread reads them.
   std::vector<std::string> DiskRows(const std::string& table) {
+#ifdef _WIN32
+    return DiskRowsFromBytes(FileBytes(table));
+#else
     const std::string script = dir_.File("rows.py");
     const std::string out = dir_.File("rows.txt");
     std::ofstream(script) << "import sys, dbfread\n"
@@ -100,11 +104,48 @@ class MappingEditorTest : public testing::AppFolderTest {
     std::ifstream in(out);
     for (std::string line; std::getline(in, line);) rows.push_back(line);
     return rows;
+#endif
   }
   std::string FileBytes(const std::string& table) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(MappingFile(table), std::ios::binary).rdbuf();
-    return bytes.str();
+    std::string bytes;
+    EXPECT_TRUE(platform::ReadWholeFile(MappingFile(table), bytes)) << table;
+    return bytes;
+  }
+  // The same rows read straight from the dBase bytes where there is no
+  // python (Windows): the header's count, then each record not marked
+  // deleted, its fields found by name and cut of trailing blanks and zeros.
+  static std::vector<std::string> DiskRowsFromBytes(const std::string& bytes) {
+    auto number = [&](std::size_t at, int size) {
+      std::uint32_t value = 0;
+      for (int i = size - 1; i >= 0; --i) value = value * 256 + static_cast<unsigned char>(bytes.at(at + i));
+      return value;
+    };
+    const std::uint32_t count = number(4, 4), headerSize = number(8, 2), recordSize = number(10, 2);
+    std::map<std::string, std::pair<std::size_t, std::size_t>> fields;  // name: offset, width
+    std::size_t offset = 1;
+    for (std::size_t at = 32; at + 32 <= headerSize && bytes.at(at) != '\x0D'; at += 32) {
+      std::string name = bytes.substr(at, 11);
+      name = name.substr(0, name.find('\0'));
+      std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+      const std::size_t width = static_cast<unsigned char>(bytes.at(at + 16));
+      fields[name] = {offset, width};
+      offset += width;
+    }
+    std::vector<std::string> rows{"count=" + std::to_string(count)};
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::size_t start = headerSize + std::size_t{i} * recordSize;
+      if (start + recordSize > bytes.size() || bytes[start] == '*') continue;
+      std::string row;
+      for (const char* name : {"veltcode", "veltname", "pavk"}) {
+        const auto [at, width] = fields.at(name);
+        std::string text = bytes.substr(start + at, width);
+        text.erase(text.find_last_not_of(std::string(" \0", 2)) + 1);
+        if (name != std::string_view("veltcode")) row += '|';
+        row += AnsiToUtf8(OemToAnsi(text));
+      }
+      rows.push_back(row);
+    }
+    return rows;
   }
 
   std::unique_ptr<MappingEditor> form_;

@@ -22,6 +22,14 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+void TempDir::CopyIn(const std::string& folder) const {
+  // Named without the trailing separator: MinGW's library, given a target
+  // folder that ends in one, copies nothing and reports no error.
+  std::filesystem::copy(
+      folder, std::filesystem::path(path_).parent_path(),
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+}
+
 std::string A(const char* utf8) { return Utf8ToAnsi(utf8); }
 
 }  // namespace velt::testing

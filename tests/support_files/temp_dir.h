@@ -13,6 +13,8 @@ class TempDir {
   // The folder with a trailing separator.
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + name; }
+  // Copies what `folder` holds into this folder, over files of the same name.
+  void CopyIn(const std::string& folder) const;
 
  private:
   std::string path_;
