@@ -448,7 +448,7 @@ TEST_F(FileListTest, TheWindowAnswersWhileAJoinRunsAndACloseAsksFirst) {
   tick.stop();
   EXPECT_GT(clock.elapsed(), 500);  // long enough to have been watched
   EXPECT_LT(longest, 100);
-  EXPECT_EQ(window->JoinedPath(), State().appDir + "in/J.DBF");
+  EXPECT_EQ(window->JoinedPath(), InFolder("J.DBF"));
   EXPECT_FALSE(window->isVisible());
 }
 
@@ -456,7 +456,7 @@ TEST_F(FileListTest, TheWindowAnswersWhileAJoinRunsAndACloseAsksFirst) {
 // and an empty partial one, says so, and the window closes once it has
 // ended.
 TEST_F(FileListTest, ClosingDuringAJoinCancelsItAndClosesAfterwards) {
-  const std::string out = State().appDir + "in/J.DBF";
+  const std::string out = InFolder("J.DBF");
   fs::copy_file(kSample672, out);
   std::string earlier;
   ASSERT_TRUE(platform::ReadWholeFile(out, earlier));
