@@ -286,8 +286,8 @@ TEST_F(ArchiveJoinTest, AMissingInFolderIsNotCreated) {
   EXPECT_EQ(JoinArchives(entries, "J.DBF", host_), JoinOutcome::CannotCreate);
   EXPECT_EQ(host_.messages,
             std::vector<std::string>{A("Невозможно создать файл ") + Output("J.DBF") + A(" или занят файл ") +
-                                     entries[0] + "." + Cancelled() + A("\nПапка ") + dir_.Path() +
-                                     A("app/in/: не найдена.")});
+                                     entries[0] + "." + Cancelled() + A("\nПапка ") + State().appDir + "in" +
+                                     platform::PathSeparator() + A(": не найдена.")});
   EXPECT_FALSE(fs::exists(dir_.Path() + "app/in"));
   EXPECT_FALSE(host_.visible);
 }

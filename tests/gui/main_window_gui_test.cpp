@@ -579,6 +579,7 @@ TEST_F(MainWindowTest, ChecksBeforeARunLeaveTheWindowAndRunErrorsPutItBack) {
 
   // The command line's rule for what a run writes: an output table that is
   // a link, or the archive itself, is refused before the run, by its role.
+#ifndef _WIN32  // links: a symbolic one needs a right that a Windows user lacks
   ChooseArchiveAndOutput(app_.File("F6721703.DBF"));
   fs::create_symlink(app_.File("elsewhere.DBF"), app_.File("out/tF6721703.DBF"));
   messages_.clear();
@@ -598,6 +599,7 @@ TEST_F(MainWindowTest, ChecksBeforeARunLeaveTheWindowAndRunErrorsPutItBack) {
   EXPECT_NE(messages_[0].find(", и архив ("), std::string::npos) << messages_[0];
   untouched();
   fs::remove(app_.File("out/teF6721703.DBF"));
+#endif
 
   // An archive without most fields: the error's own text first, then the file.
   Table archive;

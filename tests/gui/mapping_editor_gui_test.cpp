@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
+#include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -616,8 +617,10 @@ TEST_F(MappingEditorTest, ExportAndImportGoThroughTheOpenTable) {
       text.find("\r\n" + form.Model().index(0, 0).data().toString().toStdString() + ";Изменено в окне;"),
       std::string::npos);
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(AnsiToUtf8(messages_.shown[0]), "Таблица связок выгружена в файл " + csv +
-                                                ", строк: " + std::to_string(form.Model().rowCount()) + ".");
+  EXPECT_EQ(AnsiToUtf8(messages_.shown[0]),
+            "Таблица связок выгружена в файл " +
+                QDir::toNativeSeparators(QString::fromStdString(csv)).toStdString() +
+                ", строк: " + std::to_string(form.Model().rowCount()) + ".");
   // The import dialog opens on the file just exported, which changes nothing.
   EXPECT_TRUE(form.onImportClicked());
   EXPECT_EQ(suggested.value(0), QStringLiteral("tr_rslt.csv"));
