@@ -172,7 +172,8 @@ std::string UnexpectedText(const std::exception& error) {
   return Utf8ToAnsi(error.what());
 }
 
-// Steps 7 to 9 over the opened joined table.
+// The entries appended to the opened joined table, counted and checked, and
+// the whole table put in place.
 JoinOutcome AppendAll(const std::vector<std::string>& entries, const std::string& output, Table& joined,
                       JoinHost& host) {
   const CancelToken& cancel = host.Cancel();
