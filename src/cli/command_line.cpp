@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -26,9 +28,33 @@
 namespace velt {
 namespace {
 
+// The join's cancel while `join` runs, for Ctrl-C. A store to a lock-free
+// atomic is one of the few things a signal handler may do; the join reads
+// the request between the blocks of an append, so a long table stops
+// soon too.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<CancelToken*>::is_always_lock_free);
+std::atomic<CancelToken*> g_joinCancel{nullptr};
+volatile std::sig_atomic_t g_joinInterrupted = 0;
+
+extern "C" void OnJoinInterrupt(int) {
+  g_joinInterrupted = 1;
+  if (CancelToken* cancel = g_joinCancel.load()) cancel->Request();
+}
+
 // The command line's stand-in for the composition window: nothing to draw.
 class ConsoleJoinHost : public JoinHost {
  public:
+  ConsoleJoinHost() {
+    g_joinCancel.store(&Cancel());
+    std::signal(SIGINT, OnJoinInterrupt);
+  }
+  ~ConsoleJoinHost() override {
+    std::signal(SIGINT, SIG_DFL);
+    g_joinCancel.store(nullptr);
+  }
+  ConsoleJoinHost(const ConsoleJoinHost&) = delete;
+  ConsoleJoinHost& operator=(const ConsoleJoinHost&) = delete;
+
   void ShowProgress(int) override {}
   void HideProgress() override {}
   void ShowMessage(const std::string& text) override { PrintError(text); }
@@ -94,6 +120,8 @@ int Join(const std::vector<std::string>& files, const std::string& name, const s
       return kCompleted;
     case JoinOutcome::Failed:
       return kFailed;
+    case JoinOutcome::Cancelled:
+      return g_joinInterrupted ? kInterrupted : kCancelled;
     default:
       return kCancelled;
   }
@@ -215,7 +243,7 @@ int RunCommandLine(int argc, char** argv) {
       "Код завершения: 0 объединено; 1 не объединено (файл не читается или объединённую таблицу нельзя "
       "записать; стандартный поток ошибок говорит, какой); 2 ошибка в параметрах (также объединённая "
       "таблица, совпадающая с одним из файлов или с журналом); 3 ошибка, или файл для записи — не обычный "
-      "файл или не записывается.");
+      "файл или не записывается; 130 прервано Ctrl-C (прежняя объединённая таблица не изменена).");
 
   std::string mappingName, mappingFile, mappingAppDir, mappingSeparator = ",";
   CLI::App* mapping =

@@ -20,8 +20,7 @@
 namespace velt {
 
 bool AskYesNo(QWidget* owner, const QString& text) {
-  return QMessageBox::question(owner, ProgramTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+  return AskQuestion(owner, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate)

@@ -335,7 +335,7 @@ void FileListWindow::onAddFileClicked() {
   if (!chooseFile_->Execute(this)) return;
   bool repeated = false;
   for (const QString& path : chooseFile_->FileNames()) repeated = !AddToList(path) || repeated;
-  if (repeated) showMessage_(VELT_ANSI("Выбранный файл уже указан в списке"));
+  if (repeated) showMessage_(VELT_ANSI("Выбранный файл уже указан в списке"), MessageKind::Warning);
 }
 
 bool FileListWindow::AddToList(const QString& path) {
@@ -426,7 +426,10 @@ void FileListWindow::HideProgress() { progressBar_->hide(); }
 
 void FileListWindow::NameMissing() { SetPathLabelColour(kMissingNameColour); }
 
-void FileListWindow::Joined(const std::string& outputPath) { joinedPath_ = outputPath; }
+void FileListWindow::Joined(const std::string& outputPath) {
+  joinedPath_ = outputPath;
+  successDue_ = true;
+}
 
 void FileListWindow::SetPathLabelColour(const QColor& colour) {
   QPalette palette = outputPath_->palette();
@@ -450,7 +453,16 @@ std::vector<std::string> FileListWindow::Entries() const {
   return entries;
 }
 
-void FileListWindow::ShowMessage(const std::string& text1251) { showMessage_(text1251); }
+// The join's message after Joined is its success; one after a cancel that
+// the user asked for says what became of the files; any other is an error.
+void FileListWindow::ShowMessage(const std::string& text1251) {
+  MessageKind kind = MessageKind::Error;
+  if (std::exchange(successDue_, false))
+    kind = MessageKind::Information;
+  else if (queuedHost_->Cancel().Requested())
+    kind = MessageKind::Warning;
+  showMessage_(text1251, kind);
+}
 
 bool ShowFileListWindow(QWidget* owner, std::string& joinedPath1251, const ShowMessageFn& showMessage,
                         const std::vector<std::string>& initialFiles1251) {

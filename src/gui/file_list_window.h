@@ -149,6 +149,7 @@ class FileListWindow : public QDialog, private JoinHost {
   std::function<bool(QWidget*, const QString&)> askReplace_;
   std::function<bool(QWidget*, const QString&)> askStop_;
   std::string joinedPath_;
+  bool successDue_ = false;  // the join's next message is its success
   std::vector<std::string> filesOnShow_;
   // The join's host on its thread and what ended it, when an error did.
   std::unique_ptr<QueuedJoinHost> queuedHost_ =

@@ -145,7 +145,9 @@ class MainWindow : public QMainWindow, private RunHost {
 
   MainWindowOptions options_;
   // The windows this one opens tell the user through its message box.
-  ShowMessageFn showMessage_ = [this](const std::string& text) { ShowMessageText(text); };
+  ShowMessageFn showMessage_ = [this](const std::string& text, MessageKind kind) {
+    ShowMessageText(text, kind);
+  };
   QtPersistedWindow persistedWindow_{*this, showMessage_};
   PersistedState persistedState_{persistedWindow_};
   RunTables tables_;

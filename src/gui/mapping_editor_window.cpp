@@ -19,6 +19,7 @@
 #include "conversion/unmapped_report.h"
 #include "gui/keyboard_access_qt.h"
 #include "gui/mapping_table_model.h"
+#include "gui/message_box_qt.h"
 #include "gui/pavk_choice_delegate_qt.h"
 #include "gui/qt_text.h"
 #include "gui/two_level_header_qt.h"
@@ -47,14 +48,6 @@ QString ChooseCsvFile(QWidget* owner, bool save, const QString& suggested) {
                                              filter)
               : QFileDialog::getOpenFileName(owner, QStringLiteral("Импорт таблицы связок"), suggested,
                                              filter);
-}
-
-// A yes/no/cancel question in a message box of the window.
-QMessageBox::StandardButton Ask(QWidget* owner, const QString& text, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton byDefault) {
-  QMessageBox box(QMessageBox::Question, owner->windowTitle(), text, buttons, owner);
-  box.setDefaultButton(byDefault);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 }  // namespace
@@ -235,8 +228,8 @@ void MappingEditor::onInsertRowClicked() {
 // confirms it first.
 void MappingEditor::onDeleteRowClicked() {
   const int row = CurrentRow();
-  if (row >= 0 &&
-      Ask(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+  if (row >= 0 && AskQuestion(this, DeleteQuestion(row), QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
     return;
   // What was typed into the record being deleted goes with it.
   grid_->DiscardEditor();
@@ -263,8 +256,8 @@ void MappingEditor::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
     return;
   }
-  switch (Ask(this, QStringLiteral("Сохранить изменения в текущей записи?"),
-              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
+  switch (AskQuestion(this, QStringLiteral("Сохранить изменения в текущей записи?"),
+                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save)) {
     case QMessageBox::Save:
       onSaveClicked();
       if (model_->PendingRow() < 0) reject();  // a refused write keeps the window open
@@ -306,7 +299,7 @@ void MappingEditor::ReportUnresolved(const QString& typed, const QStringList& ca
                "выберите код из списка.")
                .arg(typed, listed.join(QLatin1Char('\n')));
   }
-  showMessage_(FromQt(text));
+  showMessage_(FromQt(text), MessageKind::Warning);
 }
 
 void MappingEditor::onSaveClicked() {
@@ -323,9 +316,9 @@ int MappingEditor::onAddUnmappedClicked() {
                                               ? lastRunUnmapped_->ValuesForMappingKind(kind_)
                                               : std::vector<std::string>();
   if (values.empty()) {
-    showMessage_(
-        VELT_ANSI("Добавлять нечего: последняя конвертация не нашла несопоставленных значений этого "
-                  "справочника (или в этом сеансе конвертации ещё не было)."));
+    showMessage_(VELT_ANSI("Добавлять нечего: последняя конвертация не нашла несопоставленных значений этого "
+                           "справочника (или в этом сеансе конвертации ещё не было)."),
+                 MessageKind::Information);
     return 0;
   }
   // Institutions are keyed by their name, the other classifiers by the code.
@@ -350,7 +343,8 @@ int MappingEditor::onAddUnmappedClicked() {
   if (lastRow >= 0) SelectRow(lastRow);
   if (added == 0 && !refused)
     showMessage_(VELT_ANSI("Добавлять нечего: все значения, не нашедшие связки при последней конвертации (") +
-                 std::to_string(values.size()) + VELT_ANSI("), уже есть в таблице."));
+                     std::to_string(values.size()) + VELT_ANSI("), уже есть в таблице."),
+                 MessageKind::Information);
   return added;
 }
 
@@ -374,7 +368,7 @@ bool MappingEditor::onExportClicked() {
   try {
     const int rows = WriteMappingCsv(table_, FromQt(file), kSemicolonSeparator);
     if (lastExport_ != nullptr) *lastExport_ = file;
-    showMessage_(MappingExportDone(FromQt(QDir::toNativeSeparators(file)), rows));
+    showMessage_(MappingExportDone(FromQt(QDir::toNativeSeparators(file)), rows), MessageKind::Information);
     done = true;
   } catch (const Error& error) {
     showMessage_(error.what());
@@ -394,8 +388,9 @@ bool MappingEditor::onImportClicked() {
   try {
     const MappingImportCount count = ImportMappingCsv(table_, kind_, ReadMappingCsv(FromQt(file)), choices_);
     showMessage_(VELT_ANSI("Связки загружены из файла ") + FromQt(file) + VELT_ANSI(". Изменено строк: ") +
-                 std::to_string(count.updated) + VELT_ANSI(", добавлено: ") + std::to_string(count.appended) +
-                 ".");
+                     std::to_string(count.updated) + VELT_ANSI(", добавлено: ") +
+                     std::to_string(count.appended) + ".",
+                 MessageKind::Information);
     done = true;
   } catch (const Error& error) {
     showMessage_(VELT_ANSI("Файл ") + FromQt(file) + ":\n" + error.what());

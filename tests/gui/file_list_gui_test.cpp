@@ -64,8 +64,12 @@ std::string InFolder(const std::string& name) {
 // The window's messages, in UTF-8.
 struct RecordingMessages {
   std::vector<std::string> shown;
+  std::vector<MessageKind> kinds;
   ShowMessageFn Recorder() {
-    return [this](const std::string& text) { shown.push_back(AnsiToUtf8(text)); };
+    return [this](const std::string& text, MessageKind kind) {
+      shown.push_back(AnsiToUtf8(text));
+      kinds.push_back(kind);
+    };
   }
 };
 
@@ -237,6 +241,18 @@ TEST_F(FileListTest, AddingKeepsTheListSortedAndRefusesAPathListedInOtherCase) {
   EXPECT_EQ(Items(*window).size(), 2);
   window->onClearListClicked();
   EXPECT_TRUE(Items(*window).isEmpty());
+
+  // Several files chosen at once: each new one is added, one already listed
+  // is refused with a single warning.
+  Add(*window, "/data/A/F1.DBF");
+  messages_ = {};
+  window->ChooseFile().SetManyRunner([](QWidget*, const QString&, const QString&, const QString&) {
+    return std::optional<QStringList>({"/data/e/F5.DBF", "/DATA/A/f1.dbf", "/data/d/F4.DBF"});
+  });
+  window->onAddFileClicked();
+  EXPECT_EQ(Items(*window), (QStringList{"/data/A/F1.DBF", "/data/d/F4.DBF", "/data/e/F5.DBF"}));
+  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Выбранный файл уже указан в списке"});
+  EXPECT_EQ(messages_.kinds, std::vector<MessageKind>{MessageKind::Warning});
 }
 
 TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) {
@@ -264,6 +280,7 @@ TEST_F(FileListTest, ASuccessfulJoinClosesTheWindowAndTheListComesBackNextTime) 
     EXPECT_EQ(messages_.shown,
               std::vector<std::string>{
                   "Склеивание файлов успешно завершено. Выходной файл находится по пути " + AnsiToUtf8(out)});
+    EXPECT_EQ(messages_.kinds, std::vector<MessageKind>{MessageKind::Information});
     EXPECT_EQ(positions, (std::vector<int>{5, 52, 100}));
     EXPECT_EQ(composeEnabled, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(compose->isEnabled());
@@ -311,6 +328,7 @@ TEST_F(FileListTest, AFailedJoinLeavesTheWindowOpenAndAnEngineErrorIsShown) {
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->JoinedPath().empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.kinds[0], MessageKind::Error);
   EXPECT_TRUE(
       messages_.shown[0].starts_with("Нет доступа к файлу " + AnsiToUtf8(b) +
                                      "или он не существует. Склеивание файлов отменено.\nПрежний файл "))
