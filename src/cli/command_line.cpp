@@ -171,10 +171,21 @@ void AddSeparatorOption(CLI::App& command, std::string& separator) {
 }  // namespace
 
 bool IsCommandLineCall(int argc, char** argv) {
-  // Only a start without a command (the window's own --app-dir DIR at most)
-  // opens the window; anything else, a mistake too, is answered here.
-  if (argc < 2) return false;
-  return !(argc == 3 && std::string(argv[1]) == "--app-dir");
+  // Only a start without a command opens the window: the window's own
+  // --app-dir DIR at most, and archive tables (*.dbf), which Windows passes
+  // when tables are dropped on the program's icon or opened with it.
+  // Anything else, a mistake too, is answered here.
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--app-dir" && i + 1 < argc) {
+      ++i;
+      continue;
+    }
+    const bool table = argument.size() > 4 && argument[0] != '-' &&
+                       EqualIgnoringCase(argument.substr(argument.size() - 4), ".dbf");
+    if (!table) return true;
+  }
+  return false;
 }
 
 // The help's own words (headings, the help flag) in Russian; the commands

@@ -282,6 +282,9 @@ void FileListWindow::showEvent(QShowEvent* event) {
     }
     if (!filesOnShow_.empty()) SortList();
     filesOnShow_.clear();
+    // The first thing to do: add files to an empty list, else name the
+    // joined table.
+    (fileList_->count() == 0 ? static_cast<QWidget*>(addFile_) : outputName_)->setFocus();
     KeepOnScreenWhenShown(*this);
   }
   QDialog::showEvent(event);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QImage>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -16,6 +17,27 @@ namespace {
 
 constexpr int kWidth = 860;
 constexpr int kHeight = 680;
+// The widest a picture of a window is drawn (logical pixels): narrower than
+// the text, so that the reader sees text beside each picture on one page
+// and never scrolls sideways; its texts stay legible.
+constexpr int kPictureWidth = 620;
+
+// The guide's text with its pictures drawn smaller, smoothly, where they
+// are wider than kPictureWidth.
+class GuideBrowser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+
+  QVariant loadResource(int type, const QUrl& name) override {
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::ImageResource) return resource;
+    QImage picture;
+    if (resource.canConvert<QImage>()) picture = resource.value<QImage>();
+    if (picture.isNull()) picture.loadFromData(resource.toByteArray());
+    if (picture.isNull() || picture.width() <= kPictureWidth) return resource;
+    return picture.scaledToWidth(kPictureWidth, Qt::SmoothTransformation);
+  }
+};
 
 QDialog* MakeHelpWindow(QWidget* owner) {
   auto* window = new QDialog(owner, Qt::Window);
@@ -24,7 +46,7 @@ QDialog* MakeHelpWindow(QWidget* owner) {
   window->setWindowTitle(QStringLiteral("Справка — конвертер архивов ВЕЛТ"));
   ApplyWindowLook(*window);
 
-  auto* browser = new QTextBrowser(window);
+  auto* browser = new GuideBrowser(window);
   browser->setObjectName("HelpText");
   browser->setOpenExternalLinks(true);
   browser->setSource(QUrl(QString::fromLatin1(kGuideSource)), QTextDocument::MarkdownResource);

@@ -37,6 +37,19 @@ class CommandLineTest(SampleAppCase):
         self.assertEqual(subprocess.run([VELTCONV, 'convert'], capture_output=True).returncode, 2)
         self.assertEqual(self.convert(SAMPLE_ARCHIVE, '--code-page', 'KOI8').returncode, 2)
 
+    def test_archives_alone_open_the_window_and_anything_else_is_a_command(self):
+        # What Windows passes for tables dropped on the program's icon.
+        quiet = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY')}
+        run = lambda *args: subprocess.run([VELTCONV, *args], capture_output=True, text=True, env=quiet)
+        for args in ([SAMPLE_ARCHIVE], ['--app-dir', self.app, SAMPLE_ARCHIVE, 'b.dbf']):
+            result = run(*args)
+            self.assertEqual(result.returncode, 2)
+            self.assertRegex(result.stderr, 'Окно программы не открыть|без окна')  # no display here
+        for args in (['notes.txt'], [SAMPLE_ARCHIVE, '--out', self.out], ['--app-dir']):
+            result = run(*args)
+            self.assertEqual(result.returncode, 2)
+            self.assertNotRegex(result.stderr, 'Окно программы не открыть|без окна', args)
+
     def test_an_early_end_gives_status_1(self):
         bad = os.path.join(self.dir, 'F0002401.DBF')
         shutil.copy(SAMPLE_ARCHIVE, bad)

@@ -141,7 +141,8 @@ TEST_F(FileListTest, ControlsTextsAndLook) {
   EXPECT_EQ(window->objectName(), "FileList");
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Выбор файлов ВЕЛТ для склеивания"));
   EXPECT_EQ(window->palette().color(QPalette::Window), kFormColour);
-  EXPECT_EQ(window->minimumSize(), window->maximumSize());  // a fixed border
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());                   // a fixed border
+  EXPECT_EQ(window->focusWidget(), window->findChild<QWidget*>("AddFile"));  // an empty list: add first
 
   // Top to bottom, with their texts.
   const std::vector<std::pair<const char*, QString>> controls = {
