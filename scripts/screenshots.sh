@@ -9,8 +9,7 @@
 #            log view, the settings window, the mapping menu, the folder
 #            dialog, a message, the mapping editor, the composition window
 #            (tools/gui/window_tour.cpp); the operator's guide shows some of
-#            them (src/gui/resources/help: copy them there, reduced with
-#            `convert X.png +dither -colors 64 PNG8:X.png`)
+#            them, taken from the Windows program by scripts/guide_pictures.sh
 #   compose  the composition window: empty, with the name missing, with
 #            entries listed, during a join, with a message
 #   editor   the mapping editor for kinds 1 and 5 with the PAVK drop-down
