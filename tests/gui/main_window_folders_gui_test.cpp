@@ -10,15 +10,19 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTimer>
 #include <deque>
 #include <filesystem>
 #include <optional>
 
 #include "gui/main_window.h"
+#include "gui/message_box_qt.h"
 #include "state/startup.h"
 #include "support/platform.h"
 #include "support_files/gui_app.h"
@@ -129,7 +133,33 @@ TEST_F(MainWindowFoldersTest, F1OpensTheGuideWithItsPictures) {
   // The pictures come from the program's own resources.
   EXPECT_FALSE(QImage(QStringLiteral(":/help/main_01-idle.png")).isNull());
   EXPECT_TRUE(text->document()->resource(QTextDocument::ImageResource, QUrl("main_01-idle.png")).isValid());
+  // The widest picture is drawn smaller: the text is never scrolled sideways.
+  QApplication::processEvents();
+  EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0);
   help->close();
+}
+
+// Qt's own button texts are English without its translations, which the
+// program does not carry.
+TEST_F(MainWindowFoldersTest, QuestionsAreAskedInRussianUnderTheProgramsName) {
+  QStringList captions;
+  QString title;
+  QTimer::singleShot(0, [&] {
+    QMessageBox* box = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (window->isVisible() && qobject_cast<QMessageBox*>(window) != nullptr)
+        box = qobject_cast<QMessageBox*>(window);
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    for (QAbstractButton* button : box->buttons()) captions << button->text();
+    box->button(QMessageBox::Cancel)->click();
+  });
+  EXPECT_EQ(AskQuestion(nullptr, QStringLiteral("Сохранить?"),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save),
+            QMessageBox::Cancel);
+  EXPECT_EQ(title, ProgramTitle());
+  captions.sort();
+  EXPECT_EQ(captions, (QStringList{"&Сохранить", "Н&е сохранять", "Отмена"}));
 }
 
 }  // namespace

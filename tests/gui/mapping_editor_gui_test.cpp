@@ -65,7 +65,10 @@ class MappingEditorTest : public testing::AppFolderTest {
   }
 
   MappingEditor& Open(int kind) {
-    form_ = std::make_unique<MappingEditor>(nullptr, messages_.Recorder());
+    form_ = std::make_unique<MappingEditor>(nullptr, [this](const std::string& text, MessageKind kind) {
+      messages_.shown.push_back(text);
+      kinds_.push_back(kind);
+    });
     EXPECT_TRUE(form_->PrepareMapping(kind, false));
     form_->show();
     return *form_;
@@ -151,6 +154,7 @@ class MappingEditorTest : public testing::AppFolderTest {
 
   std::unique_ptr<MappingEditor> form_;
   std::vector<std::string> questions_;
+  std::vector<MessageKind> kinds_;  // of the messages of form_
 };
 
 TEST_F(MappingEditorTest, ColumnsCaptionAndChoicesFollowTheKind) {
@@ -437,6 +441,7 @@ TEST_F(MappingEditorTest, AddingUnmappedValuesSaysWhenThereAreNone) {
   EXPECT_EQ(form_->onAddUnmappedClicked(), 0);
   ASSERT_EQ(messages_.shown.size(), 2u);
   EXPECT_NE(messages_.shown[1].find(A("уже есть в таблице")), std::string::npos);
+  EXPECT_EQ(kinds_, (std::vector<MessageKind>{MessageKind::Information, MessageKind::Information}));
 }
 
 TEST_F(MappingEditorTest, NewRecordsAreStoredAtOnce) {
