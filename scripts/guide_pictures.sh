@@ -14,7 +14,9 @@ ROOT=$PWD
 WIN_BUILD_DIR=$(realpath "${1:-build-win}")
 HELP=$ROOT/src/gui/resources/help
 cmake --build "$WIN_BUILD_DIR" --target velt_window_tour
-export WINEPREFIX=${WINEPREFIX:-$WIN_BUILD_DIR/wineprefix}
+# A prefix of its own: the font set below would move the windows' controls
+# under the windows lane's clicks.
+export WINEPREFIX=${WINEPREFIX:-$WIN_BUILD_DIR/wineprefix-guide}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 . scripts/wine_desktop.sh
 [ -f "$WINEPREFIX/system.reg" ] || { wine wineboot --init >/dev/null 2>&1 || true; wineserver -w; }

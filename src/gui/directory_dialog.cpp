@@ -15,16 +15,38 @@
 #include <QVBoxLayout>
 
 #include "gui/message_box_qt.h"
+#include "gui/qt_text.h"
 #include "gui/window_look_qt.h"
+#include "support/file_problem.h"
 
 namespace velt {
+
+namespace {
+
+// Why `directory` could not be made: the problem of the nearest folder
+// above it that exists (no right to write there, a file in the way).
+QString NotCreated(const QString& directory) {
+  QString above = directory;
+  do {
+    above = QFileInfo(above).absolutePath();
+  } while (!QFileInfo::exists(above) && !QFileInfo(above).isRoot());
+  QString text = QStringLiteral("Папку %1 не удалось создать.").arg(directory);
+  if (auto problem = FolderWriteProblem(FromQt(QDir::toNativeSeparators(above))))
+    text += QLatin1Char('\n') + ToQt(*problem);
+  return text;
+}
+
+}  // namespace
 
 bool AskYesNo(QWidget* owner, const QString& text) {
   return AskQuestion(owner, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 DirectoryDialog::DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate)
-    : QDialog(owner), startDir_(startDir), askCreate_(askCreate ? std::move(askCreate) : AskYesNo) {
+    : QDialog(owner),
+      startDir_(startDir),
+      askCreate_(askCreate ? std::move(askCreate) : AskYesNo),
+      tell_(ShowMessageBox) {
   setObjectName("DirectoryDialog");
   setWindowTitle(QStringLiteral("Выбор каталога"));
   ApplyWindowLook(*this);
@@ -97,9 +119,16 @@ void DirectoryDialog::accept() {
   const QString directory = Directory();
   QFileInfo info(directory);
   if (!info.isDir()) {
-    if (info.exists()) return;  // a file of that name: nothing to choose
+    if (info.exists()) {
+      tell_(this, MessageKind::Warning,
+            QStringLiteral("%1 — это файл, а не папка. Выберите папку.").arg(directory));
+      return;
+    }
     if (!askCreate_(this, QStringLiteral("The specified directory does not exist. Create it?"))) return;
-    if (!QDir().mkpath(directory)) return;
+    if (!QDir().mkpath(directory)) {
+      tell_(this, MessageKind::Error, NotCreated(directory));
+      return;
+    }
   }
   QDialog::accept();
 }

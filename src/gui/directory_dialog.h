@@ -3,11 +3,14 @@
 // picks a folder in the tree or types the name of one; a typed folder that
 // does not exist is created (intermediate folders included) once the user
 // agrees to "The specified directory does not exist. Create it?"; refusing
-// keeps the dialog open.
+// keeps the dialog open. A name that cannot be taken (a file, a folder that
+// cannot be created) is refused with a message that says why.
 #include <QAbstractFileIconProvider>
 #include <QDialog>
 #include <QIcon>
 #include <functional>
+
+#include "gui/show_message.h"
 
 class QFileSystemModel;
 class QLineEdit;
@@ -25,6 +28,8 @@ class DirectoryDialog : public QDialog {
  public:
   // Asks a yes/no question; true for yes.
   using Question = std::function<bool(QWidget* owner, const QString& text)>;
+  // Shows a message; the program's message box unless a test puts its own in.
+  using Tell = std::function<void(QWidget* owner, MessageKind kind, const QString& text)>;
 
   // Opens at `startDir`, against which a relative typed name is resolved.
   DirectoryDialog(QWidget* owner, const QString& startDir, Question askCreate = {});
@@ -34,6 +39,7 @@ class DirectoryDialog : public QDialog {
   // The folder named in the edit line, as an absolute path.
   QString Directory() const;
   QLineEdit* EditLine() const { return edit_; }
+  void SetTell(Tell tell) { tell_ = std::move(tell); }
 
  public slots:
   void accept() override;
@@ -58,6 +64,7 @@ class DirectoryDialog : public QDialog {
   FolderIcons icons_;
   bool scrolled_ = false;
   Question askCreate_;
+  Tell tell_;
   QFileSystemModel* model_ = nullptr;
   QTreeView* tree_ = nullptr;
   QLineEdit* edit_ = nullptr;

@@ -39,16 +39,12 @@ class CommandLineTest(SampleAppCase):
 
     def test_archives_alone_open_the_window_and_anything_else_is_a_command(self):
         # What Windows passes for tables dropped on the program's icon.
-        quiet = {k: v for k, v in os.environ.items()
-                 if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
-        run = lambda *args: subprocess.run([VELTCONV, *args], capture_output=True, text=True, env=quiet,
-                                           timeout=60)
         for args in ([SAMPLE_ARCHIVE], ['--app-dir', self.app, SAMPLE_ARCHIVE, 'b.dbf']):
-            result = run(*args)
+            result = self.run_veltconv(*args)
             self.assertEqual(result.returncode, 2)
             self.assertRegex(result.stderr, 'Окно программы не открыть|без окна')  # no display here
         for args in (['notes.txt'], [SAMPLE_ARCHIVE, '--out', self.out], ['--app-dir']):
-            result = run(*args)
+            result = self.run_veltconv(*args)
             self.assertEqual(result.returncode, 2)
             self.assertNotRegex(result.stderr, 'Окно программы не открыть|без окна', args)
 

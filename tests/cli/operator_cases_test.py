@@ -6,7 +6,9 @@ readers of its tables."""
 import csv
 import os
 import shutil
+import signal
 import subprocess
+import time
 import unittest
 
 import dbf
@@ -142,6 +144,40 @@ class OperatorCasesTest(SampleAppCase):
         self.assertIn('Выбранный файл уже указан в списке', result.stderr)
         joined = list(dbfread.DBF(os.path.join(self.app, 'in', 'F1232499.DBF'), encoding='cp866'))
         self.assertEqual(len(joined), len(list(dbfread.DBF(SAMPLE_ARCHIVE, encoding='cp866'))))
+
+    def test_ctrl_c_stops_a_join_and_keeps_the_earlier_table(self):
+        # Tables large enough that the join is still copying when the
+        # interrupt comes: one 240-character field, 400,000 records each.
+        header = (bytes([3, 126, 12, 10]) + (400_000).to_bytes(4, 'little') + (65).to_bytes(2, 'little') +
+                  (241).to_bytes(2, 'little') + bytes(20) + b'TEXT'.ljust(11, b'\0') + b'C' + bytes(4) +
+                  bytes([240, 0]) + bytes(14) + b'\r')
+        tables = []
+        for month in (1, 2, 3):
+            tables.append(os.path.join(self.dir, 'F12324%02d.DBF' % month))
+            with open(tables[-1], 'wb') as f:
+                f.write(header + (b' ' + b'x' * 240) * 400_000 + b'\x1a')
+        earlier = os.path.join(self.app, 'in', 'J.DBF')
+        with open(earlier, 'wb') as f:
+            f.write(b'earlier')
+        join = subprocess.Popen([VELTCONV, 'join', '--name', 'J.DBF', '--app-dir', self.app, *tables],
+                                stderr=subprocess.PIPE, text=True, env=HEADLESS)
+        partial, deadline = earlier + '.partial', time.monotonic() + 60
+        while join.poll() is None and time.monotonic() < deadline:
+            if os.path.exists(partial) and os.path.getsize(partial) > 1 << 20:
+                break
+            time.sleep(0.002)
+        if join.poll() is not None:
+            self.skipTest('the join ended before it could be interrupted')
+        join.send_signal(signal.SIGINT)
+        _, said = join.communicate(timeout=60)
+        self.assertEqual(join.returncode, 130, said)
+        self.assertIn('Склеивание файлов отменено.', said)
+        with open(earlier, 'rb') as f:
+            self.assertEqual(f.read(), b'earlier')
+        with open(partial, 'rb') as f:  # emptied: the header alone, counting no records
+            emptied = f.read()
+        self.assertLess(len(emptied), 100)
+        self.assertEqual(emptied[4:8], bytes(4))
 
     def test_cyrillic_program_and_output_folders(self):
         app = os.path.join(self.dir, 'Программа ВЕЛТ', 'app')

@@ -684,5 +684,30 @@ TEST(DirectoryDialogTest, TypedFolderIsCreatedOnlyWhenTheUserAgrees) {
   EXPECT_EQ(again.result(), QDialog::Accepted);
 }
 
+// A name that cannot be a folder is refused with a reason, the dialog stays.
+TEST(DirectoryDialogTest, AFileInTheWayIsNamed) {
+  App();
+  TempDir root;
+  ASSERT_TRUE(platform::WriteWholeFile(root.File("plain"), "x"));
+  std::vector<std::pair<MessageKind, QString>> told;
+  DirectoryDialog dialog(nullptr, QString::fromStdString(root.Path()),
+                         [](QWidget*, const QString&) { return true; });
+  dialog.SetTell([&](QWidget*, MessageKind kind, const QString& text) { told.emplace_back(kind, text); });
+  const QString plain = QDir::toNativeSeparators(QString::fromStdString(root.File("plain")));
+  for (const char* typed : {"plain", "plain/sub"}) {
+    dialog.EditLine()->setText(typed);
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << typed;
+  }
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0], std::make_pair(MessageKind::Warning,
+                                    plain + QStringLiteral(" — это файл, а не папка. Выберите папку.")));
+  EXPECT_EQ(told[1].first, MessageKind::Error);
+  EXPECT_TRUE(told[1].second.startsWith(
+      QStringLiteral("Папку %1 не удалось создать.\nПапка %2: это файл, а не папка")
+          .arg(QDir::toNativeSeparators(QString::fromStdString(root.File("plain/sub"))), plain)))
+      << told[1].second.toStdString();
+}
+
 }  // namespace
 }  // namespace velt
