@@ -37,17 +37,6 @@ class CommandLineTest(SampleAppCase):
         self.assertEqual(subprocess.run([VELTCONV, 'convert'], capture_output=True).returncode, 2)
         self.assertEqual(self.convert(SAMPLE_ARCHIVE, '--code-page', 'KOI8').returncode, 2)
 
-    def test_archives_alone_open_the_window_and_anything_else_is_a_command(self):
-        # What Windows passes for tables dropped on the program's icon.
-        for args in ([SAMPLE_ARCHIVE], ['--app-dir', self.app, SAMPLE_ARCHIVE, 'b.dbf']):
-            result = self.run_veltconv(*args)
-            self.assertEqual(result.returncode, 2)
-            self.assertRegex(result.stderr, 'Окно программы не открыть|без окна')  # no display here
-        for args in (['notes.txt'], [SAMPLE_ARCHIVE, '--out', self.out], ['--app-dir']):
-            result = self.run_veltconv(*args)
-            self.assertEqual(result.returncode, 2)
-            self.assertNotRegex(result.stderr, 'Окно программы не открыть|без окна', args)
-
     def test_an_early_end_gives_status_1(self):
         bad = os.path.join(self.dir, 'F0002401.DBF')
         shutil.copy(SAMPLE_ARCHIVE, bad)
