@@ -35,7 +35,13 @@ class GuideBrowser : public QTextBrowser {
     if (resource.canConvert<QImage>()) picture = resource.value<QImage>();
     if (picture.isNull()) picture.loadFromData(resource.toByteArray());
     if (picture.isNull() || picture.width() <= kPictureWidth) return resource;
-    return picture.scaledToWidth(kPictureWidth, Qt::SmoothTransformation);
+    // At a scaled screen (125%) the picture keeps the screen's pixels, so
+    // that it is not reduced first and blown up again.
+    const qreal ratio = devicePixelRatioF();
+    const int width = qRound(kPictureWidth * ratio);
+    if (picture.width() > width) picture = picture.scaledToWidth(width, Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(picture.width() / static_cast<qreal>(kPictureWidth));
+    return picture;
   }
 };
 
