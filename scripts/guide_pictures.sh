@@ -36,14 +36,8 @@ cp "$WIN_BUILD_DIR/tools/velt_window_tour.exe" "$station/Программа/"
 printf '[VELT_CONV]\r\nvelt_file_Caption=%s\r\noutdirpath_Caption=%s\r\nlbCodePage_Caption=OEM\r\n' \
   'C:\ВЕЛТ\Архивы\F1232401.DBF' 'C:\ВЕЛТ\ТОРАН' | iconv -f UTF-8 -t CP1251 \
   >"$station/Программа/velt_window_tour.ini"
-iconv -f UTF-8 -t CP1251 >"$station/Программа/BottomMesg.txt" <<'RTF'
-{\rtf1\ansi\ansicpg1251\deff0{\fonttbl{\f0 Arial;}}
-\pard\qc\b\fs26 Загрузка промежуточных файлов в ТОРАН\b0\par
-\pard\fs22 1. Скопируйте файлы t*.DBF и te*.DBF из каталога выгрузки в каталог импорта ТОРАН.\par
-2. Загрузите сначала файл t*.DBF (жители области), затем te*.DBF (иногородние).\par
-3. Откройте журнал кнопкой \i «Открыть журнал»\i0  и исправьте в ВЕЛТ вызовы, о которых он сообщает.\par
-}
-RTF
+# The station's instructions, as the screenshots have them.
+iconv -f UTF-8 -t CP1251 tools/gui/station_instructions.rtf >"$station/Программа/BottomMesg.txt"
 
 shots=$(mktemp -d /tmp/veltconv-guide.XXXXXX)
 desktop_start 1366x768 "$shots/screen"

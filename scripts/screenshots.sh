@@ -68,14 +68,7 @@ shoot_main() {
   printf '[VELT_CONV]\r\nvelt_file_Caption=%s\r\noutdirpath_Caption=%s\r\nlbCodePage_Caption=OEM\r\n' \
     "$ROOT/data/sample/archives/F1232401.DBF" "$work/out" >"$work/app/velt_window_tour.ini"
   # Instructions in rich text, read from the current folder.
-  iconv -f UTF-8 -t CP1251 >"$work/BottomMesg.txt" <<'RTF'
-{\rtf1\ansi\ansicpg1251\deff0{\fonttbl{\f0 Arial;}}
-\pard\qc\b\fs26 Загрузка промежуточных файлов в ТОРАН\b0\par
-\pard\fs22 1. Скопируйте файлы t*.DBF и te*.DBF из каталога выгрузки в каталог импорта ТОРАН.\par
-2. Загрузите сначала файл t*.DBF (жители области), затем te*.DBF (иногородние).\par
-3. Откройте журнал кнопкой \i «Открыть журнал»\i0  и исправьте в ВЕЛТ вызовы, о которых он сообщает.\par
-}
-RTF
+  iconv -f UTF-8 -t CP1251 tools/gui/station_instructions.rtf >"$work/BottomMesg.txt"
   local status=0
   (cd "$work" && xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$BUILD_DIR/tools/velt_window_tour" --app-dir "$work/app" "$OUT") || status=$?
